@@ -1,0 +1,50 @@
+// A moment in time as whole seconds since 1970-01-01 00:00:00 UTC, with a flag
+// telling whether it was assigned since it was made.
+//
+// Text is always local time in date_format ("YYYY-MM-DD HH:MM:SS"); the text
+// "now" (exactly) stands for the current time. Reading a text the format does
+// not match throws invalid_date_exception ("Invalid date format"). A text that
+// matches but names a moment mktime cannot represent gives mktime's -1. A date
+// is a plain value: it owns nothing and is copied freely.
+#pragma once
+
+#include <ctime>
+#include <string>
+
+namespace tuv {
+
+// The one format dates are read in and written with.
+inline constexpr const char* date_format = "%Y-%m-%d %H:%M:%S";
+
+class date {
+public:
+    // The epoch, unchanged.
+    date() noexcept = default;
+    // `seconds` as given, unchanged.
+    explicit date(std::time_t seconds) noexcept : seconds_(seconds) {}
+    // "now" or a local time in date_format, unchanged. Throws
+    // invalid_date_exception when the text does not match.
+    explicit date(const std::string& text);
+
+    // Assigns the moment the text names (as the text constructor) and marks
+    // the date changed. On invalid_date_exception the date is left as it was.
+    void set(const std::string& text);
+
+    std::time_t seconds() const noexcept { return seconds_; }
+    bool changed() const noexcept { return changed_; }
+    void set_changed(bool changed) noexcept { changed_ = changed; }
+
+    // The local broken-down time of the value (all fields zero if the value
+    // has no local time).
+    void to_tm(std::tm& out) const;
+
+    // The local time in date_format; empty when it does not fit in 19
+    // characters (a year past 9999) or the value has no local time.
+    std::string to_text() const;
+
+private:
+    std::time_t seconds_ = 0;
+    bool changed_ = false;
+};
+
+}  // namespace tuv

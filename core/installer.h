@@ -1,0 +1,46 @@
+// Creates a new, empty vault: the folder, the database with its schema, the
+// root entry and its journal row, the settings, the data folder for the
+// container files and a folder for temporary files.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "core/settings.h"
+
+namespace tuv {
+
+// Chunk sizes a new vault starts with: 16 KiB to 256 KiB, a 32-byte window
+// (the longest that still counts with base 2 and 32-bit arithmetic) and a
+// prime anchor near 48 Ki, for chunks of about 64 KiB on average.
+inline constexpr chunk_settings default_chunk_settings{16384, 262144, 32, 49157};
+inline constexpr std::uint64_t default_container_size = std::uint64_t{1} << 30;
+
+struct vault_options {
+    std::filesystem::path directory;
+    std::string separator = "\\";
+    chunk_settings chunks = default_chunk_settings;
+    std::uint64_t container_size = default_container_size;
+};
+
+// Where the parts of a vault in `directory` live.
+struct vault_layout {
+    explicit vault_layout(const std::filesystem::path& directory);
+
+    std::filesystem::path directory;
+    std::filesystem::path database;  // directory/quillmark.db
+    std::filesystem::path data;      // directory/data, the container files
+    std::filesystem::path temp;      // directory/tmp
+};
+
+// Throws tuv_error with a message naming the value when an option is invalid.
+void validate(const vault_options& options);
+
+// Validates the options, then creates the vault. Throws tuv_error when the
+// folder already holds a vault, an option is invalid or a step fails; nothing
+// is left behind by a failed installation and an existing vault is never
+// touched.
+vault_layout install_vault(const vault_options& options);
+
+}  // namespace tuv

@@ -1,0 +1,66 @@
+#include "core/repository.h"
+
+#include "core/db_sqlite.h"
+#include "core/errors.h"
+#include "core/journal.h"
+
+namespace tuv {
+namespace {
+
+std::uint32_t read_number(settings_reader& reader, const char* key) {
+    return static_cast<std::uint32_t>(parse_setting_number(key, reader.get_setting(key)));
+}
+
+}  // namespace
+
+repository::repository(const std::string& db_path) {
+    auto database = std::make_unique<db_sqlite>();
+    database->open(db_path);
+    database_ = std::move(database);
+
+    settings_reader reader(*database_);
+    // Read in this order so that an empty settings table reports the
+    // separator first.
+    path_separator_ = reader.get_setting(setting_key::path_separator);
+    data_directory_ = reader.get_setting(setting_key::data_directory);
+    chunks_.max_size = read_number(reader, setting_key::chunk_max_size);
+    chunks_.min_size = read_number(reader, setting_key::chunk_min_size);
+    chunks_.win_size = read_number(reader, setting_key::chunk_win_size);
+    chunks_.anchor = read_number(reader, setting_key::chunk_anchor);
+    validate_path_separator(path_separator_);
+    validate(chunks_);
+    try {
+        const std::string disk_size = reader.get_setting(setting_key::default_disk_size);
+        default_disk_size_ =
+            parse_setting_number(setting_key::default_disk_size, disk_size, INT64_MAX);
+    } catch (const rec_not_found_exception&) {
+        default_disk_size_.reset();
+    }
+
+    journal_ = std::make_unique<tuv::journal>(database_.get());
+}
+
+repository::~repository() {
+    // The journal must never reach a closed database.
+    if (journal_) journal_->detach();
+    journal_.reset();
+    database_.reset();
+}
+
+repository* open_repository(const std::string& db_path) {
+    struct process_repository {
+        std::string db_path;
+        std::unique_ptr<repository> instance;
+        bool attempted = false;
+    };
+    static process_repository process;
+
+    process.db_path = db_path;
+    if (!process.attempted) {
+        process.attempted = true;
+        process.instance = std::make_unique<repository>(process.db_path);
+    }
+    return process.instance.get();
+}
+
+}  // namespace tuv

@@ -1,0 +1,61 @@
+// The vault's `settings` table: named configuration values that installation
+// writes and the programs only read.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tuv {
+
+class db;
+
+// Setting keys, as stored in the table.
+namespace setting_key {
+inline constexpr const char* path_separator = "path_separator";
+inline constexpr const char* data_directory = "data_directory";
+inline constexpr const char* chunk_max_size = "chunk_max_size";
+inline constexpr const char* chunk_min_size = "chunk_min_size";
+inline constexpr const char* chunk_win_size = "chunk_win_size";
+inline constexpr const char* chunk_anchor = "chunk_anchor";
+inline constexpr const char* default_disk_size = "default_disk_size";
+}  // namespace setting_key
+
+// Reads settings rows. Construction creates the table when it is missing, so
+// a database without one reports missing keys rather than a missing table.
+class settings_reader {
+public:
+    // `database` must outlive the reader.
+    explicit settings_reader(db& database);
+
+    // The value of a key. Throws rec_not_found_exception
+    // "Record Not Found : Could not find settings for <key>" without a row.
+    std::string get_setting(const std::string& key);
+
+private:
+    db& database_;
+};
+
+// Parses a numeric setting the way a formatted stream reads an unsigned
+// number: leading white space skipped, then digits up to the first other
+// character. Throws tuv_error naming the key and the text when the text does
+// not begin with a number or the number exceeds `max`.
+std::uint64_t parse_setting_number(const std::string& key, const std::string& text,
+                                   std::uint64_t max = UINT32_MAX);
+
+// The chunker's four numbers.
+struct chunk_settings {
+    std::uint32_t min_size;
+    std::uint32_t max_size;
+    std::uint32_t win_size;
+    std::uint32_t anchor;
+};
+
+// Throws tuv_error naming the offending key and value when the numbers break
+// the chunker's rules: min at least 1, anchor at least 1, window not longer
+// than min, max not below min.
+void validate(const chunk_settings& settings);
+
+// Throws tuv_error unless the separator is exactly one character.
+void validate_path_separator(const std::string& separator);
+
+}  // namespace tuv
