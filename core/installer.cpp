@@ -27,14 +27,23 @@ public:
         if (committed_) return;
         for (auto it = made_.rbegin(); it != made_.rend(); ++it) {
             std::error_code ignored;
-            fs::remove_all(*it, ignored);
+            if (it->is_folder) {
+                fs::remove_all(it->path, ignored);
+            } else {
+                fs::remove(it->path, ignored);  // never a folder of someone else's
+            }
         }
     }
-    void made(const fs::path& path) { made_.push_back(path); }
+    void made_folder(const fs::path& path) { made_.push_back({path, true}); }
+    void made_file(const fs::path& path) { made_.push_back({path, false}); }
     void commit() { committed_ = true; }
 
 private:
-    std::vector<fs::path> made_;
+    struct made_path {
+        fs::path path;
+        bool is_folder;
+    };
+    std::vector<made_path> made_;
     bool committed_ = false;
 };
 
@@ -51,7 +60,7 @@ void make_folder(const fs::path& folder, undo_list& undo) {
     if (!fs::create_directories(folder, error) && error) {
         throw tuv_error("Cannot create the folder " + folder.string() + ": " + error.message());
     }
-    undo.made(first_missing);
+    undo.made_folder(first_missing);
 }
 
 void sync_folder(const fs::path& folder) {
@@ -177,7 +186,9 @@ vault_layout install_vault(const vault_options& options) {
         std::error_code ignored;
         fs::remove(partial.string() + suffix, ignored);
     }
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) undo.made(partial.string() + suffix);
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+        undo.made_file(partial.string() + suffix);
+    }
     try {
         create_database(partial, options, layout);
     } catch (const tuv_error& e) {
