@@ -1,0 +1,163 @@
+#include "tools/cli.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "core/db_sqlite.h"
+#include "platform/quillmark_registry.h"
+#include "platform/registry.h"
+#include "tests/support/scoped_env.h"
+#include "tests/support/temp_dir.h"
+
+namespace tuv::tools {
+namespace {
+
+namespace fs = std::filesystem;
+
+class cli_test : public ::testing::Test {
+protected:
+    struct result {
+        int code;
+        std::string out;
+        std::string err;
+    };
+
+    result run(std::vector<std::string> args) {
+        args.insert(args.begin(), "quillmark");
+        std::vector<const char*> argv;
+        for (const auto& a : args) argv.push_back(a.c_str());
+        std::ostringstream out, err;
+        const int code = run_cli(static_cast<int>(argv.size()), argv.data(), out, err,
+                                 {fs::path("/opt/quillmark/bin")});
+        return {code, out.str(), err.str()};
+    }
+
+    std::optional<std::string> registry_value(platform::registry_root root, const char* name) {
+        auto key = platform::open_registry_key(root, platform::quillmark_key);
+        return key ? key->query(name) : std::nullopt;
+    }
+
+    test::temp_dir folder;
+    test::scoped_env registry{"QUILLMARK_REGISTRY_DIR", (folder / "registry").string()};
+    test::scoped_env data_home{"XDG_DATA_HOME", (folder / "data-home").string()};
+};
+
+TEST_F(cli_test, init_creates_the_vault_and_registers_it) {
+    const fs::path vault = folder / "my vault";
+    const result r = run({"init", "--vault", vault.string()});
+    ASSERT_EQ(r.code, exit_ok) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out.rfind("Created the vault " + vault.string() + "\n", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("  Database        " + (vault / "quillmark.db").string() + "\n"),
+              std::string::npos)
+        << r.out;
+    const result info = run({"info"});
+    EXPECT_NE(info.out.find("  Catalogue       1 directory, 0 files\n"), std::string::npos)
+        << info.out;
+    EXPECT_NE(info.out.find("  Root            \\ (id 1), created "), std::string::npos);
+
+    using platform::registry_root;
+    EXPECT_EQ(registry_value(registry_root::current_user, "db_path"),
+              (vault / "quillmark.db").string());
+    EXPECT_EQ(registry_value(registry_root::current_user, "TempDir"), (vault / "tmp").string());
+    EXPECT_EQ(registry_value(registry_root::current_user, "DataDir"), (vault / "data").string());
+    EXPECT_EQ(registry_value(registry_root::local_machine, "QuillmarkPath"),
+              "/opt/quillmark/bin/Quillmark_Checkin");
+}
+
+TEST_F(cli_test, init_without_a_folder_uses_the_data_home) {
+    ASSERT_EQ(run({"init"}).code, exit_ok);
+    EXPECT_TRUE(fs::exists(folder / "data-home" / "quillmark" / "vault" / "quillmark.db"));
+}
+
+TEST_F(cli_test, init_passes_the_chosen_settings_to_the_vault) {
+    const fs::path vault = folder / "v";
+    ASSERT_EQ(run({"init", "--vault", vault.string(), "--separator", "/", "--chunk-min", "64",
+                   "--chunk-max", "4096", "--chunk-window", "16", "--chunk-anchor", "257",
+                   "--disk-size", "1000000"})
+                  .code,
+              exit_ok);
+    const result info = run({"info"});
+    ASSERT_EQ(info.code, exit_ok) << info.err;
+    EXPECT_NE(info.out.find("  Path separator  /\n"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("  Chunk sizes     64 to 4096 bytes, window 16, anchor 257\n"),
+              std::string::npos);
+    EXPECT_NE(info.out.find("  Container size  1000000 bytes\n"), std::string::npos);
+}
+
+TEST_F(cli_test, init_refuses_chunk_settings_that_break_the_rules_and_makes_nothing) {
+    const fs::path vault = folder / "v";
+    const result r = run({"init", "--vault", vault.string(), "--chunk-min", "16"});
+    EXPECT_EQ(r.code, exit_failed);
+    EXPECT_EQ(r.err,
+              "quillmark: Invalid setting chunk_win_size = \"32\": the window must not be longer "
+              "than chunk_min_size (16)\n");
+    EXPECT_FALSE(fs::exists(vault));
+    EXPECT_FALSE(fs::exists(folder / "registry"));
+}
+
+TEST_F(cli_test, init_twice_refuses_and_keeps_the_first_vault) {
+    const fs::path vault = folder / "v";
+    ASSERT_EQ(run({"init", "--vault", vault.string()}).code, exit_ok);
+    const result again = run({"init", "--vault", vault.string(), "--separator", "/"});
+    EXPECT_EQ(again.code, exit_failed);
+    EXPECT_EQ(again.err, "quillmark: The folder " + vault.string() + " already holds a vault (" +
+                             (vault / "quillmark.db").string() + " exists); nothing was changed\n");
+    EXPECT_NE(run({"info"}).out.find("  Path separator  \\\n"), std::string::npos);
+}
+
+TEST_F(cli_test, a_malformed_registry_stops_init_before_the_vault_is_made) {
+    fs::create_directories(folder / "registry");
+    const fs::path file = folder / "registry" / "HKEY_CURRENT_USER.reg";
+    std::ofstream(file) << "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\X]\n"
+                           "garbage\n";
+    const fs::path vault = folder / "v";
+    const result r = run({"init", "--vault", vault.string()});
+    EXPECT_EQ(r.code, exit_failed);
+    EXPECT_EQ(r.err.rfind("quillmark: malformed registry file " + file.string() + ", line 4: ", 0),
+              0u)
+        << r.err;
+    EXPECT_FALSE(fs::exists(vault));
+}
+
+TEST_F(cli_test, usage_errors_exit_with_2) {
+    EXPECT_EQ(run({}).code, exit_usage);
+    EXPECT_EQ(run({"init", "--chunk-min", "-5"}).code, exit_usage);
+    EXPECT_EQ(run({"frobnicate"}).code, exit_usage);
+    EXPECT_EQ(run({"--help"}).code, exit_ok);
+}
+
+TEST_F(cli_test, info_without_a_registered_vault_says_how_to_make_one) {
+    const result r = run({"info"});
+    EXPECT_EQ(r.code, exit_failed);
+    EXPECT_EQ(r.err,
+              "quillmark: No vault is registered for this user: create one with \"quillmark "
+              "init\" or name its database with --db\n");
+}
+
+TEST_F(cli_test, info_on_a_db_path_that_points_nowhere_reports_it_and_creates_nothing) {
+    const std::string missing = (folder / "gone.db").string();
+    const result r = run({"--db", missing, "info"});
+    EXPECT_EQ(r.code, exit_failed);
+    EXPECT_EQ(r.err, "quillmark: cannot open database " + missing + ": unable to open database file\n");
+    EXPECT_FALSE(fs::exists(missing));
+}
+
+TEST_F(cli_test, info_on_a_database_that_is_not_a_vault_reports_the_missing_settings) {
+    const std::string other = (folder / "other.db").string();
+    {
+        db_sqlite database;
+        database.open(other, db_open_mode::create);
+        database.execute("CREATE TABLE notes(text)");
+    }
+    const result r = run({"--db", other, "info"});
+    EXPECT_EQ(r.code, exit_failed);
+    EXPECT_EQ(r.err, "quillmark: Record Not Found : Could not find settings for path_separator\n");
+}
+
+}  // namespace
+}  // namespace tuv::tools

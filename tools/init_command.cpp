@@ -1,0 +1,56 @@
+#include "tools/init_command.h"
+
+#include <cstdlib>
+
+#include "core/errors.h"
+#include "platform/quillmark_registry.h"
+#include "platform/registry.h"
+
+namespace tuv::tools {
+namespace fs = std::filesystem;
+
+fs::path default_vault_folder() {
+    const char* data_home = std::getenv("XDG_DATA_HOME");
+    if (data_home != nullptr && fs::path(data_home).is_absolute()) {
+        return fs::path(data_home) / "quillmark" / "vault";
+    }
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || *home == '\0') {
+        throw tuv_error(std::string("Neither XDG_DATA_HOME nor HOME is set: give the vault folder "
+                                    "with --vault"));
+    }
+    return fs::path(home) / ".local" / "share" / "quillmark" / "vault";
+}
+
+void run_init(const init_request& request, std::ostream& out) {
+    using platform::registry_root;
+    validate(request.vault);
+    // Read both registry files first: a malformed one stops us before the
+    // vault exists.
+    platform::open_registry_key(registry_root::current_user, platform::quillmark_key);
+    platform::open_registry_key(registry_root::local_machine, platform::quillmark_key);
+
+    const vault_layout layout = install_vault(request.vault);
+    try {
+        auto user = platform::create_registry_key(registry_root::current_user,
+                                                  platform::quillmark_key);
+        user.set(platform::db_path_value, layout.database.string());
+        user.set(platform::temp_dir_value, layout.temp.string());
+        user.set(platform::data_dir_value, layout.data.string());
+        auto machine = platform::create_registry_key(registry_root::local_machine,
+                                                     platform::quillmark_key);
+        machine.set(platform::checkin_program_value, request.checkin_program.string());
+    } catch (const std::exception& e) {
+        throw tuv_error("The vault was created in " + layout.directory.string() +
+                        ", but it could not be registered: " + std::string(e.what()));
+    }
+
+    out << "Created the vault " << layout.directory.string() << "\n"
+        << "  Database        " << layout.database.string() << "\n"
+        << "  Containers      " << layout.data.string() << "\n"
+        << "  Temporary files " << layout.temp.string() << "\n"
+        << "Registered for the current user in "
+        << platform::registry_file(registry_root::current_user).string() << "\n";
+}
+
+}  // namespace tuv::tools

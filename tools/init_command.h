@@ -1,0 +1,28 @@
+// `quillmark init`: creates a vault and registers it for the current user.
+#pragma once
+
+#include <filesystem>
+#include <ostream>
+#include <string>
+
+#include "core/installer.h"
+
+namespace tuv::tools {
+
+struct init_request {
+    vault_options vault;
+    // Full path of the check-in program, registered as QuillmarkPath.
+    std::filesystem::path checkin_program;
+};
+
+// The vault folder used when none is given: $XDG_DATA_HOME/quillmark/vault,
+// else ~/.local/share/quillmark/vault.
+std::filesystem::path default_vault_folder();
+
+// Refuses invalid options and a malformed registry before anything is made,
+// installs the vault, writes db_path, TempDir and DataDir for the current
+// user and QuillmarkPath for the machine, and reports what it made on `out`.
+// Throws tuv_error or platform::registry_error.
+void run_init(const init_request& request, std::ostream& out);
+
+}  // namespace tuv::tools

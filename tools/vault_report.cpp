@@ -1,0 +1,84 @@
+#include "tools/vault_report.h"
+
+#include <iomanip>
+#include <memory>
+
+#include "core/date.h"
+#include "core/db.h"
+#include "core/errors.h"
+#include "core/journal.h"
+#include "core/repository.h"
+#include "platform/quillmark_registry.h"
+
+namespace tuv::tools {
+namespace {
+
+std::int64_t count(db& database, const std::string& sql) {
+    auto rows = database.query(sql);
+    return rows->next() ? rows->get_int64(0) : 0;
+}
+
+// "1 file", "2 files"; `many` when the plural is not the word plus "s".
+std::string counted(std::int64_t n, const std::string& one, const std::string& many = "") {
+    return std::to_string(n) + " " + (n == 1 ? one : many.empty() ? one + "s" : many);
+}
+
+void line(std::ostream& out, const char* label, const std::string& value) {
+    out << "  " << std::left << std::setw(16) << label << value << "\n";
+}
+
+}  // namespace
+
+std::string locate_vault(const std::string& db_option) {
+    if (!db_option.empty()) return db_option;
+    const auto registered = platform::read_db_path();
+    if (!registered || registered->empty()) {
+        throw tuv_error(std::string(
+            "No vault is registered for this user: create one with \"quillmark init\" or name "
+            "its database with --db"));
+    }
+    return *registered;
+}
+
+void print_vault_report(const std::string& db_path, std::ostream& out) {
+    // One command per process: a repository of the command's own serves as
+    // the process's one.
+    const auto repo = std::make_unique<repository>(db_path);
+    db& database = repo->database();
+
+    const chunk_settings& chunks = repo->chunks();
+    line(out, "Database", db_path);
+    line(out, "Path separator", repo->path_separator());
+    line(out, "Data directory", repo->data_directory());
+    line(out, "Chunk sizes",
+         std::to_string(chunks.min_size) + " to " + std::to_string(chunks.max_size) +
+             " bytes, window " + std::to_string(chunks.win_size) + ", anchor " +
+             std::to_string(chunks.anchor));
+    line(out, "Container size",
+         repo->default_disk_size() ? std::to_string(*repo->default_disk_size()) + " bytes"
+                                   : std::string("not set"));
+
+    const auto directories =
+        count(database, "SELECT COUNT(*) FROM file_info WHERE mime_type = 'directory'");
+    const auto files = count(database, "SELECT COUNT(*) FROM file_info WHERE mime_type <> 'directory'");
+    line(out, "Catalogue",
+         counted(directories, "directory", "directories") + ", " + counted(files, "file"));
+    line(out, "Stored chunks",
+         counted(count(database, "SELECT COUNT(*) FROM chunk"), "chunk") + " in " +
+             counted(count(database, "SELECT COUNT(*) FROM disk_info"), "container"));
+
+    auto root = database.query(
+        "SELECT file_id, path, creation_time FROM file_info WHERE parent_id = 0 ORDER BY file_id");
+    if (root->next()) {
+        const std::int64_t root_id = root->get_int64("file_id");
+        const std::string name = root->get_string("path");
+        const date created(static_cast<std::time_t>(root->get_int64("creation_time")));
+        root.reset();
+        std::vector<std::tm> changes;
+        repo->journal().get_change_range(root_id, 0, 0, LEVEL_ALL, 0, changes);
+        line(out, "Root", name + " (id " + std::to_string(root_id) + "), created " +
+                              created.to_text() + ", " + counted(static_cast<std::int64_t>(changes.size()), "change"));
+    }
+}
+
+}  // namespace tuv::tools
