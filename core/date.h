@@ -17,7 +17,7 @@ namespace tuv {
 inline constexpr const char* date_format = "%Y-%m-%d %H:%M:%S";
 
 class date {
-public:
+  public:
     // The epoch, unchanged.
     date() noexcept = default;
     // `seconds` as given, unchanged.
@@ -42,7 +42,7 @@ public:
     // characters (a year past 9999) or the value has no local time.
     std::string to_text() const;
 
-private:
+  private:
     std::time_t seconds_ = 0;
     bool changed_ = false;
 };

@@ -19,7 +19,7 @@ namespace tuv {
 
 // One value bound to a "?" of a statement: an integer, a text or a blob.
 class db_param {
-public:
+  public:
     struct blob_bytes {
         const void* data;
         std::size_t size;
@@ -28,17 +28,18 @@ public:
 
     // A char is refused: a one-character text must be passed as text.
     template <std::integral T>
-        requires(!std::same_as<T, char>)
-    db_param(T value) : value_(static_cast<std::int64_t>(value)) {}
+    requires(!std::same_as<T, char>) db_param(T value) : value_(static_cast<std::int64_t>(value)) {}
     db_param(std::string_view text) : value_(text) {}
     db_param(const std::string& text) : value_(std::string_view(text)) {}
     db_param(const char* text) : value_(std::string_view(text)) {}
 
-    static db_param blob(const void* data, std::size_t size) { return db_param(blob_bytes{data, size}); }
+    static db_param blob(const void* data, std::size_t size) {
+        return db_param(blob_bytes{data, size});
+    }
 
     const value_type& value() const { return value_; }
 
-private:
+  private:
     explicit db_param(blob_bytes bytes) : value_(bytes) {}
     value_type value_;
 };
@@ -46,7 +47,7 @@ private:
 using db_params = std::span<const db_param>;
 
 class db_recordset {
-public:
+  public:
     virtual ~db_recordset() = default;
 
     // Advances to the next row; true while a row is current. The first call
@@ -75,7 +76,7 @@ enum class db_open_mode {
 };
 
 class db {
-public:
+  public:
     virtual ~db() = default;
 
     virtual void open(const std::string& path, db_open_mode mode = db_open_mode::existing) = 0;

@@ -19,7 +19,7 @@ auto converted(F&& call) {
 }
 
 class db_sqlite_recordset : public db_recordset {
-public:
+  public:
     explicit db_sqlite_recordset(db_sqlite::statement_lease lease)
         : lease_(std::move(lease)), cursor_(lease_.command().executecursor()) {}
 
@@ -58,7 +58,7 @@ public:
 
     bool is_null(const std::string& name) override { return cursor_.isnull(find(name)); }
 
-private:
+  private:
     int find(const std::string& name) {
         const int count = cursor_.colcount();
         for (int i = 0; i < count; ++i) {
@@ -151,7 +151,9 @@ std::unique_ptr<db> db_sqlite::clone() {
     return copy;
 }
 
-std::string db_sqlite::name() { return connection_.name(); }
+std::string db_sqlite::name() {
+    return connection_.name();
+}
 
 void db_sqlite::require_open() const {
     if (!is_open_) throw db_exception(db_exception::connection_lost);
@@ -190,7 +192,8 @@ void db_sqlite::execute(const std::string& sql, db_params params) {
     require_open();
     try {
         std::unique_ptr<sqlite3x::sqlite3_transaction> transaction;
-        if (transactional_) transaction = std::make_unique<sqlite3x::sqlite3_transaction>(connection_);
+        if (transactional_)
+            transaction = std::make_unique<sqlite3x::sqlite3_transaction>(connection_);
         statement_lease lease = acquire(sql);
         lease.bind_all(params);
         for (int attempt = 1;; ++attempt) {

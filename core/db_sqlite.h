@@ -17,7 +17,7 @@
 namespace tuv {
 
 class db_sqlite : public db {
-public:
+  public:
     static constexpr int default_busy_timeout_ms = 5000;
     // Attempts of execute() against a busy database, counting the first.
     static constexpr int busy_attempts = 5;
@@ -60,7 +60,7 @@ public:
 
     class statement_lease;
 
-private:
+  private:
     struct cached_statement {
         std::unique_ptr<sqlite3x::sqlite3_command> command;
         bool in_use = false;
@@ -79,7 +79,7 @@ private:
 // A statement taken from the cache (or prepared for one use when the cached
 // one is busy); it goes back, reset, when the lease ends.
 class db_sqlite::statement_lease {
-public:
+  public:
     statement_lease(sqlite3x::sqlite3_command* command, bool* in_use,
                     std::unique_ptr<sqlite3x::sqlite3_command> own);
     statement_lease(statement_lease&& other) noexcept;
@@ -89,7 +89,7 @@ public:
     sqlite3x::sqlite3_command& command() { return *command_; }
     void bind_all(db_params params);
 
-private:
+  private:
     sqlite3x::sqlite3_command* command_;
     bool* in_use_;
     std::unique_ptr<sqlite3x::sqlite3_command> own_;

@@ -12,7 +12,7 @@
 namespace tuv {
 
 class tuv_error : public std::runtime_error {
-public:
+  public:
     static constexpr std::int32_t no_code = -1;
 
     explicit tuv_error(const std::string& message);
@@ -27,12 +27,12 @@ public:
     // for a code without an entry.
     static const std::string& message_for(std::int32_t code);
 
-private:
+  private:
     std::int32_t code_;
 };
 
 class db_exception : public tuv_error {
-public:
+  public:
     // The one code ever raised: an operation needed an open connection.
     static constexpr std::int32_t connection_lost = 4;
 
@@ -41,26 +41,26 @@ public:
 
 // "Record Not Found : " followed by the detail.
 class rec_not_found_exception : public db_exception {
-public:
+  public:
     explicit rec_not_found_exception(const std::string& detail);
 };
 
 // "No such file or directory: " followed by the missing path component.
 class file_not_found_exception : public tuv_error {
-public:
+  public:
     file_not_found_exception(const std::string& missing_path, std::int64_t parent_inode);
 
     const std::string& missing_path() const noexcept { return missing_path_; }
     std::int64_t parent_inode() const noexcept { return parent_inode_; }
 
-private:
+  private:
     std::string missing_path_;
     std::int64_t parent_inode_;
 };
 
 // "Invalid date format".
 class invalid_date_exception : public tuv_error {
-public:
+  public:
     invalid_date_exception();
 };
 

@@ -22,7 +22,7 @@ namespace {
 
 // Folders and files made so far, removed again when installation fails.
 class undo_list {
-public:
+  public:
     ~undo_list() {
         if (committed_) return;
         for (auto it = made_.rbegin(); it != made_.rend(); ++it) {
@@ -38,7 +38,7 @@ public:
     void made_file(const fs::path& path) { made_.push_back({path, false}); }
     void commit() { committed_ = true; }
 
-private:
+  private:
     struct made_path {
         fs::path path;
         bool is_folder;
@@ -77,9 +77,8 @@ void refuse_existing_vault(const vault_layout& layout) {
     std::error_code error;
     for (const fs::path& part : {layout.database, layout.data}) {
         if (fs::exists(part, error)) {
-            throw tuv_error("The folder " + layout.directory.string() +
-                            " already holds a vault (" + part.string() +
-                            " exists); nothing was changed");
+            throw tuv_error("The folder " + layout.directory.string() + " already holds a vault (" +
+                            part.string() + " exists); nothing was changed");
         }
     }
 }
@@ -165,8 +164,8 @@ void validate(const vault_options& options) {
     validate(options.chunks);
     if (options.container_size == 0 || options.container_size > INT64_MAX) {
         throw tuv_error("Invalid setting default_disk_size = \"" +
-                        std::to_string(options.container_size) +
-                        "\": it must be between 1 and " + std::to_string(INT64_MAX));
+                        std::to_string(options.container_size) + "\": it must be between 1 and " +
+                        std::to_string(INT64_MAX));
     }
     if (options.directory.empty()) throw tuv_error(std::string("No vault folder was given"));
 }

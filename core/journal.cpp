@@ -100,16 +100,18 @@ void journal::get_journal_logs(int from, int to, int level, int changetype,
             q.add(" ORDER BY year, month, day, hour, minute, second, id");
             break;
         case LEVEL_MONTHS:
-            q.add("SELECT DISTINCT inode, changetype, month, year, day, hour, minute, second"
-                  " FROM journal WHERE year BETWEEN ? AND ?",
-                  {from, to});
+            q.add(
+                "SELECT DISTINCT inode, changetype, month, year, day, hour, minute, second"
+                " FROM journal WHERE year BETWEEN ? AND ?",
+                {from, to});
             if (by_kind) q.add(" AND changetype = ?", {changetype});
             q.add(" ORDER BY year, month, day, hour, minute, second");
             break;
         case LEVEL_DAYS:
-            q.add("SELECT DISTINCT inode, day, month, year, hour, minute, second, changetype"
-                  " FROM journal WHERE month = ? AND year = ?",
-                  {from, to});
+            q.add(
+                "SELECT DISTINCT inode, day, month, year, hour, minute, second, changetype"
+                " FROM journal WHERE month = ? AND year = ?",
+                {from, to});
             if (by_kind) q.add(" AND changetype = ?", {changetype});
             q.add(" ORDER BY day, hour, minute, second");
             break;

@@ -32,7 +32,7 @@ struct journal_log {
 };
 
 class journal {
-public:
+  public:
     // `database` is borrowed and must outlive the journal (or be detached).
     explicit journal(db* database) : database_(database) {}
 
@@ -63,7 +63,7 @@ public:
     // "_" in it keep their LIKE meaning.
     void inodes_for_source(const std::string& text, std::vector<std::int64_t>& out);
 
-private:
+  private:
     db& database();
 
     db* database_;

@@ -7,7 +7,9 @@ bool is_space(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Reads a number in [low, high] at `input` into `out`. The digit limit comes
 // from `high` so "20081" under %Y leaves the trailing '1' for the format's next
@@ -40,7 +42,8 @@ const char* convert(const char* input, char conv, std::tm& tm) {
             return input;
         case 'y':
             // The POSIX pivot: 69..99 are the last century, 0..68 this one.
-            if ((input = read_number(input, 0, 99, value))) tm.tm_year = value < 69 ? value + 100 : value;
+            if ((input = read_number(input, 0, 99, value)))
+                tm.tm_year = value < 69 ? value + 100 : value;
             return input;
         case 'm':
             if ((input = read_number(input, 1, 12, value))) tm.tm_mon = value - 1;

@@ -4,7 +4,7 @@
 namespace tuv {
 
 class progress_observer {
-public:
+  public:
     virtual ~progress_observer() = default;
     // `percent` runs from 0 to 100.
     virtual void update(int percent) = 0;

@@ -19,7 +19,7 @@ class journal;
 class progress_observer;
 
 class repository {
-public:
+  public:
     // Opens the database at `db_path` (which must exist), creates the
     // settings table when missing and reads every setting. Throws
     // db_exception when the file cannot be opened or is not a database,
@@ -49,7 +49,7 @@ public:
     progress_observer* observer() const { return observer_; }
     void set_observer(progress_observer* observer) { observer_ = observer; }
 
-private:
+  private:
     std::unique_ptr<db> database_;
     std::string path_separator_;
     std::string data_directory_;

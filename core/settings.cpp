@@ -56,9 +56,9 @@ void validate(const chunk_settings& s) {
         invalid_setting(setting_key::chunk_anchor, "0", "the anchor must be at least 1");
     }
     if (s.win_size > s.min_size) {
-        invalid_setting(setting_key::chunk_win_size, to_string(s.win_size),
-                        "the window must not be longer than chunk_min_size (" +
-                            to_string(s.min_size) + ")");
+        invalid_setting(
+            setting_key::chunk_win_size, to_string(s.win_size),
+            "the window must not be longer than chunk_min_size (" + to_string(s.min_size) + ")");
     }
     if (s.max_size < s.min_size) {
         invalid_setting(setting_key::chunk_max_size, to_string(s.max_size),

@@ -23,7 +23,7 @@ inline constexpr const char* default_disk_size = "default_disk_size";
 // Reads settings rows. Construction creates the table when it is missing, so
 // a database without one reports missing keys rather than a missing table.
 class settings_reader {
-public:
+  public:
     // `database` must outlive the reader.
     explicit settings_reader(db& database);
 
@@ -31,7 +31,7 @@ public:
     // "Record Not Found : Could not find settings for <key>" without a row.
     std::string get_setting(const std::string& key);
 
-private:
+  private:
     db& database_;
 };
 

@@ -12,7 +12,7 @@
 namespace tuv {
 
 class sql_builder {
-public:
+  public:
     explicit sql_builder(std::string_view head = {}) : sql_(head) {}
 
     // Appends a piece of SQL and the values of the "?" marks it contains.
@@ -25,7 +25,7 @@ public:
     const std::string& sql() const { return sql_; }
     db_params params() const { return params_; }
 
-private:
+  private:
     std::string sql_;
     std::vector<db_param> params_;
 };

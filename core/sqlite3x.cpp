@@ -6,9 +6,12 @@ namespace sqlite3x {
 
 void throw_error(int result_code, sqlite3* handle) {
     switch (result_code & 0xff) {
-        case SQLITE_BUSY: throw database_busy_error();
-        case SQLITE_LOCKED: throw database_locked_error();
-        default: break;
+        case SQLITE_BUSY:
+            throw database_busy_error();
+        case SQLITE_LOCKED:
+            throw database_locked_error();
+        default:
+            break;
     }
     if (handle != nullptr) throw database_error(sqlite3_errmsg(handle));
     throw database_error(sqlite3_errstr(result_code));
@@ -65,7 +68,9 @@ std::int64_t sqlite3_connection::insertid() const {
     return handle_ != nullptr ? sqlite3_last_insert_rowid(handle_) : 0;
 }
 
-int sqlite3_connection::changes() const { return handle_ != nullptr ? sqlite3_changes(handle_) : 0; }
+int sqlite3_connection::changes() const {
+    return handle_ != nullptr ? sqlite3_changes(handle_) : 0;
+}
 
 // --- command ------------------------------------------------------------------
 
@@ -76,7 +81,9 @@ sqlite3_command::sqlite3_command(sqlite3_connection& connection, const std::stri
     prepare(sql);
 }
 
-sqlite3_command::~sqlite3_command() { sqlite3_finalize(statement_); }
+sqlite3_command::~sqlite3_command() {
+    sqlite3_finalize(statement_);
+}
 
 void sqlite3_command::prepare(const std::string& sql) {
     if (!connection_.is_open()) throw database_error("database is not open");
@@ -177,7 +184,9 @@ bool sqlite3_cursor::step() {
     throw_error(rc, sqlite3_db_handle(stmt));
 }
 
-int sqlite3_cursor::colcount() const { return sqlite3_column_count(statement()); }
+int sqlite3_cursor::colcount() const {
+    return sqlite3_column_count(statement());
+}
 
 std::string sqlite3_cursor::getcolname(int index) const {
     require_index(index);

@@ -18,19 +18,19 @@ struct sqlite3_stmt;
 namespace sqlite3x {
 
 class database_error : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
 // SQLITE_BUSY: another connection holds the lock we need. Text "database is busy".
 class database_busy_error : public database_error {
-public:
+  public:
     database_busy_error() : database_error("database is busy") {}
 };
 
 // SQLITE_LOCKED: a conflict inside this connection. Text "database is locked".
 class database_locked_error : public database_error {
-public:
+  public:
     database_locked_error() : database_error("database is locked") {}
 };
 
@@ -40,7 +40,7 @@ enum class open_mode {
 };
 
 class sqlite3_connection {
-public:
+  public:
     sqlite3_connection() = default;
     ~sqlite3_connection();
     sqlite3_connection(const sqlite3_connection&) = delete;
@@ -68,7 +68,7 @@ public:
     // The raw handle, for pragmas and tests; owned by this object.
     sqlite3* handle() const { return handle_; }
 
-private:
+  private:
     sqlite3* handle_ = nullptr;
 };
 
@@ -80,7 +80,7 @@ class sqlite3_cursor;
 
 // One prepared statement. Parameters are numbered from 1 and bound by copy.
 class sqlite3_command {
-public:
+  public:
     explicit sqlite3_command(sqlite3_connection& connection);
     sqlite3_command(sqlite3_connection& connection, const std::string& sql);
     ~sqlite3_command();
@@ -106,7 +106,7 @@ public:
 
     sqlite3_stmt* handle() const { return statement_; }
 
-private:
+  private:
     void require_statement() const;
 
     sqlite3_connection& connection_;
@@ -116,7 +116,7 @@ private:
 
 // Steps through the rows of a command. Column indexes count from 0.
 class sqlite3_cursor {
-public:
+  public:
     explicit sqlite3_cursor(sqlite3_command& command) : command_(&command) {}
 
     // True while a row is available. Throws on failure (busy included).
@@ -133,7 +133,7 @@ public:
     void reset() noexcept;
     void close() noexcept { command_ = nullptr; }
 
-private:
+  private:
     sqlite3_stmt* statement() const;
     void require_index(int index) const;
 
@@ -143,7 +143,7 @@ private:
 // BEGIN on construction when `start` is set; ROLLBACK on destruction unless
 // committed. Destruction never throws.
 class sqlite3_transaction {
-public:
+  public:
     explicit sqlite3_transaction(sqlite3_connection& connection, bool start = true);
     ~sqlite3_transaction();
     sqlite3_transaction(const sqlite3_transaction&) = delete;
@@ -153,7 +153,7 @@ public:
     void commit();
     void rollback();
 
-private:
+  private:
     sqlite3_connection& connection_;
     bool active_ = false;
 };

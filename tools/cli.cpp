@@ -1,7 +1,6 @@
 #include "tools/cli.h"
 
 #include <CLI/CLI.hpp>
-
 #include <exception>
 #include <string>
 
@@ -25,24 +24,33 @@ int run_cli(int argc, const char* const* argv, std::ostream& out, std::ostream& 
     init_request init;
     std::string vault_folder;
     auto* init_cmd = app.add_subcommand("init", "Create a new vault and register it for this user");
-    init_cmd->add_option("--vault", vault_folder, "Folder of the new vault (default: " +
-                                                      std::string("$XDG_DATA_HOME/quillmark/vault)"))
+    init_cmd
+        ->add_option(
+            "--vault", vault_folder,
+            "Folder of the new vault (default: " + std::string("$XDG_DATA_HOME/quillmark/vault)"))
         ->type_name("DIR");
     init_cmd->add_option("--separator", init.vault.separator, "Vault path separator (default \\)")
         ->type_name("C");
     init_cmd->add_option("--chunk-min", init.vault.chunks.min_size, "Smallest chunk, in bytes")
-        ->type_name("N")->capture_default_str();
+        ->type_name("N")
+        ->capture_default_str();
     init_cmd->add_option("--chunk-max", init.vault.chunks.max_size, "Largest chunk, in bytes")
-        ->type_name("N")->capture_default_str();
-    init_cmd->add_option("--chunk-window", init.vault.chunks.win_size,
-                         "Rolling hash window, in bytes")
-        ->type_name("N")->capture_default_str();
-    init_cmd->add_option("--chunk-anchor", init.vault.chunks.anchor,
-                         "Cut where the hash is a multiple of this")
-        ->type_name("N")->capture_default_str();
-    init_cmd->add_option("--disk-size", init.vault.container_size,
-                         "Capacity of one container file, in bytes")
-        ->type_name("N")->capture_default_str();
+        ->type_name("N")
+        ->capture_default_str();
+    init_cmd
+        ->add_option("--chunk-window", init.vault.chunks.win_size, "Rolling hash window, in bytes")
+        ->type_name("N")
+        ->capture_default_str();
+    init_cmd
+        ->add_option("--chunk-anchor", init.vault.chunks.anchor,
+                     "Cut where the hash is a multiple of this")
+        ->type_name("N")
+        ->capture_default_str();
+    init_cmd
+        ->add_option("--disk-size", init.vault.container_size,
+                     "Capacity of one container file, in bytes")
+        ->type_name("N")
+        ->capture_default_str();
 
     auto* info_cmd = app.add_subcommand("info", "Show what the vault holds");
 

@@ -16,8 +16,9 @@ fs::path default_vault_folder() {
     }
     const char* home = std::getenv("HOME");
     if (home == nullptr || *home == '\0') {
-        throw tuv_error(std::string("Neither XDG_DATA_HOME nor HOME is set: give the vault folder "
-                                    "with --vault"));
+        throw tuv_error(
+            std::string("Neither XDG_DATA_HOME nor HOME is set: give the vault folder "
+                        "with --vault"));
     }
     return fs::path(home) / ".local" / "share" / "quillmark" / "vault";
 }
@@ -32,13 +33,13 @@ void run_init(const init_request& request, std::ostream& out) {
 
     const vault_layout layout = install_vault(request.vault);
     try {
-        auto user = platform::create_registry_key(registry_root::current_user,
-                                                  platform::quillmark_key);
+        auto user =
+            platform::create_registry_key(registry_root::current_user, platform::quillmark_key);
         user.set(platform::db_path_value, layout.database.string());
         user.set(platform::temp_dir_value, layout.temp.string());
         user.set(platform::data_dir_value, layout.data.string());
-        auto machine = platform::create_registry_key(registry_root::local_machine,
-                                                     platform::quillmark_key);
+        auto machine =
+            platform::create_registry_key(registry_root::local_machine, platform::quillmark_key);
         machine.set(platform::checkin_program_value, request.checkin_program.string());
     } catch (const std::exception& e) {
         throw tuv_error("The vault was created in " + layout.directory.string() +

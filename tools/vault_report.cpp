@@ -60,7 +60,8 @@ void print_vault_report(const std::string& db_path, std::ostream& out) {
 
     const auto directories =
         count(database, "SELECT COUNT(*) FROM file_info WHERE mime_type = 'directory'");
-    const auto files = count(database, "SELECT COUNT(*) FROM file_info WHERE mime_type <> 'directory'");
+    const auto files =
+        count(database, "SELECT COUNT(*) FROM file_info WHERE mime_type <> 'directory'");
     line(out, "Catalogue",
          counted(directories, "directory", "directories") + ", " + counted(files, "file"));
     line(out, "Stored chunks",
@@ -76,8 +77,9 @@ void print_vault_report(const std::string& db_path, std::ostream& out) {
         root.reset();
         std::vector<std::tm> changes;
         repo->journal().get_change_range(root_id, 0, 0, LEVEL_ALL, 0, changes);
-        line(out, "Root", name + " (id " + std::to_string(root_id) + "), created " +
-                              created.to_text() + ", " + counted(static_cast<std::int64_t>(changes.size()), "change"));
+        line(out, "Root",
+             name + " (id " + std::to_string(root_id) + "), created " + created.to_text() + ", " +
+                 counted(static_cast<std::int64_t>(changes.size()), "change"));
     }
 }
 

@@ -1,13 +1,13 @@
 #include "core/date.h"
 
-#include "core/errors.h"
-#include "tests/support/scoped_env.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <memory>
 #include <string>
+
+#include "core/errors.h"
+#include "tests/support/scoped_env.h"
 
 namespace tuv {
 namespace {
@@ -15,7 +15,7 @@ namespace {
 // Every case runs in UTC unless it switches zone itself, so expected second
 // counts do not depend on the machine's zone.
 class date_test : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { use_zone("UTC"); }
     void TearDown() override {
         zone_.reset();
@@ -54,9 +54,13 @@ TEST_F(date_test, wrong_separator_throws_invalid_date) {
     EXPECT_EQ(failure_message("2008/03/09 14:05:00"), "Invalid date format");
 }
 
-TEST_F(date_test, hour_24_fails) { EXPECT_EQ(failure_message("2008-03-09 24:00:00"), "Invalid date format"); }
+TEST_F(date_test, hour_24_fails) {
+    EXPECT_EQ(failure_message("2008-03-09 24:00:00"), "Invalid date format");
+}
 
-TEST_F(date_test, minute_60_fails) { EXPECT_EQ(failure_message("2008-03-09 14:60:00"), "Invalid date format"); }
+TEST_F(date_test, minute_60_fails) {
+    EXPECT_EQ(failure_message("2008-03-09 14:60:00"), "Invalid date format");
+}
 
 TEST_F(date_test, incomplete_text_fails) {
     EXPECT_EQ(failure_message("2008-03-09"), "Invalid date format");

@@ -14,7 +14,7 @@ namespace tuv {
 namespace {
 
 class db_sqlite_test : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         database.open(path(), db_open_mode::create);
         database.query("PRAGMA journal_mode=WAL")->next();
@@ -187,7 +187,7 @@ TEST_F(db_sqlite_test, prepared_statement_takes_bound_values) {
 
 // The busy retry, against a real second connection that holds the write lock.
 class busy_retry_test : public db_sqlite_test {
-protected:
+  protected:
     void SetUp() override {
         db_sqlite_test::SetUp();
         blocker.open(path());

@@ -10,7 +10,7 @@ namespace tuv {
 namespace {
 
 class errors_test : public ::testing::Test {
-protected:
+  protected:
     // What handlers for tuv_error and for std::runtime_error see of an error
     // thrown by value; both must see the same text.
     template <typename Error>

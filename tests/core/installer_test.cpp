@@ -24,7 +24,7 @@ std::set<std::string> names_in(const fs::path& folder) {
 }
 
 class installer_test : public ::testing::Test {
-protected:
+  protected:
     vault_options options_in(const std::string& name) {
         vault_options options;
         options.directory = folder / name;
@@ -98,11 +98,12 @@ TEST_F(installer_test, creates_the_indexes_the_queries_need) {
     db_sqlite database;
     database.open(layout.database.string());
     std::set<std::string> indexes;
-    auto rows = database.query("SELECT name FROM sqlite_master WHERE type = 'index' AND sql IS NOT NULL");
+    auto rows =
+        database.query("SELECT name FROM sqlite_master WHERE type = 'index' AND sql IS NOT NULL");
     while (rows->next()) indexes.insert(rows->get_string(0));
-    EXPECT_EQ(indexes, (std::set<std::string>{"file_info_by_parent", "file_info_by_name",
-                                              "journal_by_inode", "journal_by_date",
-                                              "chunk_by_checksum", "bmap_by_file"}));
+    EXPECT_EQ(indexes,
+              (std::set<std::string>{"file_info_by_parent", "file_info_by_name", "journal_by_inode",
+                                     "journal_by_date", "chunk_by_checksum", "bmap_by_file"}));
 }
 
 TEST_F(installer_test, refuses_a_folder_that_already_holds_a_vault_and_touches_nothing) {
@@ -113,9 +114,9 @@ TEST_F(installer_test, refuses_a_folder_that_already_holds_a_vault_and_touches_n
         database.execute("INSERT INTO settings VALUES('marker', 'kept')");
     }
     const std::string db_file = layout.database.string();
-    EXPECT_EQ(install_error(options_in("vault")),
-              "The folder " + layout.directory.string() + " already holds a vault (" + db_file +
-                  " exists); nothing was changed");
+    EXPECT_EQ(install_error(options_in("vault")), "The folder " + layout.directory.string() +
+                                                      " already holds a vault (" + db_file +
+                                                      " exists); nothing was changed");
 
     db_sqlite database;
     database.open(db_file);
@@ -167,10 +168,10 @@ TEST_F(installer_test, a_failed_database_creation_leaves_the_folder_as_it_was) {
     std::ofstream(vault / "quillmark.db.partial" / "keep") << "not ours";
 
     const std::string error = install_error(options_in("vault"));
-    EXPECT_EQ(error.rfind("Cannot create the vault database " + (vault / "quillmark.db").string() +
-                              ": ",
-                          0),
-              0u)
+    EXPECT_EQ(
+        error.rfind("Cannot create the vault database " + (vault / "quillmark.db").string() + ": ",
+                    0),
+        0u)
         << error;
     EXPECT_EQ(names_in(vault), (std::set<std::string>{"quillmark.db.partial"}));
     EXPECT_TRUE(fs::exists(vault / "quillmark.db.partial" / "keep"));

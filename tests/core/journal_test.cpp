@@ -1,9 +1,5 @@
 #include "core/journal.h"
 
-#include "core/db.h"
-#include "core/errors.h"
-#include "tests/support/test_vault.h"
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -12,6 +8,10 @@
 #include <map>
 #include <string>
 #include <vector>
+
+#include "core/db.h"
+#include "core/errors.h"
+#include "tests/support/test_vault.h"
 
 namespace tuv {
 namespace {
@@ -48,7 +48,7 @@ std::vector<std::string> stamps(const std::vector<std::tm>& times, int fields) {
 const std::string not_found = "Record Not Found : Couldn't find logs in journal ";
 
 class journal_test : public ::testing::Test {
-protected:
+  protected:
     journal& j() { return v.repo().journal(); }
 
     void add(std::int64_t inode, int changetype, int year, int month, int day, int hour = 0,
@@ -56,7 +56,8 @@ protected:
         j().insert_change(inode, changetype, year, month, day, hour, minute, second, source, "");
     }
 
-    std::vector<std::tm> range(std::int64_t inode, int from, int to, int level, int changetype = 0) {
+    std::vector<std::tm> range(std::int64_t inode, int from, int to, int level,
+                               int changetype = 0) {
         std::vector<std::tm> out;
         j().get_change_range(inode, from, to, level, changetype, out);
         return out;
@@ -184,7 +185,8 @@ TEST_F(journal_test, months_level_gives_one_entry_per_month_of_the_years) {
 TEST_F(journal_test, days_level_gives_one_entry_per_day_of_the_month) {
     add_history();
     EXPECT_THAT(stamps(range(5, 6, 2005, LEVEL_DAYS), 3), ElementsAre("2005-06-01", "2005-06-20"));
-    EXPECT_THAT(stamps(range(5, 1, 2005, LEVEL_DAYS, CHANGE_CREATED), 3), ElementsAre("2005-01-02"));
+    EXPECT_THAT(stamps(range(5, 1, 2005, LEVEL_DAYS, CHANGE_CREATED), 3),
+                ElementsAre("2005-01-02"));
     EXPECT_THAT(range(5, 7, 2005, LEVEL_DAYS), ::testing::SizeIs(1));
 }
 
@@ -237,7 +239,8 @@ TEST_F(journal_test, journal_logs_leave_known_inodes_and_accept_no_rows) {
     std::map<std::int64_t, journal_log> out;
     out[20] = journal_log{20, 99, {}};
     j().get_journal_logs(2006, 2006, LEVEL_YEARS, 0, out);
-    EXPECT_THAT(describe(out), ElementsAre("20:99@1900-01-00 00:00:00", "30:4@2006-04-02 09:00:00"));
+    EXPECT_THAT(describe(out),
+                ElementsAre("20:99@1900-01-00 00:00:00", "30:4@2006-04-02 09:00:00"));
 
     EXPECT_THAT(logs(8, 2006, LEVEL_DAYS), IsEmpty());
     EXPECT_THAT(logs(2001, 2002, LEVEL_MONTHS), IsEmpty());
@@ -278,8 +281,9 @@ TEST_F(journal_test, detached_journal_refuses_every_operation) {
     std::vector<std::tm> times;
     std::map<std::int64_t, journal_log> found;
     std::vector<std::int64_t> inodes;
-    EXPECT_EQ(failure<db_exception>([&] { other.insert_change(3, 1, 2006, 1, 1, 0, 0, 0, "", ""); }),
-              "db instance dead");
+    EXPECT_EQ(
+        failure<db_exception>([&] { other.insert_change(3, 1, 2006, 1, 1, 0, 0, 0, "", ""); }),
+        "db instance dead");
     EXPECT_EQ(failure<db_exception>([&] { other.get_change_range(1, 0, 0, LEVEL_ALL, 0, times); }),
               "db instance dead");
     EXPECT_EQ(failure<db_exception>([&] { other.get_journal_logs(0, 0, LEVEL_YEARS, 0, found); }),

@@ -9,7 +9,7 @@ namespace tuv {
 namespace {
 
 class parse_time_test : public ::testing::Test {
-protected:
+  protected:
     // Fields start at a marker so tests can see which ones were written.
     void SetUp() override {
         tm_.tm_year = tm_.tm_mon = tm_.tm_mday = 77;

@@ -31,7 +31,7 @@ std::string construction_error(const std::string& db_path) {
 }
 
 class repository_test : public ::testing::Test {
-protected:
+  protected:
     test::temp_dir folder;
 };
 
@@ -111,7 +111,8 @@ TEST_F(repository_test, chunk_settings_that_break_the_chunker_are_a_start_up_fai
         {"chunk_win_size", "20000",
          "Invalid setting chunk_win_size = \"20000\": the window must not be longer than "
          "chunk_min_size (16384)"},
-        {"chunk_anchor", "0", "Invalid setting chunk_anchor = \"0\": the anchor must be at least 1"},
+        {"chunk_anchor", "0",
+         "Invalid setting chunk_anchor = \"0\": the anchor must be at least 1"},
         {"chunk_min_size", "0",
          "Invalid setting chunk_min_size = \"0\": a chunk must be at least 1 byte"},
         {"chunk_max_size", "100",

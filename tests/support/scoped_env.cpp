@@ -6,7 +6,8 @@
 
 namespace tuv::test {
 
-scoped_env::scoped_env(std::string name, std::optional<std::string> value) : name_(std::move(name)) {
+scoped_env::scoped_env(std::string name, std::optional<std::string> value)
+    : name_(std::move(name)) {
     if (const char* old = getenv(name_.c_str())) previous_ = old;
     if (value) {
         setenv(name_.c_str(), value->c_str(), 1);

@@ -8,14 +8,14 @@
 namespace tuv::test {
 
 class scoped_env {
-public:
+  public:
     // value == nullopt unsets the variable.
     scoped_env(std::string name, std::optional<std::string> value);
     ~scoped_env();
     scoped_env(const scoped_env&) = delete;
     scoped_env& operator=(const scoped_env&) = delete;
 
-private:
+  private:
     std::string name_;
     std::optional<std::string> previous_;
 };

@@ -9,7 +9,8 @@
 namespace tuv::test {
 
 temp_dir::temp_dir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quillmark-test-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "quillmark-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error("cannot create a temporary folder from " + pattern);
     }

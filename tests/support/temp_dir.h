@@ -7,7 +7,7 @@
 namespace tuv::test {
 
 class temp_dir {
-public:
+  public:
     temp_dir();
     ~temp_dir();
     temp_dir(const temp_dir&) = delete;
@@ -15,9 +15,11 @@ public:
 
     const std::filesystem::path& path() const { return path_; }
     // path() / name, as a convenience for building file names.
-    std::filesystem::path operator/(const std::filesystem::path& name) const { return path_ / name; }
+    std::filesystem::path operator/(const std::filesystem::path& name) const {
+        return path_ / name;
+    }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

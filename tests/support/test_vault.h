@@ -11,7 +11,7 @@
 namespace tuv::test {
 
 class test_vault {
-public:
+  public:
     explicit test_vault(vault_options options = {});
 
     const vault_layout& layout() const { return layout_; }
@@ -19,7 +19,7 @@ public:
     repository& repo() { return *repository_; }
     db& database() { return repository_->database(); }
 
-private:
+  private:
     temp_dir folder_;
     vault_layout layout_;
     std::unique_ptr<repository> repository_;

@@ -19,7 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class cli_test : public ::testing::Test {
-protected:
+  protected:
     struct result {
         int code;
         std::string out;
@@ -143,7 +143,8 @@ TEST_F(cli_test, info_on_a_db_path_that_points_nowhere_reports_it_and_creates_no
     const std::string missing = (folder / "gone.db").string();
     const result r = run({"--db", missing, "info"});
     EXPECT_EQ(r.code, exit_failed);
-    EXPECT_EQ(r.err, "quillmark: cannot open database " + missing + ": unable to open database file\n");
+    EXPECT_EQ(r.err,
+              "quillmark: cannot open database " + missing + ": unable to open database file\n");
     EXPECT_FALSE(fs::exists(missing));
 }
 
