@@ -167,6 +167,7 @@ void db_sqlite::set_busy_timeout(int milliseconds) {
 db_sqlite::statement_lease db_sqlite::acquire(const std::string& sql) {
     auto found = statements_.find(sql);
     if (found == statements_.end()) {
+        if (statements_.size() >= max_cached_statements) evict_idle_statements();
         auto command = std::make_unique<sqlite3x::sqlite3_command>(connection_, sql);
         found = statements_.emplace(sql, cached_statement{std::move(command), false}).first;
     }
@@ -179,6 +180,11 @@ db_sqlite::statement_lease db_sqlite::acquire(const std::string& sql) {
     }
     cached.in_use = true;
     return statement_lease(cached.command.get(), &cached.in_use, nullptr);
+}
+
+void db_sqlite::evict_idle_statements() {
+    // Statements in use stay: a live result set still reads from them.
+    std::erase_if(statements_, [](const auto& entry) { return !entry.second.in_use; });
 }
 
 std::unique_ptr<db_recordset> db_sqlite::query(const std::string& sql, db_params params) {

@@ -21,6 +21,9 @@ class db_sqlite : public db {
     static constexpr int default_busy_timeout_ms = 5000;
     // Attempts of execute() against a busy database, counting the first.
     static constexpr int busy_attempts = 5;
+    // Statements built from varying pieces (search) must not grow the cache
+    // without bound; past this many texts, the idle ones are dropped.
+    static constexpr std::size_t max_cached_statements = 256;
 
     db_sqlite() = default;
     ~db_sqlite() override;
@@ -68,6 +71,7 @@ class db_sqlite : public db {
 
     void require_open() const;
     statement_lease acquire(const std::string& sql);
+    void evict_idle_statements();
 
     sqlite3x::sqlite3_connection connection_;
     std::unordered_map<std::string, cached_statement> statements_;

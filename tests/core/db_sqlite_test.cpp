@@ -128,6 +128,21 @@ TEST_F(db_sqlite_test, nested_queries_with_the_same_text_do_not_disturb_each_oth
     EXPECT_EQ(sum, 36);  // (1 + 2 + 3)^2
 }
 
+TEST_F(db_sqlite_test, many_statement_texts_never_disturb_a_live_result_set) {
+    for (int i = 1; i <= 3; ++i) database.execute("INSERT INTO t(n) VALUES(?)", {i});
+    auto live = database.query("SELECT n FROM t ORDER BY n");
+    ASSERT_TRUE(live->next());
+    // Far more texts than the cache keeps, so idle statements get dropped.
+    for (std::size_t i = 0; i < 2 * db_sqlite::max_cached_statements; ++i) {
+        auto rows = database.query("SELECT " + std::to_string(i) + " AS k");
+        ASSERT_TRUE(rows->next());
+        EXPECT_EQ(rows->get_int64("k"), static_cast<std::int64_t>(i));
+    }
+    EXPECT_EQ(live->get_int(0), 1);
+    ASSERT_TRUE(live->next());
+    EXPECT_EQ(live->get_int(0), 2);
+}
+
 TEST_F(db_sqlite_test, execute_converts_errors_and_query_passes_them_on) {
     try {
         database.execute("INSERT INTO nowhere VALUES(1)");
