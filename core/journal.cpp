@@ -83,43 +83,44 @@ void journal::get_change_range(std::int64_t inode, int from, int to, int level, 
     }
 }
 
-void journal::get_journal_logs(int from, int to, int level, int changetype,
-                               std::map<std::int64_t, journal_log>& out) {
-    sql_builder q;
+journal_period journal::period(int from, int to, int level, int changetype) {
+    journal_period p;
     const bool by_kind = changetype != 0;
-    // Within the period, rows come oldest first, so the record kept for an
-    // inode is its earliest change there.
     switch (level) {
         case LEVEL_YEARS:
-            q.add("SELECT * FROM journal");
             if (by_kind) {
-                q.add(" WHERE changetype = ?", {changetype});
+                p.condition.add("changetype = ?", {changetype});
             } else if (from != 0 || to != 0) {
-                q.add(" WHERE year BETWEEN ? AND ?", {from, to});
+                p.condition.add("year BETWEEN ? AND ?", {from, to});
+            } else {
+                p.condition.add("1");
             }
-            q.add(" ORDER BY year, month, day, hour, minute, second, id");
             break;
         case LEVEL_MONTHS:
-            q.add(
-                "SELECT DISTINCT inode, changetype, month, year, day, hour, minute, second"
-                " FROM journal WHERE year BETWEEN ? AND ?",
-                {from, to});
-            if (by_kind) q.add(" AND changetype = ?", {changetype});
-            q.add(" ORDER BY year, month, day, hour, minute, second");
+            p.condition.add("year BETWEEN ? AND ?", {from, to});
+            if (by_kind) p.condition.add(" AND changetype = ?", {changetype});
             break;
         case LEVEL_DAYS:
-            q.add(
-                "SELECT DISTINCT inode, day, month, year, hour, minute, second, changetype"
-                " FROM journal WHERE month = ? AND year = ?",
-                {from, to});
-            if (by_kind) q.add(" AND changetype = ?", {changetype});
-            q.add(" ORDER BY day, hour, minute, second");
+            p.condition.add("month = ? AND year = ?", {from, to});
+            if (by_kind) p.condition.add(" AND changetype = ?", {changetype});
             break;
         default:
             throw tuv_error(std::string("Invalid time range in journal::get_journal_logs()"));
     }
+    return p;
+}
 
-    auto rows = database().query(q.sql(), q.params());
+void journal::get_journal_logs(int from, int to, int level, int changetype,
+                               std::map<std::int64_t, journal_log>& out) {
+    db& database = this->database();
+    const journal_period p = period(from, to, level, changetype);
+    sql_builder q;
+    q.add("SELECT inode, changetype, year, month, day, hour, minute, second FROM journal WHERE ");
+    q.add(p.condition);
+    q.add(" ORDER BY ");
+    q.add(journal_period::chronological);
+
+    auto rows = database.query(q.sql(), q.params());
     while (rows->next()) {
         const std::int64_t inode = rows->get_int64("inode");
         if (out.contains(inode)) continue;

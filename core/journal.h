@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "core/sql_builder.h"
+
 namespace tuv {
 
 class db;
@@ -29,6 +31,16 @@ struct journal_log {
     std::int64_t inode = 0;
     int changetype = 0;
     std::tm time{};
+};
+
+// The rows of a period, across all inodes, as a condition on the journal's
+// columns (which no other table shares, so it also serves in joins).
+struct journal_period {
+    // Rows in this order come oldest first; the first row of an inode is its
+    // earliest change in the period (id breaks ties within one second).
+    static constexpr const char* chronological = "year, month, day, hour, minute, second, id";
+
+    sql_builder condition;
 };
 
 class journal {
@@ -58,6 +70,10 @@ class journal {
     // is no error. Throws tuv_error for a level other than 0, 1 or 2.
     void get_journal_logs(int from, int to, int level, int changetype,
                           std::map<std::int64_t, journal_log>& out);
+
+    // The condition of get_journal_logs for a period. Throws tuv_error for a
+    // level other than 0, 1 or 2.
+    static journal_period period(int from, int to, int level, int changetype);
 
     // Appends the distinct inodes whose source path contains `text`; "%" and
     // "_" in it keep their LIKE meaning.

@@ -2,7 +2,9 @@
 
 #include "core/db_sqlite.h"
 #include "core/errors.h"
+#include "core/file_io.h"
 #include "core/journal.h"
+#include "core/search.h"
 
 namespace tuv {
 namespace {
@@ -13,7 +15,7 @@ std::uint32_t read_number(settings_reader& reader, const char* key) {
 
 }  // namespace
 
-repository::repository(const std::string& db_path) {
+repository::repository(const std::string& db_path) : files_(&file_system::local()) {
     auto database = std::make_unique<db_sqlite>();
     database->open(db_path);
     database_ = std::move(database);
@@ -45,6 +47,11 @@ repository::~repository() {
     if (journal_) journal_->detach();
     journal_.reset();
     database_.reset();
+}
+
+void repository::search(std::vector<std::unique_ptr<file_entry>>& out, const std::string& format,
+                        const std::vector<std::string>& arguments) {
+    tuv::search(*this, out, format, arguments);
 }
 
 repository* open_repository(const std::string& db_path) {

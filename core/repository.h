@@ -6,15 +6,21 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "core/change_entry.h"
 #include "core/settings.h"
 
 namespace tuv {
 
+class date;
 class db;
+class file_entry;
+class file_system;
 class journal;
 class progress_observer;
 
@@ -44,6 +50,75 @@ class repository {
     // content (only the writer needs it, and fails then).
     const std::optional<std::uint64_t>& default_disk_size() const { return default_disk_size_; }
 
+    // --- The catalogue ---------------------------------------------------
+    // Vault paths are names joined by path_separator(); a full path begins
+    // with the separator, which alone names the root.
+
+    // The entry a path names. A full path is looked up from the root, each
+    // name under the one before; a path without the leading separator has
+    // its first name looked up under `parent_id`, or anywhere in the tree
+    // when `parent_id` is 0. Where several entries share a name under one
+    // parent, the one with the latest journal row wins, and the entry carries
+    // that row's attributes. Throws file_not_found_exception naming the first
+    // missing component and the parent it was looked up under.
+    std::unique_ptr<file_entry> resolve(const std::string& path, std::int64_t parent_id = 0);
+
+    // Adds a directory under `parent_id`, dated by `time` ("now" or
+    // "YYYY-MM-DD HH:MM:SS"), with a journal row for it (created) and one
+    // for its parent (modified), all or nothing. Returns its id. Throws
+    // tuv_error for a name that is empty or holds the separator, and
+    // invalid_date_exception for a bad time.
+    std::int64_t create_directory(const std::string& name, std::int64_t parent_id,
+                                  const std::string& time);
+    std::int64_t create_directory(const std::string& name, std::int64_t parent_id,
+                                  const date& when);
+
+    // Adds a file row (no journal row: the check-in writes those). Returns
+    // its id. Refuses names as create_directory does.
+    std::int64_t create_file(const std::string& name, std::int64_t parent_id, std::uint64_t size,
+                             const std::string& time, const std::string& mime_type);
+    std::int64_t create_file(const std::string& name, std::int64_t parent_id, std::uint64_t size,
+                             const date& when, const std::string& mime_type);
+
+    // Appends one entry per child of the directory at `full_path`, in the
+    // order they were made; the entries carry no attributes. Throws
+    // tuv_error "<path> not a directory" for a file.
+    void list_directory(const std::string& full_path,
+                        std::vector<std::unique_ptr<file_entry>>& out);
+
+    // Appends one record per direct child of the directory at `full_path`
+    // that changed in the period (see journal::get_journal_logs), in
+    // ascending id order, each with its earliest change there; directories
+    // are left out when `files_only` is set.
+    void changes_under(const std::string& full_path, int from, int to, int level, int changetype,
+                       bool files_only, std::vector<change_entry>& out);
+
+    // --- Search -----------------------------------------------------------
+
+    // Appends one entry per file that the search format and its arguments
+    // match, in ascending id order (see core/search.h for the language).
+    void search(std::vector<std::unique_ptr<file_entry>>& out, const std::string& format,
+                const std::vector<std::string>& arguments);
+
+    // --- Check-in ---------------------------------------------------------
+
+    // Stores the local file `source` as a new version of the vault file of
+    // the same name in `directory` (a full vault path; "" or the separator
+    // for the root), creating the directories and the file entry that are
+    // missing, dated `when` ("YYYY-MM-DD HH:MM:SS" or "now"), with
+    // `description` in its journal row. One transaction: on any failure
+    // nothing of the file is committed and the error is raised. Reports
+    // progress to observer() after every chunk.
+    void checkin_file(const std::filesystem::path& source, const std::string& directory,
+                      const std::string& when, const std::string& mime_type,
+                      const std::string& description);
+
+    // Where container and local files are read and written; the machine's
+    // own file system unless a test put another in place (borrowed, must
+    // outlive its use).
+    file_system& files() const { return *files_; }
+    void set_file_system(file_system& files) { files_ = &files; }
+
     // Non-owning; null unless the check-in program set one. The observer
     // must outlive its use by the repository.
     progress_observer* observer() const { return observer_; }
@@ -55,6 +130,7 @@ class repository {
     std::string data_directory_;
     std::unique_ptr<tuv::journal> journal_;
     progress_observer* observer_ = nullptr;
+    file_system* files_;
     chunk_settings chunks_{};
     std::optional<std::uint64_t> default_disk_size_;
 };

@@ -28,7 +28,7 @@ void create_schema(db& database) {
         " hour INTEGER NOT NULL, minute INTEGER NOT NULL, second INTEGER NOT NULL,"
         " src_path TEXT NOT NULL DEFAULT '',"
         " attributes TEXT NOT NULL DEFAULT '')",
-        "CREATE INDEX journal_by_inode ON journal(inode, year, month, day)",
+        "CREATE INDEX journal_by_inode ON journal(inode)",
         "CREATE INDEX journal_by_date ON journal(year, month, day)",
 
         "CREATE TABLE chunk("
@@ -48,6 +48,9 @@ void create_schema(db& database) {
         " deletion_date INTEGER NOT NULL DEFAULT 0,"
         " virtual_offset INTEGER NOT NULL)",
         "CREATE INDEX bmap_by_file ON bmap(file_id, virtual_offset)",
+        // The live blocks alone: a check-in looks up only these, however
+        // many versions lie underneath.
+        "CREATE INDEX bmap_live ON bmap(file_id, virtual_offset) WHERE deletion_date = 0",
 
         "CREATE TABLE disk_info("
         " disk_id INTEGER PRIMARY KEY,"

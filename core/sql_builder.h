@@ -1,5 +1,6 @@
 // Builds a statement from fixed pieces and the values of its "?" marks, so
-// that a condition and its values are always added together.
+// that a condition and its values are always added together. Text values are
+// borrowed, not copied: they must outlive the builder's last use.
 #pragma once
 
 #include <initializer_list>
@@ -19,6 +20,13 @@ class sql_builder {
     sql_builder& add(std::string_view piece, std::initializer_list<db_param> values = {}) {
         sql_ += piece;
         params_.insert(params_.end(), values);
+        return *this;
+    }
+
+    // Appends another builder's SQL and values.
+    sql_builder& add(const sql_builder& other) {
+        sql_ += other.sql_;
+        params_.insert(params_.end(), other.params_.begin(), other.params_.end());
         return *this;
     }
 

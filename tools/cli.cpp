@@ -4,8 +4,14 @@
 #include <exception>
 #include <string>
 
+#include "core/repository.h"
+#include "platform/named_mutex.h"
+#include "tools/catalogue_commands.h"
+#include "tools/checkin_command.h"
+#include "tools/info_command.h"
 #include "tools/init_command.h"
-#include "tools/vault_report.h"
+#include "tools/search_command.h"
+#include "tools/vault_access.h"
 
 namespace tuv::tools {
 
@@ -54,6 +60,41 @@ int run_cli(int argc, const char* const* argv, std::ostream& out, std::ostream& 
 
     auto* info_cmd = app.add_subcommand("info", "Show what the vault holds");
 
+    std::string vault_path;
+    auto* ls_cmd = app.add_subcommand("ls", "List a vault directory");
+    ls_cmd->add_option("VAULT_DIR", vault_path,
+                       "Full vault path of the directory (default: the root)");
+    checkin_request checkin;
+    std::vector<std::string> checkin_files;
+    auto* checkin_cmd = app.add_subcommand("checkin", "Check local files in as new versions");
+    checkin_cmd->add_option("FILE", checkin_files, "Local files, checked in in this order")
+        ->required();
+    checkin_cmd->add_option("--to", checkin.directory, "Vault directory (default: the root)")
+        ->type_name("VAULT_DIR");
+    checkin_cmd->add_option("--date", checkin.date, "Date of the new versions (default: now)")
+        ->type_name("\"YYYY-MM-DD HH:MM:SS\"");
+    checkin_cmd
+        ->add_option("--description", checkin.description, "Description stored with each version")
+        ->type_name("TEXT");
+
+    search_options search;
+    auto* search_cmd = app.add_subcommand("search", "Find files by name, description and date");
+    search_cmd->add_option("--name", search.name, "File name pattern; * matches any text")
+        ->type_name("PATTERN");
+    search_cmd
+        ->add_option("--description", search.description, "Description pattern; * matches any text")
+        ->type_name("PATTERN");
+    search_cmd->add_option("--from", search.from, "First day of the period (with --to)")
+        ->type_name("YYYY-MM-DD");
+    search_cmd->add_option("--to", search.to, "Last day of the period (with --from)")
+        ->type_name("YYYY-MM-DD");
+    search_cmd->add_option("--under", search.under, "Only files below this vault directory")
+        ->type_name("VAULT_DIR");
+
+    auto* mkdir_cmd = app.add_subcommand("mkdir", "Create a cabinet or folder");
+    mkdir_cmd->add_option("VAULT_PATH", vault_path, "Full vault path of the new directory")
+        ->required();
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -68,7 +109,26 @@ int run_cli(int argc, const char* const* argv, std::ostream& out, std::ostream& 
             init.checkin_program = env.program_dir / "Quillmark_Checkin";
             run_init(init, out);
         } else if (*info_cmd) {
-            print_vault_report(locate_vault(db_option), out);
+            run_info(*open_vault(db_option), out);
+        } else if (*ls_cmd) {
+            const auto repo = open_vault(db_option);
+            run_ls(*repo, vault_path.empty() ? repo->path_separator() : vault_path, out);
+        } else if (*search_cmd) {
+            run_search(*open_vault(db_option), search, out);
+        } else if (*checkin_cmd) {
+            // One writer at a time, whether this command or the check-in program.
+            const auto writer = platform::named_mutex::try_acquire(platform::checkin_mutex_name,
+                                                                   std::chrono::milliseconds(500));
+            if (!writer) {
+                err << "quillmark: another check-in is running; try again when it has "
+                       "finished\n";
+                return exit_failed;
+            }
+            checkin.files.assign(checkin_files.begin(), checkin_files.end());
+            const auto repo = open_vault(db_option);
+            return run_checkin(*repo, checkin, out, err, env.terminal) == 0 ? exit_ok : exit_failed;
+        } else if (*mkdir_cmd) {
+            run_mkdir(*open_vault(db_option), vault_path, out);
         }
     } catch (const std::exception& e) {
         err << "quillmark: " << e.what() << "\n";

@@ -17,6 +17,8 @@ struct cli_environment {
     // The folder the programs are installed in (or built into); the check-in
     // program is registered from there.
     std::filesystem::path program_dir;
+    // Standard output is a terminal: long work shows its progress there.
+    bool terminal = false;
 };
 
 int run_cli(int argc, const char* const* argv, std::ostream& out, std::ostream& err,

@@ -101,9 +101,9 @@ TEST_F(installer_test, creates_the_indexes_the_queries_need) {
     auto rows =
         database.query("SELECT name FROM sqlite_master WHERE type = 'index' AND sql IS NOT NULL");
     while (rows->next()) indexes.insert(rows->get_string(0));
-    EXPECT_EQ(indexes,
-              (std::set<std::string>{"file_info_by_parent", "file_info_by_name", "journal_by_inode",
-                                     "journal_by_date", "chunk_by_checksum", "bmap_by_file"}));
+    EXPECT_EQ(indexes, (std::set<std::string>{"file_info_by_parent", "file_info_by_name",
+                                              "journal_by_inode", "journal_by_date",
+                                              "chunk_by_checksum", "bmap_by_file", "bmap_live"}));
 }
 
 TEST_F(installer_test, refuses_a_folder_that_already_holds_a_vault_and_touches_nothing) {

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "core/db_sqlite.h"
+#include "core/file_entry.h"
+#include "core/repository.h"
 #include "platform/quillmark_registry.h"
 #include "platform/registry.h"
 #include "tests/support/scoped_env.h"
@@ -122,6 +124,57 @@ TEST_F(cli_test, a_malformed_registry_stops_init_before_the_vault_is_made) {
               0u)
         << r.err;
     EXPECT_FALSE(fs::exists(vault));
+}
+
+class catalogue_cli_test : public cli_test {
+  protected:
+    void SetUp() override {
+        ASSERT_EQ(run({"init", "--vault", (folder / "v").string()}).code, exit_ok);
+    }
+};
+
+TEST_F(catalogue_cli_test, mkdir_creates_nested_cabinets_and_ls_lists_them) {
+    EXPECT_EQ(run({"mkdir", "\\Cab"}).out, "Created \\Cab\n");
+    EXPECT_EQ(run({"mkdir", "\\Cab\\Reports"}).out, "Created \\Cab\\Reports\n");
+    EXPECT_EQ(run({"mkdir", "\\Cab\\Été"}).code, exit_ok);
+    EXPECT_EQ(run({"mkdir", "\\Archive"}).code, exit_ok);
+
+    EXPECT_EQ(run({"ls"}).out, "Archive\\\nCab\\\n");
+    EXPECT_EQ(run({"ls", "\\Cab"}).out, "Reports\\\nÉté\\\n");
+    const result empty = run({"ls", "\\Cab\\Reports"});
+    EXPECT_EQ(empty.code, exit_ok);
+    EXPECT_EQ(empty.out, "");
+}
+
+TEST_F(catalogue_cli_test, ls_puts_directories_first_and_files_with_their_size) {
+    auto repo = std::make_unique<repository>((folder / "v" / "quillmark.db").string());
+    const auto root = repo->resolve("\\");
+    repo->create_file("zeta.txt", root->file_id(), 12, "now", "text/plain");
+    repo->create_file("big.iso", root->file_id(), 5000000000, "now", "text/plain");
+    repo->create_directory("Zoo", root->file_id(), "now");
+    EXPECT_EQ(run({"ls", "\\"}).out, "Zoo\\\nbig.iso   5000000000\nzeta.txt  12\n");
+}
+
+TEST_F(catalogue_cli_test, mkdir_refuses_what_a_cabinet_name_may_not_be) {
+    ASSERT_EQ(run({"mkdir", "\\Cab\\Reports"}).code, exit_failed);  // no \Cab yet
+    ASSERT_EQ(run({"mkdir", "\\Cab"}).code, exit_ok);
+    ASSERT_EQ(run({"mkdir", "\\Cab\\Reports"}).code, exit_ok);
+
+    const result duplicate = run({"mkdir", "\\Cab\\reports"});
+    EXPECT_EQ(duplicate.code, exit_failed);
+    EXPECT_EQ(duplicate.err, "quillmark: \\Cab\\Reports already exists\n");
+
+    for (const char* bad : {"\\Cab\\a b", "\\Cab\\O'Brien", "\\Cab\\a/b", "\\Cab\\"}) {
+        const result r = run({"mkdir", bad});
+        EXPECT_EQ(r.code, exit_failed) << bad;
+        EXPECT_NE(r.err.find("a cabinet or folder name must not be empty nor hold a blank"),
+                  std::string::npos)
+            << r.err;
+    }
+    EXPECT_EQ(run({"mkdir", "Cab2"}).err,
+              "quillmark: \"Cab2\" is not a full vault path: it must begin with \"\\\"\n");
+    EXPECT_EQ(run({"mkdir", "\\Nope\\x"}).err, "quillmark: No such file or directory: Nope\n");
+    EXPECT_EQ(run({"ls", "\\Cab"}).out, "Reports\\\n");
 }
 
 TEST_F(cli_test, usage_errors_exit_with_2) {

@@ -1,14 +1,12 @@
-#include "tools/vault_report.h"
+#include "tools/info_command.h"
 
 #include <iomanip>
-#include <memory>
+#include <vector>
 
 #include "core/date.h"
 #include "core/db.h"
-#include "core/errors.h"
 #include "core/journal.h"
 #include "core/repository.h"
-#include "platform/quillmark_registry.h"
 
 namespace tuv::tools {
 namespace {
@@ -29,34 +27,19 @@ void line(std::ostream& out, const char* label, const std::string& value) {
 
 }  // namespace
 
-std::string locate_vault(const std::string& db_option) {
-    if (!db_option.empty()) return db_option;
-    const auto registered = platform::read_db_path();
-    if (!registered || registered->empty()) {
-        throw tuv_error(std::string(
-            "No vault is registered for this user: create one with \"quillmark init\" or name "
-            "its database with --db"));
-    }
-    return *registered;
-}
-
-void print_vault_report(const std::string& db_path, std::ostream& out) {
-    // One command per process: a repository of the command's own serves as
-    // the process's one.
-    const auto repo = std::make_unique<repository>(db_path);
-    db& database = repo->database();
-
-    const chunk_settings& chunks = repo->chunks();
-    line(out, "Database", db_path);
-    line(out, "Path separator", repo->path_separator());
-    line(out, "Data directory", repo->data_directory());
+void run_info(repository& repo, std::ostream& out) {
+    db& database = repo.database();
+    const chunk_settings& chunks = repo.chunks();
+    line(out, "Database", database.name());
+    line(out, "Path separator", repo.path_separator());
+    line(out, "Data directory", repo.data_directory());
     line(out, "Chunk sizes",
          std::to_string(chunks.min_size) + " to " + std::to_string(chunks.max_size) +
              " bytes, window " + std::to_string(chunks.win_size) + ", anchor " +
              std::to_string(chunks.anchor));
     line(out, "Container size",
-         repo->default_disk_size() ? std::to_string(*repo->default_disk_size()) + " bytes"
-                                   : std::string("not set"));
+         repo.default_disk_size() ? std::to_string(*repo.default_disk_size()) + " bytes"
+                                  : std::string("not set"));
 
     const auto directories =
         count(database, "SELECT COUNT(*) FROM file_info WHERE mime_type = 'directory'");
@@ -76,7 +59,7 @@ void print_vault_report(const std::string& db_path, std::ostream& out) {
         const date created(static_cast<std::time_t>(root->get_int64("creation_time")));
         root.reset();
         std::vector<std::tm> changes;
-        repo->journal().get_change_range(root_id, 0, 0, LEVEL_ALL, 0, changes);
+        repo.journal().get_change_range(root_id, 0, 0, LEVEL_ALL, 0, changes);
         line(out, "Root",
              name + " (id " + std::to_string(root_id) + "), created " + created.to_text() + ", " +
                  counted(static_cast<std::int64_t>(changes.size()), "change"));

@@ -1,0 +1,120 @@
+// The write side of block_reader: recording the chunks of a new version.
+#include <algorithm>
+
+#include "core/block_reader.h"
+#include "core/db.h"
+#include "core/disk_manager.h"
+#include "core/errors.h"
+#include "core/file_io.h"
+#include "core/repository.h"
+
+namespace tuv {
+
+block_reader::block_reader(repository& repo) : repo_(repo) {}
+
+block_reader::~block_reader() = default;
+
+void block_reader::write_block(std::span<const std::uint8_t> bytes, const std::string& checksum,
+                               std::time_t when, std::uint64_t offset, std::int64_t file_id) {
+    db& database = repo_.database();
+    const auto at = static_cast<std::int64_t>(offset);
+    {
+        // Unchanged: the live block at this offset already holds this chunk.
+        // (Zero-length chunks count too, so a file that ends on a chunk
+        // boundary adds nothing when it is checked in unchanged.)
+        auto same = database.query(
+            "SELECT 1 FROM bmap JOIN chunk ON chunk.chunk_id = bmap.chunk_id"
+            " WHERE bmap.file_id = ? AND bmap.virtual_offset = ? AND bmap.deletion_date = 0"
+            " AND chunk.checksum = ? LIMIT 1",
+            {file_id, at, checksum});
+        if (same->next()) return;
+    }
+
+    std::int64_t chunk_id = find_chunk(checksum);
+    if (chunk_id == 0) chunk_id = insert_chunk(bytes, checksum);
+    close_overlapping_blocks(file_id, offset, bytes.size(), when);
+    database.execute(
+        "INSERT INTO bmap(file_id, chunk_id, creation_date, deletion_date, virtual_offset)"
+        " VALUES(?, ?, ?, 0, ?)",
+        {file_id, chunk_id, when, at});
+    database.execute("UPDATE chunk SET refcount = refcount + 1 WHERE chunk_id = ?", {chunk_id});
+}
+
+std::int64_t block_reader::find_chunk(const std::string& checksum) {
+    auto row = repo_.database().query("SELECT chunk_id FROM chunk WHERE checksum = ?", {checksum});
+    return row->next() ? row->get_int64("chunk_id") : 0;
+}
+
+std::int64_t block_reader::insert_chunk(std::span<const std::uint8_t> bytes,
+                                        const std::string& checksum) {
+    if (!disks_) {
+        const auto& capacity = repo_.default_disk_size();
+        if (!capacity) {
+            throw rec_not_found_exception("Could not find settings for default_disk_size");
+        }
+        disks_ =
+            std::make_unique<disk_manager>(repo_.database(), *capacity, repo_.data_directory());
+    }
+    const chunk_location where = disks_->allocate(bytes.size());
+    created_container_ = created_container_ || where.new_container;
+    // Bytes first: should the write fail, the error ends the check-in and
+    // its transaction takes the rows back.
+    container(where.container).write_at(where.offset, bytes.data(), bytes.size());
+
+    db& database = repo_.database();
+    database.execute(
+        "INSERT INTO chunk(checksum, disk_id, physical_offset, size, refcount)"
+        " VALUES(?, ?, ?, ?, 1)",
+        {checksum, where.disk_id, static_cast<std::int64_t>(where.offset),
+         static_cast<std::int64_t>(bytes.size())});
+    return database.last_insert_id();
+}
+
+void block_reader::close_overlapping_blocks(std::int64_t file_id, std::uint64_t offset,
+                                            std::uint64_t size, std::time_t when) {
+    db& database = repo_.database();
+    if (!longest_chunk_) {
+        auto row = database.query("SELECT COALESCE(MAX(size), 0) FROM chunk");
+        longest_chunk_ = row->next() ? row->get_int64(0) : 0;
+    }
+    // A block holding byte `offset` begins less than the longest chunk
+    // before it: that bound keeps the search to a few index entries.
+    const auto at = static_cast<std::int64_t>(offset);
+    const std::int64_t longest = std::max({*longest_chunk_, static_cast<std::int64_t>(size),
+                                           static_cast<std::int64_t>(repo_.chunk_max_size())});
+    const std::int64_t earliest = at - longest;
+    database.execute(
+        "UPDATE bmap SET deletion_date = ? WHERE block_id IN ("
+        " SELECT bmap.block_id FROM bmap JOIN chunk ON chunk.chunk_id = bmap.chunk_id"
+        " WHERE bmap.file_id = ? AND bmap.deletion_date = 0"
+        " AND bmap.virtual_offset > ? AND bmap.virtual_offset <= ?"
+        " AND (bmap.virtual_offset + chunk.size > ? OR bmap.virtual_offset > ?))",
+        {when, file_id, earliest, at + static_cast<std::int64_t>(size), at, at});
+}
+
+void block_reader::close_blocks_after(std::int64_t file_id, std::uint64_t end, std::time_t when) {
+    const auto at = static_cast<std::int64_t>(end);
+    // A zero-length block at the end is the version's own last chunk.
+    repo_.database().execute(
+        "UPDATE bmap SET deletion_date = ? WHERE block_id IN ("
+        " SELECT bmap.block_id FROM bmap JOIN chunk ON chunk.chunk_id = bmap.chunk_id"
+        " WHERE bmap.file_id = ? AND bmap.deletion_date = 0 AND bmap.virtual_offset >= ?"
+        " AND (bmap.virtual_offset > ? OR chunk.size > 0))",
+        {when, file_id, at, at});
+}
+
+file_handle& block_reader::container(const std::filesystem::path& path) {
+    auto found = containers_.find(path);
+    if (found == containers_.end()) {
+        found = containers_.emplace(path, repo_.files().open(path, open_mode::read_write)).first;
+    }
+    return *found->second;
+}
+
+void block_reader::sync_containers() {
+    for (auto& [path, file] : containers_) file->sync();
+    if (created_container_) repo_.files().sync_directory(repo_.data_directory());
+    created_container_ = false;
+}
+
+}  // namespace tuv

@@ -1,0 +1,18 @@
+// One child of a directory that changed in a period, as changes_under gives it.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+namespace tuv {
+
+struct change_entry {
+    int changetype = 0;      // the journal's kind of change
+    std::string full_path;   // the child's full vault path
+    std::uint64_t size = 0;  // the child's current size
+    std::tm time{};          // when it changed (local time; unstored fields 0)
+    std::string mime_type;
+};
+
+}  // namespace tuv

@@ -1,0 +1,54 @@
+#include "core/disk_manager.h"
+
+#include <string>
+
+#include "core/db.h"
+
+namespace tuv {
+
+disk_manager::disk_manager(db& database, std::uint64_t container_size,
+                           std::filesystem::path data_directory)
+    : database_(database),
+      container_size_(container_size),
+      data_directory_(std::move(data_directory)) {}
+
+std::filesystem::path disk_manager::container_path(const std::filesystem::path& data_directory,
+                                                   std::int64_t disk_id) {
+    return data_directory / ("tuv_s" + std::to_string(disk_id));
+}
+
+chunk_location disk_manager::allocate(std::uint64_t size) {
+    const auto n = static_cast<std::int64_t>(size);
+    chunk_location where;
+    {
+        // The oldest container with room: a full one keeps taking chunks
+        // small enough for what it has left.
+        auto row = database_.query(
+            "SELECT disk_id, path, total_size, free_size FROM disk_info WHERE free_size >= ?"
+            " ORDER BY disk_id LIMIT 1",
+            {n});
+        if (row->next()) {
+            where.disk_id = row->get_int64("disk_id");
+            where.container = row->get_string("path");
+            const std::int64_t free = row->get_int64("free_size");
+            where.offset = static_cast<std::uint64_t>(row->get_int64("total_size") - free);
+            row.reset();
+            database_.execute("UPDATE disk_info SET free_size = ? WHERE disk_id = ?",
+                              {free - n, where.disk_id});
+            return where;
+        }
+    }
+    const auto capacity = static_cast<std::int64_t>(container_size_);
+    // Free space goes negative for a chunk larger than a container, so that
+    // container is never chosen again.
+    database_.execute("INSERT INTO disk_info(path, total_size, free_size) VALUES('TMP', ?, ?)",
+                      {capacity, capacity - n});
+    where.disk_id = database_.last_insert_id();
+    where.container = container_path(data_directory_, where.disk_id);
+    where.new_container = true;
+    database_.execute("UPDATE disk_info SET path = ? WHERE disk_id = ?",
+                      {where.container.string(), where.disk_id});
+    return where;
+}
+
+}  // namespace tuv

@@ -1,0 +1,40 @@
+// Chooses where new chunk bytes go: the first free byte of a container file
+// with room for them, or a new container when none has. Keeps `disk_info`
+// up to date; the caller writes the bytes (see docs/storage.md).
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+
+namespace tuv {
+
+class db;
+
+struct chunk_location {
+    std::int64_t disk_id = 0;
+    std::uint64_t offset = 0;         // where the bytes begin in the container
+    std::filesystem::path container;  // the container file
+    bool new_container = false;       // registered by this allocation
+};
+
+class disk_manager {
+  public:
+    // `database` is borrowed and must outlive the manager. New containers
+    // hold `container_size` bytes and lie in `data_directory`.
+    disk_manager(db& database, std::uint64_t container_size, std::filesystem::path data_directory);
+
+    // Reserves `size` bytes inside the caller's transaction. A chunk larger
+    // than a container gets a container of its own.
+    chunk_location allocate(std::uint64_t size);
+
+    // The container file of a disk id: "tuv_s" and the id, in the data folder.
+    static std::filesystem::path container_path(const std::filesystem::path& data_directory,
+                                                std::int64_t disk_id);
+
+  private:
+    db& database_;
+    std::uint64_t container_size_;
+    std::filesystem::path data_directory_;
+};
+
+}  // namespace tuv

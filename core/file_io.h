@@ -1,0 +1,64 @@
+// The one seam through which the core reads and writes files: local files
+// being checked in or out and the container files. Production uses the POSIX
+// implementation; tests wrap it to make any call fail (no space, I/O error,
+// a failed sync) and prove that nothing is lost or half-written.
+//
+// Offsets and sizes are 64-bit. Every failure throws io_error naming the
+// path, the operation and the system's reason.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "core/errors.h"
+
+namespace tuv {
+
+class io_error : public tuv_error {
+  public:
+    using tuv_error::tuv_error;
+};
+
+// An open file. Not shared between threads.
+class file_handle {
+  public:
+    virtual ~file_handle() = default;
+
+    // Reads up to `size` bytes at `offset`; fewer only at the end of the file.
+    virtual std::size_t read_at(std::uint64_t offset, void* data, std::size_t size) = 0;
+    // Writes all `size` bytes at `offset`, growing the file as needed.
+    virtual void write_at(std::uint64_t offset, const void* data, std::size_t size) = 0;
+    // Makes everything written so far durable (fsync).
+    virtual void sync() = 0;
+    virtual std::uint64_t size() = 0;
+    virtual const std::filesystem::path& path() const = 0;
+};
+
+enum class open_mode {
+    read,        // an existing file, read only
+    read_write,  // an existing file, or a new one (mode 0600 as umask allows)
+    create_new,  // a new file that must not exist yet (mode 0600 as umask allows)
+};
+
+class file_system {
+  public:
+    virtual ~file_system() = default;
+
+    virtual std::unique_ptr<file_handle> open(const std::filesystem::path& path,
+                                              open_mode mode) = 0;
+    // Makes the names in a folder durable (after a file was created,
+    // renamed or removed in it).
+    virtual void sync_directory(const std::filesystem::path& folder) = 0;
+    // Replaces `to` by `from` in one step.
+    virtual void rename(const std::filesystem::path& from, const std::filesystem::path& to) = 0;
+    // Removes a file; a file that is not there is no error.
+    virtual void remove(const std::filesystem::path& path) = 0;
+
+    // The real file system of this machine.
+    static file_system& local();
+};
+
+}  // namespace tuv

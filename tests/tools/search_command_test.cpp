@@ -1,0 +1,96 @@
+#include "tools/search_command.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "core/journal.h"
+#include "core/repository.h"
+#include "tests/support/test_vault.h"
+
+namespace tuv::tools {
+namespace {
+
+class search_command_test : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        docs = v.repo().create_directory("Docs", 1, "2024-01-02 03:04:05");
+        report = v.repo().create_file("report.txt", docs, 10, "2024-03-10 12:00:00", "text/plain");
+        // Written out of order: the dates come from the oldest and newest.
+        change(report, CHANGE_MODIFIED, 2024, 5, 1, 8, 30, 0, "second try");
+        change(report, CHANGE_CREATED, 2024, 3, 10, 12, 0, 0, "first draft");
+        change(report, CHANGE_MODIFIED, 2024, 12, 31, 23, 59, 59, "final");
+        notes = v.repo().create_file("notes.txt", 1, 5, "2024-03-12 09:00:00", "text/plain");
+        change(notes, CHANGE_CREATED, 2024, 3, 12, 9, 0, 0, "first draft of notes");
+    }
+
+    void change(std::int64_t id, int kind, int y, int mo, int d, int h, int mi, int s,
+                const std::string& description) {
+        v.repo().journal().insert_change(id, kind, y, mo, d, h, mi, s, "", description);
+    }
+
+    std::string run(const search_options& options) {
+        std::ostringstream out;
+        run_search(v.repo(), options, out);
+        return out.str();
+    }
+
+    std::string error_of(const search_options& options) {
+        try {
+            run(options);
+        } catch (const std::exception& e) {
+            return e.what();
+        }
+        return "no error";
+    }
+
+    test::test_vault v;
+    std::int64_t docs = 0;
+    std::int64_t report = 0;
+    std::int64_t notes = 0;
+};
+
+TEST_F(search_command_test, lists_path_versions_and_first_and_last_dates) {
+    EXPECT_EQ(run({}),
+              "\\Docs\\report.txt\t3\t2024-03-10 12:00:00\t2024-12-31 23:59:59\n"
+              "\\notes.txt\t1\t2024-03-12 09:00:00\t2024-03-12 09:00:00\n");
+}
+
+TEST_F(search_command_test, name_and_description_narrow_the_search) {
+    EXPECT_EQ(run({.name = "NOTES"}), "\\notes.txt\t1\t2024-03-12 09:00:00\t2024-03-12 09:00:00\n");
+    EXPECT_EQ(run({.description = "final"}),
+              "\\Docs\\report.txt\t3\t2024-03-10 12:00:00\t2024-12-31 23:59:59\n");
+    EXPECT_EQ(run({.name = "report", .description = "of notes"}), "");
+}
+
+TEST_F(search_command_test, under_keeps_the_files_of_that_directory) {
+    EXPECT_EQ(run({.under = "\\Docs"}),
+              "\\Docs\\report.txt\t3\t2024-03-10 12:00:00\t2024-12-31 23:59:59\n");
+}
+
+TEST_F(search_command_test, period_runs_from_the_first_day_to_the_end_of_the_last) {
+    EXPECT_EQ(run({.from = "2024-03-10", .to = "2024-03-10"}),
+              "\\Docs\\report.txt\t3\t2024-03-10 12:00:00\t2024-12-31 23:59:59\n");
+    EXPECT_EQ(run({.from = "2024-03-01", .to = "2024-03-09"}), "");
+    EXPECT_EQ(run({.from = "2024-03-11", .to = "2024-03-12"}),
+              "\\notes.txt\t1\t2024-03-12 09:00:00\t2024-03-12 09:00:00\n");
+}
+
+TEST_F(search_command_test, bad_options_are_reported) {
+    EXPECT_EQ(error_of({.from = "2024-03-10"}), "--from and --to must be given together");
+    EXPECT_EQ(error_of({.to = "2024-03-10"}), "--from and --to must be given together");
+    EXPECT_EQ(error_of({.from = "2024-02-30", .to = "2024-03-01"}),
+              "Invalid date \"2024-02-30\" for --from: expected YYYY-MM-DD");
+    EXPECT_EQ(error_of({.from = "2024-03-01", .to = "2024-3-1"}),
+              "Invalid date \"2024-3-1\" for --to: expected YYYY-MM-DD");
+    EXPECT_EQ(error_of({.from = "2024-03-01", .to = "2024-03-01 10:00:00"}),
+              "Invalid date \"2024-03-01 10:00:00\" for --to: expected YYYY-MM-DD");
+    EXPECT_EQ(error_of({.under = "Docs"}),
+              "\"Docs\" is not a full vault path: it must begin with \"\\\"");
+    EXPECT_EQ(error_of({.under = "\\notes.txt"}), "\\notes.txt not a directory");
+    EXPECT_EQ(error_of({.under = "\\Nope"}), "No such file or directory: Nope");
+}
+
+}  // namespace
+}  // namespace tuv::tools

@@ -1,0 +1,64 @@
+#include "tools/catalogue_commands.h"
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "core/errors.h"
+#include "core/file_entry.h"
+#include "core/repository.h"
+#include "core/vault_path.h"
+
+namespace tuv::tools {
+
+void run_ls(repository& repo, const std::string& vault_dir, std::ostream& out) {
+    std::vector<std::unique_ptr<file_entry>> children;
+    repo.list_directory(vault_dir, children);
+    std::sort(children.begin(), children.end(), [](const auto& a, const auto& b) {
+        if (a->is_directory() != b->is_directory()) return a->is_directory();
+        return a->name() < b->name();
+    });
+
+    std::size_t width = 0;
+    for (const auto& child : children) {
+        if (!child->is_directory()) width = std::max(width, child->name().size());
+    }
+    for (const auto& child : children) {
+        if (child->is_directory()) {
+            out << child->name() << repo.path_separator() << "\n";
+        } else {
+            out << child->name() << std::string(width - child->name().size() + 2, ' ')
+                << child->size() << "\n";
+        }
+    }
+}
+
+void run_mkdir(repository& repo, const std::string& vault_path, std::ostream& out) {
+    const std::string& separator = repo.path_separator();
+    if (!vault_path.starts_with(separator)) {
+        throw tuv_error("\"" + vault_path + "\" is not a full vault path: it must begin with \"" +
+                        separator + "\"");
+    }
+    const std::size_t cut = vault_path.rfind(separator);
+    const std::string parent_path = cut == 0 ? separator : vault_path.substr(0, cut);
+    const std::string name = vault_path.substr(cut + separator.size());
+    if (!is_valid_cabinet_name(name)) {
+        throw tuv_error("Invalid name \"" + name +
+                        "\": a cabinet or folder name must not be empty nor hold a blank or any "
+                        "of \\\"/$#@!~`&^%?<>;:'+=|*");
+    }
+
+    std::vector<std::unique_ptr<file_entry>> siblings;
+    repo.list_directory(parent_path, siblings);
+    for (const auto& sibling : siblings) {
+        if (same_name_ignoring_case(sibling->name(), name)) {
+            throw tuv_error(join_vault_path(parent_path, sibling->name(), separator) +
+                            " already exists");
+        }
+    }
+    const auto parent = repo.resolve(parent_path);
+    repo.create_directory(name, parent->file_id(), "now");
+    out << "Created " << join_vault_path(parent_path, name, separator) << "\n";
+}
+
+}  // namespace tuv::tools

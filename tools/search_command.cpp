@@ -1,0 +1,81 @@
+#include "tools/search_command.h"
+
+#include <cstdio>
+#include <ctime>
+#include <memory>
+#include <vector>
+
+#include "core/errors.h"
+#include "core/file_entry.h"
+#include "core/journal.h"
+#include "core/parse_time.h"
+#include "core/repository.h"
+#include "core/search.h"
+#include "core/search_form.h"
+
+namespace tuv::tools {
+namespace {
+
+// Local midnight of a "YYYY-MM-DD" day. A day the calendar does not have
+// (2024-02-30) is refused rather than carried into the next month.
+std::int64_t day_start(const std::string& text, const char* option) {
+    std::tm tm{};
+    tm.tm_isdst = -1;
+    const char* end = parse_time(text.c_str(), "%Y-%m-%d", tm);
+    const std::tm asked = tm;
+    const bool parsed = end != nullptr && *end == '\0' && text.size() == 10;
+    if (parsed) {
+        const std::time_t seconds = std::mktime(&tm);
+        if (seconds != -1 && tm.tm_year == asked.tm_year && tm.tm_mon == asked.tm_mon &&
+            tm.tm_mday == asked.tm_mday) {
+            return seconds;
+        }
+    }
+    throw tuv_error("Invalid date \"" + text + "\" for " + option + ": expected YYYY-MM-DD");
+}
+
+std::string journal_time(const std::tm& t) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", t.tm_year + 1900,
+                  t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+    return buffer;
+}
+
+}  // namespace
+
+void run_search(repository& repo, const search_options& options, std::ostream& out) {
+    const std::string& separator = repo.path_separator();
+    search_form form;
+    form.name = options.name;
+    form.description = options.description;
+    if (options.from.empty() != options.to.empty()) {
+        throw tuv_error(std::string("--from and --to must be given together"));
+    }
+    if (!options.from.empty()) {
+        form.period_start = day_start(options.from, "--from");
+        form.period_end = day_start(options.to, "--to");
+    }
+
+    const std::string under = options.under.empty() ? separator : options.under;
+    if (!under.starts_with(separator)) {
+        throw tuv_error("\"" + under + "\" is not a full vault path: it must begin with \"" +
+                        separator + "\"");
+    }
+    const std::unique_ptr<file_entry> directory = repo.resolve(under);
+    if (!directory->is_directory()) throw tuv_error(under + " not a directory");
+    form.directory = directory->full_path();
+
+    const search_request request = build_search_request(form);
+    std::vector<std::unique_ptr<file_entry>> results;
+    search(repo, results, request.format, request.arguments);
+    filter_search_results(results, form.directory, separator);
+
+    for (const auto& entry : results) {
+        std::vector<std::tm> versions;
+        repo.journal().get_change_range(entry->file_id(), 0, 0, LEVEL_ALL, 0, versions);
+        out << entry->full_path() << '\t' << versions.size() << '\t'
+            << journal_time(versions.front()) << '\t' << journal_time(versions.back()) << '\n';
+    }
+}
+
+}  // namespace tuv::tools
