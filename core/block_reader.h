@@ -17,13 +17,31 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace tuv {
 
+class date;
 class db;
 class disk_manager;
 class file_handle;
 class repository;
+
+// One block of a version, as read_block reports it.
+struct block_info {
+    std::uint64_t size = 0;
+    std::int64_t file_id = 0;
+    std::int64_t disk_id = 0;
+    std::uint64_t virtual_offset = 0;
+    std::uint64_t physical_offset = 0;
+    std::string checksum;
+};
+
+// A block of a file's block map, as get_blocks lists it.
+struct block_entry {
+    std::uint64_t virtual_offset = 0;
+    std::time_t deletion_date = 0;  // 0 while live
+};
 
 class block_reader {
   public:
@@ -57,6 +75,34 @@ class block_reader {
     // Makes every container byte written through this reader durable, and
     // the data folder too when a container file was created.
     void sync_containers();
+
+    // --- Read side: versions as of a moment T (seconds) -------------------
+    // A version at T is made of the blocks created at or before T and not
+    // deleted at or before T, in offset order.
+
+    // The bytes of the block at `offset` of the version at T, checked against
+    // their checksum; fills `info` when given. Throws rec_not_found_exception
+    // "Couldn't find block for fid = <id> with offset = <offset>" and
+    // "Couldn't find disk info for disk_id = <id>", tuv_error "Couldn't open
+    // disk (<id>, '<path>')", and vault_damaged_error when the container ends
+    // early or the bytes do not match.
+    std::string read_block(std::int64_t file_id, std::uint64_t offset, std::time_t when,
+                           block_info* info = nullptr);
+
+    // The blocks of the version at T in offset order (with T = 0, every
+    // block the file ever had; the first at an offset wins). Throws
+    // rec_not_found_exception "Couldn't find blocks for fid = <id>" when
+    // there are none.
+    std::vector<block_entry> get_blocks(std::int64_t file_id, std::time_t when);
+
+    // The moment of the first and of the last check-in of the file, or of
+    // the whole vault for file id -1; the epoch when there is none. The
+    // dates come back marked changed.
+    date first_version_date(std::int64_t file_id);
+    date last_version_date(std::int64_t file_id);
+
+    // The size of the version at T; 0 when there are no blocks.
+    std::uint64_t version_size(std::int64_t file_id, std::time_t when);
 
   private:
     file_handle& container(const std::filesystem::path& path);

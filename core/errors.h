@@ -64,4 +64,11 @@ class invalid_date_exception : public tuv_error {
     invalid_date_exception();
 };
 
+// The vault's files or rows are not what its rows promise: a container that
+// ends early, bytes that do not match their checksum, a version with a gap.
+class vault_damaged_error : public tuv_error {
+public:
+    using tuv_error::tuv_error;
+};
+
 }  // namespace tuv

@@ -8,6 +8,7 @@
 #include "core/md5.h"
 #include "core/repository.h"
 #include "core/vault_path.h"
+#include "core/version_reader.h"
 #include "core/write_transaction.h"
 
 namespace tuv {
@@ -152,6 +153,20 @@ void file_entry::write(std::uint64_t offset, std::span<const std::uint8_t> bytes
     size_ += bytes.size();
     size_changed_ = true;
     bytes_written_ += bytes.size();
+}
+
+std::string file_entry::read(const date& moment) {
+    if (is_directory()) throw tuv_error(std::string("Attempt to call read() on a directory"));
+    std::string content;
+    version_reader(*repo_).read(file_id_, moment.seconds(), [&](std::span<const std::uint8_t> bytes) {
+        content.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    });
+    bytes_written_ += content.size();
+    return content;
+}
+
+std::uint64_t file_entry::version_size(const date& moment) {
+    return block_reader_->version_size(file_id_, moment.seconds());
 }
 
 std::string file_entry::attributes_at(const date& moment) {

@@ -61,6 +61,15 @@ class file_entry {
     // load starts the size again from 0; each adds the chunk's length.
     void write(std::uint64_t offset, std::span<const std::uint8_t> bytes);
 
+    // The whole version at `moment`, in memory (for callers that want it so;
+    // checkout streams instead). Adds its length to bytes_written(). Throws
+    // tuv_error "Attempt to call read() on a directory" for a directory and
+    // the errors of version_reader.
+    std::string read(const date& moment);
+
+    // The size of the version at `moment`; 0 when there are no blocks.
+    std::uint64_t version_size(const date& moment);
+
     // The journal description of this entry recorded at exactly that moment
     // (to the second). Throws rec_not_found_exception "Record Not Found :
     // attributes for inode <id>" when no row has that moment.

@@ -1,5 +1,7 @@
 #include "core/repository.h"
 
+#include "core/block_reader.h"
+#include "core/date.h"
 #include "core/db_sqlite.h"
 #include "core/errors.h"
 #include "core/file_io.h"
@@ -47,6 +49,14 @@ repository::~repository() {
     if (journal_) journal_->detach();
     journal_.reset();
     database_.reset();
+}
+
+date repository::first_version_date(std::int64_t file_id) {
+    return block_reader(*this).first_version_date(file_id);
+}
+
+date repository::last_version_date(std::int64_t file_id) {
+    return block_reader(*this).last_version_date(file_id);
 }
 
 void repository::search(std::vector<std::unique_ptr<file_entry>>& out, const std::string& format,

@@ -93,6 +93,26 @@ class repository {
     void changes_under(const std::string& full_path, int from, int to, int level, int changetype,
                        bool files_only, std::vector<change_entry>& out);
 
+    // --- Reading versions ---------------------------------------------------
+
+    // Writes the version of the vault file `source` (a full vault path) at
+    // the moment `when` ("now" or "YYYY-MM-DD HH:MM:SS") to the local file
+    // `destination`, replacing it. Returns the bytes written. Throws
+    // file_not_found_exception before anything local is made for a source
+    // not in the vault, invalid_date_exception for a bad date, tuv_error
+    // "Couldn't open <destination>" when the folder cannot take the file, and
+    // the reading errors of version_reader; on any failure the destination
+    // is left as it was.
+    std::uint64_t checkout(const std::string& source, const std::filesystem::path& destination,
+                           const std::string& when);
+    std::uint64_t checkout(const std::string& source, const std::filesystem::path& destination,
+                           const date& when);
+
+    // The first and last check-in moments of a file, or of the whole vault
+    // for file id -1 (the epoch when there is none).
+    date first_version_date(std::int64_t file_id);
+    date last_version_date(std::int64_t file_id);
+
     // --- Search -----------------------------------------------------------
 
     // Appends one entry per file that the search format and its arguments
@@ -125,6 +145,9 @@ class repository {
     void set_observer(progress_observer* observer) { observer_ = observer; }
 
   private:
+    std::uint64_t write_version(file_entry& entry, const std::filesystem::path& destination,
+                                const date& moment);
+
     std::unique_ptr<db> database_;
     std::string path_separator_;
     std::string data_directory_;
@@ -134,6 +157,9 @@ class repository {
     chunk_settings chunks_{};
     std::optional<std::uint64_t> default_disk_size_;
 };
+
+// True when the local path names an existing file or folder.
+bool file_exists(const std::filesystem::path& path);
 
 // The process's repository. The first call constructs it on `db_path`; every
 // later call returns that same object whatever path it is given. When the

@@ -11,6 +11,7 @@
 #include "tools/info_command.h"
 #include "tools/init_command.h"
 #include "tools/search_command.h"
+#include "tools/version_commands.h"
 #include "tools/vault_access.h"
 
 namespace tuv::tools {
@@ -91,6 +92,16 @@ int run_cli(int argc, const char* const* argv, std::ostream& out, std::ostream& 
     search_cmd->add_option("--under", search.under, "Only files below this vault directory")
         ->type_name("VAULT_DIR");
 
+    std::string checkout_destination;
+    std::optional<std::string> checkout_at;
+    auto* versions_cmd = app.add_subcommand("versions", "List the versions of a vault file");
+    versions_cmd->add_option("VAULT_PATH", vault_path, "Full vault path of the file")->required();
+    auto* checkout_cmd = app.add_subcommand("checkout", "Write a version to a local file");
+    checkout_cmd->add_option("VAULT_PATH", vault_path, "Full vault path of the file")->required();
+    checkout_cmd->add_option("DEST", checkout_destination, "Local file to write")->required();
+    checkout_cmd->add_option("--at", checkout_at, "Moment of the version (default: the latest)")
+        ->type_name("\"YYYY-MM-DD HH:MM:SS\"");
+
     auto* mkdir_cmd = app.add_subcommand("mkdir", "Create a cabinet or folder");
     mkdir_cmd->add_option("VAULT_PATH", vault_path, "Full vault path of the new directory")
         ->required();
@@ -113,6 +124,11 @@ int run_cli(int argc, const char* const* argv, std::ostream& out, std::ostream& 
         } else if (*ls_cmd) {
             const auto repo = open_vault(db_option);
             run_ls(*repo, vault_path.empty() ? repo->path_separator() : vault_path, out);
+        } else if (*versions_cmd) {
+            run_versions(*open_vault(db_option), vault_path, out);
+        } else if (*checkout_cmd) {
+            run_checkout(*open_vault(db_option), vault_path, checkout_destination, checkout_at,
+                         out);
         } else if (*search_cmd) {
             run_search(*open_vault(db_option), search, out);
         } else if (*checkin_cmd) {

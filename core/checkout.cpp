@@ -1,0 +1,82 @@
+// Writing one version of a vault file to a local file.
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+
+#include "core/date.h"
+#include "core/errors.h"
+#include "core/file_entry.h"
+#include "core/file_io.h"
+#include "core/repository.h"
+#include "core/version_reader.h"
+
+namespace tuv {
+namespace {
+
+// A name beside the destination that no other checkout uses at once.
+std::filesystem::path temporary_beside(const std::filesystem::path& destination) {
+    static std::atomic<unsigned> counter{0};
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    return destination.parent_path() /
+           ("." + destination.filename().string() + ".quillmark-" + std::to_string(getpid()) +
+            "-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+}
+
+}  // namespace
+
+bool file_exists(const std::filesystem::path& path) {
+    std::error_code ignored;
+    return std::filesystem::exists(path, ignored);
+}
+
+std::uint64_t repository::checkout(const std::string& source, const std::filesystem::path& destination,
+                                   const std::string& when) {
+    // Nothing local is touched before the source and the date are known good.
+    const std::unique_ptr<file_entry> entry = resolve(source, 0);
+    return write_version(*entry, destination, date(when));
+}
+
+std::uint64_t repository::checkout(const std::string& source,
+                                   const std::filesystem::path& destination, const date& moment) {
+    return write_version(*resolve(source, 0), destination, moment);
+}
+
+std::uint64_t repository::write_version(file_entry& entry, const std::filesystem::path& destination,
+                                        const date& moment) {
+    if (entry.is_directory()) throw tuv_error(std::string("Attempt to call read() on a directory"));
+
+    // The version goes to a temporary file beside the destination, which
+    // replaces the destination only once complete and on disk: a failed
+    // checkout leaves the destination as it was.
+    const std::filesystem::path partial = temporary_beside(destination);
+    std::unique_ptr<file_handle> out;
+    try {
+        out = files_->open(partial, open_mode::create_new);
+    } catch (const io_error&) {
+        throw tuv_error("Couldn't open " + destination.string());
+    }
+    try {
+        std::uint64_t written = 0;
+        version_reader reader(*this);
+        reader.read(entry.file_id(), moment.seconds(), [&](std::span<const std::uint8_t> bytes) {
+            out->write_at(written, bytes.data(), bytes.size());
+            written += bytes.size();
+        });
+        out->sync();
+        out.reset();
+        files_->rename(partial, destination);
+        files_->sync_directory(destination.parent_path().empty() ? "." : destination.parent_path());
+        return written;
+    } catch (...) {
+        out.reset();
+        try {
+            files_->remove(partial);
+        } catch (const io_error&) {
+            // The original error matters more than a stray temporary file.
+        }
+        throw;
+    }
+}
+
+}  // namespace tuv

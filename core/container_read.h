@@ -1,0 +1,41 @@
+// Reading chunk bytes back from container files, checked: a container that
+// cannot be opened, ends early or holds bytes that do not match the chunk's
+// checksum is an error naming the file, the offset and the container.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace tuv {
+
+class file_handle;
+class repository;
+
+// Opens a container for reading. Throws tuv_error "Couldn't open disk (<id>,
+// '<path>')" when it cannot be opened.
+std::unique_ptr<file_handle> open_container(repository& repo, std::int64_t disk_id,
+                                            const std::filesystem::path& path);
+
+// Where a chunk lies, and where its block lies in which file (for messages).
+struct stored_chunk {
+    std::filesystem::path container;
+    std::uint64_t physical_offset;
+    std::uint64_t size;
+    std::string checksum;
+    std::int64_t file_id;
+    std::uint64_t virtual_offset;
+};
+
+// Reads the chunk's `size` bytes into `out` and checks their MD5. Throws
+// vault_damaged_error when the container ends early or the bytes differ.
+void read_stored_chunk(repository& repo, file_handle& container, const stored_chunk& chunk,
+                       std::uint8_t* out);
+
+// Throws vault_damaged_error "The vault is damaged: <full path of the file>,
+// offset <offset>: <what>".
+[[noreturn]] void throw_damaged(repository& repo, std::int64_t file_id, std::uint64_t offset,
+                                const std::string& what);
+
+}  // namespace tuv

@@ -1,0 +1,40 @@
+#include "tools/version_commands.h"
+
+#include <cstdio>
+
+#include "core/date.h"
+#include "core/db.h"
+#include "core/errors.h"
+#include "core/file_entry.h"
+#include "core/repository.h"
+
+namespace tuv::tools {
+
+void run_versions(repository& repo, const std::string& vault_path, std::ostream& out) {
+    const auto entry = repo.resolve(vault_path);
+    if (entry->is_directory()) throw tuv_error(vault_path + " is a directory, not a file");
+    auto rows = repo.database().query(
+        "SELECT year, month, day, hour, minute, second, attributes FROM journal"
+        " WHERE inode = ? ORDER BY year, month, day, hour, minute, second, id",
+        {entry->file_id()});
+    while (rows->next()) {
+        char moment[64];
+        std::snprintf(moment, sizeof moment, "%04d-%02d-%02d %02d:%02d:%02d", rows->get_int("year"),
+                      rows->get_int("month"), rows->get_int("day"), rows->get_int("hour"),
+                      rows->get_int("minute"), rows->get_int("second"));
+        out << moment << "\t" << rows->get_string("attributes") << "\n";
+    }
+}
+
+void run_checkout(repository& repo, const std::string& vault_path,
+                  const std::filesystem::path& destination, const std::optional<std::string>& at,
+                  std::ostream& out) {
+    const auto entry = repo.resolve(vault_path);
+    // The latest version is the state at the last moment a block was made.
+    const date moment = at ? date(*at) : repo.last_version_date(entry->file_id());
+    const std::uint64_t size = repo.checkout(vault_path, destination, moment);
+    out << "Checked out " << vault_path << " as of " << moment.to_text() << " to "
+        << destination.string() << " (" << size << " bytes)\n";
+}
+
+}  // namespace tuv::tools
