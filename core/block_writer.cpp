@@ -77,8 +77,11 @@ void block_reader::close_overlapping_blocks(std::int64_t file_id, std::uint64_t 
         auto row = database.query("SELECT COALESCE(MAX(size), 0) FROM chunk");
         longest_chunk_ = row->next() ? row->get_int64(0) : 0;
     }
-    // A block holding byte `offset` begins less than the longest chunk
-    // before it: that bound keeps the search to a few index entries.
+    // Closed: the live blocks that hold byte `offset`, and those that begin
+    // at or after it up to the new chunk's end inclusive (an empty block
+    // left at `offset` by a shorter version among them). A block holding
+    // byte `offset` begins less than the longest chunk before it: that
+    // bound keeps the search to a few index entries.
     const auto at = static_cast<std::int64_t>(offset);
     const std::int64_t longest = std::max({*longest_chunk_, static_cast<std::int64_t>(size),
                                            static_cast<std::int64_t>(repo_.chunk_max_size())});
@@ -88,7 +91,7 @@ void block_reader::close_overlapping_blocks(std::int64_t file_id, std::uint64_t 
         " SELECT bmap.block_id FROM bmap JOIN chunk ON chunk.chunk_id = bmap.chunk_id"
         " WHERE bmap.file_id = ? AND bmap.deletion_date = 0"
         " AND bmap.virtual_offset > ? AND bmap.virtual_offset <= ?"
-        " AND (bmap.virtual_offset + chunk.size > ? OR bmap.virtual_offset > ?))",
+        " AND (bmap.virtual_offset + chunk.size > ? OR bmap.virtual_offset >= ?))",
         {when, file_id, earliest, at + static_cast<std::int64_t>(size), at, at});
 }
 

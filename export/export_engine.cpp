@@ -1,0 +1,218 @@
+#include "export/export_engine.h"
+
+#include <memory>
+#include <system_error>
+#include <vector>
+
+#include "core/date.h"
+#include "core/errors.h"
+#include "core/file_entry.h"
+#include "core/journal.h"
+#include "core/repository.h"
+#include "core/vault_path.h"
+
+namespace tuv {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string format_moment(const std::tm& moment, const char* format) {
+    char buffer[64];
+    const std::size_t length = std::strftime(buffer, sizeof buffer, format, &moment);
+    return std::string(buffer, length);
+}
+
+// A vault name becomes one local path component. A name that would climb out
+// of its folder or name another one must not: the vault only forbids its own
+// separator in names, so "..", "a/b" or "/etc" can be stored there.
+fs::path local_name(const std::string& vault_path, const std::string& name) {
+    if (name.empty() || name == "." || name == ".." ||
+        name.find_first_of(std::string("/\0", 2)) != std::string::npos) {
+        throw tuv_error("Cannot export " + vault_path + ": \"" + name +
+                        "\" cannot be a local file name");
+    }
+    return fs::path(name);
+}
+
+// Creates the folder and every folder above it. A failure is left for the
+// checkout that needs the folder to report, with the path it could not open.
+void make_directories(const fs::path& path) {
+    if (path.empty()) return;
+    std::error_code ignored;
+    fs::create_directories(path, ignored);
+}
+
+}  // namespace
+
+std::string versioned_name(const std::string& name, const std::tm& moment) {
+    const std::string suffix = format_moment(moment, "_%Y-%m-%d %H-%M-%S");
+    // Leading dots belong to the name (".profile" has no extension).
+    const std::size_t stem = name.find_first_not_of('.');
+    const std::size_t dot = stem == std::string::npos ? stem : name.find('.', stem);
+    if (dot == std::string::npos) return name + suffix;
+    return name.substr(0, dot) + suffix + name.substr(dot);
+}
+
+export_engine::export_engine(repository& repo, std::string source, fs::path destination_root,
+                             version_mode mode, entry_filter filter, std::ostream& progress,
+                             std::ostream& problems)
+    : repo_(repo),
+      source_(std::move(source)),
+      destination_root_(std::move(destination_root)),
+      log_path_(destination_root_ / export_log_name),
+      version_mode_(mode),
+      entry_filter_(filter),
+      progress_(progress),
+      problems_(problems) {
+    // When the root does not exist yet this fails; write_log() tries again
+    // once the export has made the folders.
+    log_.open(log_path_, std::ios::out | std::ios::app);
+}
+
+export_engine::~export_engine() = default;
+
+void export_engine::run() {
+    std::unique_ptr<file_entry> entry;
+    std::string path;
+    try {
+        entry = repo_.resolve(source_);
+        // Local paths follow the entry's own path, whatever form named it.
+        path = entry->full_path();
+    } catch (const file_not_found_exception&) {
+        return;  // not in the vault: skipped without a word, the next source goes on
+    } catch (const tuv_error& error) {
+        log_error(error);
+        return;
+    }
+    try {
+        const fs::path local = local_path_of(path);
+        if (entry->is_directory()) {
+            make_directories(local);
+            export_tree(path, local, entry_filter_);
+        } else {
+            // A file named as a source is exported whatever the filter says.
+            make_directories(local.parent_path());
+            export_file(*entry, path, local);
+        }
+    } catch (const tuv_error& error) {
+        log_error(error);
+    }
+}
+
+void export_engine::export_tree(const std::string& directory, const fs::path& local,
+                                entry_filter filter) {
+    std::vector<std::unique_ptr<file_entry>> entries;
+    try {
+        repo_.list_directory(directory, entries);
+    } catch (const tuv_error& error) {
+        log_error(error);
+        return;
+    }
+    const auto wants = [filter](entry_filter kind) {
+        return (static_cast<int>(filter) & static_cast<int>(kind)) != 0;
+    };
+    for (std::unique_ptr<file_entry>& entry : entries) {
+        // One file's failure must not cost the files after it.
+        try {
+            const std::string path =
+                join_vault_path(directory, entry->name(), repo_.path_separator());
+            if (entry->is_directory()) {
+                // Below the given directory everything goes: the filter
+                // chooses only among its direct entries.
+                if (wants(entry_filter::directories)) {
+                    const fs::path sub = local / local_name(path, entry->name());
+                    make_directories(sub);
+                    export_tree(path, sub, entry_filter::both);
+                }
+            } else if (wants(entry_filter::files)) {
+                export_file(*entry, path, local / local_name(path, entry->name()));
+            }
+        } catch (const tuv_error& error) {
+            log_error(error);
+        }
+        entry.reset();
+    }
+}
+
+void export_engine::export_file(file_entry& entry, const std::string& path, const fs::path& local) {
+    // checkout() writes beside `local` and renames only a complete version,
+    // so a failure leaves an existing local file as it was.
+    switch (version_mode_) {
+        case version_mode::latest:
+            repo_.checkout(path, local, repo_.last_version_date(entry.file_id()));
+            break;
+        case version_mode::oldest:
+            repo_.checkout(path, local, repo_.first_version_date(entry.file_id()));
+            break;
+        case version_mode::all:
+            export_versions(entry, path, local);
+            break;
+    }
+}
+
+void export_engine::export_versions(file_entry& entry, const std::string& path,
+                                    const fs::path& local) {
+    std::vector<std::tm> moments;
+    repo_.journal().get_change_range(entry.file_id(), 0, 0, LEVEL_ALL, 0, moments);
+    const std::string name = local.filename().string();
+    for (const std::tm& moment : moments) {
+        const std::string time_text = format_moment(moment, date_format);
+        const fs::path versioned = local.parent_path() / versioned_name(name, moment);
+        progress_ << "date" << time_text << '\n' << "file" << versioned.string() << '\n'
+                  << std::flush;
+        try {
+            repo_.checkout(path, versioned, time_text);
+        } catch (const file_not_found_exception& error) {
+            log_error(error);
+        } catch (const tuv_error& error) {
+            log_version_error(error, path, time_text);
+        }
+    }
+}
+
+fs::path export_engine::local_path_of(const std::string& vault_path) const {
+    const std::string& separator = repo_.path_separator();
+    fs::path local = destination_root_;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t cut = vault_path.find(separator, start);
+        const std::size_t end = cut == std::string::npos ? vault_path.size() : cut;
+        if (end > start) {
+            local /= local_name(vault_path, vault_path.substr(start, end - start));
+        }
+        if (cut == std::string::npos) return local;
+        start = cut + separator.size();
+    }
+}
+
+void export_engine::log_error(const tuv_error& error) {
+    if (const auto* missing = dynamic_cast<const file_not_found_exception*>(&error)) {
+        write_log(std::string("Exception: ") + error.what() + "\nFilename: " +
+                  missing->missing_path() + "\nParent ID: " +
+                  std::to_string(static_cast<std::uint64_t>(missing->parent_inode())) + "\n");
+        return;
+    }
+    write_log(std::string("Exception: ") + error.what() + "\n");
+}
+
+void export_engine::log_version_error(const tuv_error& error, const std::string& path,
+                                      const std::string& time_text) {
+    write_log(std::string("Exception: ") + error.what() + ". FileName: " + path +
+              ". check-in time: " + time_text + "\n");
+}
+
+void export_engine::write_log(const std::string& lines) {
+    if (!log_.is_open()) {
+        log_.clear();
+        log_.open(log_path_, std::ios::out | std::ios::app);
+    }
+    if (log_.is_open()) {
+        // Flushed line by line: the log must hold what happened even if the
+        // run is cut short.
+        log_ << lines << std::flush;
+        if (log_) return;
+    }
+    problems_ << lines << std::flush;
+}
+
+}  // namespace tuv

@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/db.h"
+#include "core/file_entry.h"
+#include "core/repository.h"
+#include "platform/named_mutex.h"
+#include "tests/support/scoped_env.h"
+#include "tests/support/temp_dir.h"
+#include "tools/cli.h"
+
+namespace tuv::tools {
+namespace {
+
+namespace fs = std::filesystem;
+
+class checkin_command_test : public ::testing::Test {
+  protected:
+    struct result {
+        int code;
+        std::string out;
+        std::string err;
+    };
+
+    void SetUp() override {
+        fs::create_directory(folder / "run");
+        ASSERT_EQ(run({"init", "--vault", (folder / "v").string()}).code, exit_ok);
+    }
+
+    result run(std::vector<std::string> args) {
+        args.insert(args.begin(), "quillmark");
+        std::vector<const char*> argv;
+        for (const auto& a : args) argv.push_back(a.c_str());
+        std::ostringstream out, err;
+        cli_environment env{fs::path("/opt/quillmark/bin")};
+        env.terminal = false;
+        const int code = run_cli(static_cast<int>(argv.size()), argv.data(), out, err, env);
+        return {code, out.str(), err.str()};
+    }
+
+    std::string local(const std::string& name, const std::string& content) {
+        std::ofstream(folder / name, std::ios::binary) << content;
+        return (folder / name).string();
+    }
+
+    // The vault's journal rows: "inode year month day hour minute second attributes".
+    std::vector<std::string> journal() {
+        repository repo((folder / "v" / "quillmark.db").string());
+        auto row = repo.database().query(
+            "SELECT inode || ' ' || year || ' ' || month || ' ' || day || ' ' || hour || ' ' ||"
+            " minute || ' ' || second || ' ' || attributes FROM journal ORDER BY id");
+        std::vector<std::string> rows;
+        while (row->next()) rows.push_back(row->get_string(0));
+        return rows;
+    }
+    std::int64_t id_of(const std::string& vault_path) {
+        repository repo((folder / "v" / "quillmark.db").string());
+        return repo.resolve(vault_path)->file_id();
+    }
+
+    // Whether `line` is the final line of a check-in of `source` as `vault_path`.
+    static bool checked_in(const std::string& line, const std::string& source,
+                           const std::string& vault_path, std::size_t bytes) {
+        const std::string head = "Checked in " + source + " as " + vault_path + ": " +
+                                 std::to_string(bytes) + " bytes in ";
+        static const std::regex tail(R"([0-9]+\.[0-9]{2} s \(([0-9]+\.[0-9] MB/s|-)\))");
+        return line.starts_with(head) && std::regex_match(line.substr(head.size()), tail);
+    }
+    static std::vector<std::string> lines(const std::string& text) {
+        std::vector<std::string> out;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);) out.push_back(line);
+        return out;
+    }
+
+    test::temp_dir folder;
+    test::scoped_env registry{"QUILLMARK_REGISTRY_DIR", (folder / "registry").string()};
+    test::scoped_env runtime{"XDG_RUNTIME_DIR", (folder / "run").string()};
+};
+
+TEST_F(checkin_command_test, checks_in_every_file_in_order_with_one_line_each) {
+    const std::string a = local("a.txt", "alpha"), b = local("b.txt", "bravo!");
+    const result r = run({"checkin", a, b, "--to", "\\Docs", "--description", "x"});
+    ASSERT_EQ(r.code, exit_ok) << r.err;
+    EXPECT_EQ(r.err, "");
+    const std::vector<std::string> out = lines(r.out);
+    ASSERT_EQ(out.size(), 2u) << r.out;
+    EXPECT_TRUE(checked_in(out[0], a, "\\Docs\\a.txt", 5)) << out[0];
+    EXPECT_TRUE(checked_in(out[1], b, "\\Docs\\b.txt", 6)) << out[1];
+    EXPECT_LT(id_of("\\Docs\\a.txt"), id_of("\\Docs\\b.txt"));
+}
+
+TEST_F(checkin_command_test, a_missing_file_is_reported_and_the_others_are_checked_in) {
+    const std::string a = local("a.txt", "alpha"), b = local("b.txt", "bravo!");
+    const std::string missing = (folder / "missing.txt").string();
+    const result r = run({"checkin", a, missing, b});
+    EXPECT_EQ(r.code, exit_failed);
+    EXPECT_EQ(r.err, "quillmark: " + missing + ": Couldn't open file: " + missing + "\n");
+    const std::vector<std::string> out = lines(r.out);
+    ASSERT_EQ(out.size(), 2u) << r.out;
+    EXPECT_TRUE(checked_in(out[0], a, "\\a.txt", 5)) << out[0];
+    EXPECT_TRUE(checked_in(out[1], b, "\\b.txt", 6)) << out[1];
+}
+
+TEST_F(checkin_command_test, date_option_dates_the_journal_rows) {
+    const std::vector<std::string> before = journal();
+    ASSERT_EQ(run({"checkin", local("a.txt", "alpha"), "--date", "2024-05-06 07:08:09",
+                   "--description", "dated"})
+                  .code,
+              exit_ok);
+    const std::int64_t a = id_of("\\a.txt");
+    const std::vector<std::string> after = journal();
+    EXPECT_EQ(
+        std::vector<std::string>(after.begin() + static_cast<long>(before.size()), after.end()),
+        (std::vector<std::string>{"1 2024 5 6 7 8 9 ",
+                                  std::to_string(a) + " 2024 5 6 7 8 9 dated"}));
+}
+
+TEST_F(checkin_command_test, refuses_while_another_check_in_holds_the_mutex) {
+    const std::string a = local("a.txt", "alpha");
+    const std::vector<std::string> before = journal();
+    auto holder = platform::named_mutex::try_acquire(platform::checkin_mutex_name,
+                                                     std::chrono::milliseconds(0));
+    ASSERT_TRUE(holder);
+    const result r = run({"checkin", a});
+    EXPECT_EQ(r.code, exit_failed);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "quillmark: another check-in is running; try again when it has finished\n");
+    EXPECT_EQ(journal(), before);
+
+    holder->release();
+    EXPECT_EQ(run({"checkin", a}).code, exit_ok);
+}
+
+}  // namespace
+}  // namespace tuv::tools
