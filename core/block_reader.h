@@ -105,12 +105,18 @@ class block_reader {
     std::uint64_t version_size(std::int64_t file_id, std::time_t when);
 
   private:
-    file_handle& container(const std::filesystem::path& path);
+    void write_container(const std::filesystem::path& path, std::uint64_t offset,
+                         std::span<const std::uint8_t> bytes);
 
     repository& repo_;
     std::unique_ptr<disk_manager> disks_;        // made at the first stored chunk
     std::optional<std::int64_t> longest_chunk_;  // bounds the search for overlapping blocks
-    std::map<std::filesystem::path, std::unique_ptr<file_handle>> containers_;
+    struct container_file {
+        std::unique_ptr<file_handle> file;
+        std::uint64_t unsent_from = 0;  // written bytes not yet handed to the disk
+        std::uint64_t unsent_to = 0;
+    };
+    std::map<std::filesystem::path, container_file> containers_;
     bool created_container_ = false;
 };
 

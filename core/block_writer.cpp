@@ -59,7 +59,7 @@ std::int64_t block_reader::insert_chunk(std::span<const std::uint8_t> bytes,
     created_container_ = created_container_ || where.new_container;
     // Bytes first: should the write fail, the error ends the check-in and
     // its transaction takes the rows back.
-    container(where.container).write_at(where.offset, bytes.data(), bytes.size());
+    write_container(where.container, where.offset, bytes);
 
     db& database = repo_.database();
     database.execute(
@@ -106,16 +106,29 @@ void block_reader::close_blocks_after(std::int64_t file_id, std::uint64_t end, s
         {when, file_id, at, at});
 }
 
-file_handle& block_reader::container(const std::filesystem::path& path) {
+void block_reader::write_container(const std::filesystem::path& path, std::uint64_t offset,
+                                   std::span<const std::uint8_t> bytes) {
     auto found = containers_.find(path);
     if (found == containers_.end()) {
-        found = containers_.emplace(path, repo_.files().open(path, open_mode::read_write)).first;
+        found = containers_.emplace(path, container_file{repo_.files().open(path, open_mode::read_write)})
+                    .first;
     }
-    return *found->second;
+    container_file& c = found->second;
+    c.file->write_at(offset, bytes.data(), bytes.size());
+    // Chunks of a check-in go to consecutive offsets. Handing every few MB
+    // to the disk at once lets the writing overlap with the hashing, so the
+    // sync before commit has little left to wait for.
+    constexpr std::uint64_t writeback_batch = 8 << 20;
+    if (offset != c.unsent_to) c.unsent_from = offset;
+    c.unsent_to = offset + bytes.size();
+    if (c.unsent_to - c.unsent_from >= writeback_batch) {
+        c.file->start_writeback(c.unsent_from, c.unsent_to - c.unsent_from);
+        c.unsent_from = c.unsent_to;
+    }
 }
 
 void block_reader::sync_containers() {
-    for (auto& [path, file] : containers_) file->sync();
+    for (auto& [path, c] : containers_) c.file->sync();
     if (created_container_) repo_.files().sync_directory(repo_.data_directory());
     created_container_ = false;
 }

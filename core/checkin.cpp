@@ -2,8 +2,7 @@
 #include <vector>
 
 #include "core/block_reader.h"
-#include "core/buffered_reader.h"
-#include "core/chunker.h"
+#include "core/chunk_pipeline.h"
 #include "core/db.h"
 #include "core/errors.h"
 #include "core/file_entry.h"
@@ -124,17 +123,13 @@ void repository::checkin_file(const std::filesystem::path& source, const std::st
                             at.month, at.day, at.hour, at.minute, at.second, source.string(),
                             description);
 
-    // The content, chunk by chunk.
-    buffered_reader reader(*input);
-    std::vector<std::uint8_t> buffer(chunks_.max_size);
+    // The content, chunk by chunk, cut and hashed on a second thread.
+    chunk_pipeline chunks(*input, chunks_);
     std::uint64_t offset = 0;
-    for (;;) {
-        std::size_t length = 0;
-        const chunk_status status = read_chunk(reader, buffer.data(), length, chunks_);
-        entry->write(offset, std::span(buffer.data(), length));
-        offset += length;
+    while (const chunk_pipeline::chunk* c = chunks.next()) {
+        entry->write(c->offset, c->bytes, c->checksum);
+        offset = c->offset + c->bytes.size();
         if (observer_ != nullptr) observer_->update(percent(offset, total));
-        if (status == chunk_status::last) break;
     }
     entry->block_reader().close_blocks_after(entry->file_id(), offset, moment.seconds());
     entry->flush();

@@ -144,8 +144,12 @@ void file_entry::flush() {
 }
 
 void file_entry::write(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
-    block_reader_->write_block(bytes, md5_hex(bytes.data(), bytes.size()),
-                               modification_date_.seconds(), offset, file_id_);
+    write(offset, bytes, md5_hex(bytes.data(), bytes.size()));
+}
+
+void file_entry::write(std::uint64_t offset, std::span<const std::uint8_t> bytes,
+                       const std::string& checksum) {
+    block_reader_->write_block(bytes, checksum, modification_date_.seconds(), offset, file_id_);
     if (!written_since_load_) {
         size_ = 0;
         written_since_load_ = true;

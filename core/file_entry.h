@@ -60,6 +60,9 @@ class file_entry {
     // file order), dated by the modification date. The first write after a
     // load starts the size again from 0; each adds the chunk's length.
     void write(std::uint64_t offset, std::span<const std::uint8_t> bytes);
+    // The same, with the bytes' md5_hex already computed.
+    void write(std::uint64_t offset, std::span<const std::uint8_t> bytes,
+               const std::string& checksum);
 
     // The whole version at `moment`, in memory (for callers that want it so;
     // checkout streams instead). Adds its length to bytes_written(). Throws

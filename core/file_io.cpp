@@ -55,6 +55,12 @@ class posix_file : public file_handle {
         if (::fsync(fd_) != 0) fail("sync", path_, errno);
     }
 
+    void start_writeback(std::uint64_t offset, std::uint64_t size) override {
+        // Errors surface at sync(); here they would only repeat.
+        ::sync_file_range(fd_, static_cast<off_t>(offset), static_cast<off_t>(size),
+                          SYNC_FILE_RANGE_WRITE);
+    }
+
     std::uint64_t size() override {
         struct stat info {};
         if (::fstat(fd_, &info) != 0) fail("read the size of", path_, errno);

@@ -33,6 +33,9 @@ class file_handle {
     virtual void write_at(std::uint64_t offset, const void* data, std::size_t size) = 0;
     // Makes everything written so far durable (fsync).
     virtual void sync() = 0;
+    // A hint: start writing this range to disk now, without waiting, so a
+    // later sync() has less left to do. Never fails.
+    virtual void start_writeback(std::uint64_t /*offset*/, std::uint64_t /*size*/) {}
     virtual std::uint64_t size() = 0;
     virtual const std::filesystem::path& path() const = 0;
 };
