@@ -89,14 +89,17 @@ void chunk_pipeline::produce(file_handle& input) {
 const chunk_pipeline::chunk* chunk_pipeline::next() {
     std::unique_lock lock(mutex_);
     if (handed_out_) {
-        const bool was_last = slots_[consumed_ % slots_.size()].last;
+        ended_ = slots_[consumed_ % slots_.size()].last;
         ++consumed_;
         handed_out_ = false;
         changed_.notify_all();
-        if (was_last) return nullptr;
     }
-    changed_.wait(lock, [this] { return produced_ > consumed_ || (finished_ && error_); });
-    if (produced_ == consumed_) std::rethrow_exception(error_);
+    if (ended_) return nullptr;
+    changed_.wait(lock, [this] { return produced_ > consumed_ || finished_; });
+    if (produced_ == consumed_) {
+        // The producer stopped before cutting the last chunk: it failed.
+        std::rethrow_exception(error_);
+    }
     slot& s = slots_[consumed_ % slots_.size()];
     if (s.state == hash_state::pending) hash(s, lock);
     changed_.wait(lock, [&s] { return s.state == hash_state::done; });

@@ -68,6 +68,7 @@ private:
     std::uint64_t produced_ = 0;  // chunks cut so far
     std::uint64_t consumed_ = 0;  // chunks handed out and given back
     bool handed_out_ = false;     // slot of consumed_ is with the consumer
+    bool ended_ = false;          // the last chunk was handed out and given back
     bool finished_ = false;       // the producer cut the last chunk or failed
     bool stop_ = false;
     std::exception_ptr error_;

@@ -1,5 +1,7 @@
 #include "export/export_command.h"
 
+#include <algorithm>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
@@ -14,7 +16,19 @@
 namespace tuv {
 namespace {
 
-constexpr int exit_code = 0;
+// Exit codes (see README): a run that could not export everything says so.
+constexpr int exit_ok = 0;
+constexpr int exit_incomplete = 1;  // some source, file or version was not exported
+constexpr int exit_usage = 2;       // the command line is wrong
+constexpr int exit_no_vault = 3;    // no vault registered, or it cannot be opened
+
+struct option_letter {
+    char letter;
+    bool is_filter;  // else the version mode
+    int value;
+};
+constexpr option_letter letters[] = {{'f', true, 1},  {'d', true, 2},  {'b', true, 3},
+                                     {'l', false, 1}, {'a', false, 2}, {'o', false, 3}};
 
 struct export_arguments {
     version_mode mode = version_mode::latest;
@@ -47,17 +61,14 @@ std::optional<export_arguments> parse(const std::vector<std::string>& args, std:
         int filter = 0;
         int mode = 0;
         for (const char letter : word.substr(1)) {
-            switch (letter) {
-                case 'f': filter |= 1; break;
-                case 'd': filter |= 2; break;
-                case 'b': filter |= 3; break;
-                case 'l': mode |= 1; break;
-                case 'a': mode |= 2; break;
-                case 'o': mode |= 3; break;
-                default:
-                    problem = "Invalid option";
-                    return std::nullopt;
+            const auto found =
+                std::find_if(std::begin(letters), std::end(letters),
+                             [letter](const option_letter& o) { return o.letter == letter; });
+            if (found == std::end(letters)) {
+                problem = "Invalid option";
+                return std::nullopt;
             }
+            (found->is_filter ? filter : mode) |= found->value;
         }
         if (filter != 0) parsed.filter = static_cast<entry_filter>(filter);
         if (mode != 0) parsed.mode = static_cast<version_mode>(mode);
@@ -75,9 +86,12 @@ int run_export_command(int argc, const char* const* argv, std::ostream& out, std
         db_path = platform::read_db_path();
     } catch (const platform::registry_error& error) {
         out << error.what() << '\n';
-        return exit_code;
+        return exit_no_vault;
     }
-    if (!db_path) return exit_code;
+    if (!db_path) {
+        err << "No vault is registered for this user (registry value db_path)\n";
+        return exit_no_vault;
+    }
 
     std::unique_ptr<repository> repo;
     try {
@@ -85,7 +99,7 @@ int run_export_command(int argc, const char* const* argv, std::ostream& out, std
         repo = std::make_unique<repository>(*db_path);
     } catch (const tuv_error& error) {
         out << error.what() << '\n';
-        return exit_code;
+        return exit_no_vault;
     }
 
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
@@ -93,16 +107,18 @@ int run_export_command(int argc, const char* const* argv, std::ostream& out, std
     const std::optional<export_arguments> parsed = parse(args, problem);
     if (!parsed) {
         err << problem << '\n' << export_usage << '\n';
-        return exit_code;
+        return exit_usage;
     }
 
+    int failures = 0;
     for (const std::string& source : parsed->sources) {
         export_engine engine(*repo, source, parsed->destination, parsed->mode, parsed->filter, out,
                              err);
         engine.run();
+        failures += engine.failures();
     }
     out.flush();
-    return exit_code;
+    return failures == 0 ? exit_ok : exit_incomplete;
 }
 
 }  // namespace tuv

@@ -78,8 +78,12 @@ void export_engine::run() {
         entry = repo_.resolve(source_);
         // Local paths follow the entry's own path, whatever form named it.
         path = entry->full_path();
-    } catch (const file_not_found_exception&) {
-        return;  // not in the vault: skipped without a word, the next source goes on
+    } catch (const file_not_found_exception& error) {
+        // Not in the vault: no log line (there is nothing of it to log), but
+        // the run is no success.
+        problems_ << error.what() << "\n";
+        ++failures_;
+        return;
     } catch (const tuv_error& error) {
         log_error(error);
         return;
@@ -158,7 +162,8 @@ void export_engine::export_versions(file_entry& entry, const std::string& path,
     for (const std::tm& moment : moments) {
         const std::string time_text = format_moment(moment, date_format);
         const fs::path versioned = local.parent_path() / versioned_name(name, moment);
-        progress_ << "date" << time_text << '\n' << "file" << versioned.string() << '\n'
+        progress_ << "date" << time_text << '\n'
+                  << "file" << versioned.string() << '\n'
                   << std::flush;
         try {
             repo_.checkout(path, versioned, time_text);
@@ -186,9 +191,10 @@ fs::path export_engine::local_path_of(const std::string& vault_path) const {
 }
 
 void export_engine::log_error(const tuv_error& error) {
+    ++failures_;
     if (const auto* missing = dynamic_cast<const file_not_found_exception*>(&error)) {
-        write_log(std::string("Exception: ") + error.what() + "\nFilename: " +
-                  missing->missing_path() + "\nParent ID: " +
+        write_log(std::string("Exception: ") + error.what() +
+                  "\nFilename: " + missing->missing_path() + "\nParent ID: " +
                   std::to_string(static_cast<std::uint64_t>(missing->parent_inode())) + "\n");
         return;
     }
@@ -197,6 +203,7 @@ void export_engine::log_error(const tuv_error& error) {
 
 void export_engine::log_version_error(const tuv_error& error, const std::string& path,
                                       const std::string& time_text) {
+    ++failures_;
     write_log(std::string("Exception: ") + error.what() + ". FileName: " + path +
               ". check-in time: " + time_text + "\n");
 }

@@ -67,6 +67,10 @@ class export_engine {
 
     const std::filesystem::path& log_path() const { return log_path_; }
 
+    // What could not be exported: logged errors and a source not in the
+    // vault. 0 after a complete export.
+    int failures() const { return failures_; }
+
   private:
     void export_tree(const std::string& directory, const std::filesystem::path& local,
                      entry_filter filter);
@@ -90,6 +94,7 @@ class export_engine {
     entry_filter entry_filter_;
     std::ostream& progress_;
     std::ostream& problems_;
+    int failures_ = 0;
 };
 
 // The local name of a file's version from `moment` (local calendar fields):

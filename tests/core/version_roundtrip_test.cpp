@@ -1,0 +1,184 @@
+// Many versions of one file, made by random edits, must each read back byte
+// for byte at its own moment: the block map's dates, the reuse of unchanged
+// chunks and the closing of replaced ones all have to agree.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/buffered_reader.h"
+#include "core/chunker.h"
+#include "core/date.h"
+#include "core/file_entry.h"
+#include "core/file_io.h"
+#include "core/repository.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/test_vault.h"
+
+namespace tuv {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string contents(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Small chunks, so a few kilobytes make dozens of them.
+vault_options small_chunks() {
+    vault_options options;
+    options.chunks = {64, 1024, 16, 61};
+    return options;
+}
+
+// Noon on a day of 2024 (no daylight-saving change is near noon).
+std::string moment_text(int version) {
+    char text[32];
+    std::snprintf(text, sizeof text, "2024-%02d-%02d 12:%02d:00", 1 + version / 28,
+                  1 + version % 28, version % 60);
+    return text;
+}
+
+class version_roundtrip_test : public ::testing::TestWithParam<unsigned> {
+  protected:
+    version_roundtrip_test() : v(small_chunks()), random(GetParam()) {}
+
+    std::string random_bytes(std::size_t count) {
+        std::string bytes(count, '\0');
+        // Low-entropy stretches now and then, so identical chunks recur.
+        const bool repetitive = pick(0, 3) == 0;
+        for (char& c : bytes) c = static_cast<char>(repetitive ? pick(0, 2) : pick(0, 255));
+        return bytes;
+    }
+    std::size_t pick(std::size_t low, std::size_t high) {
+        return std::uniform_int_distribution<std::size_t>(low, high)(random);
+    }
+
+    // Where the chunker ends the chunks of `data` (its real cut points).
+    std::vector<std::size_t> chunk_ends(const std::string& data) {
+        const fs::path scratch = folder / "scratch";
+        std::ofstream(scratch, std::ios::binary) << data;
+        auto file = file_system::local().open(scratch, open_mode::read);
+        buffered_reader reader(*file);
+        std::vector<std::uint8_t> buffer(v.repo().chunk_max_size());
+        std::vector<std::size_t> ends;
+        std::size_t offset = 0;
+        for (;;) {
+            std::size_t length = 0;
+            const chunk_status status =
+                read_chunk(reader, buffer.data(), length, v.repo().chunks());
+            offset += length;
+            ends.push_back(offset);
+            if (status == chunk_status::last) return ends;
+        }
+    }
+
+    // One random edit of `data`, of every kind the check-in has to handle.
+    void edit(std::string& data) {
+        const std::size_t at = pick(0, data.size());
+        switch (pick(0, 6)) {
+            case 0:  // insertion
+                data.insert(at, random_bytes(pick(1, 3000)));
+                break;
+            case 1:  // deletion
+                data.erase(at, pick(1, 3000));
+                break;
+            case 2:  // truncation
+                data.resize(at);
+                break;
+            case 3:  // append
+                data += random_bytes(pick(1, 5000));
+                break;
+            case 4:  // a copy of a stretch elsewhere: chunks shared within the file
+                data.insert(at, data.substr(pick(0, data.size()), pick(1, 4000)));
+                break;
+            case 5: {  // a cut exactly where a chunk ends
+                const std::vector<std::size_t> ends = chunk_ends(data);
+                data.resize(ends[pick(0, ends.size() - 1)]);
+                break;
+            }
+            default:  // checked in unchanged
+                break;
+        }
+    }
+
+    test::temp_dir folder;
+    test::test_vault v;
+    std::mt19937 random;
+};
+
+TEST_P(version_roundtrip_test, every_version_reads_back_byte_for_byte) {
+    const fs::path local = folder / "data.bin";
+    std::vector<std::string> versions;
+    std::string data = random_bytes(20000);
+    constexpr int count = 60;
+    for (int i = 0; i < count; ++i) {
+        if (i > 0) edit(data);
+        if (i == count / 2) data.clear();  // an empty version in the middle
+        std::ofstream(local, std::ios::binary) << data;
+        v.repo().checkin_file(local, "\\Dir", moment_text(i), "application/octet-stream", "");
+        versions.push_back(data);
+    }
+
+    const fs::path out = folder / "out.bin";
+    for (int i = 0; i < count; ++i) {
+        const std::uint64_t size = v.repo().checkout("\\Dir\\data.bin", out, moment_text(i));
+        EXPECT_EQ(size, versions[static_cast<std::size_t>(i)].size()) << "version " << i;
+        ASSERT_EQ(contents(out), versions[static_cast<std::size_t>(i)]) << "version " << i;
+    }
+
+    // The first and last version dates name the first and last versions.
+    const std::int64_t id = v.repo().resolve("\\Dir\\data.bin")->file_id();
+    v.repo().checkout("\\Dir\\data.bin", out, v.repo().first_version_date(id));
+    EXPECT_EQ(contents(out), versions.front());
+    v.repo().checkout("\\Dir\\data.bin", out, v.repo().last_version_date(id));
+    EXPECT_EQ(contents(out), versions.back());
+}
+
+// Fixed 100-byte chunks: a file of 100 bytes ends exactly where a chunk ends.
+class version_roundtrip_boundary_test : public ::testing::Test {
+  protected:
+    version_roundtrip_boundary_test() : v(fixed_chunks()) {}
+    static vault_options fixed_chunks() {
+        vault_options options;
+        options.chunks = {100, 100, 16, 1};
+        return options;
+    }
+    void checkin(const std::string& data, const std::string& when) {
+        std::ofstream(folder / "data.bin", std::ios::binary) << data;
+        v.repo().checkin_file(folder / "data.bin", "\\Dir", when, "application/octet-stream", "");
+    }
+
+    test::temp_dir folder;
+    test::test_vault v;
+};
+
+TEST_F(version_roundtrip_boundary_test, growing_past_a_chunk_end_and_back_reads_each_version) {
+    const std::string a(100, 'a');
+    const std::string grown = a + std::string(50, 'c');
+    checkin(a, "2024-01-01 12:00:00");
+    checkin(grown, "2024-01-02 12:00:00");
+    checkin(a, "2024-01-03 12:00:00");
+
+    const fs::path out = folder / "out.bin";
+    v.repo().checkout("\\Dir\\data.bin", out, "2024-01-01 12:00:00");
+    EXPECT_EQ(contents(out), a);
+    v.repo().checkout("\\Dir\\data.bin", out, "2024-01-02 12:00:00");
+    EXPECT_EQ(contents(out), grown);
+    v.repo().checkout("\\Dir\\data.bin", out, "2024-01-03 12:00:00");
+    EXPECT_EQ(contents(out), a);
+    // The latest version is the one the last check-in made.
+    const std::int64_t id = v.repo().resolve("\\Dir\\data.bin")->file_id();
+    EXPECT_EQ(v.repo().last_version_date(id).to_text(), "2024-01-03 12:00:00");
+}
+
+INSTANTIATE_TEST_SUITE_P(seeds, version_roundtrip_test, ::testing::Values(1u, 7u, 2024u));
+
+}  // namespace
+}  // namespace tuv

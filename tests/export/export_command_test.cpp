@@ -1,0 +1,209 @@
+#include "export/export_command.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/errors.h"
+#include "core/repository.h"
+#include "platform/quillmark_registry.h"
+#include "platform/registry.h"
+#include "tests/support/scoped_env.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/test_vault.h"
+
+namespace tuv {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* t1 = "2024-01-02 03:04:05";
+constexpr const char* t2 = "2024-03-04 05:06:07";
+
+// Written out here rather than taken from the header: the text is part of
+// the program's behaviour.
+constexpr const char* usage =
+    "usage:\n"
+    " export_utility <[f/d/b] [a/l/o]> <src,...> <dist_dir>\n"
+    " -f only files under given directories will be checked out.\n"
+    " -d only subdirectories under given directories will be checked out.\n"
+    " -b both file and directories under given directory will be checked out.\n"
+    " -l latest version will be checked out.\n"
+    " -o oldest(first) version will be checked out.\n"
+    " -a all versions will be checked out.\n";
+
+std::string contents(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+struct result {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+class export_command_test : public ::testing::Test {
+  protected:
+    export_command_test() {
+        register_db(v.db_path());
+        // \docs\a.txt with two versions, \docs\sub\c.txt
+        checkin("\\docs", "a.txt", "first", t1);
+        checkin("\\docs\\sub", "c.txt", "charlie", t1);
+        checkin("\\docs", "a.txt", "second", t2);
+    }
+
+    void register_db(const std::string& path) {
+        platform::create_registry_key(platform::registry_root::current_user,
+                                      platform::quillmark_key)
+            .set(platform::db_path_value, path);
+    }
+
+    void checkin(const std::string& directory, const std::string& name, const std::string& content,
+                 const std::string& when) {
+        fs::create_directories(folder / "local");
+        const fs::path source = folder / "local" / name;
+        std::ofstream(source, std::ios::binary) << content;
+        v.repo().checkin_file(source, directory, when, "text/plain", "desc");
+    }
+
+    result run(std::vector<std::string> args) {
+        args.insert(args.begin(), "Quillmark_Export");
+        std::vector<const char*> argv;
+        for (const std::string& arg : args) argv.push_back(arg.c_str());
+        std::ostringstream out, err;
+        const int code = run_export_command(static_cast<int>(argv.size()), argv.data(), out, err);
+        return {code, out.str(), err.str()};
+    }
+
+    test::temp_dir folder;
+    test::scoped_env registry{"QUILLMARK_REGISTRY_DIR", (folder / "registry").string()};
+    test::test_vault v;
+    fs::path root = folder / "out";
+};
+
+TEST_F(export_command_test, too_few_arguments_print_the_message_and_the_usage) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{}, std::vector<std::string>{"\\docs"},
+          std::vector<std::string>{"-l", "\\docs"}}) {
+        const result r = run(args);
+        EXPECT_EQ(r.code, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, std::string("Invalid number of arguments\n") + usage);
+    }
+    EXPECT_FALSE(fs::exists(root));
+}
+
+TEST_F(export_command_test, three_letters_are_too_many_options) {
+    const result r = run({"-fdl", "\\docs", root.string()});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err, std::string("Invalid number of options\n") + usage);
+    EXPECT_FALSE(fs::exists(root));
+}
+
+TEST_F(export_command_test, an_unknown_letter_is_an_invalid_option) {
+    const result r = run({"-lx", "\\docs", root.string()});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err, std::string("Invalid option\n") + usage);
+    EXPECT_FALSE(fs::exists(root));
+}
+
+TEST_F(export_command_test, without_options_every_file_is_exported_latest) {
+    const result r = run({"\\docs", root.string()});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(contents(root / "docs" / "a.txt"), "second");
+    EXPECT_EQ(contents(root / "docs" / "sub" / "c.txt"), "charlie");
+}
+
+TEST_F(export_command_test, letters_of_one_group_or_together) {
+    // l (1) with a (2) gives 3: the oldest version.
+    ASSERT_EQ(run({"-la", "\\docs", root.string()}).code, 0);
+    EXPECT_EQ(contents(root / "docs" / "a.txt"), "first");
+    // f (1) with d (2) gives both; a lone "-" keeps the defaults.
+    ASSERT_EQ(run({"-fd", "\\docs", (folder / "both").string()}).code, 0);
+    EXPECT_EQ(contents(folder / "both" / "docs" / "a.txt"), "second");
+    EXPECT_EQ(contents(folder / "both" / "docs" / "sub" / "c.txt"), "charlie");
+    ASSERT_EQ(run({"-", "\\docs", (folder / "lone").string()}).code, 0);
+    EXPECT_EQ(contents(folder / "lone" / "docs" / "a.txt"), "second");
+    EXPECT_EQ(contents(folder / "lone" / "docs" / "sub" / "c.txt"), "charlie");
+}
+
+TEST_F(export_command_test, the_filter_letters_choose_files_or_subdirectories) {
+    ASSERT_EQ(run({"-f", "\\docs", (folder / "f").string()}).code, 0);
+    EXPECT_TRUE(fs::exists(folder / "f" / "docs" / "a.txt"));
+    EXPECT_FALSE(fs::exists(folder / "f" / "docs" / "sub"));
+    ASSERT_EQ(run({"-do", "\\docs", (folder / "d").string()}).code, 0);
+    EXPECT_FALSE(fs::exists(folder / "d" / "docs" / "a.txt"));
+    EXPECT_EQ(contents(folder / "d" / "docs" / "sub" / "c.txt"), "charlie");
+}
+
+TEST_F(export_command_test, all_versions_print_two_lines_per_version) {
+    const result r = run({"-a", "\\docs\\a.txt", root.string()});
+    EXPECT_EQ(r.code, 0);
+    const fs::path one = root / "docs" / "a_2024-01-02 03-04-05.txt";
+    const fs::path two = root / "docs" / "a_2024-03-04 05-06-07.txt";
+    EXPECT_EQ(r.out, "date2024-01-02 03:04:05\nfile" + one.string() +
+                         "\ndate2024-03-04 05:06:07\nfile" + two.string() + "\n");
+    EXPECT_EQ(contents(one), "first");
+    EXPECT_EQ(contents(two), "second");
+}
+
+TEST_F(export_command_test, sources_are_exported_in_order_and_a_missing_one_is_reported) {
+    checkin("\\docs", "x,y.txt", "comma", t1);
+    fs::create_directories(root);
+    const result r = run({"\\docs\\missing.txt", "\\docs\\x,y.txt", "\\docs\\sub", root.string()});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "No such file or directory: missing.txt\n");
+    EXPECT_EQ(contents(root / "log.txt"), "");
+    EXPECT_EQ(contents(root / "docs" / "x,y.txt"), "comma");
+    EXPECT_EQ(contents(root / "docs" / "sub" / "c.txt"), "charlie");
+    EXPECT_FALSE(fs::exists(root / "docs" / "a.txt"));
+}
+
+TEST_F(export_command_test, a_second_run_appends_to_the_log) {
+    fs::create_directories(root);
+    std::ofstream(root / "docs") << "a file in the folder's way";
+    const std::string line =
+        "Exception: Couldn't open " + (root / "docs" / "a.txt").string() + "\n";
+    ASSERT_EQ(run({"-f", "\\docs", root.string()}).code, 1);
+    EXPECT_EQ(contents(root / "log.txt"), line);
+    ASSERT_EQ(run({"-f", "\\docs", root.string()}).code, 1);
+    EXPECT_EQ(contents(root / "log.txt"), line + line);
+}
+
+TEST_F(export_command_test, without_a_registered_vault_nothing_is_exported_and_it_says_so) {
+    platform::create_registry_key(platform::registry_root::current_user, platform::quillmark_key)
+        .remove(platform::db_path_value);
+    const result r = run({"\\docs", root.string()});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "No vault is registered for this user (registry value db_path)\n");
+    EXPECT_FALSE(fs::exists(root));
+}
+
+TEST_F(export_command_test, a_vault_that_cannot_be_opened_is_reported_on_standard_output) {
+    const fs::path missing = folder / "nowhere" / "quillmark.db";
+    register_db(missing.string());
+    std::string expected;
+    try {
+        repository probe(missing.string());
+    } catch (const tuv_error& e) {
+        expected = std::string(e.what()) + "\n";
+    }
+    ASSERT_NE(expected, "");
+    const result r = run({"\\docs", root.string()});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_EQ(r.out, expected);
+    EXPECT_EQ(r.err, "");
+    EXPECT_FALSE(fs::exists(root));
+}
+
+}  // namespace
+}  // namespace tuv

@@ -1,0 +1,307 @@
+#include "export/export_engine.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/db.h"
+#include "core/repository.h"
+#include "tests/support/faulty_file_system.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/test_vault.h"
+
+namespace tuv {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* t1 = "2024-01-02 03:04:05";
+constexpr const char* t2 = "2024-03-04 05:06:07";
+
+std::string contents(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void write_file(const fs::path& path, const std::string& content) {
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+std::vector<std::string> names_in(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& item : fs::directory_iterator(folder)) {
+        names.push_back(item.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class export_engine_test : public ::testing::Test {
+  protected:
+    explicit export_engine_test(vault_options options = {}) : v(std::move(options)) {}
+
+    // Checks in `content` as the vault file `directory` + name at `when`.
+    void checkin(const std::string& directory, const std::string& name, const std::string& content,
+                 const std::string& when) {
+        fs::create_directories(folder / "local");
+        const fs::path source = folder / "local" / name;
+        write_file(source, content);
+        v.repo().checkin_file(source, directory, when, "text/plain", "desc");
+    }
+
+    // \docs\a.txt (two versions), \docs\b, \docs\sub\c.txt, \docs\sub\deep\d.txt
+    void make_docs() {
+        checkin("\\docs", "a.txt", "alpha one", t1);
+        checkin("\\docs", "b", "bravo", t1);
+        checkin("\\docs\\sub", "c.txt", "charlie", t1);
+        checkin("\\docs\\sub\\deep", "d.txt", "delta", t1);
+        checkin("\\docs", "a.txt", "alpha two, longer", t2);
+    }
+
+    void run(const std::string& source, version_mode mode = version_mode::latest,
+             entry_filter filter = entry_filter::both) {
+        export_engine(v.repo(), source, root, mode, filter, progress, problems).run();
+    }
+
+    std::string log() { return contents(root / "log.txt"); }
+
+    // Where the newest chunk lies, to damage exactly that one.
+    std::int64_t newest_chunk_offset() {
+        auto row = v.database().query(
+            "SELECT physical_offset FROM chunk WHERE size > 0 ORDER BY chunk_id DESC LIMIT 1");
+        return row->next() ? row->get_int64(0) : -1;
+    }
+    fs::path container() {
+        auto row = v.database().query("SELECT path FROM disk_info ORDER BY disk_id LIMIT 1");
+        return row->next() ? fs::path(row->get_string(0)) : fs::path();
+    }
+
+    test::temp_dir folder;
+    test::test_vault v;
+    fs::path root = folder / "out";
+    std::ostringstream progress;
+    std::ostringstream problems;
+};
+
+TEST_F(export_engine_test, latest_versions_reproduce_the_tree_below_the_root) {
+    make_docs();
+    fs::create_directories(root);
+    run("\\docs");
+    EXPECT_EQ(contents(root / "docs" / "a.txt"), "alpha two, longer");
+    EXPECT_EQ(contents(root / "docs" / "b"), "bravo");
+    EXPECT_EQ(contents(root / "docs" / "sub" / "c.txt"), "charlie");
+    EXPECT_EQ(contents(root / "docs" / "sub" / "deep" / "d.txt"), "delta");
+    EXPECT_EQ(names_in(root), (std::vector<std::string>{"docs", "log.txt"}));
+    EXPECT_EQ(names_in(root / "docs"), (std::vector<std::string>{"a.txt", "b", "sub"}));
+    EXPECT_EQ(log(), "");
+    EXPECT_EQ(progress.str(), "");
+    EXPECT_EQ(problems.str(), "");
+}
+
+TEST_F(export_engine_test, oldest_mode_writes_each_files_first_version) {
+    make_docs();
+    run("\\docs", version_mode::oldest);
+    EXPECT_EQ(contents(root / "docs" / "a.txt"), "alpha one");
+    EXPECT_EQ(contents(root / "docs" / "sub" / "c.txt"), "charlie");
+}
+
+TEST_F(export_engine_test, the_vault_root_exports_into_the_destination_root_itself) {
+    make_docs();
+    checkin("\\", "top.txt", "top", t1);
+    run("\\");
+    EXPECT_EQ(contents(root / "top.txt"), "top");
+    EXPECT_EQ(contents(root / "docs" / "sub" / "deep" / "d.txt"), "delta");
+}
+
+TEST_F(export_engine_test, files_filter_exports_only_files_directly_in_the_source) {
+    make_docs();
+    run("\\docs", version_mode::latest, entry_filter::files);
+    EXPECT_EQ(names_in(root / "docs"), (std::vector<std::string>{"a.txt", "b"}));
+}
+
+TEST_F(export_engine_test, directories_filter_exports_each_subdirectory_completely) {
+    make_docs();
+    checkin("\\docs\\sub", "e.txt", "echo", t1);
+    run("\\docs", version_mode::latest, entry_filter::directories);
+    EXPECT_EQ(names_in(root / "docs"), (std::vector<std::string>{"sub"}));
+    EXPECT_EQ(contents(root / "docs" / "sub" / "c.txt"), "charlie");
+    EXPECT_EQ(contents(root / "docs" / "sub" / "e.txt"), "echo");
+    EXPECT_EQ(contents(root / "docs" / "sub" / "deep" / "d.txt"), "delta");
+}
+
+TEST_F(export_engine_test, a_file_source_is_exported_whatever_the_filter) {
+    make_docs();
+    run("\\docs\\a.txt", version_mode::latest, entry_filter::directories);
+    EXPECT_EQ(contents(root / "docs" / "a.txt"), "alpha two, longer");
+    EXPECT_EQ(names_in(root / "docs"), (std::vector<std::string>{"a.txt"}));
+}
+
+TEST_F(export_engine_test, all_versions_get_the_time_suffix_and_two_progress_lines_each) {
+    make_docs();
+    run("\\docs", version_mode::all, entry_filter::files);
+    const fs::path docs = root / "docs";
+    EXPECT_EQ(names_in(docs),
+              (std::vector<std::string>{"a_2024-01-02 03-04-05.txt", "a_2024-03-04 05-06-07.txt",
+                                        "b_2024-01-02 03-04-05"}));
+    EXPECT_EQ(contents(docs / "a_2024-01-02 03-04-05.txt"), "alpha one");
+    EXPECT_EQ(contents(docs / "a_2024-03-04 05-06-07.txt"), "alpha two, longer");
+    EXPECT_EQ(contents(docs / "b_2024-01-02 03-04-05"), "bravo");
+    EXPECT_EQ(
+        progress.str(),
+        "date2024-01-02 03:04:05\nfile" + (docs / "a_2024-01-02 03-04-05.txt").string() +
+            "\ndate2024-03-04 05:06:07\nfile" + (docs / "a_2024-03-04 05-06-07.txt").string() +
+            "\ndate2024-01-02 03:04:05\nfile" + (docs / "b_2024-01-02 03-04-05").string() + "\n");
+    EXPECT_EQ(log(), "");
+}
+
+TEST_F(export_engine_test, versioned_name_puts_the_suffix_before_the_first_dot_or_at_the_end) {
+    std::tm moment{};
+    moment.tm_year = 124;
+    moment.tm_mon = 0;
+    moment.tm_mday = 2;
+    moment.tm_hour = 3;
+    moment.tm_min = 4;
+    moment.tm_sec = 5;
+    EXPECT_EQ(versioned_name("report.txt", moment), "report_2024-01-02 03-04-05.txt");
+    EXPECT_EQ(versioned_name("archive.tar.gz", moment), "archive_2024-01-02 03-04-05.tar.gz");
+    EXPECT_EQ(versioned_name("Makefile", moment), "Makefile_2024-01-02 03-04-05");
+    EXPECT_EQ(versioned_name(".profile", moment), ".profile_2024-01-02 03-04-05");
+    EXPECT_EQ(versioned_name(".config.json", moment), ".config_2024-01-02 03-04-05.json");
+}
+
+TEST_F(export_engine_test, a_source_not_in_the_vault_writes_nothing_but_is_reported) {
+    make_docs();
+    fs::create_directories(root);
+    run("\\docs\\missing.txt");
+    run("\\nowhere");
+    EXPECT_EQ(names_in(root), (std::vector<std::string>{"log.txt"}));
+    EXPECT_EQ(log(), "");
+    EXPECT_EQ(problems.str(),
+              "No such file or directory: missing.txt\nNo such file or directory: nowhere\n");
+}
+
+TEST_F(export_engine_test, a_root_that_does_not_exist_is_made_without_a_log) {
+    make_docs();
+    root = folder / "new" / "deeper";
+    run("\\docs");
+    EXPECT_EQ(contents(root / "docs" / "sub" / "c.txt"), "charlie");
+    EXPECT_FALSE(fs::exists(root / "log.txt"));  // nothing failed
+}
+
+TEST_F(export_engine_test, failures_under_a_root_that_did_not_exist_are_still_logged) {
+    make_docs();
+    fs::resize_file(container(), static_cast<std::uintmax_t>(newest_chunk_offset()));
+    root = folder / "new";
+    run("\\docs", version_mode::latest, entry_filter::files);
+    EXPECT_EQ(contents(root / "docs" / "b"), "bravo");
+    EXPECT_EQ(log().rfind("Exception: The vault is damaged: \\docs\\a.txt, offset 0: ", 0), 0u)
+        << log();
+    EXPECT_EQ(problems.str(), "");
+}
+
+TEST_F(export_engine_test, a_failed_write_leaves_the_local_file_as_it_was_and_is_logged) {
+    make_docs();
+    fs::create_directories(root / "docs");
+    write_file(root / "docs" / "a.txt", "local edits");
+    test::faulty_file_system faulty;
+    v.repo().set_file_system(faulty);
+    faulty.fail(test::fs_operation::write_at, 1, ENOSPC);
+    run("\\docs", version_mode::latest, entry_filter::files);
+    v.repo().set_file_system(file_system::local());
+
+    EXPECT_EQ(contents(root / "docs" / "a.txt"), "local edits");
+    EXPECT_EQ(contents(root / "docs" / "b"), "bravo");
+    EXPECT_EQ(names_in(root / "docs"), (std::vector<std::string>{"a.txt", "b"}));
+    const std::string text = log();
+    EXPECT_EQ(text.rfind("Exception: Cannot write ", 0), 0u) << text;
+    EXPECT_NE(text.find("No space left on device"), std::string::npos) << text;
+}
+
+TEST_F(export_engine_test, a_damaged_version_leaves_the_local_file_unchanged_and_the_rest_goes_on) {
+    make_docs();
+    fs::create_directories(root / "docs");
+    write_file(root / "docs" / "a.txt", "local edits");
+    // The newest chunk is a.txt's second version; cut the container there.
+    const std::int64_t offset = newest_chunk_offset();
+    ASSERT_GT(offset, 0);
+    fs::resize_file(container(), static_cast<std::uintmax_t>(offset));
+
+    run("\\docs");
+    EXPECT_EQ(contents(root / "docs" / "a.txt"), "local edits");
+    EXPECT_EQ(contents(root / "docs" / "b"), "bravo");
+    EXPECT_EQ(contents(root / "docs" / "sub" / "c.txt"), "charlie");
+    EXPECT_EQ(names_in(root / "docs"), (std::vector<std::string>{"a.txt", "b", "sub"}));
+    EXPECT_EQ(log(), "Exception: The vault is damaged: \\docs\\a.txt, offset 0: container " +
+                         container().string() + " ends before the block's 17 bytes at " +
+                         std::to_string(offset) + "\n");
+}
+
+TEST_F(export_engine_test, a_damaged_version_of_a_file_source_is_appended_to_the_log) {
+    make_docs();
+    fs::create_directories(root / "docs");
+    write_file(root / "docs" / "a.txt", "local edits");
+    write_file(root / "log.txt", "earlier run\n");
+    fs::resize_file(container(), static_cast<std::uintmax_t>(newest_chunk_offset()));
+    run("\\docs\\a.txt");
+    EXPECT_EQ(contents(root / "docs" / "a.txt"), "local edits");
+    EXPECT_EQ(
+        log().rfind("earlier run\nException: The vault is damaged: \\docs\\a.txt, offset 0: ", 0),
+        0u)
+        << log();
+}
+
+TEST_F(export_engine_test, all_versions_log_a_damaged_version_and_export_the_others) {
+    make_docs();
+    // Flip one byte of a.txt's second version: its checksum no longer matches.
+    const std::int64_t offset = newest_chunk_offset();
+    {
+        std::fstream f(container(), std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(offset);
+        f.put('X');
+    }
+    run("\\docs\\a.txt", version_mode::all);
+    const fs::path docs = root / "docs";
+    EXPECT_EQ(names_in(docs), std::vector<std::string>{"a_2024-01-02 03-04-05.txt"});
+    EXPECT_EQ(contents(docs / "a_2024-01-02 03-04-05.txt"), "alpha one");
+    EXPECT_EQ(log(),
+              "Exception: The vault is damaged: \\docs\\a.txt, offset 0: the bytes in "
+              "container " +
+                  container().string() + " at " + std::to_string(offset) +
+                  " do not match their checksum. FileName: \\docs\\a.txt. check-in time: "
+                  "2024-03-04 05:06:07\n");
+}
+
+TEST_F(export_engine_test, a_vault_name_that_would_leave_the_root_is_refused) {
+    checkin("\\docs\\..", "escape.txt", "out of bounds", t1);
+    checkin("\\docs", "fine.txt", "fine", t1);
+    run("\\docs");
+    EXPECT_FALSE(fs::exists(folder / "escape.txt"));
+    EXPECT_FALSE(fs::exists(root / "escape.txt"));
+    EXPECT_EQ(contents(root / "docs" / "fine.txt"), "fine");
+    EXPECT_EQ(log(), "Exception: Cannot export \\docs\\..: \"..\" cannot be a local file name\n");
+}
+
+class export_other_separator_test : public export_engine_test {
+  protected:
+    export_other_separator_test() : export_engine_test(with_separator()) {}
+    static vault_options with_separator() {
+        vault_options options;
+        options.separator = "|";
+        return options;
+    }
+};
+
+TEST_F(export_other_separator_test, the_vault_separator_becomes_the_local_one) {
+    checkin("|docs|sub", "back\\slash.txt", "kept", t1);
+    run("|docs");
+    EXPECT_EQ(contents(root / "docs" / "sub" / "back\\slash.txt"), "kept");
+}
+
+}  // namespace
+}  // namespace tuv
