@@ -19,8 +19,8 @@ std::filesystem::path temporary_beside(const std::filesystem::path& destination)
     static std::atomic<unsigned> counter{0};
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
     return destination.parent_path() /
-           ("." + destination.filename().string() + ".quillmark-" + std::to_string(getpid()) +
-            "-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+           ("." + destination.filename().string() + ".quillmark-" + std::to_string(getpid()) + "-" +
+            std::to_string(stamp) + "-" + std::to_string(counter++));
 }
 
 }  // namespace
@@ -30,20 +30,22 @@ bool file_exists(const std::filesystem::path& path) {
     return std::filesystem::exists(path, ignored);
 }
 
-std::uint64_t repository::checkout(const std::string& source, const std::filesystem::path& destination,
-                                   const std::string& when) {
+std::uint64_t repository::checkout(const std::string& source,
+                                   const std::filesystem::path& destination,
+                                   const std::string& when, checkout_sync sync) {
     // Nothing local is touched before the source and the date are known good.
     const std::unique_ptr<file_entry> entry = resolve(source, 0);
-    return write_version(*entry, destination, date(when));
+    return write_version(*entry, destination, date(when), sync);
 }
 
 std::uint64_t repository::checkout(const std::string& source,
-                                   const std::filesystem::path& destination, const date& moment) {
-    return write_version(*resolve(source, 0), destination, moment);
+                                   const std::filesystem::path& destination, const date& moment,
+                                   checkout_sync sync) {
+    return write_version(*resolve(source, 0), destination, moment, sync);
 }
 
 std::uint64_t repository::write_version(file_entry& entry, const std::filesystem::path& destination,
-                                        const date& moment) {
+                                        const date& moment, checkout_sync sync) {
     if (entry.is_directory()) throw tuv_error(std::string("Attempt to call read() on a directory"));
 
     // The version goes to a temporary file beside the destination, which
@@ -63,10 +65,13 @@ std::uint64_t repository::write_version(file_entry& entry, const std::filesystem
             out->write_at(written, bytes.data(), bytes.size());
             written += bytes.size();
         });
-        out->sync();
+        if (sync == checkout_sync::durable) out->sync();
         out.reset();
         files_->rename(partial, destination);
-        files_->sync_directory(destination.parent_path().empty() ? "." : destination.parent_path());
+        if (sync == checkout_sync::durable) {
+            files_->sync_directory(destination.parent_path().empty() ? "."
+                                                                     : destination.parent_path());
+        }
         return written;
     } catch (...) {
         out.reset();

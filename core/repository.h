@@ -24,6 +24,9 @@ class file_system;
 class journal;
 class progress_observer;
 
+// Whether a checkout waits until the local file is on disk.
+enum class checkout_sync { durable, unsynced };
+
 class repository {
   public:
     // Opens the database at `db_path` (which must exist), creates the
@@ -103,10 +106,12 @@ class repository {
     // "Couldn't open <destination>" when the folder cannot take the file, and
     // the reading errors of version_reader; on any failure the destination
     // is left as it was.
+    // `sync`: durable waits until the file is on disk; an export of many
+    // files leaves that to the system, as a copy does.
     std::uint64_t checkout(const std::string& source, const std::filesystem::path& destination,
-                           const std::string& when);
+                           const std::string& when, checkout_sync sync = checkout_sync::durable);
     std::uint64_t checkout(const std::string& source, const std::filesystem::path& destination,
-                           const date& when);
+                           const date& when, checkout_sync sync = checkout_sync::durable);
 
     // The first and last check-in moments of a file, or of the whole vault
     // for file id -1 (the epoch when there is none).
@@ -146,7 +151,7 @@ class repository {
 
   private:
     std::uint64_t write_version(file_entry& entry, const std::filesystem::path& destination,
-                                const date& moment);
+                                const date& moment, checkout_sync sync);
 
     std::unique_ptr<db> database_;
     std::string path_separator_;

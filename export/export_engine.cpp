@@ -143,10 +143,12 @@ void export_engine::export_file(file_entry& entry, const std::string& path, cons
     // so a failure leaves an existing local file as it was.
     switch (version_mode_) {
         case version_mode::latest:
-            repo_.checkout(path, local, repo_.last_version_date(entry.file_id()));
+            repo_.checkout(path, local, repo_.last_version_date(entry.file_id()),
+                           checkout_sync::unsynced);
             break;
         case version_mode::oldest:
-            repo_.checkout(path, local, repo_.first_version_date(entry.file_id()));
+            repo_.checkout(path, local, repo_.first_version_date(entry.file_id()),
+                           checkout_sync::unsynced);
             break;
         case version_mode::all:
             export_versions(entry, path, local);
@@ -166,7 +168,7 @@ void export_engine::export_versions(file_entry& entry, const std::string& path,
                   << "file" << versioned.string() << '\n'
                   << std::flush;
         try {
-            repo_.checkout(path, versioned, time_text);
+            repo_.checkout(path, versioned, time_text, checkout_sync::unsynced);
         } catch (const file_not_found_exception& error) {
             log_error(error);
         } catch (const tuv_error& error) {
