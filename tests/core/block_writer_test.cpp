@@ -14,6 +14,7 @@
 #include "core/file_io.h"
 #include "core/md5.h"
 #include "core/repository.h"
+#include "tests/support/checks.h"
 #include "tests/support/test_vault.h"
 
 namespace tuv {
@@ -50,18 +51,8 @@ class block_writer_test : public ::testing::Test {
         entry.flush();
     }
 
-    // The rows of a query, each as its columns joined by blanks.
     std::vector<std::string> rows(const std::string& sql) {
-        std::vector<std::string> out;
-        auto row = v.database().query(sql);
-        while (row->next()) {
-            std::string line;
-            for (int i = 0; i < row->column_count(); ++i) {
-                line += (i == 0 ? "" : " ") + row->get_string(i);
-            }
-            out.push_back(line);
-        }
-        return out;
+        return test::query_rows(v.database(), sql);
     }
     std::vector<std::string> blocks() {
         return rows(

@@ -16,6 +16,7 @@
 #include "core/journal.h"
 #include "core/repository.h"
 #include "core/vault_path.h"
+#include "tests/support/checks.h"
 #include "tests/support/test_vault.h"
 
 namespace tuv {
@@ -33,16 +34,7 @@ vault_options slash_separated() {
     return options;
 }
 
-// What an operation threw as E, or "<no exception>".
-template <typename E, typename F>
-std::string failure(F&& operation) {
-    try {
-        operation();
-    } catch (const E& e) {
-        return e.what();
-    }
-    return "<no exception>";
-}
+using test::failure;
 
 // Every field of a change as one line, so that a mismatch shows in the
 // failure message. The time fields the journal does not store must be 0.

@@ -17,6 +17,7 @@
 #include "core/md5.h"
 #include "core/progress_observer.h"
 #include "core/repository.h"
+#include "tests/support/checks.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_vault.h"
@@ -43,16 +44,7 @@ std::string contents(const fs::path& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// What an operation threw as E, or "<no exception>".
-template <typename E, typename F>
-std::string failure(F&& operation) {
-    try {
-        operation();
-    } catch (const E& e) {
-        return e.what();
-    }
-    return "<no exception>";
-}
+using test::failure;
 
 struct progress_log : progress_observer {
     void update(int percent) override { seen.push_back(percent); }
@@ -76,18 +68,8 @@ class checkin_test : public ::testing::Test {
         return v.repo().resolve(vault_path)->file_id();
     }
 
-    // The rows of a query, each as its columns joined by blanks.
     std::vector<std::string> rows(const std::string& sql) {
-        std::vector<std::string> out;
-        auto row = v.database().query(sql);
-        while (row->next()) {
-            std::string line;
-            for (int i = 0; i < row->column_count(); ++i) {
-                line += (i == 0 ? "" : " ") + row->get_string(i);
-            }
-            out.push_back(line);
-        }
-        return out;
+        return test::query_rows(v.database(), sql);
     }
     std::string count(const std::string& table) {
         return rows("SELECT COUNT(*) FROM " + table).at(0);

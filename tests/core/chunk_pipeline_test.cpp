@@ -3,20 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <random>
 #include <vector>
 
 #include "core/buffered_reader.h"
 #include "core/chunker.h"
 #include "core/file_io.h"
 #include "core/md5.h"
+#include "tests/support/checks.h"
 
 namespace tuv {
 namespace {
 
 // A file held in memory; reads past `fail_at` fail like a broken disk.
 class memory_file : public file_handle {
-public:
+  public:
     explicit memory_file(std::vector<std::uint8_t> bytes, std::uint64_t fail_at = UINT64_MAX)
         : bytes_(std::move(bytes)), fail_at_(fail_at) {}
 
@@ -32,7 +32,7 @@ public:
     std::uint64_t size() override { return bytes_.size(); }
     const std::filesystem::path& path() const override { return path_; }
 
-private:
+  private:
     std::vector<std::uint8_t> bytes_;
     std::uint64_t fail_at_;
     std::filesystem::path path_ = "memory";
@@ -43,13 +43,6 @@ struct expected_chunk {
     std::vector<std::uint8_t> bytes;
     std::string checksum;
 };
-
-std::vector<std::uint8_t> random_bytes(std::size_t size, unsigned seed) {
-    std::mt19937 generator(seed);
-    std::vector<std::uint8_t> bytes(size);
-    for (auto& b : bytes) b = static_cast<std::uint8_t>(generator());
-    return bytes;
-}
 
 // The plain, single-threaded way: read_chunk and md5_hex one after another.
 std::vector<expected_chunk> plain_chunks(const std::vector<std::uint8_t>& data,
@@ -62,7 +55,8 @@ std::vector<expected_chunk> plain_chunks(const std::vector<std::uint8_t>& data,
     for (;;) {
         std::size_t length = 0;
         const auto status = read_chunk(reader, buffer.data(), length, settings);
-        chunks.push_back({offset, {buffer.begin(), buffer.begin() + static_cast<long>(length)},
+        chunks.push_back({offset,
+                          {buffer.begin(), buffer.begin() + static_cast<long>(length)},
                           md5_hex(buffer.data(), length)});
         offset += length;
         if (status == chunk_status::last) return chunks;
@@ -71,9 +65,9 @@ std::vector<expected_chunk> plain_chunks(const std::vector<std::uint8_t>& data,
 
 TEST(chunk_pipeline_test, hands_over_the_same_chunks_in_order_as_the_plain_loop) {
     const chunk_settings settings{64, 1024, 16, 127};
-    for (const std::size_t size : {std::size_t{0}, std::size_t{63}, std::size_t{1024},
-                                   std::size_t{300000}}) {
-        const auto data = random_bytes(size, static_cast<unsigned>(size));
+    for (const std::size_t size :
+         {std::size_t{0}, std::size_t{63}, std::size_t{1024}, std::size_t{300000}}) {
+        const auto data = test::random_bytes(size, size);
         const auto expected = plain_chunks(data, settings);
         for (const std::size_t depth : {std::size_t{1}, std::size_t{2}, std::size_t{8}}) {
             memory_file file(data);
@@ -95,12 +89,13 @@ TEST(chunk_pipeline_test, hands_over_the_same_chunks_in_order_as_the_plain_loop)
 
 TEST(chunk_pipeline_test, a_read_error_reaches_the_consumer_after_the_good_chunks) {
     const chunk_settings settings{64, 1024, 16, 127};
-    const auto data = random_bytes(200000, 7);
+    const auto data = test::random_bytes(200000, 7);
     memory_file file(data, 100000);
     chunk_pipeline pipeline(file, settings);
     std::uint64_t handed = 0;
     try {
-        while (const chunk_pipeline::chunk* c = pipeline.next()) handed = c->offset + c->bytes.size();
+        while (const chunk_pipeline::chunk* c = pipeline.next())
+            handed = c->offset + c->bytes.size();
         FAIL() << "the read error was lost";
     } catch (const io_error& e) {
         EXPECT_STREQ(e.what(), "Cannot read memory: Input/output error");
@@ -109,7 +104,7 @@ TEST(chunk_pipeline_test, a_read_error_reaches_the_consumer_after_the_good_chunk
 }
 
 TEST(chunk_pipeline_test, stopping_early_does_not_hang) {
-    const auto data = random_bytes(1 << 20, 3);
+    const auto data = test::random_bytes(1 << 20, 3);
     memory_file file(data);
     chunk_pipeline pipeline(file, chunk_settings{64, 1024, 16, 127}, 2);
     ASSERT_NE(pipeline.next(), nullptr);

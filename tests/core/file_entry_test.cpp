@@ -12,6 +12,7 @@
 #include "core/errors.h"
 #include "core/journal.h"
 #include "core/repository.h"
+#include "tests/support/checks.h"
 #include "tests/support/test_vault.h"
 
 namespace tuv {
@@ -27,16 +28,7 @@ vault_options slash_separated() {
     return options;
 }
 
-// What an operation threw as E, or "<no exception>".
-template <typename E, typename F>
-std::string failure(F&& operation) {
-    try {
-        operation();
-    } catch (const E& e) {
-        return e.what();
-    }
-    return "<no exception>";
-}
+using test::failure;
 
 class file_entry_test : public ::testing::Test {
   protected:

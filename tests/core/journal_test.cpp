@@ -11,6 +11,7 @@
 
 #include "core/db.h"
 #include "core/errors.h"
+#include "tests/support/checks.h"
 #include "tests/support/test_vault.h"
 
 namespace tuv {
@@ -20,16 +21,7 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using ::testing::UnorderedElementsAre;
 
-// What an operation threw as E, or "<no exception>".
-template <typename E, typename F>
-std::string failure(F&& operation) {
-    try {
-        operation();
-    } catch (const E& e) {
-        return e.what();
-    }
-    return "<no exception>";
-}
+using test::failure;
 
 // The first `fields` of "YYYY-MM-DD hh:mm:ss" (1: year ... 6: second): grouped
 // levels only promise the fields they group by.

@@ -6,26 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/checks.h"
+
 namespace tuv {
 namespace {
 
 class md5_test : public ::testing::Test {
   protected:
-    // splitmix64, written out so the bytes never depend on a library's
-    // distributions; each output gives 8 bytes, low byte first.
     static std::vector<std::uint8_t> random_bytes(std::size_t size, std::uint64_t seed) {
-        std::vector<std::uint8_t> out(size);
-        std::uint64_t state = seed;
-        for (std::size_t i = 0; i < size; i += 8) {
-            std::uint64_t z = (state += 0x9e3779b97f4a7c15);
-            z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9;
-            z = (z ^ (z >> 27)) * 0x94d049bb133111eb;
-            z ^= z >> 31;
-            for (std::size_t b = 0; b < 8 && i + b < size; ++b) {
-                out[i + b] = static_cast<std::uint8_t>(z >> (8 * b));
-            }
-        }
-        return out;
+        return test::random_bytes(size, seed);
     }
 
     static std::string incremental(const std::vector<std::uint8_t>& data,

@@ -1,0 +1,58 @@
+// Small helpers the tests share: what an operation threw, the rows of a
+// query as text, and seeded random bytes that are the same on every machine.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/db.h"
+
+namespace tuv::test {
+
+// What an operation threw as E, or "<no exception>".
+template <typename E, typename F>
+std::string failure(F&& operation) {
+    try {
+        operation();
+    } catch (const E& e) {
+        return e.what();
+    }
+    return "<no exception>";
+}
+
+// The rows of a query, each as its columns joined by blanks.
+inline std::vector<std::string> query_rows(db& database, const std::string& sql) {
+    std::vector<std::string> out;
+    auto row = database.query(sql);
+    while (row->next()) {
+        std::string line;
+        for (int i = 0; i < row->column_count(); ++i) {
+            line += (i == 0 ? "" : " ") + row->get_string(i);
+        }
+        out.push_back(line);
+    }
+    return out;
+}
+
+// `size` bytes from splitmix64 seeded with `seed`, written out here rather
+// than taken from a standard distribution, whose output may differ between
+// libraries: golden vectors depend on these bytes. Each output gives 8
+// bytes, low byte first.
+inline std::vector<std::uint8_t> random_bytes(std::size_t size, std::uint64_t seed) {
+    std::vector<std::uint8_t> out(size);
+    std::uint64_t state = seed;
+    for (std::size_t i = 0; i < size; i += 8) {
+        std::uint64_t z = (state += 0x9e3779b97f4a7c15);
+        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9;
+        z = (z ^ (z >> 27)) * 0x94d049bb133111eb;
+        z ^= z >> 31;
+        for (std::size_t b = 0; b < 8 && i + b < size; ++b) {
+            out[i + b] = static_cast<std::uint8_t>(z >> (8 * b));
+        }
+    }
+    return out;
+}
+
+}  // namespace tuv::test
