@@ -1,5 +1,6 @@
 #include "core/file_entry.h"
 
+#include <exception>
 #include <vector>
 
 #include "core/block_reader.h"
@@ -40,6 +41,10 @@ std::unique_ptr<file_entry> file_entry::from_row(repository& repo, db_recordset&
 }
 
 file_entry::~file_entry() {
+    // Unwinding: the caller's transaction is failing, and may already be gone
+    // (SQLite rolls back by itself on a full disk), so a write now could be
+    // committed on its own.
+    if (std::uncaught_exceptions() > 0) return;
     try {
         flush();
     } catch (...) {

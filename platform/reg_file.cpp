@@ -15,9 +15,11 @@ char ascii_lower(char c) {
 }
 
 std::string_view trim(std::string_view s) {
-    const auto first = s.find_first_not_of(" \t");
+    // A stray CR counts as blank too: written back at the end of a line, it
+    // would be read as part of the line break.
+    const auto first = s.find_first_not_of(" \t\r");
     if (first == std::string_view::npos) return {};
-    return s.substr(first, s.find_last_not_of(" \t") - first + 1);
+    return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
 }
 
 // True for "dword:...", "hex:..." and "hex(N):...", the types regedit exports
@@ -150,9 +152,12 @@ class parser {
             value.is_text = false;
             value.data = line.substr(position);
             std::string_view more;
-            while (value.data.ends_with('\\') && next_line(more)) {
+            while (value.data.ends_with('\\')) {
+                // At the end of the text the value goes on with an empty line,
+                // as the blank line written after it reads back.
+                if (!next_line(more)) more = {};
                 value.data += '\n';
-                value.data += more.substr(0, more.find_last_not_of(" \t") + 1);
+                value.data += more.substr(0, more.find_last_not_of(" \t\r") + 1);
             }
         } else {
             fail(std::string(expected_value));

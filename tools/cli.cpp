@@ -11,8 +11,10 @@
 #include "tools/info_command.h"
 #include "tools/init_command.h"
 #include "tools/search_command.h"
+#include "tools/stats_command.h"
 #include "tools/version_commands.h"
 #include "tools/vault_access.h"
+#include "tools/verify_command.h"
 
 namespace tuv::tools {
 
@@ -106,6 +108,13 @@ int run_cli(int argc, const char* const* argv, std::ostream& out, std::ostream& 
     mkdir_cmd->add_option("VAULT_PATH", vault_path, "Full vault path of the new directory")
         ->required();
 
+    bool verify_read_data = false;
+    auto* verify_cmd =
+        app.add_subcommand("verify", "Check the vault's integrity; exit code 1 on any problem");
+    verify_cmd->add_flag("--read-data", verify_read_data,
+                         "Also read every chunk back and check its checksum");
+    auto* stats_cmd = app.add_subcommand("stats", "Show the vault's figures: versions, bytes, dedup");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -145,6 +154,11 @@ int run_cli(int argc, const char* const* argv, std::ostream& out, std::ostream& 
             return run_checkin(*repo, checkin, out, err, env.terminal) == 0 ? exit_ok : exit_failed;
         } else if (*mkdir_cmd) {
             run_mkdir(*open_vault(db_option), vault_path, out);
+        } else if (*verify_cmd) {
+            return run_verify(*open_vault(db_option), verify_read_data, out) ? exit_ok
+                                                                             : exit_failed;
+        } else if (*stats_cmd) {
+            run_stats(*open_vault(db_option), out);
         }
     } catch (const std::exception& e) {
         err << "quillmark: " << e.what() << "\n";

@@ -1,0 +1,35 @@
+// The figures of a vault: how much it holds and how much room that takes.
+//
+// A version of a file is one state of its block map: there is one per moment
+// a block of the file was made (a check-in that changed nothing adds none).
+// Its size is the sum of the chunks live at that moment. Logical bytes are
+// the sizes of all versions of all files added up, stored bytes the chunk
+// bytes the containers hold, each distinct chunk once.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+namespace tuv {
+
+class repository;
+
+struct vault_stats {
+    std::uint64_t files = 0;
+    std::uint64_t directories = 0;
+    std::uint64_t versions = 0;
+    std::uint64_t chunks = 0;
+    std::uint64_t logical_bytes = 0;
+    std::uint64_t stored_bytes = 0;
+    std::uint64_t containers = 0;
+
+    // logical_bytes / stored_bytes: how many times over sharing chunks pays;
+    // none while nothing is stored.
+    std::optional<double> dedup_ratio() const;
+};
+
+// Reads the figures of the vault of `repo` (borrowed) in one snapshot.
+// Throws db_exception when the database cannot be queried.
+vault_stats collect_vault_stats(repository& repo);
+
+}  // namespace tuv

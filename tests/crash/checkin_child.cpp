@@ -1,0 +1,57 @@
+// The crash test's victim: checks in crash_step(n) for n = first, first + 1,
+// ... until it is killed, and says on standard output where it is:
+//   "ready"     the vault is open
+//   "begin <n>" step n's check-in starts (its moment may now be taken)
+//   "done <n>"  step n's check-in has returned: it is committed
+// Lines are written with one write() each, unbuffered, so whatever the
+// test reads after the kill was really said before it.
+//
+//   crash_checkin_child <vault database> <work folder> <first step>
+#include <unistd.h>
+
+#include <cstdio>
+#include <exception>
+#include <fstream>
+#include <string>
+
+#include "core/date.h"
+#include "core/repository.h"
+#include "tests/crash/crash_content.h"
+
+namespace {
+
+void say(const std::string& line) {
+    const std::string text = line + "\n";
+    if (::write(STDOUT_FILENO, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
+        std::_Exit(3);  // the test is gone
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: crash_checkin_child <database> <work folder> <first step>\n");
+        return 2;
+    }
+    try {
+        tuv::repository repo(argv[1]);
+        const std::filesystem::path work = argv[2];
+        say("ready");
+        // A bound, so a child the test failed to kill ends by itself.
+        const long long first = std::stoll(argv[3]);
+        for (long long step = first; step < first + 100000; ++step) {
+            const tuv::test::crash_version version = tuv::test::crash_step(step);
+            const std::filesystem::path source = work / version.name;
+            std::ofstream(source, std::ios::binary | std::ios::trunc) << version.content;
+            say("begin " + std::to_string(step));
+            repo.checkin_file(source, version.folder, tuv::date(version.moment).to_text(),
+                              "application/octet-stream", "step " + std::to_string(step));
+            say("done " + std::to_string(step));
+        }
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "crash_checkin_child: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/db.h"
+#include "core/repository.h"
+#include "tests/support/scoped_env.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/test_vault.h"
+#include "tools/cli.h"
+
+namespace tuv::tools {
+namespace {
+
+namespace fs = std::filesystem;
+
+// One file of two fixed 100-byte chunks and the empty chunk that ends it,
+// checked in twice with the second chunk changed.
+class verify_command_test : public ::testing::Test {
+  protected:
+    struct result {
+        int code;
+        std::string out;
+        std::string err;
+    };
+
+    verify_command_test() : v(options()) {
+        for (const char* second : {"b", "c"}) {
+            std::ofstream(folder / "f", std::ios::binary)
+                << std::string(100, 'a') << std::string(100, second[0]);
+            v.repo().checkin_file(folder / "f", "\\", second[0] == 'b' ? "2024-01-02 03:04:05"
+                                                                       : "2024-02-03 04:05:06",
+                                  "text/plain", "");
+        }
+    }
+
+    static vault_options options() {
+        vault_options o;
+        o.chunks = {100, 100, 16, 1};
+        return o;
+    }
+
+    result run(std::vector<std::string> args) {
+        args.insert(args.begin(), {"quillmark", "--db", v.db_path()});
+        std::vector<const char*> argv;
+        for (const auto& a : args) argv.push_back(a.c_str());
+        std::ostringstream out, err;
+        const int code =
+            run_cli(static_cast<int>(argv.size()), argv.data(), out, err, {fs::path("/opt/bin")});
+        return {code, out.str(), err.str()};
+    }
+
+    test::temp_dir folder;
+    test::scoped_env registry{"QUILLMARK_REGISTRY_DIR", (folder / "registry").string()};
+    test::test_vault v;
+};
+
+TEST_F(verify_command_test, sound_vault_prints_the_summary_and_exits_0) {
+    for (const char* flag : {"", "--read-data"}) {
+        std::vector<std::string> args{"verify"};
+        if (*flag != '\0') args.push_back(flag);
+        const result r = run(args);
+        EXPECT_EQ(r.code, exit_ok) << flag;
+        EXPECT_EQ(r.out, "1 file, 2 versions, 4 chunks, 1 container checked: no problems\n");
+        EXPECT_EQ(r.err, "");
+    }
+}
+
+TEST_F(verify_command_test, each_problem_on_its_own_line_then_the_count_and_exit_1) {
+    v.database().execute("UPDATE chunk SET refcount = 9 WHERE chunk_id = 1");
+    v.database().execute("DELETE FROM journal WHERE inode = 2");
+    const result r = run({"verify"});
+    EXPECT_EQ(r.code, exit_failed);
+    EXPECT_EQ(r.out,
+              "\\f: no journal row\n"
+              "chunk 1 (\\f, offset 0): refcount 9, but 1 block uses it (expected 2)\n"
+              "1 file, 2 versions, 4 chunks, 1 container checked: 2 problems\n");
+}
+
+TEST_F(verify_command_test, damaged_bytes_need_read_data) {
+    {
+        std::fstream f(v.layout().data / "tuv_s1", std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(0);
+        f.put('z');
+    }
+    EXPECT_EQ(run({"verify"}).code, exit_ok);
+    const result r = run({"verify", "--read-data"});
+    EXPECT_EQ(r.code, exit_failed);
+    EXPECT_EQ(r.out, "chunk 1 (\\f, offset 0): the bytes in container 1 (" +
+                         (v.layout().data / "tuv_s1").string() +
+                         ") at 0 do not match their checksum\n"
+                         "1 file, 2 versions, 4 chunks, 1 container checked: 1 problem\n");
+}
+
+TEST_F(verify_command_test, database_that_cannot_be_checked_at_all_fails_with_its_reason) {
+    v.database().execute("DROP TABLE bmap");
+    const result r = run({"verify"});
+    EXPECT_EQ(r.code, exit_failed);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "quillmark: no such table: bmap\n");
+}
+
+TEST_F(verify_command_test, stats_prints_every_figure) {
+    const result r = run({"stats"});
+    EXPECT_EQ(r.code, exit_ok);
+    EXPECT_EQ(r.out,
+              "  Files           1\n"
+              "  Directories     1\n"
+              "  Versions        2\n"
+              "  Chunks          4\n"
+              "  Logical bytes   400\n"
+              "  Stored bytes    300\n"
+              "  Dedup ratio     1.33\n"
+              "  Containers      1\n");
+}
+
+TEST(stats_command_test, empty_vault_has_no_ratio) {
+    test::temp_dir folder;
+    test::scoped_env registry{"QUILLMARK_REGISTRY_DIR", (folder / "registry").string()};
+    test::test_vault v;
+    const std::string db = v.db_path();
+    const char* argv[] = {"quillmark", "--db", db.c_str(), "stats"};
+    std::ostringstream out, err;
+    EXPECT_EQ(run_cli(4, argv, out, err, {}), exit_ok);
+    EXPECT_NE(out.str().find("  Dedup ratio     -\n"), std::string::npos) << out.str();
+}
+
+}  // namespace
+}  // namespace tuv::tools

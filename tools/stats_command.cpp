@@ -1,0 +1,36 @@
+#include "tools/stats_command.h"
+
+#include <cstdio>
+#include <iomanip>
+#include <string>
+
+#include "core/vault_stats.h"
+
+namespace tuv::tools {
+namespace {
+
+void line(std::ostream& out, const char* label, const std::string& value) {
+    out << "  " << std::left << std::setw(16) << label << value << "\n";
+}
+
+}  // namespace
+
+void run_stats(repository& repo, std::ostream& out) {
+    const vault_stats stats = collect_vault_stats(repo);
+    line(out, "Files", std::to_string(stats.files));
+    line(out, "Directories", std::to_string(stats.directories));
+    line(out, "Versions", std::to_string(stats.versions));
+    line(out, "Chunks", std::to_string(stats.chunks));
+    line(out, "Logical bytes", std::to_string(stats.logical_bytes));
+    line(out, "Stored bytes", std::to_string(stats.stored_bytes));
+    std::string ratio = "-";
+    if (const auto r = stats.dedup_ratio()) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.2f", *r);
+        ratio = text;
+    }
+    line(out, "Dedup ratio", ratio);
+    line(out, "Containers", std::to_string(stats.containers));
+}
+
+}  // namespace tuv::tools

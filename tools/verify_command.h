@@ -1,0 +1,16 @@
+// `quillmark verify`: checks the vault's integrity (see core/verify.h), one
+// line per problem, then the summary line. Only reads.
+#pragma once
+
+#include <ostream>
+
+namespace tuv {
+class repository;
+}
+
+namespace tuv::tools {
+
+// Returns true when the vault has no problems.
+bool run_verify(repository& repo, bool read_data, std::ostream& out);
+
+}  // namespace tuv::tools
