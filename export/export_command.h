@@ -11,13 +11,15 @@
 // comma is part of a path.
 //
 // Start-up, in this order:
-// - no db_path registered: ends at once, printing nothing;
+// - no db_path registered: "No vault is registered for this user (registry
+//   value db_path)" on `err`, exit code 3;
 // - the registry file or the vault cannot be read: the error's text and a
-//   line break on `out`, and the end;
+//   line break on `out`, exit code 3;
 // - a wrong command line: one of "Invalid number of arguments", "Invalid
 //   number of options", "Invalid option" and a line break on `err`, then
-//   export_usage and a line break.
-// The exit code is 0 in every case.
+//   export_usage and a line break, exit code 2.
+// Then exit code 0 when everything was exported, 1 when a source was not in
+// the vault or anything was logged.
 #pragma once
 
 #include <ostream>

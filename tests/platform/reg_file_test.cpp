@@ -85,6 +85,19 @@ TEST_F(reg_file_test, keeps_other_value_types_verbatim_with_continuation_lines) 
     EXPECT_EQ(format_reg_file(document, registry_root::current_user), text);
 }
 
+// Found by fuzzing: both inputs read back differently once written out.
+TEST_F(reg_file_test, a_written_file_reads_back_the_same) {
+    for (const std::string& text :
+         {head + "[HKEY_CURRENT_USER\\K]\n\"b\"=hex:01,\\",  // continuation at the very end
+          head + "[HKEY_CURRENT_USER\\K]\r\r\n\"v\"=\"x\"\r\r\n"}) {  // stray carriage returns
+        const reg_document first = parse(text);
+        const std::string written = format_reg_file(first, registry_root::current_user);
+        EXPECT_EQ(format_reg_file(parse(written), registry_root::current_user), written);
+        ASSERT_EQ(first.keys.size(), 1u);
+        ASSERT_EQ(first.keys[0].values.size(), 1u);
+    }
+}
+
 TEST_F(reg_file_test, repeated_keys_and_values_merge_case_insensitively) {
     const reg_document document = parse(head +
                                         "[HKEY_CURRENT_USER\\Soft\\A]\n\"x\"=\"1\"\n\"y\"=\"2\"\n"
