@@ -21,28 +21,19 @@
 #include "core/buffered_reader.h"
 #include "core/chunker.h"
 #include "core/file_io.h"
+#include "core/installer.h"
 #include "core/md5.h"
+#include "tests/support/checks.h"
 
 namespace {
 
 constexpr std::size_t input_size = std::size_t{64} << 20;
 constexpr std::size_t block_size = std::size_t{64} << 10;
 constexpr int rounds = 5;
-constexpr tuv::chunk_settings default_settings{16384, 262144, 32, 49157};
+constexpr tuv::chunk_settings default_settings = tuv::default_chunk_settings;
 
 std::vector<std::uint8_t> random_bytes(std::size_t size) {
-    std::vector<std::uint8_t> out(size);
-    std::uint64_t state = 42;
-    for (std::size_t i = 0; i < size; i += 8) {
-        std::uint64_t z = (state += 0x9e3779b97f4a7c15);
-        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9;
-        z = (z ^ (z >> 27)) * 0x94d049bb133111eb;
-        z ^= z >> 31;
-        for (std::size_t b = 0; b < 8 && i + b < size; ++b) {
-            out[i + b] = static_cast<std::uint8_t>(z >> (8 * b));
-        }
-    }
-    return out;
+    return tuv::test::random_bytes(size, 42);
 }
 
 // Runs `work` `rounds` times and reports the best rate over `bytes`.
