@@ -32,7 +32,7 @@ enum class token_kind { condition, open, close, op };
 struct token {
     token_kind kind;
     const char* sql;
-    const specifier* kind;  // conditions only
+    const specifier* condition;  // conditions only
 };
 
 // `\` escapes the LIKE wildcards, so that only `*` acts as one.
@@ -168,7 +168,7 @@ search_query build_search_query(const std::string& format,
         query.sql += t.sql;
         if (t.kind != token_kind::condition) continue;
         const std::string& argument = arguments[next++];
-        if (t.kind->pattern) {
+        if (t.condition->pattern) {
             query.params.emplace_back(translate_pattern(argument));
         } else {
             query.params.emplace_back(translate_number(argument));
