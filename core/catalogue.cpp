@@ -128,13 +128,13 @@ void repository::changes_under(const std::string& full_path, int from, int to, i
     // The period's journal rows of the directory's children, each inode's
     // rows together, oldest first. A row whose inode has no catalogue row
     // is kept, to be reported: the catalogue is damaged.
-    sql_builder q(
-        "SELECT journal.inode, journal.changetype, journal.year, journal.month, journal.day,"
-        " journal.hour, journal.minute, journal.second, file_info.file_id AS found,"
-        " file_info.path, file_info.size, file_info.mime_type"
-        " FROM journal LEFT JOIN file_info ON file_info.file_id = journal.inode"
-        " WHERE journal.inode <> 0 AND (file_info.file_id IS NULL OR (file_info.parent_id = ?");
-    q.add("", {directory->file_id()});
+    sql_builder q;
+    q.add("SELECT journal.inode, journal.changetype, journal.year, journal.month, journal.day,"
+          " journal.hour, journal.minute, journal.second, file_info.file_id AS found,"
+          " file_info.path, file_info.size, file_info.mime_type"
+          " FROM journal LEFT JOIN file_info ON file_info.file_id = journal.inode"
+          " WHERE journal.inode <> 0 AND (file_info.file_id IS NULL OR (file_info.parent_id = ?",
+          {directory->file_id()});
     if (files_only) q.add(" AND file_info.mime_type <> ?", {directory_mime_type});
     q.add(")) AND (").add(period.condition).add(") ORDER BY journal.inode, ");
     q.add(journal_period::chronological);
