@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -33,7 +34,7 @@ class buffered_reader {
     // that reads. Lets a scanner walk the bytes in place.
     std::span<const std::uint8_t> peek() {
         if (next_ == end_) refill();
-        return {buffer_.data() + next_, end_ - next_};
+        return {buffer_.get() + next_, end_ - next_};
     }
 
     // Hands out the first `count` bytes of peek(); `count` must not exceed
@@ -47,7 +48,9 @@ class buffered_reader {
     bool refill();
 
     file_handle& file_;
-    std::vector<std::uint8_t> buffer_;
+    // Not zero-filled: pages are faulted in only as the file fills them.
+    std::unique_ptr<std::uint8_t[]> buffer_;
+    std::size_t capacity_;
     std::size_t next_ = 0;
     std::size_t end_ = 0;
     std::uint64_t file_offset_ = 0;  // where the buffer's end lies in the file

@@ -10,7 +10,8 @@ chunk_pipeline::chunk_pipeline(file_handle& input, const chunk_settings& setting
                                std::size_t depth)
     : settings_(settings), slots_(depth < 2 ? 2 : depth) {
     validate(settings_);
-    for (slot& s : slots_) s.buffer.resize(settings_.max_size);
+    for (slot& s : slots_)
+        s.buffer = std::make_unique_for_overwrite<std::uint8_t[]>(settings_.max_size);
     producer_ = std::thread([this, &input] { produce(input); });
 }
 
@@ -59,10 +60,10 @@ void chunk_pipeline::produce(file_handle& input) {
             lock.unlock();
             std::size_t length = 0;
             const bool last =
-                read_chunk(reader, s.buffer.data(), length, settings_) == chunk_status::last;
+                read_chunk(reader, s.buffer.get(), length, settings_) == chunk_status::last;
             lock.lock();
             s.data.offset = offset;
-            s.data.bytes = std::span<const std::uint8_t>(s.buffer.data(), length);
+            s.data.bytes = std::span<const std::uint8_t>(s.buffer.get(), length);
             s.last = last;
             s.state = hash_state::pending;
             offset += length;

@@ -26,7 +26,7 @@ namespace tuv {
 class file_handle;
 
 class chunk_pipeline {
-public:
+  public:
     struct chunk {
         std::uint64_t offset;
         std::span<const std::uint8_t> bytes;
@@ -47,10 +47,12 @@ public:
     // that stopped the producer (a read error of the file).
     const chunk* next();
 
-private:
+  private:
     enum class hash_state { pending, hashing, done };
     struct slot {
-        std::vector<std::uint8_t> buffer;
+        // Not zero-filled: only the pages a chunk touches are ever faulted
+        // in, so a small file costs little however large max_size is.
+        std::unique_ptr<std::uint8_t[]> buffer;
         chunk data;
         bool last = false;
         hash_state state = hash_state::pending;
