@@ -58,6 +58,20 @@ sweep_one() {
   rm -rf "$repo"
 }
 
+# sweep_big MIN MAX WINDOW ANCHOR: one new vault, one check-in of a large
+# file of random bytes. Not part of the rule (the sets above hold no file
+# over 9 MB): it shows what a setting costs per chunk where nothing else
+# does, as for a video or a disk image.
+sweep_big() {
+  local key="$1:$2:$3:$4" repo=$work/sweep-vault
+  rm -rf "$repo"
+  QM_INIT_ARGS="--chunk-min $1 --chunk-max $2 --chunk-window $3 --chunk-anchor $4" \
+    "$peers_dir/tool" quillmark init "$repo"
+  timed "$peers_dir/tool" quillmark-nosync backup "$repo" "$work/big.bin" 1
+  record big "$key" rate "$(rate "$(stat -c %s "$work/big.bin")" "$SECS")"
+  rm -rf "$repo"
+}
+
 # sweep SETTING...: every setting on both sets, the runs interleaved.
 sweep() {
   local s set
@@ -68,16 +82,19 @@ sweep() {
         # shellcheck disable=SC2046 # the four numbers
         sweep_one "$set" $(echo "$s" | tr ':' ' ')
       done
+      # shellcheck disable=SC2046
+      sweep_big $(echo "$s" | tr ':' ' ')
     done
   done
 }
 
 # The settings measured so far, one a line: KEY, then per set its median
 # dedup, wall-clock rate, CPU rate and chunk size, then both rates over both
-# sets (all bytes over all seconds, each set's median seconds).
+# sets (all bytes over all seconds, each set's median seconds), then the
+# large file's rate.
 sweep_table() {
   local key set line
-  for key in $(awk '{ print $2 }' "$results" | sort -u); do
+  for key in $(awk '$1 != "big" { print $2 }' "$results" | sort -u); do
     line=$key
     local bytes_all=0 secs_all=0 cpu_all=0
     for set in "${sweep_sets[@]}"; do
@@ -87,7 +104,7 @@ sweep_table() {
       secs_all=$(awk -v a="$secs_all" -v b="$(median "$set" "$key" secs)" 'BEGIN { print a + b }')
       cpu_all=$(awk -v a="$cpu_all" -v b="$(median "$set" "$key" cpu)" 'BEGIN { print a + b }')
     done
-    echo "$line $(rate "$bytes_all" "$secs_all") $(rate "$bytes_all" "$cpu_all")"
+    echo "$line $(rate "$bytes_all" "$secs_all") $(rate "$bytes_all" "$cpu_all") $(median big "$key" rate)"
   done
 }
 
@@ -106,6 +123,7 @@ choose() {
 chunk_sweep() {
   fetch_releases
   make_office
+  head -c $((128 << 20)) /dev/urandom > "$work/big.bin"
   local started=$SECONDS grid=() s
   for s in 1024:2039 1024:4093 2048:2039 2048:4093 2048:8191 4096:4093 4096:8191 \
            4096:16381 8192:8191 8192:16381 8192:32749 8192:49157 16384:16381 \
@@ -140,11 +158,12 @@ chunk_sweep() {
     "text documents, $office_total bytes in 5 versions"
   echo "Medians of $runs runs; check-ins under eatmydata (fsync a no-op)."
   echo "dedup = input bytes / vault bytes; MB/s = wall clock, CPU = MB per CPU second,"
-  echo "both over all five versions; chunk B = mean stored chunk."
+  echo "both over all five versions; chunk B = mean stored chunk; big = one new 128 MiB file"
+  echo "of random bytes into an empty vault, MB/s (not part of the rule)."
   echo
-  printf '%6s %7s %3s %6s | %-29s | %-29s | %-13s\n' "" "" "" "" releases office both
-  printf '%6s %7s %3s %6s | %5s %5s %5s %7s | %5s %5s %5s %7s | %5s %5s\n' \
-    min max win anchor dedup MB/s CPU chunk dedup MB/s CPU chunk MB/s CPU
+  printf '%6s %7s %3s %6s | %-29s | %-29s | %-11s | %5s\n' "" "" "" "" releases office both big
+  printf '%6s %7s %3s %6s | %5s %5s %5s %7s | %5s %5s %5s %7s | %5s %5s | %5s\n' \
+    min max win anchor dedup MB/s CPU chunk dedup MB/s CPU chunk MB/s CPU MB/s
   sweep_table | sort -t: -k1,1n -k4,4n -k2,2n -k3,3n | awk -v c="$chosen" -v d="$default" '
     { best1 = best1 > $2 ? best1 : $2; best2 = best2 > $6 ? best2 : $6; line[NR] = $0 }
     END {
@@ -152,8 +171,8 @@ chunk_sweep() {
         $0 = line[i]; split($1, k, ":")
         mark = ($2 >= 0.95 * best1 && $6 >= 0.95 * best2) ? "*" : " "
         note = ($1 == c ? " <- chosen" : "") ($1 == d ? " (default now)" : "")
-        printf "%6d %7d %3d %6d | %5.2f %5.1f %5.1f %7d | %5.2f %5.1f %5.1f %7d | %5.1f %5.1f %s%s\n",
-          k[1], k[2], k[3], k[4], $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, mark, note
+        printf "%6d %7d %3d %6d | %5.2f %5.1f %5.1f %7d | %5.2f %5.1f %5.1f %7d | %5.1f %5.1f | %5.0f %s%s\n",
+          k[1], k[2], k[3], k[4], $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, mark, note
       } }'
   echo
   echo "* = dedup within 5 % of the best on both sets; of those the fastest by CPU."
