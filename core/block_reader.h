@@ -110,7 +110,6 @@ class block_reader {
 
     repository& repo_;
     std::unique_ptr<disk_manager> disks_;        // made at the first stored chunk
-    std::optional<std::int64_t> longest_chunk_;  // bounds the search for overlapping blocks
     struct container_file {
         std::unique_ptr<file_handle> file;
         std::uint64_t unsent_from = 0;  // written bytes not yet handed to the disk
@@ -118,6 +117,15 @@ class block_reader {
     };
     std::map<std::filesystem::path, container_file> containers_;
     bool created_container_ = false;
+    // A file that had no live block when its first chunk came, written from
+    // offset 0 on without gaps: as long as that holds, no chunk can be
+    // unchanged or replace anything, and the queries for it are skipped.
+    struct fresh_file {
+        std::int64_t file_id = 0;
+        std::uint64_t next_offset = 0;
+    };
+    std::optional<fresh_file> fresh_;
+    std::int64_t file_seen_ = 0;  // the file whose first chunk was looked at
 };
 
 }  // namespace tuv

@@ -1,5 +1,5 @@
 // The write side of block_reader: recording the chunks of a new version.
-#include <algorithm>
+#include <vector>
 
 #include "core/block_reader.h"
 #include "core/db.h"
@@ -18,7 +18,26 @@ void block_reader::write_block(std::span<const std::uint8_t> bytes, const std::s
                                std::time_t when, std::uint64_t offset, std::int64_t file_id) {
     db& database = repo_.database();
     const auto at = static_cast<std::int64_t>(offset);
-    {
+    if (file_id != file_seen_) {
+        file_seen_ = file_id;
+        fresh_.reset();
+        if (offset == 0) {
+            auto live = database.query(
+                "SELECT 1 FROM bmap WHERE file_id = ? AND deletion_date = 0 LIMIT 1", {file_id});
+            if (!live->next()) fresh_ = fresh_file{file_id, 0};
+        }
+    }
+    const bool fresh = fresh_ && fresh_->file_id == file_id && fresh_->next_offset == offset;
+    if (fresh) {
+        // An empty chunk ends a version: a later write at the same offset
+        // begins another one.
+        if (bytes.empty()) {
+            fresh_.reset();
+        } else {
+            fresh_->next_offset = offset + bytes.size();
+        }
+    } else {
+        fresh_.reset();
         // Unchanged: the live block at this offset already holds this chunk.
         // (Zero-length chunks count too, so a file that ends on a chunk
         // boundary adds nothing when it is checked in unchanged.)
@@ -32,7 +51,7 @@ void block_reader::write_block(std::span<const std::uint8_t> bytes, const std::s
 
     std::int64_t chunk_id = find_chunk(checksum);
     if (chunk_id == 0) chunk_id = insert_chunk(bytes, checksum);
-    close_overlapping_blocks(file_id, offset, bytes.size(), when);
+    if (!fresh) close_overlapping_blocks(file_id, offset, bytes.size(), when);
     database.execute(
         "INSERT INTO bmap(file_id, chunk_id, creation_date, deletion_date, virtual_offset)"
         " VALUES(?, ?, ?, 0, ?)",
@@ -73,26 +92,36 @@ std::int64_t block_reader::insert_chunk(std::span<const std::uint8_t> bytes,
 void block_reader::close_overlapping_blocks(std::int64_t file_id, std::uint64_t offset,
                                             std::uint64_t size, std::time_t when) {
     db& database = repo_.database();
-    if (!longest_chunk_) {
-        auto row = database.query("SELECT COALESCE(MAX(size), 0) FROM chunk");
-        longest_chunk_ = row->next() ? row->get_int64(0) : 0;
-    }
-    // Closed: the live blocks that hold byte `offset`, and those that begin
-    // at or after it up to the new chunk's end inclusive (an empty block
-    // left at `offset` by a shorter version among them). A block holding
-    // byte `offset` begins less than the longest chunk before it: that
-    // bound keeps the search to a few index entries.
     const auto at = static_cast<std::int64_t>(offset);
-    const std::int64_t longest = std::max({*longest_chunk_, static_cast<std::int64_t>(size),
-                                           static_cast<std::int64_t>(repo_.chunk_max_size())});
-    const std::int64_t earliest = at - longest;
-    database.execute(
-        "UPDATE bmap SET deletion_date = ? WHERE block_id IN ("
-        " SELECT bmap.block_id FROM bmap JOIN chunk ON chunk.chunk_id = bmap.chunk_id"
-        " WHERE bmap.file_id = ? AND bmap.deletion_date = 0"
-        " AND bmap.virtual_offset > ? AND bmap.virtual_offset <= ?"
-        " AND (bmap.virtual_offset + chunk.size > ? OR bmap.virtual_offset >= ?))",
-        {when, file_id, earliest, at + static_cast<std::int64_t>(size), at, at});
+    // Closed: the live block that holds byte `offset` and the live blocks
+    // that begin at or after it up to the new chunk's end inclusive (an
+    // empty block left at `offset` by a shorter version among them). The
+    // live blocks of a file lie end to end, so the one holding byte `offset`
+    // is either among those or the last one that begins before it.
+    // Finding them first and closing them one by one keeps the common case
+    // (nothing to close) free of writes and of statement journals.
+    std::vector<std::int64_t> closing;
+    {
+        auto before = database.query(
+            "SELECT bmap.block_id, bmap.virtual_offset + chunk.size > ? AS holds"
+            " FROM bmap JOIN chunk ON chunk.chunk_id = bmap.chunk_id"
+            " WHERE bmap.file_id = ? AND bmap.deletion_date = 0 AND bmap.virtual_offset < ?"
+            " ORDER BY bmap.virtual_offset DESC LIMIT 1",
+            {at, file_id, at});
+        if (before->next() && before->get_int64("holds") != 0) {
+            closing.push_back(before->get_int64("block_id"));
+        }
+    }
+    {
+        auto within = database.query(
+            "SELECT block_id FROM bmap WHERE file_id = ? AND deletion_date = 0"
+            " AND virtual_offset >= ? AND virtual_offset <= ?",
+            {file_id, at, at + static_cast<std::int64_t>(size)});
+        while (within->next()) closing.push_back(within->get_int64("block_id"));
+    }
+    for (const std::int64_t block_id : closing) {
+        database.execute("UPDATE bmap SET deletion_date = ? WHERE block_id = ?", {when, block_id});
+    }
 }
 
 void block_reader::close_blocks_after(std::int64_t file_id, std::uint64_t end, std::time_t when) {

@@ -20,17 +20,30 @@ std::unique_ptr<file_handle> open_container(repository& repo, std::int64_t disk_
 
 void read_stored_chunk(repository& repo, file_handle& container, const stored_chunk& chunk,
                        std::uint8_t* out) {
-    const std::size_t got = container.read_at(chunk.physical_offset, out, chunk.size);
-    if (got < chunk.size) {
-        throw_damaged(repo, chunk.file_id, chunk.virtual_offset,
-                      "container " + chunk.container.string() + " ends before the block's " +
-                          std::to_string(chunk.size) + " bytes at " +
-                          std::to_string(chunk.physical_offset));
-    }
-    if (md5_hex(out, chunk.size) != chunk.checksum) {
-        throw_damaged(repo, chunk.file_id, chunk.virtual_offset,
-                      "the bytes in container " + chunk.container.string() + " at " +
-                          std::to_string(chunk.physical_offset) + " do not match their checksum");
+    read_stored_chunks(repo, container, std::span(&chunk, 1), out);
+}
+
+void read_stored_chunks(repository& repo, file_handle& container,
+                        std::span<const stored_chunk> chunks, std::uint8_t* out) {
+    if (chunks.empty()) return;
+    std::uint64_t total = 0;
+    for (const stored_chunk& c : chunks) total += c.size;
+    const std::size_t got = container.read_at(chunks.front().physical_offset, out, total);
+    std::uint64_t at = 0;
+    for (const stored_chunk& chunk : chunks) {
+        if (got < at + chunk.size) {
+            throw_damaged(repo, chunk.file_id, chunk.virtual_offset,
+                          "container " + chunk.container.string() + " ends before the block's " +
+                              std::to_string(chunk.size) + " bytes at " +
+                              std::to_string(chunk.physical_offset));
+        }
+        if (md5_hex(out + at, chunk.size) != chunk.checksum) {
+            throw_damaged(repo, chunk.file_id, chunk.virtual_offset,
+                          "the bytes in container " + chunk.container.string() + " at " +
+                              std::to_string(chunk.physical_offset) +
+                              " do not match their checksum");
+        }
+        at += chunk.size;
     }
 }
 

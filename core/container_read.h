@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <span>
 #include <string>
 
 namespace tuv {
@@ -32,6 +33,11 @@ struct stored_chunk {
 // vault_damaged_error when the container ends early or the bytes differ.
 void read_stored_chunk(repository& repo, file_handle& container, const stored_chunk& chunk,
                        std::uint8_t* out);
+
+// The same for chunks that lie end to end in one container, in that order,
+// with one read for all of them.
+void read_stored_chunks(repository& repo, file_handle& container,
+                        std::span<const stored_chunk> chunks, std::uint8_t* out);
 
 // Throws vault_damaged_error "The vault is damaged: <full path of the file>,
 // offset <offset>: <what>".

@@ -1,24 +1,15 @@
 #include "core/version_reader.h"
 
-#include <optional>
+#include <algorithm>
 
-#include "core/container_read.h"
 #include "core/db.h"
 #include "core/file_io.h"
 #include "core/repository.h"
 
 namespace tuv {
 
-struct version_reader::block {
-    std::uint64_t offset;
-    std::uint64_t size;
-    std::string checksum;
-    std::int64_t disk_id;
-    std::uint64_t physical_offset;
-    std::optional<std::filesystem::path> container;  // none: no disk_info row
-};
-
-version_reader::version_reader(repository& repo) : repo_(repo) {}
+version_reader::version_reader(repository& repo, std::size_t piece_size)
+    : repo_(repo), piece_size_(piece_size) {}
 
 version_reader::~version_reader() = default;
 
@@ -35,45 +26,75 @@ std::uint64_t version_reader::read(std::int64_t file_id, std::time_t when,
         " AND (bmap.deletion_date = 0 OR bmap.deletion_date > ?)"
         " ORDER BY bmap.virtual_offset",
         {file_id, when, when});
+    filled_ = 0;
+    pending_.clear();
+    pending_bytes_ = 0;
     std::uint64_t expected = 0;
     bool any = false;
     while (rows->next()) {
         any = true;
-        block b{static_cast<std::uint64_t>(rows->get_int64("virtual_offset")),
-                static_cast<std::uint64_t>(rows->get_int64("size")),
-                rows->get_string("checksum"),
-                rows->get_int64("disk_id"),
-                static_cast<std::uint64_t>(rows->get_int64("physical_offset")),
-                std::nullopt};
-        if (!rows->is_null("container")) b.container = rows->get_string("container");
+        const auto offset = static_cast<std::uint64_t>(rows->get_int64("virtual_offset"));
+        const auto size = static_cast<std::uint64_t>(rows->get_int64("size"));
+        const std::int64_t disk_id = rows->get_int64("disk_id");
         // The blocks of a version lie end to end from offset 0.
-        if (b.offset > expected) {
+        if (offset > expected) {
             throw_damaged(repo_, file_id, expected, "the version has a gap: no block begins here");
         }
-        if (b.offset < expected) {
-            throw_damaged(repo_, file_id, b.offset, "the block overlaps the one before it");
+        if (offset < expected) {
+            throw_damaged(repo_, file_id, offset, "the block overlaps the one before it");
         }
-        read_one(b, file_id);
-        sink(std::span(buffer_.data(), b.size));
-        expected = b.offset + b.size;
+        if (rows->is_null("container")) {
+            throw rec_not_found_exception("Couldn't find disk info for disk_id = " +
+                                          std::to_string(disk_id));
+        }
+        stored_chunk chunk{rows->get_string("container"),
+                           static_cast<std::uint64_t>(rows->get_int64("physical_offset")),
+                           size,
+                           rows->get_string("checksum"),
+                           file_id,
+                           offset};
+        const bool follows = !pending_.empty() && disk_id == pending_disk_ &&
+                             chunk.physical_offset ==
+                                 pending_.back().physical_offset + pending_.back().size;
+        if (!follows) read_pending();
+        if (filled_ + pending_bytes_ + size > piece_size_) {
+            read_pending();
+            hand_over(sink);
+        }
+        if (pending_.empty()) pending_disk_ = disk_id;
+        pending_.push_back(std::move(chunk));
+        pending_bytes_ += size;
+        expected = offset + size;
     }
     if (!any) throw rec_not_found_exception("Couldn't find blocks for fid = " + std::to_string(file_id));
+    read_pending();
+    hand_over(sink);
     return expected;
 }
 
-void version_reader::read_one(const block& b, std::int64_t file_id) {
-    if (!b.container) {
-        throw rec_not_found_exception("Couldn't find disk info for disk_id = " +
-                                      std::to_string(b.disk_id));
-    }
-    if (buffer_.size() < b.size) buffer_.resize(b.size);
-    auto found = containers_.find(b.disk_id);
+void version_reader::read_pending() {
+    if (pending_.empty()) return;
+    const std::size_t needed = filled_ + pending_bytes_;
+    if (buffer_.size() < needed) buffer_.resize(std::max(needed, std::min(piece_size_, 2 * needed)));
+    read_stored_chunks(repo_, container(pending_disk_, pending_.front().container), pending_,
+                       buffer_.data() + filled_);
+    filled_ = needed;
+    pending_.clear();
+    pending_bytes_ = 0;
+}
+
+void version_reader::hand_over(const std::function<void(std::span<const std::uint8_t>)>& sink) {
+    if (filled_ == 0) return;
+    sink(std::span(buffer_.data(), filled_));
+    filled_ = 0;
+}
+
+file_handle& version_reader::container(std::int64_t disk_id, const std::filesystem::path& path) {
+    auto found = containers_.find(disk_id);
     if (found == containers_.end()) {
-        found = containers_.emplace(b.disk_id, open_container(repo_, b.disk_id, *b.container)).first;
+        found = containers_.emplace(disk_id, open_container(repo_, disk_id, path)).first;
     }
-    read_stored_chunk(repo_, *found->second,
-                      {*b.container, b.physical_offset, b.size, b.checksum, file_id, b.offset},
-                      buffer_.data());
+    return *found->second;
 }
 
 }  // namespace tuv

@@ -14,8 +14,10 @@
 #include <span>
 #include <string>
 
-#include "core/errors.h"
 #include <vector>
+
+#include "core/container_read.h"
+#include "core/errors.h"
 
 namespace tuv {
 
@@ -24,26 +26,38 @@ class repository;
 
 class version_reader {
 public:
-    // `repo` is borrowed and must outlive the reader.
-    explicit version_reader(repository& repo);
+    // `repo` is borrowed and must outlive the reader. Blocks are read and
+    // handed over in pieces of up to `piece_size` bytes (or one block, when
+    // a block is larger): one read and one write per piece rather than per
+    // block, whatever the chunk size.
+    explicit version_reader(repository& repo, std::size_t piece_size = 1 << 20);
     ~version_reader();
     version_reader(const version_reader&) = delete;
     version_reader& operator=(const version_reader&) = delete;
 
-    // Hands the version of `file_id` at T to `sink`, block by block, in
-    // order; returns its size. Throws rec_not_found_exception "Couldn't find
+    // Hands the version of `file_id` at T to `sink` in order, in pieces of
+    // one or more whole blocks; returns its size. Throws rec_not_found_exception "Couldn't find
     // blocks for fid = <id>" when the file has no blocks at T, and the errors
     // of block_reader::read_block for a damaged block.
     std::uint64_t read(std::int64_t file_id, std::time_t when,
                        const std::function<void(std::span<const std::uint8_t>)>& sink);
 
 private:
-    struct block;
-    void read_one(const block& b, std::int64_t file_id);
+    // Reads the blocks gathered in `pending_` into the buffer after
+    // `filled_` bytes, with one read when they lie end to end.
+    void read_pending();
+    void hand_over(const std::function<void(std::span<const std::uint8_t>)>& sink);
+    file_handle& container(std::int64_t disk_id, const std::filesystem::path& path);
 
     repository& repo_;
+    std::size_t piece_size_;
     std::map<std::int64_t, std::unique_ptr<file_handle>> containers_;
     std::vector<std::uint8_t> buffer_;
+    std::size_t filled_ = 0;  // checked bytes at the start of buffer_
+    // Blocks to read next, end to end in the container `pending_disk_`.
+    std::vector<stored_chunk> pending_;
+    std::int64_t pending_disk_ = 0;
+    std::uint64_t pending_bytes_ = 0;
 };
 
 }  // namespace tuv

@@ -1,6 +1,8 @@
 #include "tools/checkin_command.h"
 
+#include <algorithm>
 #include <chrono>
+#include <functional>
 #include <iomanip>
 #include <sstream>
 
@@ -57,6 +59,75 @@ class progress_bar : public progress_observer {
     int last_ = -1;
 };
 
+// A local file and the vault directory it goes to.
+struct checkin_item {
+    std::filesystem::path file;
+    std::string directory;
+};
+
+using report_fn = std::function<void(const std::filesystem::path&, const std::string&)>;
+
+// Gathers the regular files below `folder` in path order; symbolic links
+// to files count, links to folders are not followed (they could loop).
+void gather(const std::filesystem::path& folder, std::vector<std::filesystem::path>& files,
+            const report_fn& report) {
+    namespace fs = std::filesystem;
+    std::vector<fs::directory_entry> entries;
+    std::error_code error;
+    for (fs::directory_iterator walk(folder, error); !error && walk != fs::directory_iterator();
+         walk.increment(error)) {
+        entries.push_back(*walk);
+    }
+    if (error) report(folder, "cannot list the folder: " + error.message());
+    std::sort(entries.begin(), entries.end());
+    for (const fs::directory_entry& entry : entries) {
+        std::error_code ignored;
+        if (entry.is_directory(ignored)) {
+            if (entry.is_symlink(ignored)) {
+                report(entry.path(), "a link to a folder; not followed");
+            } else {
+                gather(entry.path(), files, report);
+            }
+        } else if (entry.is_regular_file(ignored)) {
+            files.push_back(entry.path());
+        } else {
+            report(entry.path(), "not a regular file; not checked in");
+        }
+    }
+}
+
+// The files below `folder`, in path order, each placed below `directory` in
+// a vault directory of the folder's name. Problems are reported on `err`
+// and counted in `failed`.
+void add_folder(const std::filesystem::path& folder, const std::string& directory,
+                const std::string& separator, std::vector<checkin_item>& items, std::ostream& err,
+                int& failed) {
+    namespace fs = std::filesystem;
+    fs::path name = folder.lexically_normal().filename();
+    if (name.empty() || name == "." || name == "..") {
+        std::error_code ignored;
+        name = fs::weakly_canonical(folder, ignored).filename();
+    }
+    if (name.empty()) {
+        err << "quillmark: " << folder.string() << ": a folder without a name; check in what is below it\n";
+        ++failed;
+        return;
+    }
+    std::vector<fs::path> files;
+    gather(folder, files, [&](const fs::path& path, const std::string& what) {
+        err << "quillmark: " << path.string() << ": " << what << "\n";
+        ++failed;
+    });
+    const std::string root = join_vault_path(directory, name.string(), separator);
+    for (fs::path& file : files) {
+        std::string vault = root;
+        for (const fs::path& part : file.lexically_relative(folder).parent_path()) {
+            vault = join_vault_path(vault, part.string(), separator);
+        }
+        items.push_back({std::move(file), std::move(vault)});
+    }
+}
+
 }  // namespace
 
 int run_checkin(repository& repo, const checkin_request& request, std::ostream& out,
@@ -64,18 +135,27 @@ int run_checkin(repository& repo, const checkin_request& request, std::ostream& 
     int failed = 0;
     const std::string& separator = repo.path_separator();
     const std::string directory = request.directory.empty() ? separator : request.directory;
-    for (const auto& file : request.files) {
+    std::vector<checkin_item> items;
+    for (const auto& path : request.files) {
+        std::error_code ignored;
+        if (std::filesystem::is_directory(path, ignored)) {
+            add_folder(path, directory, separator, items, err, failed);
+        } else {
+            items.push_back({path, directory});
+        }
+    }
+    for (const auto& [file, folder] : items) {
         std::error_code ignored;
         const std::uintmax_t size = std::filesystem::file_size(file, ignored);
         progress_bar bar(out, file.filename().string(), size == std::uintmax_t(-1) ? 0 : size);
         if (terminal) repo.set_observer(&bar);
         const auto start = clock::now();
         try {
-            repo.checkin_file(file, directory, request.date, "text/plain", request.description);
+            repo.checkin_file(file, folder, request.date, "text/plain", request.description);
             bar.clear();
             const double elapsed = seconds_since(start);
             out << "Checked in " << file.string() << " as "
-                << join_vault_path(directory, file.filename().string(), separator) << ": " << size
+                << join_vault_path(folder, file.filename().string(), separator) << ": " << size
                 << " bytes in " << std::fixed << std::setprecision(2) << elapsed << " s ("
                 << rate(static_cast<double>(size), elapsed) << ")\n";
         } catch (const std::exception& e) {

@@ -70,7 +70,7 @@ int run_cli(int argc, const char* const* argv, std::ostream& out, std::ostream& 
     checkin_request checkin;
     std::vector<std::string> checkin_files;
     auto* checkin_cmd = app.add_subcommand("checkin", "Check local files in as new versions");
-    checkin_cmd->add_option("FILE", checkin_files, "Local files, checked in in this order")
+    checkin_cmd->add_option("FILE", checkin_files, "Local files or folders (with every file below them), checked in in this order")
         ->required();
     checkin_cmd->add_option("--to", checkin.directory, "Vault directory (default: the root)")
         ->type_name("VAULT_DIR");

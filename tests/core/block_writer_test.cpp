@@ -111,6 +111,31 @@ TEST_F(block_writer_test, versions_close_replaced_blocks_and_reuse_known_chunks)
     EXPECT_EQ(blocks(), after_t2);
 }
 
+TEST_F(block_writer_test, one_entry_writing_two_versions_compares_the_second_with_the_first) {
+    const std::string a(100, 'a'), b(50, 'b'), c(50, 'c');
+    const std::int64_t empty = new_file("empty.txt"), f = new_file("f.txt");
+    {
+        // An empty version, then a longer one, through one entry.
+        file_entry entry(v.repo(), empty, "");
+        entry.modification_date() = date(t1);
+        entry.write(0, bytes_of(""));
+        entry.modification_date() = date(t2);
+        entry.write(0, bytes_of(a));
+    }
+    {
+        file_entry entry(v.repo(), f, "");
+        entry.modification_date() = date(t1);
+        entry.write(0, bytes_of(a));
+        entry.write(100, bytes_of(b));
+        entry.modification_date() = date(t2);
+        entry.write(0, bytes_of(a));    // unchanged: no row
+        entry.write(100, bytes_of(c));  // replaces B
+    }
+    EXPECT_EQ(blocks(), (std::vector<std::string>{
+                            block(empty, "", t1, t2, 0), block(empty, a, t2, 0, 0),
+                            block(f, a, t1, 0, 0), block(f, b, t1, t2, 100), block(f, c, t2, 0, 100)}));
+}
+
 TEST_F(block_writer_test, shared_chunk_is_stored_once_for_the_vault) {
     const std::string shared(80, 's'), tail_a = "tail of a", tail_b = "tail of b";
     const std::int64_t a = new_file("a.txt"), b = new_file("b.txt");

@@ -3,6 +3,7 @@
 // chunks and the closing of replaced ones all have to agree.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -17,6 +18,7 @@
 #include "core/file_entry.h"
 #include "core/file_io.h"
 #include "core/repository.h"
+#include "core/version_reader.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_vault.h"
 
@@ -139,6 +141,36 @@ TEST_P(version_roundtrip_test, every_version_reads_back_byte_for_byte) {
     EXPECT_EQ(contents(out), versions.front());
     v.repo().checkout("\\Dir\\data.bin", out, v.repo().last_version_date(id));
     EXPECT_EQ(contents(out), versions.back());
+}
+
+TEST_P(version_roundtrip_test, pieces_of_any_size_hand_over_the_same_bytes) {
+    const fs::path local = folder / "data.bin";
+    std::vector<std::string> versions;
+    std::string data = random_bytes(60000);
+    for (int i = 0; i < 4; ++i) {
+        if (i > 0) edit(data);
+        std::ofstream(local, std::ios::binary) << data;
+        v.repo().checkin_file(local, "\\Dir", moment_text(i), "application/octet-stream", "");
+        versions.push_back(data);
+    }
+    const std::int64_t id = v.repo().resolve("\\Dir\\data.bin")->file_id();
+    // 1: every block on its own; 1500: several blocks, never more than one
+    // piece unless a block alone is larger (at most 1024 bytes here).
+    for (const std::size_t piece : {std::size_t{1}, std::size_t{1500}, std::size_t{1} << 20}) {
+        version_reader reader(v.repo(), piece);
+        for (int i = 0; i < 4; ++i) {
+            std::string read;
+            std::size_t largest = 0;
+            const std::uint64_t size =
+                reader.read(id, date(moment_text(i)).seconds(), [&](std::span<const std::uint8_t> b) {
+                    read.append(reinterpret_cast<const char*>(b.data()), b.size());
+                    largest = std::max(largest, b.size());
+                });
+            EXPECT_EQ(size, versions[static_cast<std::size_t>(i)].size());
+            ASSERT_EQ(read, versions[static_cast<std::size_t>(i)]) << "piece " << piece << ", version " << i;
+            EXPECT_LE(largest, std::max<std::size_t>(piece, 1024));
+        }
+    }
 }
 
 // Fixed 100-byte chunks: a file of 100 bytes ends exactly where a chunk ends.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/db.h"
+#include "core/errors.h"
 #include "core/file_entry.h"
 #include "core/repository.h"
 #include "platform/named_mutex.h"
@@ -136,6 +137,56 @@ TEST_F(checkin_command_test, refuses_while_another_check_in_holds_the_mutex) {
 
     holder->release();
     EXPECT_EQ(run({"checkin", a}).code, exit_ok);
+}
+
+TEST_F(checkin_command_test, a_folder_brings_every_file_below_it_in_path_order) {
+    const fs::path proj = folder / "proj";
+    fs::create_directories(proj / "sub" / "deeper");
+    fs::create_directories(proj / "empty");
+    std::ofstream(proj / "b.txt") << "bravo!";
+    std::ofstream(proj / "sub" / "a.txt") << "alpha";
+    std::ofstream(proj / "sub" / "deeper" / "c.txt") << "charlie";
+    fs::create_symlink(proj / "b.txt", proj / "link.txt");
+    const std::string single = local("single.txt", "solo");
+
+    const result r = run({"checkin", single, proj.string(), "--to", "\\Docs"});
+    ASSERT_EQ(r.code, exit_ok) << r.err;
+    EXPECT_EQ(r.err, "");
+    const std::vector<std::string> out = lines(r.out);
+    ASSERT_EQ(out.size(), 5u) << r.out;
+    EXPECT_TRUE(checked_in(out[0], single, "\\Docs\\single.txt", 4)) << out[0];
+    EXPECT_TRUE(checked_in(out[1], (proj / "b.txt").string(), "\\Docs\\proj\\b.txt", 6)) << out[1];
+    // A link to a file brings the file's bytes under the link's name.
+    EXPECT_TRUE(checked_in(out[2], (proj / "link.txt").string(), "\\Docs\\proj\\link.txt", 6))
+        << out[2];
+    EXPECT_TRUE(checked_in(out[3], (proj / "sub" / "a.txt").string(),
+                           "\\Docs\\proj\\sub\\a.txt", 5))
+        << out[3];
+    EXPECT_TRUE(checked_in(out[4], (proj / "sub" / "deeper" / "c.txt").string(),
+                           "\\Docs\\proj\\sub\\deeper\\c.txt", 7))
+        << out[4];
+    repository repo((folder / "v" / "quillmark.db").string());
+    EXPECT_THROW(repo.resolve("\\Docs\\proj\\empty"), tuv::file_not_found_exception);
+}
+
+TEST_F(checkin_command_test, what_a_folder_holds_besides_files_and_folders_is_reported) {
+    const fs::path proj = folder / "proj";
+    fs::create_directories(proj / "inner");
+    std::ofstream(proj / "inner" / "a.txt") << "alpha";
+    fs::create_directory_symlink(proj / "inner", proj / "loop");
+    fs::create_symlink(proj / "nowhere", proj / "dangling");
+
+    const result r = run({"checkin", (proj / ".").string()});
+    EXPECT_EQ(r.code, exit_failed);
+    EXPECT_EQ(r.err, "quillmark: " + (proj / "." / "dangling").string() +
+                         ": not a regular file; not checked in\n"
+                         "quillmark: " + (proj / "." / "loop").string() +
+                         ": a link to a folder; not followed\n");
+    const std::vector<std::string> out = lines(r.out);
+    ASSERT_EQ(out.size(), 1u) << r.out;
+    EXPECT_TRUE(checked_in(out[0], (proj / "." / "inner" / "a.txt").string(),
+                           "\\proj\\inner\\a.txt", 5))
+        << out[0];
 }
 
 }  // namespace
