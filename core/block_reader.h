@@ -52,15 +52,17 @@ class block_reader {
     block_reader& operator=(const block_reader&) = delete;
 
     // Records the chunk `bytes` (whose MD5 is `checksum`) at `offset` of file
-    // `file_id` as of `when`. Container bytes are written at once; rows go
-    // into the caller's transaction.
+    // `file_id` as of `when`. Container bytes are gathered and written in
+    // batches (all of them by sync_containers()); rows go into the caller's
+    // transaction.
     void write_block(std::span<const std::uint8_t> bytes, const std::string& checksum,
                      std::time_t when, std::uint64_t offset, std::int64_t file_id);
 
     // The id of the chunk with that checksum, or 0 when there is none.
     std::int64_t find_chunk(const std::string& checksum);
 
-    // Stores the bytes in a container and adds their chunk row (refcount 1).
+    // Stores the bytes in a container, written at once, and adds their chunk
+    // row (refcount 1).
     std::int64_t insert_chunk(std::span<const std::uint8_t> bytes, const std::string& checksum);
 
     // Closes, as of `when`, the live blocks of the file that hold byte
@@ -72,8 +74,10 @@ class block_reader {
     // version `end` bytes long, so a shorter version holds only its content.
     void close_blocks_after(std::int64_t file_id, std::uint64_t end, std::time_t when);
 
-    // Makes every container byte written through this reader durable, and
-    // the data folder too when a container file was created.
+    // Writes out the container bytes gathered for a batch (the reader's end
+    // does too), then makes every container byte written through this
+    // reader durable, and the data folder too when a container file was
+    // created.
     void sync_containers();
 
     // --- Read side: versions as of a moment T (seconds) -------------------
@@ -105,8 +109,13 @@ class block_reader {
     std::uint64_t version_size(std::int64_t file_id, std::time_t when);
 
   private:
+    struct container_file;
+    std::int64_t store_chunk(std::span<const std::uint8_t> bytes, const std::string& checksum,
+                             std::int64_t refcount);
     void write_container(const std::filesystem::path& path, std::uint64_t offset,
                          std::span<const std::uint8_t> bytes);
+    void write_pending(container_file& c);
+    void write_pending();
 
     repository& repo_;
     std::unique_ptr<disk_manager> disks_;        // made at the first stored chunk
@@ -114,6 +123,8 @@ class block_reader {
         std::unique_ptr<file_handle> file;
         std::uint64_t unsent_from = 0;  // written bytes not yet handed to the disk
         std::uint64_t unsent_to = 0;
+        std::vector<std::uint8_t> pending;  // bytes for pending_at on, not written yet
+        std::uint64_t pending_at = 0;
     };
     std::map<std::filesystem::path, container_file> containers_;
     bool created_container_ = false;

@@ -1,4 +1,5 @@
 // The write side of block_reader: recording the chunks of a new version.
+#include <exception>
 #include <vector>
 
 #include "core/block_reader.h"
@@ -12,7 +13,17 @@ namespace tuv {
 
 block_reader::block_reader(repository& repo) : repo_(repo) {}
 
-block_reader::~block_reader() = default;
+block_reader::~block_reader() {
+    // Bytes of a check-in that failed are of no use; otherwise they belong
+    // to rows the caller may still commit.
+    if (std::uncaught_exceptions() > 0) return;
+    try {
+        write_pending();
+    } catch (const std::exception&) {
+        // A destructor cannot report: callers that must know call
+        // sync_containers() first, as the check-in does.
+    }
+}
 
 void block_reader::write_block(std::span<const std::uint8_t> bytes, const std::string& checksum,
                                std::time_t when, std::uint64_t offset, std::int64_t file_id) {
@@ -49,14 +60,20 @@ void block_reader::write_block(std::span<const std::uint8_t> bytes, const std::s
         if (same->next()) return;
     }
 
+    // Every block of a chunk adds one to its refcount, which starts at 1: a
+    // chunk stored for this block starts at 2 at once.
     std::int64_t chunk_id = find_chunk(checksum);
-    if (chunk_id == 0) chunk_id = insert_chunk(bytes, checksum);
+    const bool stored = chunk_id == 0;
+    if (stored) chunk_id = store_chunk(bytes, checksum, 2);
     if (!fresh) close_overlapping_blocks(file_id, offset, bytes.size(), when);
     database.execute(
         "INSERT INTO bmap(file_id, chunk_id, creation_date, deletion_date, virtual_offset)"
         " VALUES(?, ?, ?, 0, ?)",
         {file_id, chunk_id, when, at});
-    database.execute("UPDATE chunk SET refcount = refcount + 1 WHERE chunk_id = ?", {chunk_id});
+    if (!stored) {
+        database.execute("UPDATE chunk SET refcount = refcount + 1 WHERE chunk_id = ?",
+                         {chunk_id});
+    }
 }
 
 std::int64_t block_reader::find_chunk(const std::string& checksum) {
@@ -66,6 +83,13 @@ std::int64_t block_reader::find_chunk(const std::string& checksum) {
 
 std::int64_t block_reader::insert_chunk(std::span<const std::uint8_t> bytes,
                                         const std::string& checksum) {
+    const std::int64_t id = store_chunk(bytes, checksum, 1);
+    write_pending();
+    return id;
+}
+
+std::int64_t block_reader::store_chunk(std::span<const std::uint8_t> bytes,
+                                       const std::string& checksum, std::int64_t refcount) {
     if (!disks_) {
         const auto& capacity = repo_.default_disk_size();
         if (!capacity) {
@@ -83,9 +107,9 @@ std::int64_t block_reader::insert_chunk(std::span<const std::uint8_t> bytes,
     db& database = repo_.database();
     database.execute(
         "INSERT INTO chunk(checksum, disk_id, physical_offset, size, refcount)"
-        " VALUES(?, ?, ?, ?, 1)",
+        " VALUES(?, ?, ?, ?, ?)",
         {checksum, where.disk_id, static_cast<std::int64_t>(where.offset),
-         static_cast<std::int64_t>(bytes.size())});
+         static_cast<std::int64_t>(bytes.size()), refcount});
     return database.last_insert_id();
 }
 
@@ -139,24 +163,42 @@ void block_reader::write_container(const std::filesystem::path& path, std::uint6
                                    std::span<const std::uint8_t> bytes) {
     auto found = containers_.find(path);
     if (found == containers_.end()) {
-        found = containers_.emplace(path, container_file{repo_.files().open(path, open_mode::read_write)})
-                    .first;
+        container_file opened;
+        opened.file = repo_.files().open(path, open_mode::read_write);
+        found = containers_.emplace(path, std::move(opened)).first;
     }
     container_file& c = found->second;
-    c.file->write_at(offset, bytes.data(), bytes.size());
-    // Chunks of a check-in go to consecutive offsets. Handing every few MB
-    // to the disk at once lets the writing overlap with the hashing, so the
-    // sync before commit has little left to wait for.
+    // Chunks of a check-in go to consecutive offsets: they are gathered and
+    // written a batch at a time, not with one call per chunk.
+    constexpr std::size_t write_batch = 1 << 20;
+    if (!c.pending.empty() && offset != c.pending_at + c.pending.size()) write_pending(c);
+    if (c.pending.empty()) c.pending_at = offset;
+    c.pending.insert(c.pending.end(), bytes.begin(), bytes.end());
+    if (c.pending.size() >= write_batch) write_pending(c);
+}
+
+void block_reader::write_pending(container_file& c) {
+    if (c.pending.empty()) return;
+    c.file->write_at(c.pending_at, c.pending.data(), c.pending.size());
+    const std::uint64_t end = c.pending_at + c.pending.size();
+    // Handing every few MB to the disk at once lets the writing overlap with
+    // the hashing, so the sync before commit has little left to wait for.
     constexpr std::uint64_t writeback_batch = 8 << 20;
-    if (offset != c.unsent_to) c.unsent_from = offset;
-    c.unsent_to = offset + bytes.size();
+    if (c.pending_at != c.unsent_to) c.unsent_from = c.pending_at;
+    c.unsent_to = end;
+    c.pending.clear();
     if (c.unsent_to - c.unsent_from >= writeback_batch) {
         c.file->start_writeback(c.unsent_from, c.unsent_to - c.unsent_from);
         c.unsent_from = c.unsent_to;
     }
 }
 
+void block_reader::write_pending() {
+    for (auto& [path, c] : containers_) write_pending(c);
+}
+
 void block_reader::sync_containers() {
+    write_pending();
     for (auto& [path, c] : containers_) c.file->sync();
     if (created_container_) repo_.files().sync_directory(repo_.data_directory());
     created_container_ = false;

@@ -19,24 +19,27 @@ std::filesystem::path disk_manager::container_path(const std::filesystem::path& 
 
 chunk_location disk_manager::allocate(std::uint64_t size) {
     const auto n = static_cast<std::int64_t>(size);
-    chunk_location where;
-    {
-        // The oldest container with room: a full one keeps taking chunks
-        // small enough for what it has left.
-        auto row = database_.query(
-            "SELECT disk_id, path, total_size, free_size FROM disk_info WHERE free_size >= ?"
-            " ORDER BY disk_id LIMIT 1",
-            {n});
-        if (row->next()) {
-            where.disk_id = row->get_int64("disk_id");
-            where.container = row->get_string("path");
-            const std::int64_t free = row->get_int64("free_size");
-            where.offset = static_cast<std::uint64_t>(row->get_int64("total_size") - free);
-            row.reset();
-            database_.execute("UPDATE disk_info SET free_size = ? WHERE disk_id = ?",
-                              {free - n, where.disk_id});
-            return where;
+    if (!containers_) {
+        containers_.emplace();
+        auto rows = database_.query(
+            "SELECT disk_id, path, total_size, free_size FROM disk_info ORDER BY disk_id");
+        while (rows->next()) {
+            containers_->push_back({rows->get_int64("disk_id"), rows->get_string("path"),
+                                    rows->get_int64("total_size"), rows->get_int64("free_size")});
         }
+    }
+    chunk_location where;
+    // The oldest container with room: a full one keeps taking chunks small
+    // enough for what it has left.
+    for (container& c : *containers_) {
+        if (c.free_size < n) continue;
+        where.disk_id = c.disk_id;
+        where.container = c.path;
+        where.offset = static_cast<std::uint64_t>(c.total_size - c.free_size);
+        database_.execute("UPDATE disk_info SET free_size = ? WHERE disk_id = ?",
+                          {c.free_size - n, c.disk_id});
+        c.free_size -= n;
+        return where;
     }
     const auto capacity = static_cast<std::int64_t>(container_size_);
     // Free space goes negative for a chunk larger than a container, so that
@@ -48,6 +51,7 @@ chunk_location disk_manager::allocate(std::uint64_t size) {
     where.new_container = true;
     database_.execute("UPDATE disk_info SET path = ? WHERE disk_id = ?",
                       {where.container.string(), where.disk_id});
+    containers_->push_back({where.disk_id, where.container, capacity, capacity - n});
     return where;
 }
 

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
+#include <vector>
 
 namespace tuv {
 
@@ -24,7 +26,9 @@ class disk_manager {
     disk_manager(db& database, std::uint64_t container_size, std::filesystem::path data_directory);
 
     // Reserves `size` bytes inside the caller's transaction. A chunk larger
-    // than a container gets a container of its own.
+    // than a container gets a container of its own. The containers are
+    // read once, at the first allocation: the manager must not outlive the
+    // transaction (only the one writer changes `disk_info`).
     chunk_location allocate(std::uint64_t size);
 
     // The container file of a disk id: "tuv_s" and the id, in the data folder.
@@ -32,7 +36,15 @@ class disk_manager {
                                                 std::int64_t disk_id);
 
   private:
+    struct container {
+        std::int64_t disk_id;
+        std::filesystem::path path;
+        std::int64_t total_size;
+        std::int64_t free_size;  // negative for a container a chunk overfilled
+    };
+
     db& database_;
+    std::optional<std::vector<container>> containers_;  // in disk_id order
     std::uint64_t container_size_;
     std::filesystem::path data_directory_;
 };

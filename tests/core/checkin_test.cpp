@@ -268,9 +268,11 @@ TEST_F(checkin_test, empty_destination_and_separator_both_mean_the_root) {
 // --- Failures half-way -----------------------------------------------------
 //
 // Containers of 300 bytes. first.txt (150 bytes) fills half of container 1;
-// big.txt (450 bytes, five new chunks) then writes, in order: chunk 1 at 150
-// of tuv_s1, chunks 2-4 into a new tuv_s2, chunk 5 at 250 of tuv_s1. The
-// files opened are big.txt, tuv_s1, tuv_s2; synced: tuv_s1, tuv_s2, data.
+// big.txt (450 bytes, five new chunks) then places, in order: chunk 1 at 150
+// of tuv_s1, chunks 2-4 into a new tuv_s2, chunk 5 at 250 of tuv_s1. Bytes
+// that follow each other in a container are written in one go before the
+// sync: tuv_s1 from 150 (chunks 1 and 5), then tuv_s2 from 0. The files
+// opened are big.txt, tuv_s1, tuv_s2; synced: tuv_s1, tuv_s2, data.
 
 class checkin_fault_test : public checkin_test {
   protected:
@@ -362,10 +364,10 @@ INSTANTIATE_TEST_SUITE_P(
                                  "Cannot write <s1>: No space left on device"},
                       fault_case{"first_write_io_error", fs_operation::write_at, 1, EIO,
                                  "Cannot write <s1>: Input/output error"},
-                      fault_case{"third_write_io_error", fs_operation::write_at, 3, EIO,
+                      fault_case{"second_write_io_error", fs_operation::write_at, 2, EIO,
                                  "Cannot write <s2>: Input/output error"},
-                      fault_case{"last_write_no_space", fs_operation::write_at, 5, ENOSPC,
-                                 "Cannot write <s1>: No space left on device"},
+                      fault_case{"second_write_no_space", fs_operation::write_at, 2, ENOSPC,
+                                 "Cannot write <s2>: No space left on device"},
                       fault_case{"new_container_open_no_space", fs_operation::open, 3, ENOSPC,
                                  "Cannot open <s2>: No space left on device"},
                       fault_case{"container_sync", fs_operation::sync, 2, EIO,
