@@ -147,7 +147,10 @@ chunk_sweep() {
   echo "bench: $((SECONDS - started)) s of runs" >&2
 
   local chosen; chosen=$(sweep_table | choose)
-  local default="16384:262144:32:49157"
+  # init's defaults, as its help states them (min, max, window, anchor).
+  local default
+  default=$("$bin/quillmark" init --help |
+    sed -n 's/.*--chunk-[a-z]* N=\([0-9]*\).*/\1/p' | paste -sd:)
   echo
   describe_machine
   describe_releases

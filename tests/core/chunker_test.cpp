@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <cstdint>
 #include <fstream>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "core/file_io.h"
+#include "core/installer.h"
 #include "core/md5.h"
 #include "tests/support/checks.h"
 #include "tests/support/temp_dir.h"
@@ -44,7 +46,7 @@ class failing_file : public file_handle {
 
 class chunker_test : public ::testing::Test {
   protected:
-    static constexpr chunk_settings default_settings{16384, 262144, 32, 49157};
+    static constexpr chunk_settings large_chunks{16384, 262144, 32, 49157};
 
     std::filesystem::path write_file(const bytes& data) {
         const auto path = dir_ / ("input" + std::to_string(files_++));
@@ -176,13 +178,13 @@ TEST_F(chunker_test, bytes_from_0x80_count_as_negative) {
 }
 
 TEST_F(chunker_test, empty_file_gives_one_empty_last_chunk) {
-    const auto chunks = chunk_file({}, default_settings);
+    const auto chunks = chunk_file({}, default_chunk_settings);
     EXPECT_EQ(describe(chunks), "/last");
     EXPECT_EQ(md5_hex(chunks[0].data), "d41d8cd98f00b204e9800998ecf8427e");
 }
 
 TEST_F(chunker_test, file_shorter_than_min_is_one_last_chunk) {
-    EXPECT_EQ(describe(chunk_file(random_bytes(1000, 1), default_settings), true), "1000/last");
+    EXPECT_EQ(describe(chunk_file(random_bytes(1000, 1), default_chunk_settings), true), "1000/last");
 }
 
 TEST_F(chunker_test, exactly_min_bytes_with_a_cut_then_an_empty_chunk) {
@@ -218,7 +220,8 @@ TEST_F(chunker_test, random_data_keeps_the_size_rules_and_matches_the_plain_algo
         {1024, 8192, 48, 4096},   // power of two, window past 32 bytes
         {512, 4000, 16, 3000},    // even anchor with an odd part; max cuts often
         {16, 64, 8, 0xfffffffb},  // almost never a hash cut
-        default_settings,
+        large_chunks,
+        default_chunk_settings,
     };
     for (const auto& s : settings) {
         const std::string what =
@@ -264,8 +267,8 @@ TEST_F(chunker_test, inserting_a_byte_near_the_start_keeps_the_later_chunks) {
     auto edited = original;
     edited.insert(edited.begin() + 100, 0x5a);
     std::vector<std::string> before, after;
-    for (const auto& c : chunk_file(original, default_settings)) before.push_back(md5_hex(c.data));
-    for (const auto& c : chunk_file(edited, default_settings)) after.push_back(md5_hex(c.data));
+    for (const auto& c : chunk_file(original, default_chunk_settings)) before.push_back(md5_hex(c.data));
+    for (const auto& c : chunk_file(edited, default_chunk_settings)) after.push_back(md5_hex(c.data));
     ASSERT_GT(before.size(), 30u);
     // Only the first chunk or two may differ; everything behind is shared.
     std::size_t shared = 0;
@@ -278,16 +281,56 @@ TEST_F(chunker_test, inserting_a_byte_near_the_start_keeps_the_later_chunks) {
     EXPECT_NE(before[0], after[0]);
 }
 
-// Where the chunks of a fixed input fall with the default settings. Stored
-// vaults share chunks by these cuts, so any change to them must fail here.
-// The list was computed by a separate implementation outside this code base
-// and agrees with the plain algorithm above.
-TEST_F(chunker_test, golden_cuts_with_default_settings) {
-    struct golden {
-        std::uint64_t offset;
-        std::size_t length;
-        const char* md5;
+// Where the chunks of a fixed input fall. Stored vaults share chunks by these
+// cuts, so any change to them must fail here. The lists were computed by a
+// separate implementation outside this code base and agree with the plain
+// algorithm above.
+struct golden {
+    std::uint64_t offset;
+    std::size_t length;
+    const char* md5;
+};
+
+void expect_golden(const std::vector<chunk>& chunks, std::span<const golden> expected) {
+    ASSERT_EQ(chunks.size(), expected.size());
+    for (std::size_t i = 0; i < chunks.size(); ++i) {
+        EXPECT_EQ(chunks[i].offset, expected[i].offset) << "chunk " << i;
+        EXPECT_EQ(chunks[i].data.size(), expected[i].length) << "chunk " << i;
+        EXPECT_EQ(md5_hex(chunks[i].data), expected[i].md5) << "chunk " << i;
+        EXPECT_EQ(chunks[i].status,
+                  i + 1 == chunks.size() ? chunk_status::last : chunk_status::more);
+    }
+}
+
+TEST_F(chunker_test, golden_cuts_with_default_chunk_settings) {
+    const golden expected[] = {
+        {0, 5833, "96741eb8b273b643af1f75dff56e9c8e"},
+        {5833, 2405, "0905237f7397965450b2685025738143"},
+        {8238, 2071, "6ca8de9c999f447a692988436c4e8dc6"},
+        {10309, 2749, "7a54b720f2f437fb3a24d6f3fd6e6499"},
+        {13058, 2425, "9692b94668c5eee329c8e33a728a40a4"},
+        {15483, 2414, "60b293913882bf24fa511b487d1982bb"},
+        {17897, 2552, "d7e33401f85c0a209d95ce03ebce4412"},
+        {20449, 3192, "1bc97ed5a5691605628451f48e33e2b7"},
+        {23641, 7989, "ae7bc82bdb8481f571d8879a8e3deee6"},
+        {31630, 7662, "9ea1b5dbfc5ac172d32894e7357326fa"},
+        {39292, 5540, "1ce6914492771eace73fcf544915777b"},
+        {44832, 4206, "7dea40ae6e5b403d2a3773e025f03066"},
+        {49038, 2842, "e0a412498bb8de6f29a42ef87f069d8a"},
+        {51880, 2512, "8cca2c78e4d5469b97e928af0c54f078"},
+        {54392, 2798, "bb07ec6c84ecba9d144a8c9c8eceb5a7"},
+        {57190, 3050, "827cb4708719b9c4daa6b2c9775293ad"},
+        {60240, 2185, "2d4881080858477ffcb2b9b110e2e13f"},
+        {62425, 3111, "0718c2c0072748f5547a04766978ac0f"},
     };
+    const auto data = random_bytes(1 << 16, 20240601);
+    const auto chunks = chunk_file(data, default_chunk_settings);
+    expect_same(chunks, reference(data, default_chunk_settings), "golden input");
+    expect_golden(chunks, expected);
+}
+
+// Vaults keep the settings they were made with; these are large chunks.
+TEST_F(chunker_test, golden_cuts_with_large_chunk_settings) {
     const golden expected[] = {
         {0, 55904, "754be22e822aaab779feae1bdcc2388e"},
         {55904, 26302, "560004ce6d76072070c4c0fec27ac9f2"},
@@ -310,16 +353,9 @@ TEST_F(chunker_test, golden_cuts_with_default_settings) {
         {980480, 68096, "53b1e0f029d6d1d914ac40486d0cd3e2"},
     };
     const auto data = random_bytes(1 << 20, 20240601);
-    const auto chunks = chunk_file(data, default_settings);
-    expect_same(chunks, reference(data, default_settings), "golden input");
-    ASSERT_EQ(chunks.size(), std::size(expected));
-    for (std::size_t i = 0; i < chunks.size(); ++i) {
-        EXPECT_EQ(chunks[i].offset, expected[i].offset) << "chunk " << i;
-        EXPECT_EQ(chunks[i].data.size(), expected[i].length) << "chunk " << i;
-        EXPECT_EQ(md5_hex(chunks[i].data), expected[i].md5) << "chunk " << i;
-        EXPECT_EQ(chunks[i].status,
-                  i + 1 == chunks.size() ? chunk_status::last : chunk_status::more);
-    }
+    const auto chunks = chunk_file(data, large_chunks);
+    expect_same(chunks, reference(data, large_chunks), "golden input");
+    expect_golden(chunks, expected);
 }
 
 TEST_F(chunker_test, max_below_min_throws_before_reading) {

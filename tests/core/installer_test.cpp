@@ -139,8 +139,8 @@ TEST_F(installer_test, invalid_options_are_refused_before_anything_is_made) {
     vault_options bad_chunks = options_in("c");
     bad_chunks.chunks.win_size = bad_chunks.chunks.min_size + 1;
     EXPECT_EQ(install_error(bad_chunks),
-              "Invalid setting chunk_win_size = \"16385\": the window must not be longer than "
-              "chunk_min_size (16384)");
+              "Invalid setting chunk_win_size = \"2049\": the window must not be longer than "
+              "chunk_min_size (2048)");
 
     vault_options bad_size = options_in("d");
     bad_size.container_size = 0;

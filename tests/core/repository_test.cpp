@@ -110,13 +110,13 @@ TEST_F(repository_test, chunk_settings_that_break_the_chunker_are_a_start_up_fai
     const broken cases[] = {
         {"chunk_win_size", "20000",
          "Invalid setting chunk_win_size = \"20000\": the window must not be longer than "
-         "chunk_min_size (16384)"},
+         "chunk_min_size (2048)"},
         {"chunk_anchor", "0",
          "Invalid setting chunk_anchor = \"0\": the anchor must be at least 1"},
         {"chunk_min_size", "0",
          "Invalid setting chunk_min_size = \"0\": a chunk must be at least 1 byte"},
         {"chunk_max_size", "100",
-         "Invalid setting chunk_max_size = \"100\": it must not be below chunk_min_size (16384)"},
+         "Invalid setting chunk_max_size = \"100\": it must not be below chunk_min_size (2048)"},
     };
     for (const broken& c : cases) {
         test::test_vault vault;
