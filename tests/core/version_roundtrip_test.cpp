@@ -15,6 +15,8 @@
 #include "core/buffered_reader.h"
 #include "core/chunker.h"
 #include "core/date.h"
+#include "core/db.h"
+#include "core/errors.h"
 #include "core/file_entry.h"
 #include "core/file_io.h"
 #include "core/repository.h"
@@ -171,6 +173,48 @@ TEST_P(version_roundtrip_test, pieces_of_any_size_hand_over_the_same_bytes) {
             EXPECT_LE(largest, std::max<std::size_t>(piece, 1024));
         }
     }
+}
+
+TEST_P(version_roundtrip_test, a_damaged_block_stops_the_read_after_the_pieces_before_it) {
+    const fs::path local = folder / "data.bin";
+    const std::string data = random_bytes(60000);
+    std::ofstream(local, std::ios::binary) << data;
+    v.repo().checkin_file(local, "\\Dir", moment_text(0), "application/octet-stream", "");
+    const fs::path container = v.layout().data / "tuv_s1";
+    std::uint64_t damaged_at = 0, physical = 0;
+    {
+        auto row = v.database().query(
+            "SELECT MIN(virtual_offset), physical_offset FROM bmap JOIN chunk USING(chunk_id)"
+            " WHERE physical_offset <= 30000 AND physical_offset + size > 30000");
+        ASSERT_TRUE(row->next());
+        damaged_at = static_cast<std::uint64_t>(row->get_int64(0));
+        physical = static_cast<std::uint64_t>(row->get_int64(1));
+    }
+    {
+        std::fstream f(container, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekg(30000);
+        const char old = static_cast<char>(f.get());
+        f.seekp(30000);
+        f.put(static_cast<char>(old ^ 1));
+    }
+    std::string read;
+    version_reader reader(v.repo(), 1500);
+    try {
+        reader.read(v.repo().resolve("\\Dir\\data.bin")->file_id(), date(moment_text(0)).seconds(),
+                    [&](std::span<const std::uint8_t> b) {
+                        read.append(reinterpret_cast<const char*>(b.data()), b.size());
+                    });
+        FAIL() << "no error";
+    } catch (const vault_damaged_error& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "The vault is damaged: \\Dir\\data.bin, offset " + std::to_string(damaged_at) +
+                      ": the bytes in container " + container.string() + " at " +
+                      std::to_string(physical) + " do not match their checksum");
+    }
+    // Whole pieces before the damaged block were handed over, nothing after.
+    EXPECT_GT(read.size(), 0u);
+    EXPECT_LE(read.size(), damaged_at);
+    EXPECT_EQ(read, data.substr(0, read.size()));
 }
 
 // Fixed 100-byte chunks: a file of 100 bytes ends exactly where a chunk ends.
