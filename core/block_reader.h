@@ -112,6 +112,8 @@ class block_reader {
     struct container_file;
     std::int64_t store_chunk(std::span<const std::uint8_t> bytes, const std::string& checksum,
                              std::int64_t refcount);
+    void close_overlapping(std::int64_t file_id, std::uint64_t offset, std::uint64_t size,
+                           std::time_t when, bool through_end);
     void write_container(const std::filesystem::path& path, std::uint64_t offset,
                          std::span<const std::uint8_t> bytes);
     void write_pending(container_file& c);

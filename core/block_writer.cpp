@@ -39,6 +39,7 @@ void block_reader::write_block(std::span<const std::uint8_t> bytes, const std::s
         }
     }
     const bool fresh = fresh_ && fresh_->file_id == file_id && fresh_->next_offset == offset;
+    bool closed_behind = false;
     if (fresh) {
         // An empty chunk ends a version: a later write at the same offset
         // begins another one.
@@ -58,6 +59,17 @@ void block_reader::write_block(std::span<const std::uint8_t> bytes, const std::s
             " AND chunk.checksum = ? LIMIT 1",
             {file_id, at, checksum});
         if (same->next()) return;
+        // Unchanged too, but its block was closed a moment ago by the chunk
+        // before it, which closes the block that begins where it ends. It
+        // gets a block again; and as nothing of the file changes here, it
+        // leaves the block behind it alone, or every later unchanged chunk
+        // would follow it into a new block.
+        auto closed = database.query(
+            "SELECT 1 FROM bmap JOIN chunk ON chunk.chunk_id = bmap.chunk_id"
+            " WHERE bmap.file_id = ? AND bmap.virtual_offset = ? AND bmap.deletion_date = ?"
+            " AND chunk.checksum = ? LIMIT 1",
+            {file_id, at, when, checksum});
+        closed_behind = closed->next();
     }
 
     // Every block of a chunk adds one to its refcount, which starts at 1: a
@@ -65,7 +77,7 @@ void block_reader::write_block(std::span<const std::uint8_t> bytes, const std::s
     std::int64_t chunk_id = find_chunk(checksum);
     const bool stored = chunk_id == 0;
     if (stored) chunk_id = store_chunk(bytes, checksum, 2);
-    if (!fresh) close_overlapping_blocks(file_id, offset, bytes.size(), when);
+    if (!fresh) close_overlapping(file_id, offset, bytes.size(), when, !closed_behind);
     database.execute(
         "INSERT INTO bmap(file_id, chunk_id, creation_date, deletion_date, virtual_offset)"
         " VALUES(?, ?, ?, 0, ?)",
@@ -115,11 +127,17 @@ std::int64_t block_reader::store_chunk(std::span<const std::uint8_t> bytes,
 
 void block_reader::close_overlapping_blocks(std::int64_t file_id, std::uint64_t offset,
                                             std::uint64_t size, std::time_t when) {
+    close_overlapping(file_id, offset, size, when, true);
+}
+
+void block_reader::close_overlapping(std::int64_t file_id, std::uint64_t offset,
+                                     std::uint64_t size, std::time_t when, bool through_end) {
     db& database = repo_.database();
     const auto at = static_cast<std::int64_t>(offset);
     // Closed: the live block that holds byte `offset` and the live blocks
-    // that begin at or after it up to the new chunk's end inclusive (an
-    // empty block left at `offset` by a shorter version among them). The
+    // that begin at or after it up to the new chunk's end, inclusive when
+    // `through_end` (an empty block left at `offset` by a shorter version
+    // among them). The
     // live blocks of a file lie end to end, so the one holding byte `offset`
     // is either among those or the last one that begins before it.
     // Finding them first and closing them one by one keeps the common case
@@ -140,7 +158,7 @@ void block_reader::close_overlapping_blocks(std::int64_t file_id, std::uint64_t 
         auto within = database.query(
             "SELECT block_id FROM bmap WHERE file_id = ? AND deletion_date = 0"
             " AND virtual_offset >= ? AND virtual_offset <= ?",
-            {file_id, at, at + static_cast<std::int64_t>(size)});
+            {file_id, at, at + static_cast<std::int64_t>(size) - (through_end ? 0 : 1)});
         while (within->next()) closing.push_back(within->get_int64("block_id"));
     }
     for (const std::int64_t block_id : closing) {

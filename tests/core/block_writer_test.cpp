@@ -111,6 +111,20 @@ TEST_F(block_writer_test, versions_close_replaced_blocks_and_reuse_known_chunks)
     EXPECT_EQ(blocks(), after_t2);
 }
 
+TEST_F(block_writer_test, after_a_changed_chunk_only_the_next_unchanged_one_gets_a_new_block) {
+    const std::string a(100, 'a'), a2(100, 'A'), b(50, 'b'), c(50, 'c'), d(30, 'd');
+    const std::int64_t f = new_file("f.txt");
+    version(f, t1, {a, b, c, d});
+    version(f, t2, {a2, b, c, d});
+    // A2 closes A and B (B begins where A2 ends); B comes back as a new
+    // block; C and D stay as they were.
+    EXPECT_EQ(blocks(), (std::vector<std::string>{
+                            block(f, a, t1, t2, 0), block(f, b, t1, t2, 100), block(f, c, t1, 0, 150),
+                            block(f, d, t1, 0, 200), block(f, a2, t2, 0, 0), block(f, b, t2, 0, 100)}));
+    EXPECT_EQ(chunks(), (std::vector<std::string>{chunk(a, 2), chunk(b, 3), chunk(c, 2),
+                                                  chunk(d, 2), chunk(a2, 2)}));
+}
+
 TEST_F(block_writer_test, one_entry_writing_two_versions_compares_the_second_with_the_first) {
     const std::string a(100, 'a'), b(50, 'b'), c(50, 'c');
     const std::int64_t empty = new_file("empty.txt"), f = new_file("f.txt");
