@@ -1,14 +1,28 @@
 #include "core/chunk_pipeline.h"
 
+#include <algorithm>
+
 #include "core/buffered_reader.h"
 #include "core/chunker.h"
 #include "core/md5.h"
 
 namespace tuv {
 
+namespace {
+
+std::size_t depth_for(const chunk_settings& settings, std::size_t depth) {
+    if (depth == 0) {
+        constexpr std::size_t budget = 4 << 20;
+        depth = std::clamp<std::size_t>(budget / std::max<std::size_t>(settings.max_size, 1), 8, 64);
+    }
+    return std::max<std::size_t>(depth, 2);
+}
+
+}  // namespace
+
 chunk_pipeline::chunk_pipeline(file_handle& input, const chunk_settings& settings,
                                std::size_t depth)
-    : settings_(settings), slots_(depth < 2 ? 2 : depth) {
+    : settings_(settings), slots_(depth_for(settings, depth)) {
     validate(settings_);
     for (slot& s : slots_)
         s.buffer = std::make_unique_for_overwrite<std::uint8_t[]>(settings_.max_size);
@@ -19,8 +33,8 @@ chunk_pipeline::~chunk_pipeline() {
     {
         std::lock_guard lock(mutex_);
         stop_ = true;
+        changed_.notify_all();
     }
-    changed_.notify_all();
     producer_.join();
 }
 
@@ -31,7 +45,17 @@ void chunk_pipeline::hash(slot& s, std::unique_lock<std::mutex>& lock) {
     lock.lock();
     s.data.checksum = std::move(checksum);
     s.state = hash_state::done;
-    changed_.notify_all();
+    notify();
+}
+
+void chunk_pipeline::wait(std::unique_lock<std::mutex>& lock) {
+    ++waiting_;
+    changed_.wait(lock);
+    --waiting_;
+}
+
+void chunk_pipeline::notify() {
+    if (waiting_ > 0) changed_.notify_all();
 }
 
 bool chunk_pipeline::hash_one_pending(std::unique_lock<std::mutex>& lock) {
@@ -53,7 +77,7 @@ void chunk_pipeline::produce(file_handle& input) {
         for (;;) {
             // Wait for a free slot, hashing what waits meanwhile.
             while (!stop_ && produced_ - consumed_ == slots_.size()) {
-                if (!hash_one_pending(lock)) changed_.wait(lock);
+                if (!hash_one_pending(lock)) wait(lock);
             }
             if (stop_) return;
             slot& s = slots_[produced_ % slots_.size()];
@@ -68,13 +92,13 @@ void chunk_pipeline::produce(file_handle& input) {
             s.state = hash_state::pending;
             offset += length;
             ++produced_;
-            changed_.notify_all();
+            notify();
             if (last) {
                 // Help with what is left, then stop.
                 while (!stop_ && hash_one_pending(lock)) {
                 }
                 finished_ = true;
-                changed_.notify_all();
+                notify();
                 return;
             }
             hash_one_pending(lock);
@@ -83,7 +107,7 @@ void chunk_pipeline::produce(file_handle& input) {
         std::lock_guard lock(mutex_);
         error_ = std::current_exception();
         finished_ = true;
-        changed_.notify_all();
+        notify();
     }
 }
 
@@ -93,17 +117,17 @@ const chunk_pipeline::chunk* chunk_pipeline::next() {
         ended_ = slots_[consumed_ % slots_.size()].last;
         ++consumed_;
         handed_out_ = false;
-        changed_.notify_all();
+        notify();
     }
     if (ended_) return nullptr;
-    changed_.wait(lock, [this] { return produced_ > consumed_ || finished_; });
+    while (produced_ == consumed_ && !finished_) wait(lock);
     if (produced_ == consumed_) {
         // The producer stopped before cutting the last chunk: it failed.
         std::rethrow_exception(error_);
     }
     slot& s = slots_[consumed_ % slots_.size()];
     if (s.state == hash_state::pending) hash(s, lock);
-    changed_.wait(lock, [&s] { return s.state == hash_state::done; });
+    while (s.state != hash_state::done) wait(lock);
     handed_out_ = true;
     return &s.data;
 }

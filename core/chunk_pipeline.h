@@ -5,7 +5,7 @@
 // reaches one the producer has not hashed yet.
 //
 // Memory is bounded by `depth` buffers of max_size bytes, whatever the size
-// of the file.
+// of the file; only the pages chunks touch are ever resident.
 #pragma once
 
 #include <condition_variable>
@@ -34,9 +34,11 @@ class chunk_pipeline {
     };
 
     // `input` is borrowed and must outlive the pipeline; reading starts at
-    // offset 0 at once. Throws tuv_error for settings that break the
-    // chunker's rules.
-    chunk_pipeline(file_handle& input, const chunk_settings& settings, std::size_t depth = 8);
+    // offset 0 at once. `depth` chunks may wait between the two threads; by
+    // default as many as 4 MiB of max_size buffers hold (8 to 64), so that
+    // small chunks do not make the threads wait on each other at every one.
+    // Throws tuv_error for settings that break the chunker's rules.
+    chunk_pipeline(file_handle& input, const chunk_settings& settings, std::size_t depth = 0);
     // Stops the producer and waits for it.
     ~chunk_pipeline();
     chunk_pipeline(const chunk_pipeline&) = delete;
@@ -62,6 +64,10 @@ class chunk_pipeline {
     // Hashes the oldest chunk nobody hashes yet; false when there is none.
     bool hash_one_pending(std::unique_lock<std::mutex>& lock);
     void hash(slot& s, std::unique_lock<std::mutex>& lock);
+    // Waiting and waking through changed_; a change wakes only when a thread
+    // waits (waking costs a system call, and there is a change per chunk).
+    void wait(std::unique_lock<std::mutex>& lock);
+    void notify();
 
     chunk_settings settings_;
     std::vector<slot> slots_;
@@ -73,6 +79,7 @@ class chunk_pipeline {
     bool ended_ = false;          // the last chunk was handed out and given back
     bool finished_ = false;       // the producer cut the last chunk or failed
     bool stop_ = false;
+    int waiting_ = 0;  // threads in wait()
     std::exception_ptr error_;
     std::thread producer_;
 };
