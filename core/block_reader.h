@@ -138,6 +138,14 @@ class block_reader {
         std::uint64_t next_offset = 0;
     };
     std::optional<fresh_file> fresh_;
+    // The block a new chunk just closed because it began where the chunk
+    // ends: the next chunk, if it is that block's chunk, is unchanged.
+    struct closed_block {
+        std::int64_t file_id;
+        std::uint64_t offset;
+        std::int64_t chunk_id;
+    };
+    std::optional<closed_block> closed_at_end_;
     std::int64_t file_seen_ = 0;  // the file whose first chunk was looked at
 };
 

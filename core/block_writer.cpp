@@ -39,7 +39,6 @@ void block_reader::write_block(std::span<const std::uint8_t> bytes, const std::s
         }
     }
     const bool fresh = fresh_ && fresh_->file_id == file_id && fresh_->next_offset == offset;
-    bool closed_behind = false;
     if (fresh) {
         // An empty chunk ends a version: a later write at the same offset
         // begins another one.
@@ -59,22 +58,20 @@ void block_reader::write_block(std::span<const std::uint8_t> bytes, const std::s
             " AND chunk.checksum = ? LIMIT 1",
             {file_id, at, checksum});
         if (same->next()) return;
-        // Unchanged too, but its block was closed a moment ago by the chunk
-        // before it, which closes the block that begins where it ends. It
-        // gets a block again; and as nothing of the file changes here, it
-        // leaves the block behind it alone, or every later unchanged chunk
-        // would follow it into a new block.
-        auto closed = database.query(
-            "SELECT 1 FROM bmap JOIN chunk ON chunk.chunk_id = bmap.chunk_id"
-            " WHERE bmap.file_id = ? AND bmap.virtual_offset = ? AND bmap.deletion_date = ?"
-            " AND chunk.checksum = ? LIMIT 1",
-            {file_id, at, when, checksum});
-        closed_behind = closed->next();
     }
 
     // Every block of a chunk adds one to its refcount, which starts at 1: a
     // chunk stored for this block starts at 2 at once.
     std::int64_t chunk_id = find_chunk(checksum);
+    // Unchanged too when the chunk before it closed its block a moment ago
+    // (a new chunk closes the block that begins where it ends). It gets a
+    // block again; and as nothing of the file changes here, it leaves the
+    // block behind it alone, or every later unchanged chunk would follow it
+    // into a new block.
+    const bool closed_behind = closed_at_end_ && closed_at_end_->file_id == file_id &&
+                               closed_at_end_->offset == offset &&
+                               closed_at_end_->chunk_id == chunk_id;
+    closed_at_end_.reset();
     const bool stored = chunk_id == 0;
     if (stored) chunk_id = store_chunk(bytes, checksum, 2);
     if (!fresh) close_overlapping(file_id, offset, bytes.size(), when, !closed_behind);
@@ -155,11 +152,18 @@ void block_reader::close_overlapping(std::int64_t file_id, std::uint64_t offset,
         }
     }
     {
+        const std::int64_t end = at + static_cast<std::int64_t>(size);
         auto within = database.query(
-            "SELECT block_id FROM bmap WHERE file_id = ? AND deletion_date = 0"
-            " AND virtual_offset >= ? AND virtual_offset <= ?",
-            {file_id, at, at + static_cast<std::int64_t>(size) - (through_end ? 0 : 1)});
-        while (within->next()) closing.push_back(within->get_int64("block_id"));
+            "SELECT block_id, virtual_offset, chunk_id FROM bmap WHERE file_id = ?"
+            " AND deletion_date = 0 AND virtual_offset >= ? AND virtual_offset <= ?",
+            {file_id, at, through_end ? end : end - 1});
+        while (within->next()) {
+            closing.push_back(within->get_int64("block_id"));
+            if (size > 0 && within->get_int64("virtual_offset") == end) {
+                closed_at_end_ = closed_block{file_id, static_cast<std::uint64_t>(end),
+                                              within->get_int64("chunk_id")};
+            }
+        }
     }
     for (const std::int64_t block_id : closing) {
         database.execute("UPDATE bmap SET deletion_date = ? WHERE block_id = ?", {when, block_id});
@@ -167,6 +171,7 @@ void block_reader::close_overlapping(std::int64_t file_id, std::uint64_t offset,
 }
 
 void block_reader::close_blocks_after(std::int64_t file_id, std::uint64_t end, std::time_t when) {
+    closed_at_end_.reset();  // the version is complete
     const auto at = static_cast<std::int64_t>(end);
     // A zero-length block at the end is the version's own last chunk.
     repo_.database().execute(

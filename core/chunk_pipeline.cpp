@@ -24,8 +24,10 @@ chunk_pipeline::chunk_pipeline(file_handle& input, const chunk_settings& setting
                                std::size_t depth)
     : settings_(settings), slots_(depth_for(settings, depth)) {
     validate(settings_);
-    for (slot& s : slots_)
-        s.buffer = std::make_unique_for_overwrite<std::uint8_t[]>(settings_.max_size);
+    storage_ = std::make_unique_for_overwrite<std::uint8_t[]>(slots_.size() * settings_.max_size);
+    for (std::size_t i = 0; i < slots_.size(); ++i) {
+        slots_[i].buffer = storage_.get() + i * settings_.max_size;
+    }
     producer_ = std::thread([this, &input] { produce(input); });
 }
 
@@ -45,17 +47,18 @@ void chunk_pipeline::hash(slot& s, std::unique_lock<std::mutex>& lock) {
     lock.lock();
     s.data.checksum = std::move(checksum);
     s.state = hash_state::done;
-    notify();
+    wake(waiting::consumer_for_hash);
 }
 
-void chunk_pipeline::wait(std::unique_lock<std::mutex>& lock) {
-    ++waiting_;
+void chunk_pipeline::wait(std::unique_lock<std::mutex>& lock, waiting what) {
+    waiting& mine = what == waiting::producer_for_slots ? producer_waits_ : consumer_waits_;
+    mine = what;
     changed_.wait(lock);
-    --waiting_;
+    mine = waiting::nobody;
 }
 
-void chunk_pipeline::notify() {
-    if (waiting_ > 0) changed_.notify_all();
+void chunk_pipeline::wake(waiting what) {
+    if (consumer_waits_ == what || producer_waits_ == what) changed_.notify_all();
 }
 
 bool chunk_pipeline::hash_one_pending(std::unique_lock<std::mutex>& lock) {
@@ -77,28 +80,28 @@ void chunk_pipeline::produce(file_handle& input) {
         for (;;) {
             // Wait for a free slot, hashing what waits meanwhile.
             while (!stop_ && produced_ - consumed_ == slots_.size()) {
-                if (!hash_one_pending(lock)) wait(lock);
+                if (!hash_one_pending(lock)) wait(lock, waiting::producer_for_slots);
             }
             if (stop_) return;
             slot& s = slots_[produced_ % slots_.size()];
             lock.unlock();
             std::size_t length = 0;
             const bool last =
-                read_chunk(reader, s.buffer.get(), length, settings_) == chunk_status::last;
+                read_chunk(reader, s.buffer, length, settings_) == chunk_status::last;
             lock.lock();
             s.data.offset = offset;
-            s.data.bytes = std::span<const std::uint8_t>(s.buffer.get(), length);
+            s.data.bytes = std::span<const std::uint8_t>(s.buffer, length);
             s.last = last;
             s.state = hash_state::pending;
             offset += length;
             ++produced_;
-            notify();
+            if (produced_ - consumed_ >= batch()) wake(waiting::consumer_for_chunks);
             if (last) {
+                finished_ = true;
+                wake(waiting::consumer_for_chunks);
                 // Help with what is left, then stop.
                 while (!stop_ && hash_one_pending(lock)) {
                 }
-                finished_ = true;
-                notify();
                 return;
             }
             hash_one_pending(lock);
@@ -107,7 +110,7 @@ void chunk_pipeline::produce(file_handle& input) {
         std::lock_guard lock(mutex_);
         error_ = std::current_exception();
         finished_ = true;
-        notify();
+        wake(waiting::consumer_for_chunks);
     }
 }
 
@@ -117,17 +120,17 @@ const chunk_pipeline::chunk* chunk_pipeline::next() {
         ended_ = slots_[consumed_ % slots_.size()].last;
         ++consumed_;
         handed_out_ = false;
-        notify();
+        if (slots_.size() - (produced_ - consumed_) >= batch()) wake(waiting::producer_for_slots);
     }
     if (ended_) return nullptr;
-    while (produced_ == consumed_ && !finished_) wait(lock);
+    while (produced_ == consumed_ && !finished_) wait(lock, waiting::consumer_for_chunks);
     if (produced_ == consumed_) {
         // The producer stopped before cutting the last chunk: it failed.
         std::rethrow_exception(error_);
     }
     slot& s = slots_[consumed_ % slots_.size()];
     if (s.state == hash_state::pending) hash(s, lock);
-    while (s.state != hash_state::done) wait(lock);
+    while (s.state != hash_state::done) wait(lock, waiting::consumer_for_hash);
     handed_out_ = true;
     return &s.data;
 }

@@ -8,6 +8,7 @@
 // of the file; only the pages chunks touch are ever resident.
 #pragma once
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -52,9 +53,7 @@ class chunk_pipeline {
   private:
     enum class hash_state { pending, hashing, done };
     struct slot {
-        // Not zero-filled: only the pages a chunk touches are ever faulted
-        // in, so a small file costs little however large max_size is.
-        std::unique_ptr<std::uint8_t[]> buffer;
+        std::uint8_t* buffer = nullptr;  // max_size bytes of storage_
         chunk data;
         bool last = false;
         hash_state state = hash_state::pending;
@@ -64,12 +63,21 @@ class chunk_pipeline {
     // Hashes the oldest chunk nobody hashes yet; false when there is none.
     bool hash_one_pending(std::unique_lock<std::mutex>& lock);
     void hash(slot& s, std::unique_lock<std::mutex>& lock);
-    // Waiting and waking through changed_; a change wakes only when a thread
-    // waits (waking costs a system call, and there is a change per chunk).
-    void wait(std::unique_lock<std::mutex>& lock);
-    void notify();
+    // A thread that waits is woken once what it waits for is there: for
+    // the consumer, a quarter of the slots filled (or the end, or its
+    // chunk's checksum); for the producer, a quarter of them free. Waking
+    // costs a system call and a switch; batching them keeps the threads
+    // from waiting on each other at every chunk.
+    enum class waiting { nobody, consumer_for_chunks, consumer_for_hash, producer_for_slots };
+    void wait(std::unique_lock<std::mutex>& lock, waiting what);
+    void wake(waiting what);
+    std::size_t batch() const { return std::max<std::size_t>(1, slots_.size() / 4); }
 
     chunk_settings settings_;
+    // The slots' buffers, one allocation for all. Not zero-filled: only the
+    // pages a chunk touches are ever faulted in, so a small file costs
+    // little however large max_size is.
+    std::unique_ptr<std::uint8_t[]> storage_;
     std::vector<slot> slots_;
     std::mutex mutex_;
     std::condition_variable changed_;
@@ -79,7 +87,9 @@ class chunk_pipeline {
     bool ended_ = false;          // the last chunk was handed out and given back
     bool finished_ = false;       // the producer cut the last chunk or failed
     bool stop_ = false;
-    int waiting_ = 0;  // threads in wait()
+    // What each thread waits for; each writes only its own.
+    waiting consumer_waits_ = waiting::nobody;
+    waiting producer_waits_ = waiting::nobody;
     std::exception_ptr error_;
     std::thread producer_;
 };
