@@ -11,13 +11,13 @@
 
 namespace tuv {
 
-// Chunk sizes a new vault starts with: 2 KiB to 128 KiB, a 32-byte window
+// Chunk sizes a new vault starts with: 2 KiB to 256 KiB, a 32-byte window
 // (the longest that still counts with base 2 and 32-bit arithmetic) and a
 // prime anchor near 2 Ki, for chunks of about 4 KiB on average. Chosen by
 // measurement on versioned data (docs/benchmarks.md): small edits spread
 // over large files cost a whole chunk each, so small chunks store versions
 // in far fewer bytes, for a little more time per byte.
-inline constexpr chunk_settings default_chunk_settings{2048, 131072, 32, 2039};
+inline constexpr chunk_settings default_chunk_settings{2048, 262144, 32, 2039};
 inline constexpr std::uint64_t default_container_size = std::uint64_t{1} << 30;
 
 struct vault_options {
