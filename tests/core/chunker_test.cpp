@@ -291,7 +291,24 @@ struct golden {
     const char* md5;
 };
 
-void expect_golden(const std::vector<chunk>& chunks, std::span<const golden> expected) {
+class chunker_golden_test : public chunker_test {
+  protected:
+    // Cuts `size` seeded bytes with `settings`, as the plain algorithm does
+    // and as `expected` lists.
+    void expect_golden(std::size_t size, const chunk_settings& settings,
+                       std::span<const golden> expected) {
+        const auto data = random_bytes(size, 20240601);
+        const auto chunks = chunk_file(data, settings);
+        expect_same(chunks, reference(data, settings), "golden input");
+        expect_cuts(chunks, expected);
+    }
+
+  private:
+    static void expect_cuts(const std::vector<chunk>& chunks, std::span<const golden> expected);
+};
+
+void chunker_golden_test::expect_cuts(const std::vector<chunk>& chunks,
+                                      std::span<const golden> expected) {
     ASSERT_EQ(chunks.size(), expected.size());
     for (std::size_t i = 0; i < chunks.size(); ++i) {
         EXPECT_EQ(chunks[i].offset, expected[i].offset) << "chunk " << i;
@@ -302,7 +319,7 @@ void expect_golden(const std::vector<chunk>& chunks, std::span<const golden> exp
     }
 }
 
-TEST_F(chunker_test, golden_cuts_with_default_chunk_settings) {
+TEST_F(chunker_golden_test, cuts_with_default_chunk_settings) {
     const golden expected[] = {
         {0, 5833, "96741eb8b273b643af1f75dff56e9c8e"},
         {5833, 2405, "0905237f7397965450b2685025738143"},
@@ -323,14 +340,11 @@ TEST_F(chunker_test, golden_cuts_with_default_chunk_settings) {
         {60240, 2185, "2d4881080858477ffcb2b9b110e2e13f"},
         {62425, 3111, "0718c2c0072748f5547a04766978ac0f"},
     };
-    const auto data = random_bytes(1 << 16, 20240601);
-    const auto chunks = chunk_file(data, default_chunk_settings);
-    expect_same(chunks, reference(data, default_chunk_settings), "golden input");
-    expect_golden(chunks, expected);
+    expect_golden(1 << 16, default_chunk_settings, expected);
 }
 
 // Vaults keep the settings they were made with; these are large chunks.
-TEST_F(chunker_test, golden_cuts_with_large_chunk_settings) {
+TEST_F(chunker_golden_test, cuts_with_large_chunk_settings) {
     const golden expected[] = {
         {0, 55904, "754be22e822aaab779feae1bdcc2388e"},
         {55904, 26302, "560004ce6d76072070c4c0fec27ac9f2"},
@@ -352,10 +366,7 @@ TEST_F(chunker_test, golden_cuts_with_large_chunk_settings) {
         {912070, 68410, "acc168c7a1bca86a423564a433e0a47d"},
         {980480, 68096, "53b1e0f029d6d1d914ac40486d0cd3e2"},
     };
-    const auto data = random_bytes(1 << 20, 20240601);
-    const auto chunks = chunk_file(data, large_chunks);
-    expect_same(chunks, reference(data, large_chunks), "golden input");
-    expect_golden(chunks, expected);
+    expect_golden(1 << 20, large_chunks, expected);
 }
 
 TEST_F(chunker_test, max_below_min_throws_before_reading) {
