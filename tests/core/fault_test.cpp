@@ -10,7 +10,6 @@
 #include <fstream>
 #include <iostream>
 #include <map>
-#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -34,58 +33,6 @@ using test::fs_operation;
 
 constexpr const char* before_time = "2024-03-04 05:06:07";
 constexpr const char* checkin_time = "2024-04-05 06:07:08";
-
-// The file-system calls of one check-in, in order, with the path of each.
-class recording_file_system : public file_system {
-  public:
-    struct call {
-        fs_operation operation;
-        fs::path path;
-    };
-
-    std::unique_ptr<file_handle> open(const fs::path& path, open_mode mode) override {
-        calls.push_back({fs_operation::open, path});
-        return std::make_unique<recording_file>(*this, file_system::local().open(path, mode));
-    }
-    void sync_directory(const fs::path& folder) override {
-        calls.push_back({fs_operation::sync_directory, folder});
-        file_system::local().sync_directory(folder);
-    }
-    void rename(const fs::path& from, const fs::path& to) override {
-        calls.push_back({fs_operation::rename, to});
-        file_system::local().rename(from, to);
-    }
-    void remove(const fs::path& path) override {
-        calls.push_back({fs_operation::remove, path});
-        file_system::local().remove(path);
-    }
-
-    std::vector<call> calls;
-
-  private:
-    class recording_file : public file_handle {
-      public:
-        recording_file(recording_file_system& owner, std::unique_ptr<file_handle> inner)
-            : owner_(owner), inner_(std::move(inner)) {}
-        std::size_t read_at(std::uint64_t offset, void* data, std::size_t size) override {
-            return inner_->read_at(offset, data, size);
-        }
-        void write_at(std::uint64_t offset, const void* data, std::size_t size) override {
-            owner_.calls.push_back({fs_operation::write_at, path()});
-            inner_->write_at(offset, data, size);
-        }
-        void sync() override {
-            owner_.calls.push_back({fs_operation::sync, path()});
-            inner_->sync();
-        }
-        std::uint64_t size() override { return inner_->size(); }
-        const fs::path& path() const override { return inner_->path(); }
-
-      private:
-        recording_file_system& owner_;
-        std::unique_ptr<file_handle> inner_;
-    };
-};
 
 // The text an armed faulty_file_system call fails with, as the check-in reports it.
 std::string fault_message(fs_operation operation, const fs::path& path, int error,
@@ -159,7 +106,6 @@ struct world {
     }
 
     test::faulty_file_system faulty;
-    recording_file_system recording;
     test::temp_dir folder;
     test::test_vault v;
     fs::path source;
@@ -209,12 +155,12 @@ class fault_test : public ::testing::TestWithParam<scenario> {
 };
 
 TEST_P(fault_test, every_file_system_call_failing_leaves_the_vault_as_it_was) {
-    std::vector<recording_file_system::call> calls;
+    std::vector<test::faulty_file_system::call> calls;
     {
         world dry(GetParam());
-        dry.v.repo().set_file_system(dry.recording);
+        dry.v.repo().set_file_system(dry.faulty);
         dry.checkin(GetParam());
-        calls = dry.recording.calls;
+        calls = dry.faulty.log();
         for (auto& call : calls) call.path = dry.relative(call.path);
     }
     ASSERT_GE(calls.size(), 5u);

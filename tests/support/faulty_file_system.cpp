@@ -87,8 +87,9 @@ void faulty_file_system::remove(const std::filesystem::path& path) {
 
 void faulty_file_system::enter(fs_operation operation, const std::string& what,
                                const std::string& path) {
-    const int call = ++calls_[static_cast<std::size_t>(operation)];
-    if (operation == fault_operation_ && call == fault_call_) {
+    const int nth = ++calls_[static_cast<std::size_t>(operation)];
+    log_.push_back({operation, path});
+    if (operation == fault_operation_ && nth == fault_call_) {
         throw io_error("Cannot " + what + " " + path + ": " + std::strerror(fault_error_));
     }
 }

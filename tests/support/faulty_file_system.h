@@ -1,5 +1,6 @@
-// A file system for tests: passes every call to file_system::local(), counts
-// the calls per operation and the syncs per path, and makes one chosen call
+// A file system for tests: passes every call to file_system::local(), logs
+// and counts the calls per operation and the syncs per path, and makes one
+// chosen call
 // fail the way the POSIX implementation reports a failure ("Cannot write
 // <path>: No space left on device").
 //
@@ -12,6 +13,8 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "core/file_io.h"
 
@@ -29,6 +32,12 @@ class faulty_file_system : public file_system {
 
     // Calls of the operation so far, failed ones included.
     int calls(fs_operation operation) const;
+    // Every call so far, in order, with its path (a rename's destination).
+    struct call {
+        fs_operation operation;
+        std::filesystem::path path;
+    };
+    const std::vector<call>& log() const { return log_; }
     // Successful sync() of a file or sync_directory() of a folder.
     int syncs(const std::filesystem::path& path) const;
     // Files written through this file system; and those of them written
@@ -51,6 +60,7 @@ class faulty_file_system : public file_system {
     void synced(const std::filesystem::path& path);
 
     std::array<int, 6> calls_{};
+    std::vector<call> log_;
     fs_operation fault_operation_ = fs_operation::open;
     int fault_call_ = 0;  // the call number that fails; 0 when none is armed
     int fault_error_ = 0;
