@@ -80,6 +80,14 @@ class block_reader {
     // created.
     void sync_containers();
 
+    // After a failed check-in, once its transaction is rolled back: drops
+    // the container bytes not written yet, cuts every container this reader
+    // wrote to back to the length that committed rows use, and removes a
+    // container that no committed row knows, so a failure (a full disk
+    // above all) does not keep the space it took. Best effort: the
+    // check-in's own error is the one to report, so nothing is thrown.
+    void give_back_uncommitted_space() noexcept;
+
     // --- Read side: versions as of a moment T (seconds) -------------------
     // A version at T is made of the blocks created at or before T and not
     // deleted at or before T, in offset order.
@@ -114,14 +122,15 @@ class block_reader {
                              std::int64_t refcount);
     void close_overlapping(std::int64_t file_id, std::uint64_t offset, std::uint64_t size,
                            std::time_t when, bool through_end);
-    void write_container(const std::filesystem::path& path, std::uint64_t offset,
-                         std::span<const std::uint8_t> bytes);
+    void write_container(std::int64_t disk_id, const std::filesystem::path& path,
+                         std::uint64_t offset, std::span<const std::uint8_t> bytes);
     void write_pending(container_file& c);
     void write_pending();
 
     repository& repo_;
     std::unique_ptr<disk_manager> disks_;        // made at the first stored chunk
     struct container_file {
+        std::int64_t disk_id = 0;
         std::unique_ptr<file_handle> file;
         std::uint64_t unsent_from = 0;  // written bytes not yet handed to the disk
         std::uint64_t unsent_to = 0;

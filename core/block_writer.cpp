@@ -111,7 +111,7 @@ std::int64_t block_reader::store_chunk(std::span<const std::uint8_t> bytes,
     created_container_ = created_container_ || where.new_container;
     // Bytes first: should the write fail, the error ends the check-in and
     // its transaction takes the rows back.
-    write_container(where.container, where.offset, bytes);
+    write_container(where.disk_id, where.container, where.offset, bytes);
 
     db& database = repo_.database();
     database.execute(
@@ -182,11 +182,12 @@ void block_reader::close_blocks_after(std::int64_t file_id, std::uint64_t end, s
         {when, file_id, at, at});
 }
 
-void block_reader::write_container(const std::filesystem::path& path, std::uint64_t offset,
-                                   std::span<const std::uint8_t> bytes) {
+void block_reader::write_container(std::int64_t disk_id, const std::filesystem::path& path,
+                                   std::uint64_t offset, std::span<const std::uint8_t> bytes) {
     auto found = containers_.find(path);
     if (found == containers_.end()) {
         container_file opened;
+        opened.disk_id = disk_id;
         opened.file = repo_.files().open(path, open_mode::read_write);
         found = containers_.emplace(path, std::move(opened)).first;
     }
@@ -224,6 +225,34 @@ void block_reader::sync_containers() {
     write_pending();
     for (auto& [path, c] : containers_) c.file->sync();
     if (created_container_) repo_.files().sync_directory(repo_.data_directory());
+    created_container_ = false;
+}
+
+void block_reader::give_back_uncommitted_space() noexcept {
+    for (auto& [path, c] : containers_) {
+        c.pending.clear();
+        try {
+            // Read after the rollback: what the committed rows use. Should
+            // the rollback itself have failed, the rows still seen only make
+            // the length larger, so nothing committed is ever cut.
+            auto row = repo_.database().query(
+                "SELECT total_size - free_size FROM disk_info WHERE disk_id = ?", {c.disk_id});
+            if (row->next()) {
+                const auto used = static_cast<std::uint64_t>(row->get_int64(0));
+                row.reset();
+                if (c.file && c.file->size() > used) c.file->truncate(used);
+            } else {
+                // Made by this check-in: its row is gone, and so goes the file.
+                row.reset();
+                c.file.reset();
+                repo_.files().remove(path);
+            }
+        } catch (const std::exception&) {
+            // Stray bytes past the used length are harmless; the next
+            // allocation writes over them.
+        }
+    }
+    containers_.clear();
     created_container_ = false;
 }
 

@@ -61,6 +61,10 @@ class posix_file : public file_handle {
                           SYNC_FILE_RANGE_WRITE);
     }
 
+    void truncate(std::uint64_t size) override {
+        if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) fail("truncate", path_, errno);
+    }
+
     std::uint64_t size() override {
         struct stat info {};
         if (::fstat(fd_, &info) != 0) fail("read the size of", path_, errno);
@@ -80,7 +84,8 @@ class posix_file_system : public file_system {
         int flags = O_CLOEXEC;
         switch (mode) {
             case open_mode::read:
-                flags |= O_RDONLY;
+                // Opening a FIFO would wait for a writer; it is refused below.
+                flags |= O_RDONLY | O_NONBLOCK;
                 break;
             case open_mode::read_write:
                 flags |= O_RDWR | O_CREAT;
@@ -92,9 +97,19 @@ class posix_file_system : public file_system {
         const int fd = ::open(path.c_str(), flags, 0600);
         if (fd < 0) fail("open", path, errno);
         struct stat info {};
-        if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+        if (::fstat(fd, &info) != 0) {
+            const int error = errno;
+            ::close(fd);
+            fail("open", path, error);
+        }
+        if (S_ISDIR(info.st_mode)) {
             ::close(fd);
             fail("open", path, EISDIR);
+        }
+        // Reading a device or a FIFO could hang or never end.
+        if (mode == open_mode::read && !S_ISREG(info.st_mode)) {
+            ::close(fd);
+            throw io_error("Cannot open " + path.string() + ": it is not a regular file");
         }
         return std::make_unique<posix_file>(fd, path);
     }

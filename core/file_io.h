@@ -36,12 +36,14 @@ class file_handle {
     // A hint: start writing this range to disk now, without waiting, so a
     // later sync() has less left to do. Never fails.
     virtual void start_writeback(std::uint64_t /*offset*/, std::uint64_t /*size*/) {}
+    // Cuts the file to `size` bytes.
+    virtual void truncate(std::uint64_t size) = 0;
     virtual std::uint64_t size() = 0;
     virtual const std::filesystem::path& path() const = 0;
 };
 
 enum class open_mode {
-    read,        // an existing file, read only
+    read,        // an existing regular file, read only (never waits on a FIFO)
     read_write,  // an existing file, or a new one (mode 0600 as umask allows)
     create_new,  // a new file that must not exist yet (mode 0600 as umask allows)
 };

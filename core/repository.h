@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -26,6 +27,20 @@ class progress_observer;
 
 // Whether a checkout waits until the local file is on disk.
 enum class checkout_sync { durable, unsynced };
+
+// What a check-in stored.
+struct checkin_result {
+    std::time_t moment = 0;  // the new version's moment
+    // The moment was "now", which fell on (or before) the file's latest
+    // version, so the version took the second after that one instead.
+    bool moved = false;
+    std::uint64_t size = 0;  // bytes stored: the file as it was read
+    // The file's size when it was opened, and when it had been read; a file
+    // that changed meanwhile is stored as it was read.
+    std::uint64_t size_at_open = 0;
+    std::uint64_t size_at_end = 0;
+    bool changed_while_read() const { return size != size_at_open || size != size_at_end; }
+};
 
 class repository {
   public:
@@ -132,9 +147,20 @@ class repository {
     // for the root), creating the directories and the file entry that are
     // missing, dated `when` ("YYYY-MM-DD HH:MM:SS" or "now"), with
     // `description` in its journal row. One transaction: on any failure
-    // nothing of the file is committed and the error is raised. Reports
-    // progress to observer() after every chunk.
-    void checkin_file(const std::filesystem::path& source, const std::string& directory,
+    // nothing of the file is committed, container space written for it is
+    // given back, and the error is raised. Reports progress to observer()
+    // after every chunk.
+    //
+    // A file's versions must follow each other in time (the block map
+    // dates them): a moment at or before the file's latest version is
+    // refused with tuv_error "Cannot check in <source> as <vault path>: its
+    // latest version is dated <latest>, and a new version must be later
+    // (asked for <moment>)", except that "now" then takes the second after
+    // the latest version (result.moved). A source that is not a regular
+    // file is refused: "Cannot check in <source>: it is not a regular file",
+    // and so is one of the vault's own files (its database, a container):
+    // "Cannot check in <source>: it is one of the vault's own files".
+    checkin_result checkin_file(const std::filesystem::path& source, const std::string& directory,
                       const std::string& when, const std::string& mime_type,
                       const std::string& description);
 

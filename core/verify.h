@@ -5,14 +5,17 @@
 //  - the catalogue has a root (the first entry without a parent); every
 //    other entry's parent is a directory of the catalogue, and following
 //    the parents leads to the root;
-//  - every catalogue entry has at least one journal row;
+//  - every catalogue entry has at least one journal row, and no two
+//    versions of a file share a moment;
 //  - every block-map row belongs to a catalogue entry and its chunk exists;
 //  - every chunk's container is registered in disk_info, every container
 //    file can be opened and is at least as long as its chunks reach;
 //  - every chunk's refcount is 1 + the number of blocks that use it;
+//  - no block was closed before or at the moment it was made (it would
+//    belong to no version);
 //  - every version of every file (one per moment a block of it was made)
-//    is tiled by its blocks from offset 0: no gap, no overlap, and an empty
-//    block only as the last one.
+//    is tiled by its blocks from offset 0: no gap, no overlap (live blocks
+//    included), and an empty block only as the last one.
 // With `read_data`, also every chunk's bytes are read back and checked
 // against their MD5 (chunks in a container already found missing or short
 // are not read again).

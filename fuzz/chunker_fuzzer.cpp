@@ -34,6 +34,7 @@ class memory_file : public tuv::file_handle {
         throw std::logic_error("read only");
     }
     void sync() override {}
+    void truncate(std::uint64_t) override {}
     std::uint64_t size() override { return size_; }
     const std::filesystem::path& path() const override { return path_; }
 

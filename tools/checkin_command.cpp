@@ -6,6 +6,7 @@
 #include <iomanip>
 #include <sstream>
 
+#include "core/date.h"
 #include "core/progress_observer.h"
 #include "core/repository.h"
 #include "core/vault_path.h"
@@ -14,6 +15,8 @@ namespace tuv::tools {
 namespace {
 
 using clock = std::chrono::steady_clock;
+
+constexpr const char* not_regular = "not a regular file; not checked in";
 
 double seconds_since(clock::time_point start) {
     return std::chrono::duration<double>(clock::now() - start).count();
@@ -91,7 +94,7 @@ void gather(const std::filesystem::path& folder, std::vector<std::filesystem::pa
         } else if (entry.is_regular_file(ignored)) {
             files.push_back(entry.path());
         } else {
-            report(entry.path(), "not a regular file; not checked in");
+            report(entry.path(), not_regular);
         }
     }
 }
@@ -138,8 +141,13 @@ int run_checkin(repository& repo, const checkin_request& request, std::ostream& 
     std::vector<checkin_item> items;
     for (const auto& path : request.files) {
         std::error_code ignored;
-        if (std::filesystem::is_directory(path, ignored)) {
+        const auto status = std::filesystem::status(path, ignored);
+        if (std::filesystem::is_directory(status)) {
             add_folder(path, directory, separator, items, err, failed);
+        } else if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+            // A device or a FIFO could be read for ever, holding the writer lock.
+            err << "quillmark: " << path.string() << ": " << not_regular << "\n";
+            ++failed;
         } else {
             items.push_back({path, directory});
         }
@@ -151,13 +159,27 @@ int run_checkin(repository& repo, const checkin_request& request, std::ostream& 
         if (terminal) repo.set_observer(&bar);
         const auto start = clock::now();
         try {
-            repo.checkin_file(file, folder, request.date, "text/plain", request.description);
+            const checkin_result result = repo.checkin_file(file, folder, request.date,
+                                                            "text/plain", request.description);
             bar.clear();
             const double elapsed = seconds_since(start);
-            out << "Checked in " << file.string() << " as "
-                << join_vault_path(folder, file.filename().string(), separator) << ": " << size
+            const std::string vault_path =
+                join_vault_path(folder, file.filename().string(), separator);
+            out << "Checked in " << file.string() << " as " << vault_path << ": " << result.size
                 << " bytes in " << std::fixed << std::setprecision(2) << elapsed << " s ("
-                << rate(static_cast<double>(size), elapsed) << ")\n";
+                << rate(static_cast<double>(result.size), elapsed) << ")\n";
+            if (result.moved) {
+                out << "Note: the time now is not later than the latest version of " << vault_path
+                    << ", so this version is dated a second after it: "
+                    << date(result.moment).to_text() << "\n";
+            }
+            if (result.changed_while_read()) {
+                err << "quillmark: warning: " << file.string()
+                    << " changed while it was read; the version holds the " << result.size
+                    << " bytes read (it had " << result.size_at_open
+                    << " bytes when the check-in began and has " << result.size_at_end
+                    << " now)\n";
+            }
         } catch (const std::exception& e) {
             bar.clear();
             err << "quillmark: " << file.string() << ": " << e.what() << "\n";

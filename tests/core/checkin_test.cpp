@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdint>
@@ -258,6 +259,73 @@ TEST_F(checkin_test, vault_path_through_or_at_a_wrong_kind_of_entry_fails_and_wr
     EXPECT_TRUE(v.database().transactional());
 }
 
+TEST_F(checkin_test, version_not_later_than_the_latest_is_refused_and_writes_nothing) {
+    checkin(local("q.txt", std::string(300, 'q')), "\\", t2);
+    const std::vector<std::string> before = dump();
+    const fs::path source = local("q.txt", "shorter");
+    for (const char* when : {t2, t1}) {
+        EXPECT_EQ(failure<tuv_error>([&] { checkin(source, "\\", when); }),
+                  "Cannot check in " + source.string() +
+                      " as \\q.txt: its latest version is dated " + t2 +
+                      ", and a new version must be later (asked for " + when + ")");
+        EXPECT_EQ(dump(), before);
+    }
+}
+
+TEST_F(checkin_test, now_at_or_before_the_latest_version_takes_the_second_after_it) {
+    const std::string latest = "2099-01-01 00:00:00";
+    checkin(local("q.txt", "first"), "\\", latest);
+    const checkin_result result =
+        v.repo().checkin_file(local("q.txt", "second!"), "\\", "now", "text/plain", "");
+    EXPECT_TRUE(result.moved);
+    EXPECT_EQ(date(result.moment).to_text(), "2099-01-01 00:00:01");
+    const auto entry = v.repo().resolve("\\q.txt");
+    EXPECT_EQ(entry->read(date(latest)), "first");
+    EXPECT_EQ(entry->read(date(result.moment)), "second!");
+}
+
+TEST_F(checkin_test, special_files_and_the_vaults_own_files_are_refused_unread) {
+    const fs::path fifo = folder / "pipe";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::vector<std::string> before = dump();
+    for (const fs::path& source : {fifo, fs::path("/dev/null")}) {
+        EXPECT_EQ(failure<tuv_error>([&] { checkin(source); }),
+                  "Cannot check in " + source.string() + ": it is not a regular file");
+    }
+    EXPECT_EQ(dump(), before);
+    checkin(local("a.txt", "a"));
+    const std::vector<std::string> after_a = dump();
+    for (const fs::path& source : {v.layout().database, v.layout().data / "tuv_s1"}) {
+        EXPECT_EQ(failure<tuv_error>([&] { checkin(source); }),
+                  "Cannot check in " + source.string() + ": it is one of the vault's own files");
+    }
+    EXPECT_EQ(dump(), after_a);
+}
+
+// The file grows after its first chunk is stored: the version holds what was
+// read, and the result says the file changed meanwhile.
+TEST_F(checkin_test, file_that_grows_while_read_is_stored_as_read) {
+    const fs::path source = local("g.txt", std::string(450, 'g'));
+    struct appender : progress_observer {
+        fs::path path;
+        void update(int) override {
+            if (!done) std::ofstream(path, std::ios::app) << std::string(100, 'h');
+            done = true;
+        }
+        bool done = false;
+    } grow;
+    grow.path = source;
+    v.repo().set_observer(&grow);
+    const checkin_result result =
+        v.repo().checkin_file(source, "\\", t1, "text/plain", "");
+    v.repo().set_observer(nullptr);
+    EXPECT_TRUE(result.changed_while_read());
+    EXPECT_EQ(result.size_at_end, 550u);
+    const auto entry = v.repo().resolve("\\g.txt");
+    EXPECT_EQ(entry->size(), result.size);
+    EXPECT_EQ(entry->read(date(std::string(t1))), contents(source).substr(0, result.size));
+}
+
 TEST_F(checkin_test, empty_destination_and_separator_both_mean_the_root) {
     checkin(local("a", "1"), "");
     checkin(local("b", "2"), "\\");
@@ -290,12 +358,15 @@ class checkin_fault_test : public checkin_test {
 
     fs::path container(int id) { return v.layout().data / ("tuv_s" + std::to_string(id)); }
 
-    // After a failure: the tables as they were, container 1's used bytes
-    // untouched (stray bytes may follow them), and a retry that succeeds.
+    // After a failure: the tables and containers as they were, and a retry
+    // that succeeds.
     void expect_untouched_and_recoverable() {
         EXPECT_EQ(dump(), before);
         EXPECT_TRUE(v.database().transactional());
-        EXPECT_EQ(contents(container(1)).substr(0, first_container.size()), first_container);
+        // The failed bytes are given back: the old container ends where its
+        // committed chunks do, and the new one is gone.
+        EXPECT_EQ(contents(container(1)), first_container);
+        EXPECT_FALSE(fs::exists(container(2)));
 
         checkin(big, "\\", t2);
         EXPECT_EQ(v.repo().resolve("\\big.txt")->size(), 450u);

@@ -29,6 +29,7 @@ class memory_file : public file_handle {
     }
     void write_at(std::uint64_t, const void*, std::size_t) override {}
     void sync() override {}
+    void truncate(std::uint64_t) override {}
     std::uint64_t size() override { return bytes_.size(); }
     const std::filesystem::path& path() const override { return path_; }
 

@@ -36,6 +36,7 @@ class failing_file : public file_handle {
     }
     void write_at(std::uint64_t, const void*, std::size_t) override {}
     void sync() override {}
+    void truncate(std::uint64_t) override {}
     std::uint64_t size() override { return inner_.size(); }
     const std::filesystem::path& path() const override { return inner_.path(); }
 

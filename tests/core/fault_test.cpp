@@ -11,6 +11,7 @@
 #include <iostream>
 #include <map>
 #include <ostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -113,9 +114,18 @@ struct world {
 
 class fault_test : public ::testing::TestWithParam<scenario> {
   protected:
-    // Every row of the vault's tables, and every version of every file.
+    // Every row of the vault's tables, every container's length, and every
+    // version of every file.
     static std::vector<std::string> state(repository& repo) {
         std::vector<std::string> all;
+        std::set<fs::path> containers;
+        for (const auto& file : fs::directory_iterator(repo.data_directory())) {
+            containers.insert(file.path());
+        }
+        for (const fs::path& container : containers) {
+            all.push_back(container.filename().string() + " " +
+                          std::to_string(fs::file_size(container)));
+        }
         for (const char* table : {"file_info", "journal", "chunk", "bmap", "disk_info"}) {
             auto row =
                 repo.database().query(std::string("SELECT * FROM ") + table + " ORDER BY rowid");

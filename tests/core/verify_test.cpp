@@ -149,6 +149,29 @@ TEST_F(verify_test, overlapping_blocks) {
                                 ": the block at offset 150 overlaps the one before it"});
 }
 
+TEST_F(verify_test, live_blocks_that_overlap) {
+    sql("UPDATE bmap SET deletion_date = 0 WHERE block_id = 2");  // b*100 under d*100
+    EXPECT_EQ(problems(), lines{std::string("\\docs\\a.txt, version of ") + t2 +
+                                ": the block at offset 100 overlaps the one before it"});
+}
+
+// As a check-in within the second of the one before left a vault in older
+// builds: a.txt's second version moved onto its first one's moment.
+TEST_F(verify_test, two_versions_at_one_moment_and_blocks_closed_as_they_were_made) {
+    const auto first = std::to_string(date(std::string(t1)).seconds());
+    const auto second = std::to_string(date(std::string(t2)).seconds());
+    sql("UPDATE bmap SET creation_date = " + first + " WHERE creation_date = " + second);
+    sql("UPDATE bmap SET deletion_date = " + first + " WHERE deletion_date = " + second);
+    sql("UPDATE journal SET year = 2024, month = 5, day = 6, hour = 7, minute = 8, second = 9"
+        " WHERE inode = 3");
+    EXPECT_EQ(problems(),
+              (lines{std::string("\\docs\\a.txt: 2 versions share the moment ") + t1 +
+                         "; only the last of them can be read",
+                     std::string("\\docs\\a.txt: the block at offset 100, made at ") + t1 +
+                         ", was closed at " + t1 +
+                         ", so no version holds it (1 more block too); a version was lost"}));
+}
+
 TEST_F(verify_test, fault_shared_by_many_versions_is_one_line) {
     checkin("a.txt", std::string(100, 'a') + std::string(100, 'e'), "\\docs", t3);
     sql("DELETE FROM bmap WHERE block_id = 1");  // a*100 at 0, in every version of a.txt

@@ -25,6 +25,10 @@ class faulty_file : public file_handle {
         inner_->sync();
         owner_.synced(path());
     }
+    void truncate(std::uint64_t size) override {
+        owner_.enter(fs_operation::truncate, "truncate", path().string());
+        inner_->truncate(size);
+    }
     std::uint64_t size() override { return inner_->size(); }
     const std::filesystem::path& path() const override { return inner_->path(); }
 

@@ -20,7 +20,7 @@
 
 namespace tuv::test {
 
-enum class fs_operation { open, write_at, sync, sync_directory, rename, remove };
+enum class fs_operation { open, write_at, sync, sync_directory, rename, remove, truncate };
 
 class faulty_file_system : public file_system {
   public:
@@ -59,7 +59,7 @@ class faulty_file_system : public file_system {
     void wrote(const std::filesystem::path& path) { dirty_[path] = true; }
     void synced(const std::filesystem::path& path);
 
-    std::array<int, 6> calls_{};
+    std::array<int, 7> calls_{};
     std::vector<call> log_;
     fs_operation fault_operation_ = fs_operation::open;
     int fault_call_ = 0;  // the call number that fails; 0 when none is armed

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -187,6 +188,29 @@ TEST_F(checkin_command_test, what_a_folder_holds_besides_files_and_folders_is_re
     EXPECT_TRUE(checked_in(out[0], (proj / "." / "inner" / "a.txt").string(),
                            "\\proj\\inner\\a.txt", 5))
         << out[0];
+}
+
+TEST_F(checkin_command_test, special_files_named_on_the_command_line_are_refused_unread) {
+    const fs::path fifo = folder / "pipe";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string notes = local("notes.txt", "n");
+    const result r = run({"checkin", fifo.string(), "/dev/zero", notes});
+    EXPECT_EQ(r.code, exit_failed);
+    EXPECT_EQ(r.err, "quillmark: " + fifo.string() + ": not a regular file; not checked in\n"
+                     "quillmark: /dev/zero: not a regular file; not checked in\n");
+    const std::vector<std::string> out = lines(r.out);
+    ASSERT_EQ(out.size(), 1u) << r.out;
+    EXPECT_TRUE(checked_in(out[0], notes, "\\notes.txt", 1)) << out[0];
+}
+
+TEST_F(checkin_command_test, back_dated_version_fails_with_exit_1_and_the_moments) {
+    const std::string q = local("q.txt", "later");
+    ASSERT_EQ(run({"checkin", q, "--date", "2026-06-01 12:00:00"}).code, exit_ok);
+    const result r = run({"checkin", local("q.txt", "earlier"), "--date", "2026-01-01 12:00:00"});
+    EXPECT_EQ(r.code, exit_failed);
+    EXPECT_EQ(r.err, "quillmark: " + q + ": Cannot check in " + q +
+                         " as \\q.txt: its latest version is dated 2026-06-01 12:00:00, and a "
+                         "new version must be later (asked for 2026-01-01 12:00:00)\n");
 }
 
 }  // namespace
