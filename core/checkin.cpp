@@ -124,6 +124,7 @@ checkin_result repository::checkin_file(const std::filesystem::path& source,
     // Outlives the transaction, so that a failure can give back the
     // container space its chunks took once the rows are rolled back.
     std::unique_ptr<file_entry> entry;
+    std::string walked = separator;
     try {
         // Until commit() every row below can be taken back, and it is on any
         // error: the caller never inherits an open transaction.
@@ -134,7 +135,6 @@ checkin_result repository::checkin_file(const std::filesystem::path& source,
         std::vector<std::int64_t> directories{root->file_id()};
         bool created = false;
         const std::vector<std::string> names = split_below_root(vault_path, separator);
-        std::string walked = separator;
         for (std::size_t i = 0; i < names.size(); ++i) {
             const bool is_file = i + 1 == names.size();
             walked = join_vault_path(walked, names[i], separator);
@@ -212,6 +212,7 @@ checkin_result repository::checkin_file(const std::filesystem::path& source,
         if (entry) entry->block_reader().give_back_uncommitted_space();
         throw;
     }
+    result.vault_path = walked;
     result.moment = moment.seconds();
     try {
         result.size_at_end = input->size();

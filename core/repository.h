@@ -30,6 +30,7 @@ enum class checkout_sync { durable, unsynced };
 
 // What a check-in stored.
 struct checkin_result {
+    std::string vault_path;  // the file's full vault path
     std::time_t moment = 0;  // the new version's moment
     // The moment was "now", which fell on (or before) the file's latest
     // version, so the version took the second after that one instead.

@@ -163,13 +163,12 @@ int run_checkin(repository& repo, const checkin_request& request, std::ostream& 
                                                             "text/plain", request.description);
             bar.clear();
             const double elapsed = seconds_since(start);
-            const std::string vault_path =
-                join_vault_path(folder, file.filename().string(), separator);
-            out << "Checked in " << file.string() << " as " << vault_path << ": " << result.size
+            out << "Checked in " << file.string() << " as " << result.vault_path << ": "
+                << result.size
                 << " bytes in " << std::fixed << std::setprecision(2) << elapsed << " s ("
                 << rate(static_cast<double>(result.size), elapsed) << ")\n";
             if (result.moved) {
-                out << "Note: the time now is not later than the latest version of " << vault_path
+                out << "Note: the time now is not later than the latest version of " << result.vault_path
                     << ", so this version is dated a second after it: "
                     << date(result.moment).to_text() << "\n";
             }

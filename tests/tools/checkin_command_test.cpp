@@ -203,6 +203,23 @@ TEST_F(checkin_command_test, special_files_named_on_the_command_line_are_refused
     EXPECT_TRUE(checked_in(out[0], notes, "\\notes.txt", 1)) << out[0];
 }
 
+TEST_F(checkin_command_test, final_line_names_the_file_as_stored_and_a_moved_moment) {
+    const std::string a = local("a.txt", "a");
+    const char* dates[] = {"2099-01-01 00:00:00", "now", "now"};
+    const char* folders[] = {"P", "\\P\\", "\\\\P"};
+    for (int i = 0; i < 3; ++i) {
+        const std::vector<std::string> out =
+            lines(run({"checkin", a, "--to", folders[i], "--date", dates[i]}).out);
+        ASSERT_EQ(out.size(), i == 0 ? 1u : 2u);
+        EXPECT_TRUE(checked_in(out[0], a, "\\P\\a.txt", 1)) << out[0];
+        if (i > 0) {
+            EXPECT_EQ(out[1], "Note: the time now is not later than the latest version of "
+                              "\\P\\a.txt, so this version is dated a second after it: "
+                              "2099-01-01 00:00:0" + std::to_string(i));
+        }
+    }
+}
+
 TEST_F(checkin_command_test, back_dated_version_fails_with_exit_1_and_the_moments) {
     const std::string q = local("q.txt", "later");
     ASSERT_EQ(run({"checkin", q, "--date", "2026-06-01 12:00:00"}).code, exit_ok);
