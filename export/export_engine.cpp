@@ -79,10 +79,10 @@ void export_engine::run() {
         // Local paths follow the entry's own path, whatever form named it.
         path = entry->full_path();
     } catch (const file_not_found_exception& error) {
-        // Not in the vault: no log line (there is nothing of it to log), but
-        // the run is no success.
+        // Said on the error stream too: with no log line of its own before,
+        // a user may look there first.
         problems_ << error.what() << "\n";
-        ++failures_;
+        log_error(error);
         return;
     } catch (const tuv_error& error) {
         log_error(error);
@@ -212,6 +212,9 @@ void export_engine::log_version_error(const tuv_error& error, const std::string&
 
 void export_engine::write_log(const std::string& lines) {
     if (!log_.is_open()) {
+        // A failure before the export made any folder (a source not in the
+        // vault) makes the root, so that its log has a place.
+        make_directories(destination_root_);
         log_.clear();
         log_.open(log_path_, std::ios::out | std::ios::app);
     }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/db.h"
+#include "core/file_entry.h"
 #include "core/repository.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/temp_dir.h"
@@ -175,13 +176,17 @@ TEST_F(export_engine_test, versioned_name_puts_the_suffix_before_the_first_dot_o
     EXPECT_EQ(versioned_name(".config.json", moment), ".config_2024-01-02 03-04-05.json");
 }
 
-TEST_F(export_engine_test, a_source_not_in_the_vault_writes_nothing_but_is_reported) {
+TEST_F(export_engine_test, a_source_not_in_the_vault_is_logged_and_reported) {
     make_docs();
-    fs::create_directories(root);
+    root = folder / "new";  // made for the log
     run("\\docs\\missing.txt");
     run("\\nowhere");
     EXPECT_EQ(names_in(root), (std::vector<std::string>{"log.txt"}));
-    EXPECT_EQ(log(), "");
+    const std::string docs = std::to_string(v.repo().resolve("\\docs")->file_id());
+    EXPECT_EQ(log(),
+              "Exception: No such file or directory: missing.txt\nFilename: missing.txt\n"
+              "Parent ID: " + docs + "\n"
+              "Exception: No such file or directory: nowhere\nFilename: nowhere\nParent ID: 1\n");
     EXPECT_EQ(problems.str(),
               "No such file or directory: missing.txt\nNo such file or directory: nowhere\n");
 }
