@@ -24,8 +24,9 @@
 // logged and the export goes on with the next file; a version that cannot
 // be written leaves its local file as it was. The first failure makes the
 // destination root if the export has not made it yet. Log lines that the log
-// file cannot take (its folder cannot be made, the disk is full) go to the
-// error stream instead, so no failure goes unsaid.
+// file cannot take (its folder cannot be made, the disk is full, it is not a
+// regular file or a link to one) go to the error stream instead, so no
+// failure goes unsaid.
 #pragma once
 
 #include <cstdint>
@@ -85,6 +86,7 @@ class export_engine {
     void log_error(const tuv_error& error);
     void log_version_error(const tuv_error& error, const std::string& path,
                            const std::string& time_text);
+    void open_log();
     void write_log(const std::string& lines);
 
     repository& repo_;

@@ -191,6 +191,16 @@ TEST_F(export_engine_test, a_source_not_in_the_vault_is_logged_and_reported) {
               "No such file or directory: missing.txt\nNo such file or directory: nowhere\n");
 }
 
+TEST_F(export_engine_test, a_log_that_is_not_a_regular_file_is_left_alone) {
+    fs::create_directories(root);
+    fs::create_symlink(folder / "elsewhere", root / "log.txt");
+    run("\\nowhere");
+    EXPECT_FALSE(fs::exists(folder / "elsewhere"));
+    EXPECT_EQ(problems.str(),
+              "No such file or directory: nowhere\nException: No such file or directory: nowhere\n"
+              "Filename: nowhere\nParent ID: 1\n");
+}
+
 TEST_F(export_engine_test, a_root_that_does_not_exist_is_made_without_a_log) {
     make_docs();
     root = folder / "new" / "deeper";
