@@ -20,11 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string contents(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 class checkout_test : public ::testing::Test {
   protected:
     checkout_test() {
@@ -73,7 +68,7 @@ TEST_F(checkout_test, a_link_chain_is_written_through_and_stays) {
     v.repo().checkout("\\source", out / "second", "now");
     EXPECT_EQ(fs::read_symlink(out / "second"), "first");
     EXPECT_EQ(fs::read_symlink(out / "first"), "../elsewhere/real");
-    EXPECT_EQ(contents(folder / "elsewhere" / "real"), "version");
+    EXPECT_EQ(test::file_contents(folder / "elsewhere" / "real"), "version");
     EXPECT_EQ(std::distance(fs::directory_iterator(folder / "elsewhere"), fs::directory_iterator()), 1);
 }
 
