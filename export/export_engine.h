@@ -56,7 +56,8 @@ class export_engine {
     // One export of `source` (a vault path) below `destination_root`. The
     // repository and both streams are borrowed and must outlive the engine.
     // `progress` takes the lines of all-versions mode; `problems` the log
-    // lines the log file cannot take and the sources not in the vault. The log is opened for appending here.
+    // lines the log file cannot take and the sources not in the vault. The
+    // log is opened for appending here.
     export_engine(repository& repo, std::string source, std::filesystem::path destination_root,
                   version_mode mode, entry_filter filter, std::ostream& progress,
                   std::ostream& problems);

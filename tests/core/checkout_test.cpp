@@ -1,9 +1,8 @@
+#include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <fstream>
 #include <iterator>
@@ -69,7 +68,8 @@ TEST_F(checkout_test, a_link_chain_is_written_through_and_stays) {
     EXPECT_EQ(fs::read_symlink(out / "second"), "first");
     EXPECT_EQ(fs::read_symlink(out / "first"), "../elsewhere/real");
     EXPECT_EQ(test::file_contents(folder / "elsewhere" / "real"), "version");
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder / "elsewhere"), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder / "elsewhere"), fs::directory_iterator()),
+              1);
 }
 
 TEST_F(checkout_test, a_dangling_link_is_refused_and_nothing_is_created) {

@@ -1,8 +1,7 @@
 #include "core/writer_lock.h"
 
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "core/errors.h"
 #include "tests/support/checks.h"
@@ -42,9 +41,9 @@ TEST(writer_lock_test, the_lock_file_takes_the_database_permissions_whatever_the
 
 TEST(writer_lock_test, a_vault_that_is_not_there_is_named) {
     test::temp_dir folder;
-    EXPECT_EQ(test::failure<tuv_error>([&] { try_lock_writer(folder / "none.db", 0ms); }),
-              "Cannot find the vault " + (folder / "none.db").string() +
-                  ": No such file or directory");
+    EXPECT_EQ(
+        test::failure<tuv_error>([&] { try_lock_writer(folder / "none.db", 0ms); }),
+        "Cannot find the vault " + (folder / "none.db").string() + ": No such file or directory");
 }
 
 }  // namespace

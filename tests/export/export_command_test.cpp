@@ -178,10 +178,11 @@ TEST_F(export_command_test, sources_are_exported_in_order_and_a_missing_one_is_r
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "No such file or directory: missing.txt\n");
-    const std::string docs = std::to_string(v.repo().resolve("\\docs")->file_id());
+    const std::int64_t docs = v.repo().resolve("\\docs")->file_id();
     EXPECT_EQ(contents(root / "log.txt"),
-              "Exception: No such file or directory: missing.txt\nFilename: missing.txt\n"
-              "Parent ID: " + docs + "\n");
+              "Exception: No such file or directory: missing.txt\n"
+              "Filename: missing.txt\nParent ID: " +
+                  std::to_string(docs) + "\n");
     EXPECT_EQ(contents(root / "docs" / "x,y.txt"), "comma");
     EXPECT_EQ(contents(root / "docs" / "sub" / "c.txt"), "charlie");
     EXPECT_FALSE(fs::exists(root / "docs" / "a.txt"));

@@ -43,6 +43,12 @@ std::vector<std::string> names_in(const fs::path& folder) {
     return names;
 }
 
+// The log lines of a name not found under the parent with id `parent`.
+std::string not_found_lines(const std::string& name, std::int64_t parent) {
+    return "Exception: No such file or directory: " + name + "\nFilename: " + name +
+           "\nParent ID: " + std::to_string(parent) + "\n";
+}
+
 class export_engine_test : public ::testing::Test {
   protected:
     explicit export_engine_test(vault_options options = {}) : v(std::move(options)) {}
@@ -182,11 +188,8 @@ TEST_F(export_engine_test, a_source_not_in_the_vault_is_logged_and_reported) {
     run("\\docs\\missing.txt");
     run("\\nowhere");
     EXPECT_EQ(names_in(root), (std::vector<std::string>{"log.txt"}));
-    const std::string docs = std::to_string(v.repo().resolve("\\docs")->file_id());
-    EXPECT_EQ(log(),
-              "Exception: No such file or directory: missing.txt\nFilename: missing.txt\n"
-              "Parent ID: " + docs + "\n"
-              "Exception: No such file or directory: nowhere\nFilename: nowhere\nParent ID: 1\n");
+    const std::int64_t docs = v.repo().resolve("\\docs")->file_id();
+    EXPECT_EQ(log(), not_found_lines("missing.txt", docs) + not_found_lines("nowhere", 1));
     EXPECT_EQ(problems.str(),
               "No such file or directory: missing.txt\nNo such file or directory: nowhere\n");
 }
@@ -197,8 +200,7 @@ TEST_F(export_engine_test, a_log_that_is_not_a_regular_file_is_left_alone) {
     run("\\nowhere");
     EXPECT_FALSE(fs::exists(folder / "elsewhere"));
     EXPECT_EQ(problems.str(),
-              "No such file or directory: nowhere\nException: No such file or directory: nowhere\n"
-              "Filename: nowhere\nParent ID: 1\n");
+              "No such file or directory: nowhere\n" + not_found_lines("nowhere", 1));
 }
 
 TEST_F(export_engine_test, a_root_that_does_not_exist_is_made_without_a_log) {

@@ -195,10 +195,11 @@ TEST_F(named_mutex_test, a_private_folder_that_is_not_safe_is_refused) {
         std::filesystem::remove_all(folder);
         std::filesystem::remove_all(elsewhere);
         make(folder, elsewhere);
-        EXPECT_EQ(tuv::test::failure<named_mutex_error>([] { named_mutex::try_acquire(name, 0ms); }),
-                  "unsafe lock folder " + folder.string() +
-                      ": it must be a folder of this user's own, not a link, closed to other "
-                      "users");
+        EXPECT_EQ(
+            tuv::test::failure<named_mutex_error>([] { named_mutex::try_acquire(name, 0ms); }),
+            "unsafe lock folder " + folder.string() +
+                ": it must be a folder of this user's own, not a link, closed to other "
+                "users");
     }
 }
 
