@@ -23,6 +23,30 @@ std::filesystem::path temporary_beside(const std::filesystem::path& destination)
             std::to_string(stamp) + "-" + std::to_string(counter++));
 }
 
+// The file a checkout to `destination` replaces. A link (chain) to a regular
+// file is written through, as cp does: its final target is replaced in its
+// own folder and the link stays a link. Anything else that exists is
+// refused before a byte is written: renaming over a device, FIFO or folder
+// would destroy it, and a dangling link could point anywhere (a link planted
+// in a shared folder must not make us create files elsewhere).
+std::filesystem::path replaced_file(file_system& files, const std::filesystem::path& destination) {
+    if (destination.empty()) {
+        throw tuv_error(std::string("Cannot write the version: the destination is empty"));
+    }
+    const path_status status = files.status(destination);
+    switch (status.kind) {
+        case path_kind::missing:
+        case path_kind::regular:
+            return status.target;
+        case path_kind::dangling_link:
+            throw tuv_error("Cannot write " + destination.string() +
+                            ": it is a symbolic link to a file that does not exist");
+        case path_kind::other:
+            break;
+    }
+    throw tuv_error("Cannot write " + destination.string() + ": it is not a regular file");
+}
+
 }  // namespace
 
 bool file_exists(const std::filesystem::path& path) {
@@ -47,11 +71,12 @@ std::uint64_t repository::checkout(const std::string& source,
 std::uint64_t repository::write_version(file_entry& entry, const std::filesystem::path& destination,
                                         const date& moment, checkout_sync sync) {
     if (entry.is_directory()) throw tuv_error(std::string("Attempt to call read() on a directory"));
+    const std::filesystem::path target = replaced_file(*files_, destination);
 
-    // The version goes to a temporary file beside the destination, which
-    // replaces the destination only once complete and on disk: a failed
-    // checkout leaves the destination as it was.
-    const std::filesystem::path partial = temporary_beside(destination);
+    // The version goes to a temporary file beside the file it replaces,
+    // which it replaces only once complete and on disk: a failed checkout
+    // leaves the destination as it was.
+    const std::filesystem::path partial = temporary_beside(target);
     std::unique_ptr<file_handle> out;
     try {
         out = files_->open(partial, open_mode::create_new);
@@ -67,10 +92,9 @@ std::uint64_t repository::write_version(file_entry& entry, const std::filesystem
         });
         if (sync == checkout_sync::durable) out->sync();
         out.reset();
-        files_->rename(partial, destination);
+        files_->rename(partial, target);
         if (sync == checkout_sync::durable) {
-            files_->sync_directory(destination.parent_path().empty() ? "."
-                                                                     : destination.parent_path());
+            files_->sync_directory(target.parent_path().empty() ? "." : target.parent_path());
         }
         return written;
     } catch (...) {

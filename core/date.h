@@ -2,13 +2,15 @@
 // telling whether it was assigned since it was made.
 //
 // Text is always local time in date_format ("YYYY-MM-DD HH:MM:SS"); the text
-// "now" (exactly) stands for the current time. Reading a text the format does
-// not match throws invalid_date_exception ("Invalid date format"). A text that
-// matches but names a moment mktime cannot represent gives mktime's -1. A date
-// is a plain value: it owns nothing and is copied freely.
+// "now" (exactly) stands for the current time. Reading a text that the format
+// does not match from its first character to its last, or whose fields name
+// no moment of the local calendar (30 February, second 60, a time that a
+// daylight-saving change skips), throws invalid_date_exception ("Invalid date
+// format"). A date is a plain value: it owns nothing and is copied freely.
 #pragma once
 
 #include <ctime>
+#include <optional>
 #include <string>
 
 namespace tuv {
@@ -23,7 +25,7 @@ class date {
     // `seconds` as given, unchanged.
     explicit date(std::time_t seconds) noexcept : seconds_(seconds) {}
     // "now" or a local time in date_format, unchanged. Throws
-    // invalid_date_exception when the text does not match.
+    // invalid_date_exception when the text does not match or names no moment.
     explicit date(const std::string& text);
 
     // Assigns the moment the text names (as the text constructor) and marks
@@ -46,5 +48,11 @@ class date {
     std::time_t seconds_ = 0;
     bool changed_ = false;
 };
+
+// The first moment of the local day that the year, month and day of
+// `fields` name (midnight, or the end of a daylight-saving gap that skips
+// midnight), or nullopt for a day the month does not have: the day is
+// refused rather than carried into the next month, as date's text is.
+std::optional<std::time_t> local_day_start(const std::tm& fields);
 
 }  // namespace tuv

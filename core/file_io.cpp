@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace tuv {
@@ -130,6 +131,27 @@ class posix_file_system : public file_system {
 
     void remove(const std::filesystem::path& path) override {
         if (::unlink(path.c_str()) != 0 && errno != ENOENT) fail("remove", path, errno);
+    }
+
+    path_status status(const std::filesystem::path& path) override {
+        struct stat info {};
+        // A path that cannot be reached (a missing or unreadable folder on
+        // the way) names nothing; creating a file there fails and says why.
+        if (::lstat(path.c_str(), &info) != 0) return {path_kind::missing, path};
+        if (!S_ISLNK(info.st_mode)) {
+            return {S_ISREG(info.st_mode) ? path_kind::regular : path_kind::other, path};
+        }
+        // realpath follows the whole chain, relative targets included.
+        char* resolved = ::realpath(path.c_str(), nullptr);
+        if (resolved == nullptr) {
+            if (errno == ENOENT || errno == ENOTDIR) return {path_kind::dangling_link, path};
+            fail("follow the link", path, errno);
+        }
+        std::filesystem::path target(resolved);
+        std::free(resolved);
+        if (::stat(target.c_str(), &info) != 0) fail("examine", target, errno);
+        if (!S_ISREG(info.st_mode)) return {path_kind::other, path};
+        return {path_kind::regular, std::move(target)};
     }
 };
 

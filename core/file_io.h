@@ -48,6 +48,21 @@ enum class open_mode {
     create_new,  // a new file that must not exist yet (mode 0600 as umask allows)
 };
 
+// What a local path names once symbolic links are followed.
+enum class path_kind {
+    missing,        // nothing, not even a link, or a path that cannot be reached
+    regular,        // a regular file, or a link (chain) ending at one
+    dangling_link,  // a link (chain) ending at nothing
+    other,          // a folder, device, FIFO or socket, or a link to one
+};
+
+struct path_status {
+    path_kind kind;
+    // For a regular file: the file itself, every link in the path followed;
+    // else the path as given.
+    std::filesystem::path target;
+};
+
 class file_system {
   public:
     virtual ~file_system() = default;
@@ -61,6 +76,9 @@ class file_system {
     virtual void rename(const std::filesystem::path& from, const std::filesystem::path& to) = 0;
     // Removes a file; a file that is not there is no error.
     virtual void remove(const std::filesystem::path& path) = 0;
+    // What `path` names (see path_kind). A link that cannot be followed (a
+    // loop, a folder on its way that cannot be searched) is an io_error.
+    virtual path_status status(const std::filesystem::path& path) = 0;
 
     // The real file system of this machine.
     static file_system& local();

@@ -116,12 +116,17 @@ class repository {
 
     // Writes the version of the vault file `source` (a full vault path) at
     // the moment `when` ("now" or "YYYY-MM-DD HH:MM:SS") to the local file
-    // `destination`, replacing it. Returns the bytes written. Throws
-    // file_not_found_exception before anything local is made for a source
-    // not in the vault, invalid_date_exception for a bad date, tuv_error
-    // "Couldn't open <destination>" when the folder cannot take the file, and
-    // the reading errors of version_reader; on any failure the destination
-    // is left as it was.
+    // `destination`, replacing it; a symbolic link (chain) to a regular file
+    // stays, and the file it ends at is replaced. Returns the bytes written.
+    // Throws, before anything local is made: file_not_found_exception for a
+    // source not in the vault, invalid_date_exception for a bad date,
+    // tuv_error "Cannot write <destination>: it is not a regular file" for a
+    // destination that exists as anything else (folder, device, FIFO,
+    // socket) and "Cannot write <destination>: it is a symbolic link to a
+    // file that does not exist" for a dangling link. Then tuv_error
+    // "Couldn't open <destination>" when the folder cannot take the file,
+    // and the reading errors of version_reader; on any failure the
+    // destination is left as it was.
     // `sync`: durable waits until the file is on disk; an export of many
     // files leaves that to the system, as a copy does.
     std::uint64_t checkout(const std::string& source, const std::filesystem::path& destination,

@@ -67,10 +67,9 @@ bool is_c_space(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-// Reads as strtoul does into 32 bits (a minus sign negates modulo 2^32, an
-// overflow gives the largest value), then reinterprets the bits as signed.
-std::int32_t translate_number(const std::string& text) {
-    constexpr std::uint64_t largest = std::numeric_limits<std::uint32_t>::max();
+// Reads as strtoll does: a value beyond 64 bits saturates at the end it
+// lies beyond, so that no bound wraps round to its opposite.
+std::int64_t translate_number(const std::string& text) {
     std::size_t i = 0;
     while (i < text.size() && is_c_space(text[i])) ++i;
     bool negative = false;
@@ -78,14 +77,19 @@ std::int32_t translate_number(const std::string& text) {
         negative = text[i] == '-';
         ++i;
     }
+    // The magnitude in 64 unsigned bits: INT64_MIN's is one more than INT64_MAX.
+    const std::uint64_t limit =
+        static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) + (negative ? 1 : 0);
     std::uint64_t value = 0;
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + static_cast<std::uint64_t>(text[i] - '0');
-        if (value > largest) return static_cast<std::int32_t>(static_cast<std::uint32_t>(largest));
+        const auto digit = static_cast<std::uint64_t>(text[i] - '0');
+        if (value > (limit - digit) / 10) {
+            return negative ? std::numeric_limits<std::int64_t>::min()
+                            : std::numeric_limits<std::int64_t>::max();
+        }
+        value = value * 10 + digit;
     }
-    auto bits = static_cast<std::uint32_t>(value);
-    if (negative) bits = static_cast<std::uint32_t>(0u - bits);
-    return static_cast<std::int32_t>(bits);
+    return negative ? static_cast<std::int64_t>(0 - value) : static_cast<std::int64_t>(value);
 }
 
 // True when the tokens read as: operand (operator operand)*, where an

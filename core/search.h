@@ -11,10 +11,11 @@
 //
 // In a pattern `*` matches any run of characters and every other character,
 // `%`, `_` and quotes included, stands for itself (ASCII letters compare
-// without case). A number is read as an unsigned 32-bit decimal (leading
-// white space and one sign allowed, reading stops at the first non-digit, no
-// digits give 0, overflow gives the largest value) and compared as a signed
-// 32-bit value. Arguments are bound to the statement, never pasted into it.
+// without case). A number is a signed 64-bit decimal, seconds since the
+// epoch like every time in the vault: leading white space and one sign are
+// allowed, reading stops at the first non-digit, no digits give 0, and a
+// value beyond 64 bits gives INT64_MAX (or INT64_MIN when negative).
+// Arguments are bound to the statement, never pasted into it.
 //
 // Errors (tuv_error), checked in this order, before anything runs:
 //  - "Unknown format specifier in the search format string": `%` followed by
@@ -40,7 +41,7 @@ class file_entry;
 class repository;
 
 // One value bound to a "?" of the statement: a translated number or pattern.
-using search_param = std::variant<std::int32_t, std::string>;
+using search_param = std::variant<std::int64_t, std::string>;
 
 struct search_query {
     std::string sql;

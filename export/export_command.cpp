@@ -75,6 +75,16 @@ std::optional<export_arguments> parse(const std::vector<std::string>& args, std:
     }
     parsed.sources.assign(args.begin() + (has_options ? 1 : 0), args.end() - 1);
     parsed.destination = args.back();
+    // An empty word is a slip (an unset shell variable), never a request for
+    // the current folder or for every entry of that name.
+    if (parsed.destination.empty()) {
+        problem = "Invalid destination: the folder name is empty";
+        return std::nullopt;
+    }
+    if (std::find(parsed.sources.begin(), parsed.sources.end(), "") != parsed.sources.end()) {
+        problem = "Invalid source: the vault path is empty";
+        return std::nullopt;
+    }
     return parsed;
 }
 

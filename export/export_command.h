@@ -16,8 +16,9 @@
 // - the registry file or the vault cannot be read: the error's text and a
 //   line break on `out`, exit code 3;
 // - a wrong command line: one of "Invalid number of arguments", "Invalid
-//   number of options", "Invalid option" and a line break on `err`, then
-//   export_usage and a line break, exit code 2.
+//   number of options", "Invalid option", "Invalid destination: the folder
+//   name is empty", "Invalid source: the vault path is empty" and a line
+//   break on `err`, then export_usage and a line break, exit code 2.
 // Then exit code 0 when everything was exported, 1 when a source was not in
 // the vault or anything was logged.
 #pragma once

@@ -66,7 +66,7 @@ export_engine::export_engine(repository& repo, std::string source, fs::path dest
       problems_(problems) {
     // When the root does not exist yet this fails; write_log() tries again
     // once the export has made the folders.
-    log_.open(log_path_, std::ios::out | std::ios::app);
+    open_log();
 }
 
 export_engine::~export_engine() = default;
@@ -79,10 +79,10 @@ void export_engine::run() {
         // Local paths follow the entry's own path, whatever form named it.
         path = entry->full_path();
     } catch (const file_not_found_exception& error) {
-        // Not in the vault: no log line (there is nothing of it to log), but
-        // the run is no success.
+        // Said on the error stream too: with no log line of its own before,
+        // a user may look there first.
         problems_ << error.what() << "\n";
-        ++failures_;
+        log_error(error);
         return;
     } catch (const tuv_error& error) {
         log_error(error);
@@ -210,10 +210,25 @@ void export_engine::log_version_error(const tuv_error& error, const std::string&
               ". check-in time: " + time_text + "\n");
 }
 
+void export_engine::open_log() {
+    // Only a regular file, or nothing at all, takes the log: opening a FIFO
+    // would stop the export for good, and a dangling link could make it
+    // create a file anywhere. The lines go to the error stream instead.
+    std::error_code ignored;
+    if (fs::exists(fs::symlink_status(log_path_, ignored)) &&
+        !fs::is_regular_file(fs::status(log_path_, ignored))) {
+        return;
+    }
+    log_.clear();
+    log_.open(log_path_, std::ios::out | std::ios::app);
+}
+
 void export_engine::write_log(const std::string& lines) {
     if (!log_.is_open()) {
-        log_.clear();
-        log_.open(log_path_, std::ios::out | std::ios::app);
+        // A failure before the export made any folder (a source not in the
+        // vault) makes the root, so that its log has a place.
+        make_directories(destination_root_);
+        open_log();
     }
     if (log_.is_open()) {
         // Flushed line by line: the log must hold what happened even if the

@@ -19,11 +19,14 @@
 //   one version (all versions): "Exception: " + text + ". FileName: " + vault
 //                              path + ". check-in time: " + YYYY-MM-DD HH:MM:SS
 //   anything else:             "Exception: " + text
-// A source that is not in the vault is skipped without a word. An error
-// while exporting one file is logged and the export goes on with the next
-// file; a version that cannot be written leaves its local file as it was.
-// Log lines that the log file cannot take (its folder cannot be made, the
-// disk is full) go to the error stream instead, so no failure goes unsaid.
+// A source that is not in the vault is logged in the file_not_found form
+// and said on the error stream too. An error while exporting one file is
+// logged and the export goes on with the next file; a version that cannot
+// be written leaves its local file as it was. The first failure makes the
+// destination root if the export has not made it yet. Log lines that the log
+// file cannot take (its folder cannot be made, the disk is full, it is not a
+// regular file or a link to one) go to the error stream instead, so no
+// failure goes unsaid.
 #pragma once
 
 #include <cstdint>
@@ -53,7 +56,8 @@ class export_engine {
     // One export of `source` (a vault path) below `destination_root`. The
     // repository and both streams are borrowed and must outlive the engine.
     // `progress` takes the lines of all-versions mode; `problems` the log
-    // lines the log file cannot take. The log is opened for appending here.
+    // lines the log file cannot take and the sources not in the vault. The
+    // log is opened for appending here.
     export_engine(repository& repo, std::string source, std::filesystem::path destination_root,
                   version_mode mode, entry_filter filter, std::ostream& progress,
                   std::ostream& problems);
@@ -61,8 +65,8 @@ class export_engine {
     export_engine(const export_engine&) = delete;
     export_engine& operator=(const export_engine&) = delete;
 
-    // Exports the source. Every tuv_error is logged (or, for a source not in
-    // the vault, dropped); other exceptions (memory) propagate.
+    // Exports the source. Every tuv_error is logged; other exceptions
+    // (memory) propagate.
     void run();
 
     const std::filesystem::path& log_path() const { return log_path_; }
@@ -83,6 +87,7 @@ class export_engine {
     void log_error(const tuv_error& error);
     void log_version_error(const tuv_error& error, const std::string& path,
                            const std::string& time_text);
+    void open_log();
     void write_log(const std::string& lines);
 
     repository& repo_;

@@ -3,7 +3,7 @@
 // registry, in a working folder of its own; '/' is turned into '_' in every
 // argument, so whatever the line asks for is written inside that folder
 // (the parser gives '/' no meaning). Properties: the exit code says what
-// happened; a refused line is exactly one of the three messages, then the
+// happened; a refused line is exactly one of the five messages, then the
 // usage.
 #include <stdlib.h>
 #include <unistd.h>
@@ -82,7 +82,9 @@ class sandbox {
 
 bool is_refusal(const std::string& err) {
     for (const char* problem :
-         {"Invalid number of arguments\n", "Invalid number of options\n", "Invalid option\n"}) {
+         {"Invalid number of arguments\n", "Invalid number of options\n", "Invalid option\n",
+          "Invalid destination: the folder name is empty\n",
+          "Invalid source: the vault path is empty\n"}) {
         if (err == problem + std::string(tuv::export_usage) + "\n") return true;
     }
     return false;

@@ -67,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::vector<tuv::db_param> params;
     for (const auto& p : query.params) {
-        if (const auto* number = std::get_if<std::int32_t>(&p)) {
+        if (const auto* number = std::get_if<std::int64_t>(&p)) {
             params.emplace_back(*number);
         } else {
             params.emplace_back(std::get<std::string>(p));

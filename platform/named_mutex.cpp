@@ -1,28 +1,17 @@
 #include "platform/named_mutex.h"
 
-#include <fcntl.h>
 #include <stdlib.h>
-#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
-#include <thread>
 #include <utility>
 
 namespace platform {
 namespace {
-
-// Short enough that a waiting writer starts soon after the holder quits,
-// long enough not to spin.
-constexpr std::chrono::milliseconds poll_interval{20};
-
-[[noreturn]] void fail_io(const std::string& action, const std::filesystem::path& path, int error) {
-    throw named_mutex_error("cannot " + action + " " + path.string() + ": " +
-                            std::generic_category().message(error));
-}
 
 bool valid_name(const std::string& name) {
     return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
@@ -31,35 +20,35 @@ bool valid_name(const std::string& name) {
     });
 }
 
+// This user's folder in the shared temporary directory. Anyone may create
+// names there, so the folder is only used when it is a real folder, ours,
+// and closed to everyone else: otherwise another user could hold our mutexes
+// or make us open their files.
+std::filesystem::path private_folder(const std::filesystem::path& temp) {
+    const uid_t user = ::geteuid();
+    const auto folder = temp / ("quillmark-" + std::to_string(user));
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+        fail_lock_io("create lock folder", folder, errno);
+    }
+    struct stat info {};
+    if (::lstat(folder.c_str(), &info) != 0) fail_lock_io("examine lock folder", folder, errno);
+    if (!S_ISDIR(info.st_mode) || info.st_uid != user || (info.st_mode & 077) != 0) {
+        throw named_mutex_error("unsafe lock folder " + folder.string() +
+                                ": it must be a folder of this user's own, not a link, closed "
+                                "to other users");
+    }
+    return folder;
+}
+
 std::filesystem::path lock_directory() {
     // A relative runtime dir would depend on the working directory, so two
-    // writers started in different places could both get "the" mutex.
+    // programs started in different places could both get "the" mutex.
     const char* runtime = getenv("XDG_RUNTIME_DIR");
     if (runtime != nullptr && runtime[0] == '/') return runtime;
     std::error_code error;
     auto temp = std::filesystem::temp_directory_path(error);
     if (error) throw named_mutex_error("cannot find the temporary directory: " + error.message());
-    return temp;
-}
-
-// Opens (creating if needed) the lock file. O_NOFOLLOW because the temporary
-// directory is shared: a planted symlink must not make us create files
-// elsewhere. Read-only is enough for flock.
-int open_lock_file(const std::filesystem::path& path) {
-    for (;;) {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-        if (fd >= 0) return fd;
-        if (errno != EINTR) fail_io("open lock file", path, errno);
-    }
-}
-
-// True when locked, false when someone else holds it.
-bool try_lock(int fd, const std::filesystem::path& path) {
-    for (;;) {
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
-        if (errno == EWOULDBLOCK) return false;
-        if (errno != EINTR) fail_io("lock", path, errno);
-    }
+    return private_folder(temp);
 }
 
 }  // namespace
@@ -67,37 +56,11 @@ bool try_lock(int fd, const std::filesystem::path& path) {
 std::optional<named_mutex> named_mutex::try_acquire(const std::string& name,
                                                     std::chrono::milliseconds timeout) {
     if (!valid_name(name)) throw named_mutex_error("invalid mutex name \"" + name + "\"");
-    const auto path = lock_directory() / (name + ".lock");
-    // Owned by the result from here on, so a throw below closes it.
-    named_mutex mutex(open_lock_file(path));
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        if (try_lock(mutex.fd_, path)) return mutex;
-        const auto left = deadline - std::chrono::steady_clock::now();
-        if (left <= left.zero()) return std::nullopt;
-        std::this_thread::sleep_for(
-            std::min<std::chrono::steady_clock::duration>(left, poll_interval));
-    }
-}
-
-named_mutex::named_mutex(named_mutex&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-
-named_mutex& named_mutex::operator=(named_mutex&& other) noexcept {
-    if (this != &other) {
-        release();
-        fd_ = std::exchange(other.fd_, -1);
-    }
-    return *this;
-}
-
-named_mutex::~named_mutex() {
-    release();
-}
-
-// Closing the only descriptor of the open file drops the flock; unlocking
-// first would change nothing.
-void named_mutex::release() noexcept {
-    if (fd_ >= 0) ::close(std::exchange(fd_, -1));
+    using std::filesystem::perms;
+    std::optional<file_lock> lock = file_lock::try_acquire(
+        lock_directory() / (name + ".lock"), perms::owner_read | perms::owner_write, timeout);
+    if (!lock) return std::nullopt;
+    return named_mutex(std::move(*lock));
 }
 
 }  // namespace platform

@@ -1,37 +1,40 @@
-// A system-wide mutex identified by name, standing in for a Windows named
-// mutex so that only one writer program works on a vault at a time.
+// A mutex identified by name, standing in for a Windows named mutex: the
+// check-in program's single instance per user.
 //
-// The mutex is an exclusive flock on "<dir>/<name>.lock", where <dir> is
-// $XDG_RUNTIME_DIR when that is an absolute path, else the system temporary
-// directory. The lock goes with the open file, so it is released when the
-// holder releases it, is destroyed or its process dies for any reason; a
-// crashed writer never blocks the next one. A second acquire of the same name
-// fails even within the holding process. The lock file is never removed:
-// deleting it would let two processes lock different files of the same name.
-// The descriptor is close-on-exec, so programs started by the holder do not
-// keep the lock; a child forked without exec shares it until it exits.
+// It does not keep writers of a vault apart: every program that writes a
+// vault (`quillmark checkin`, the check-in program) takes that vault's writer
+// lock (core/writer_lock.h) for as long as it writes, so that two vaults never
+// wait for each other and every user who may write a vault can take its lock.
+//
+// The mutex is a file_lock (platform/file_lock.h: how long it is held, what
+// happens when the holder dies) on "<dir>/<name>.lock", where <dir> is
+// $XDG_RUNTIME_DIR when that is an absolute path, else this user's own folder
+// "quillmark-<uid>" in the system temporary directory, made with mode 0700
+// when missing. A mutex is therefore one per user: another user's holder
+// neither blocks nor denies this one.
 //
 // Names may hold only ASCII letters, digits, '_', '-' and '.', and must not be
 // empty. Everything here throws named_mutex_error for an invalid name
-// ("invalid mutex name \"<name>\"") and for system failures other than the
-// mutex being held elsewhere, naming the file and the system's reason, e.g.
-// "cannot open lock file <path>: No such file or directory".
+// ("invalid mutex name \"<name>\""), for a per-user folder that is a link, is
+// not this user's or is open to others ("unsafe lock folder <path>: it must be
+// a folder of this user's own, not a link, closed to other users"), and for
+// system failures other than the mutex being held elsewhere, naming the file
+// and the system's reason, e.g. "cannot open lock file <path>: No such file
+// or directory".
 #pragma once
 
 #include <chrono>
 #include <optional>
-#include <stdexcept>
 #include <string>
+
+#include "platform/file_lock.h"
 
 namespace platform {
 
-// The mutex that serialises check-ins.
+// The check-in program's single-instance mutex.
 inline constexpr const char* checkin_mutex_name = "Quillmark_CheckinMARROWGATE";
 
-class named_mutex_error : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
-};
+using named_mutex_error = lock_error;
 
 // Owns the lock while held(); movable, not copyable.
 class named_mutex {
@@ -41,20 +44,14 @@ class named_mutex {
     static std::optional<named_mutex> try_acquire(const std::string& name,
                                                   std::chrono::milliseconds timeout);
 
-    named_mutex(named_mutex&& other) noexcept;
-    named_mutex& operator=(named_mutex&& other) noexcept;
-    named_mutex(const named_mutex&) = delete;
-    named_mutex& operator=(const named_mutex&) = delete;
-    ~named_mutex();
-
     // False after release() or after being moved from.
-    bool held() const { return fd_ >= 0; }
+    bool held() const { return lock_.held(); }
     // Lets the next holder in; does nothing when not held.
-    void release() noexcept;
+    void release() noexcept { lock_.release(); }
 
   private:
-    explicit named_mutex(int fd) : fd_(fd) {}
-    int fd_;
+    explicit named_mutex(file_lock lock) : lock_(std::move(lock)) {}
+    file_lock lock_;
 };
 
 }  // namespace platform

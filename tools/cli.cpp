@@ -2,10 +2,11 @@
 
 #include <CLI/CLI.hpp>
 #include <exception>
+#include <memory>
 #include <string>
 
 #include "core/repository.h"
-#include "platform/named_mutex.h"
+#include "core/writer_lock.h"
 #include "tools/catalogue_commands.h"
 #include "tools/checkin_command.h"
 #include "tools/info_command.h"
@@ -141,16 +142,18 @@ int run_cli(int argc, const char* const* argv, std::ostream& out, std::ostream& 
         } else if (*search_cmd) {
             run_search(*open_vault(db_option), search, out);
         } else if (*checkin_cmd) {
-            // One writer at a time, whether this command or the check-in program.
-            const auto writer = platform::named_mutex::try_acquire(platform::checkin_mutex_name,
-                                                                   std::chrono::milliseconds(500));
+            // The vault opens first, so that a wrong one is reported as such;
+            // then one writer at a time, whether this command or the check-in
+            // program.
+            const std::string database = locate_vault(db_option);
+            const auto repo = std::make_unique<repository>(database);
+            const auto writer = try_lock_writer(database, std::chrono::milliseconds(500));
             if (!writer) {
                 err << "quillmark: another check-in is running; try again when it has "
                        "finished\n";
                 return exit_failed;
             }
             checkin.files.assign(checkin_files.begin(), checkin_files.end());
-            const auto repo = open_vault(db_option);
             return run_checkin(*repo, checkin, out, err, env.terminal) == 0 ? exit_ok : exit_failed;
         } else if (*mkdir_cmd) {
             run_mkdir(*open_vault(db_option), vault_path, out);

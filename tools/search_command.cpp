@@ -3,8 +3,10 @@
 #include <cstdio>
 #include <ctime>
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include "core/date.h"
 #include "core/errors.h"
 #include "core/file_entry.h"
 #include "core/journal.h"
@@ -20,16 +22,9 @@ namespace {
 // (2024-02-30) is refused rather than carried into the next month.
 std::int64_t day_start(const std::string& text, const char* option) {
     std::tm tm{};
-    tm.tm_isdst = -1;
     const char* end = parse_time(text.c_str(), "%Y-%m-%d", tm);
-    const std::tm asked = tm;
-    const bool parsed = end != nullptr && *end == '\0' && text.size() == 10;
-    if (parsed) {
-        const std::time_t seconds = std::mktime(&tm);
-        if (seconds != -1 && tm.tm_year == asked.tm_year && tm.tm_mon == asked.tm_mon &&
-            tm.tm_mday == asked.tm_mday) {
-            return seconds;
-        }
+    if (end != nullptr && *end == '\0' && text.size() == 10) {
+        if (const std::optional<std::time_t> seconds = local_day_start(tm)) return *seconds;
     }
     throw tuv_error("Invalid date \"" + text + "\" for " + option + ": expected YYYY-MM-DD");
 }

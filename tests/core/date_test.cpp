@@ -82,16 +82,42 @@ TEST_F(date_test, now_must_be_exact) {
     EXPECT_EQ(failure_message("now "), "Invalid date format");
 }
 
-TEST_F(date_test, trailing_text_after_seconds_is_ignored) {
-    EXPECT_EQ(date("2008-03-09 14:05:00Z").seconds(), 1205071500);
+TEST_F(date_test, text_beyond_the_date_is_refused) {
+    EXPECT_EQ(failure_message("2026-01-01 10:00:00xyz"), "Invalid date format");
+    EXPECT_EQ(failure_message("2026-01-01 10:00:00 "), "Invalid date format");
+    EXPECT_EQ(failure_message(std::string("2026-01-01 10:00:00\0x", 21)), "Invalid date format");
 }
 
-TEST_F(date_test, impossible_day_is_normalised) {
-    std::tm tm{};
-    date("2008-02-30 00:00:00").to_tm(tm);
-    EXPECT_EQ(tm.tm_year, 108);
-    EXPECT_EQ(tm.tm_mon, 2);
-    EXPECT_EQ(tm.tm_mday, 1);
+TEST_F(date_test, fields_the_calendar_does_not_have_are_refused) {
+    for (const char* text : {"2026-02-30 10:00:00", "2026-02-29 10:00:00", "2026-04-31 00:00:00",
+                             "2026-01-01 10:00:60", "2026-12-31 23:59:61"}) {
+        EXPECT_EQ(failure_message(text), "Invalid date format") << text;
+    }
+    EXPECT_EQ(date("2024-02-29 10:00:00").to_text(), "2024-02-29 10:00:00");
+}
+
+TEST_F(date_test, an_hour_skipped_by_daylight_saving_is_refused_a_repeated_one_taken) {
+    if (!std::filesystem::exists("/usr/share/zoneinfo/Europe/Berlin")) GTEST_SKIP() << "no tzdata";
+    use_zone("Europe/Berlin");
+    EXPECT_EQ(failure_message("2024-03-31 02:30:00"), "Invalid date format");
+    EXPECT_EQ(date("2024-10-27 02:30:00").to_text(), "2024-10-27 02:30:00");
+}
+
+TEST_F(date_test, a_day_starts_at_midnight_or_after_a_gap_that_skips_it) {
+    std::tm day{};
+    day.tm_year = 124;
+    day.tm_mon = 1;
+    day.tm_mday = 30;
+    EXPECT_EQ(local_day_start(day), std::nullopt);
+    day.tm_mday = 29;
+    EXPECT_EQ(local_day_start(day), std::optional<std::time_t>(1709164800));
+    if (!std::filesystem::exists("/usr/share/zoneinfo/America/Sao_Paulo")) GTEST_SKIP();
+    use_zone("America/Sao_Paulo");
+    day = std::tm{};
+    day.tm_year = 118;
+    day.tm_mon = 10;
+    day.tm_mday = 4;  // clocks went from 00:00 to 01:00 (UTC-2)
+    EXPECT_EQ(local_day_start(day), std::optional<std::time_t>(1541300400));
 }
 
 TEST_F(date_test, to_text_writes_the_format) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -118,7 +119,9 @@ TEST_F(search_test, malformed_formats_are_refused_before_the_database_sees_them)
 TEST_F(search_test, nested_groups_and_filler_are_well_formed) {
     file("a.txt", {"one"});
     EXPECT_EQ(found("((%N)) xyz", {"a.txt"}), std::vector<std::string>{"a.txt=one"});
-    EXPECT_EQ(found("%N | ( %A & %a )", {"none", "one", "4000000000"}), std::vector<std::string>{});
+    EXPECT_EQ(found("%N | ( %A & %a )", {"none", "one", "4000000000"}),
+              std::vector<std::string>{"a.txt=one"});
+    EXPECT_EQ(found("%N | ( %A & %a )", {"none", "one", "1000"}), std::vector<std::string>{});
 }
 
 TEST_F(search_test, star_is_the_only_wildcard) {
@@ -159,18 +162,25 @@ TEST_F(search_test, quotes_are_searched_as_typed_and_cannot_change_the_query) {
     EXPECT_EQ(found("%a", {"0) OR (1=1"}), std::vector<std::string>{});
 }
 
-TEST_F(search_test, numbers_are_read_as_unsigned_32_bit_and_compared_signed) {
-    const auto number = [this](const std::string& text) {
-        return std::get<std::int32_t>(params_of("%a", {text}).at(0));
+TEST_F(search_test, numbers_are_read_as_signed_64_bit_and_saturate) {
+    constexpr std::int64_t largest = std::numeric_limits<std::int64_t>::max();
+    constexpr std::int64_t smallest = std::numeric_limits<std::int64_t>::min();
+    const std::pair<const char*, std::int64_t> cases[] = {
+        {"007", 7},
+        {"", 0},
+        {"abc", 0},
+        {" \t+12x3", 12},
+        {"-5", -5},
+        {"4294967296", 4294967296},
+        {"-2147483649", -2147483649},
+        {"9223372036854775807", largest},
+        {"9223372036854775808", largest},
+        {"-9223372036854775808", smallest},
+        {"-99999999999999999999", smallest},
     };
-    EXPECT_EQ(number("007"), 7);
-    EXPECT_EQ(number(""), 0);
-    EXPECT_EQ(number("abc"), 0);
-    EXPECT_EQ(number(" \t+12x3"), 12);
-    EXPECT_EQ(number("-5"), -5);
-    EXPECT_EQ(number("4294967295"), -1);
-    EXPECT_EQ(number("2147483648"), -2147483647 - 1);
-    EXPECT_EQ(number("99999999999"), -1);
+    for (const auto& [text, value] : cases) {
+        EXPECT_EQ(std::get<std::int64_t>(params_of("%a", {text}).at(0)), value) << text;
+    }
 }
 
 TEST_F(search_test, time_bounds_include_their_ends) {

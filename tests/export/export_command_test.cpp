@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/errors.h"
+#include "core/file_entry.h"
 #include "core/repository.h"
 #include "platform/quillmark_registry.h"
 #include "platform/registry.h"
@@ -112,6 +113,22 @@ TEST_F(export_command_test, an_unknown_letter_is_an_invalid_option) {
     EXPECT_FALSE(fs::exists(root));
 }
 
+TEST_F(export_command_test, an_empty_destination_or_source_is_refused) {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"\\docs", ""}, "Invalid destination: the folder name is empty\n"},
+        {{"-l", "\\docs", ""}, "Invalid destination: the folder name is empty\n"},
+        {{"", root.string()}, "Invalid source: the vault path is empty\n"},
+        {{"\\docs", "", root.string()}, "Invalid source: the vault path is empty\n"},
+    };
+    for (const auto& [args, message] : cases) {
+        const result r = run(args);
+        EXPECT_EQ(r.code, 2);
+        EXPECT_EQ(r.err, message + usage);
+    }
+    EXPECT_FALSE(fs::exists(root));
+    EXPECT_FALSE(fs::exists("docs"));  // nothing in the working folder
+}
+
 TEST_F(export_command_test, without_options_every_file_is_exported_latest) {
     const result r = run({"\\docs", root.string()});
     EXPECT_EQ(r.code, 0);
@@ -161,7 +178,11 @@ TEST_F(export_command_test, sources_are_exported_in_order_and_a_missing_one_is_r
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "No such file or directory: missing.txt\n");
-    EXPECT_EQ(contents(root / "log.txt"), "");
+    const std::int64_t docs = v.repo().resolve("\\docs")->file_id();
+    EXPECT_EQ(contents(root / "log.txt"),
+              "Exception: No such file or directory: missing.txt\n"
+              "Filename: missing.txt\nParent ID: " +
+                  std::to_string(docs) + "\n");
     EXPECT_EQ(contents(root / "docs" / "x,y.txt"), "comma");
     EXPECT_EQ(contents(root / "docs" / "sub" / "c.txt"), "charlie");
     EXPECT_FALSE(fs::exists(root / "docs" / "a.txt"));

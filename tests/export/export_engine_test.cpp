@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/db.h"
+#include "core/file_entry.h"
 #include "core/repository.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/temp_dir.h"
@@ -40,6 +41,12 @@ std::vector<std::string> names_in(const fs::path& folder) {
     }
     std::sort(names.begin(), names.end());
     return names;
+}
+
+// The log lines of a name not found under the parent with id `parent`.
+std::string not_found_lines(const std::string& name, std::int64_t parent) {
+    return "Exception: No such file or directory: " + name + "\nFilename: " + name +
+           "\nParent ID: " + std::to_string(parent) + "\n";
 }
 
 class export_engine_test : public ::testing::Test {
@@ -175,15 +182,25 @@ TEST_F(export_engine_test, versioned_name_puts_the_suffix_before_the_first_dot_o
     EXPECT_EQ(versioned_name(".config.json", moment), ".config_2024-01-02 03-04-05.json");
 }
 
-TEST_F(export_engine_test, a_source_not_in_the_vault_writes_nothing_but_is_reported) {
+TEST_F(export_engine_test, a_source_not_in_the_vault_is_logged_and_reported) {
     make_docs();
-    fs::create_directories(root);
+    root = folder / "new";  // made for the log
     run("\\docs\\missing.txt");
     run("\\nowhere");
     EXPECT_EQ(names_in(root), (std::vector<std::string>{"log.txt"}));
-    EXPECT_EQ(log(), "");
+    const std::int64_t docs = v.repo().resolve("\\docs")->file_id();
+    EXPECT_EQ(log(), not_found_lines("missing.txt", docs) + not_found_lines("nowhere", 1));
     EXPECT_EQ(problems.str(),
               "No such file or directory: missing.txt\nNo such file or directory: nowhere\n");
+}
+
+TEST_F(export_engine_test, a_log_that_is_not_a_regular_file_is_left_alone) {
+    fs::create_directories(root);
+    fs::create_symlink(folder / "elsewhere", root / "log.txt");
+    run("\\nowhere");
+    EXPECT_FALSE(fs::exists(folder / "elsewhere"));
+    EXPECT_EQ(problems.str(),
+              "No such file or directory: nowhere\n" + not_found_lines("nowhere", 1));
 }
 
 TEST_F(export_engine_test, a_root_that_does_not_exist_is_made_without_a_log) {

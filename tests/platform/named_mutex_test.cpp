@@ -11,6 +11,7 @@
 #include <thread>
 #include <utility>
 
+#include "tests/support/checks.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 
@@ -156,13 +157,50 @@ TEST_F(named_mutex_test, missing_runtime_dir_throws_with_path_and_reason) {
     }
 }
 
-TEST_F(named_mutex_test, relative_runtime_dir_falls_back_to_temp_dir) {
+TEST_F(named_mutex_test, relative_runtime_dir_falls_back_to_a_private_folder_in_temp_dir) {
     tuv::test::temp_dir temp;
     tuv::test::scoped_env tmpdir("TMPDIR", temp.path().string());
     tuv::test::scoped_env env("XDG_RUNTIME_DIR", "relative/run");
     EXPECT_TRUE(named_mutex::try_acquire(name, 0ms));
-    EXPECT_TRUE(std::filesystem::exists(temp / "Quillmark_TestMutex.lock"));
+    const auto folder = temp / ("quillmark-" + std::to_string(::geteuid()));
+    EXPECT_TRUE(std::filesystem::exists(folder / "Quillmark_TestMutex.lock"));
+    EXPECT_EQ(std::filesystem::status(folder).permissions(), std::filesystem::perms::owner_all);
     EXPECT_FALSE(std::filesystem::exists(dir / "Quillmark_TestMutex.lock"));
+}
+
+TEST_F(named_mutex_test, a_private_folder_that_is_not_safe_is_refused) {
+    tuv::test::temp_dir temp;
+    tuv::test::scoped_env tmpdir("TMPDIR", temp.path().string());
+    tuv::test::scoped_env env("XDG_RUNTIME_DIR", std::nullopt);
+    const auto folder = temp / ("quillmark-" + std::to_string(::geteuid()));
+    const auto elsewhere = temp / "elsewhere";
+    using prepare = void (*)(const std::filesystem::path&, const std::filesystem::path&);
+    const prepare cases[] = {
+        [](const auto& f, const auto& e) {
+            std::filesystem::create_directory(e);
+            std::filesystem::permissions(e, std::filesystem::perms::owner_all);
+            std::filesystem::create_directory_symlink(e, f);
+        },
+        [](const auto& f, const auto&) {
+            std::filesystem::create_directory(f);
+            std::filesystem::permissions(f, std::filesystem::perms::owner_all);
+            ASSERT_EQ(::chown(f.c_str(), 65534, 65534), 0);  // nobody's
+        },
+        [](const auto& f, const auto&) {
+            std::filesystem::create_directory(f);
+            std::filesystem::permissions(f, std::filesystem::perms::all);
+        },
+    };
+    for (const prepare& make : cases) {
+        std::filesystem::remove_all(folder);
+        std::filesystem::remove_all(elsewhere);
+        make(folder, elsewhere);
+        EXPECT_EQ(
+            tuv::test::failure<named_mutex_error>([] { named_mutex::try_acquire(name, 0ms); }),
+            "unsafe lock folder " + folder.string() +
+                ": it must be a folder of this user's own, not a link, closed to other "
+                "users");
+    }
 }
 
 }  // namespace

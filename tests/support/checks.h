@@ -1,9 +1,13 @@
-// Small helpers the tests share: what an operation threw, the rows of a
-// query as text, and seeded random bytes that are the same on every machine.
+// Small helpers the tests share: what an operation threw, a file's bytes, the
+// rows of a query as text, and seeded random bytes that are the same on every
+// machine.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -20,6 +24,12 @@ std::string failure(F&& operation) {
         return e.what();
     }
     return "<no exception>";
+}
+
+// Every byte of a local file; empty when it cannot be read.
+inline std::string file_contents(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // The rows of a query, each as its columns joined by blanks.

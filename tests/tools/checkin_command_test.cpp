@@ -12,7 +12,7 @@
 #include "core/errors.h"
 #include "core/file_entry.h"
 #include "core/repository.h"
-#include "platform/named_mutex.h"
+#include "core/writer_lock.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 #include "tools/cli.h"
@@ -124,11 +124,10 @@ TEST_F(checkin_command_test, date_option_dates_the_journal_rows) {
                                   std::to_string(a) + " 2024 5 6 7 8 9 dated"}));
 }
 
-TEST_F(checkin_command_test, refuses_while_another_check_in_holds_the_mutex) {
+TEST_F(checkin_command_test, refuses_while_another_writer_holds_the_vault_and_only_that_vault) {
     const std::string a = local("a.txt", "alpha");
     const std::vector<std::string> before = journal();
-    auto holder = platform::named_mutex::try_acquire(platform::checkin_mutex_name,
-                                                     std::chrono::milliseconds(0));
+    auto holder = try_lock_writer(folder / "v" / "quillmark.db", std::chrono::milliseconds(0));
     ASSERT_TRUE(holder);
     const result r = run({"checkin", a});
     EXPECT_EQ(r.code, exit_failed);
@@ -136,8 +135,10 @@ TEST_F(checkin_command_test, refuses_while_another_check_in_holds_the_mutex) {
     EXPECT_EQ(r.err, "quillmark: another check-in is running; try again when it has finished\n");
     EXPECT_EQ(journal(), before);
 
+    ASSERT_EQ(run({"init", "--vault", (folder / "w").string()}).code, exit_ok);
+    EXPECT_EQ(run({"--db", (folder / "w" / "quillmark.db").string(), "checkin", a}).code, exit_ok);
     holder->release();
-    EXPECT_EQ(run({"checkin", a}).code, exit_ok);
+    EXPECT_EQ(run({"--db", (folder / "v" / "quillmark.db").string(), "checkin", a}).code, exit_ok);
 }
 
 TEST_F(checkin_command_test, a_folder_brings_every_file_below_it_in_path_order) {

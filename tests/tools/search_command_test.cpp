@@ -77,6 +77,17 @@ TEST_F(search_command_test, period_runs_from_the_first_day_to_the_end_of_the_las
               "\\notes.txt\t1\t2024-03-12 09:00:00\t2024-03-12 09:00:00\n");
 }
 
+TEST_F(search_command_test, periods_beyond_32_bit_times_find_their_files) {
+    const std::int64_t late = v.repo().create_file("late", 1, 1, "2038-01-19 23:00:00", "x/y");
+    change(late, CHANGE_CREATED, 2038, 1, 19, 23, 0, 0, "late");
+    const std::int64_t early = v.repo().create_file("early", 1, 1, "1901-12-13 00:30:00", "x/y");
+    change(early, CHANGE_CREATED, 1901, 12, 13, 0, 30, 0, "early");
+    EXPECT_EQ(run({.from = "2026-01-01", .to = "2038-01-19"}),
+              "\\late\t1\t2038-01-19 23:00:00\t2038-01-19 23:00:00\n");
+    EXPECT_EQ(run({.from = "1901-12-13", .to = "1901-12-13"}),
+              "\\early\t1\t1901-12-13 00:30:00\t1901-12-13 00:30:00\n");
+}
+
 TEST_F(search_command_test, bad_options_are_reported) {
     EXPECT_EQ(error_of({.from = "2024-03-10"}), "--from and --to must be given together");
     EXPECT_EQ(error_of({.to = "2024-03-10"}), "--from and --to must be given together");
