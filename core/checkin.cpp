@@ -42,23 +42,6 @@ std::vector<std::string> split_below_root(const std::string& path, const std::st
     return names;
 }
 
-// The database and the containers change while a check-in writes them:
-// reading one of them as a source would store a torn copy, and a container
-// could keep growing ahead of its own reader.
-bool is_vault_file(const std::filesystem::path& source, const std::filesystem::path& data_directory,
-                   const std::string& database) {
-    namespace fs = std::filesystem;
-    std::error_code ignored;
-    if (fs::equivalent(source.parent_path().empty() ? "." : source.parent_path(), data_directory,
-                       ignored)) {
-        return true;
-    }
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
-        if (fs::equivalent(source, database + suffix, ignored)) return true;
-    }
-    return false;
-}
-
 // The moment of the file's latest version: its modification time, which
 // every check-in sets, or a later journal row where an older build dated a
 // version back.
@@ -104,12 +87,16 @@ checkin_result repository::checkin_file(const std::filesystem::path& source,
     // Open the source before anything is written: a file that vanished
     // leaves the vault untouched. Devices and FIFOs are refused before they
     // are opened, as reading them could hang or never end.
-    std::error_code ignored;
-    const auto status = std::filesystem::status(source, ignored);
-    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    path_kind kind = path_kind::missing;
+    try {
+        kind = files_->status(source).kind;
+    } catch (const io_error&) {
+        // Left for the open below to report.
+    }
+    if (kind == path_kind::other) {
         throw tuv_error("Cannot check in " + source.string() + ": it is not a regular file");
     }
-    if (is_vault_file(source, data_directory_, database_->name())) {
+    if (is_own_file(source)) {
         throw tuv_error("Cannot check in " + source.string() + ": it is one of the vault's own files");
     }
     std::unique_ptr<file_handle> input;

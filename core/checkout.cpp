@@ -72,6 +72,10 @@ std::uint64_t repository::write_version(file_entry& entry, const std::filesystem
                                         const date& moment, checkout_sync sync) {
     if (entry.is_directory()) throw tuv_error(std::string("Attempt to call read() on a directory"));
     const std::filesystem::path target = replaced_file(*files_, destination);
+    if (is_own_file(target)) {
+        throw tuv_error("Cannot write " + destination.string() +
+                        ": it is one of the vault's own files");
+    }
 
     // The version goes to a temporary file beside the file it replaces,
     // which it replaces only once complete and on disk: a failed checkout

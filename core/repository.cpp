@@ -51,6 +51,18 @@ repository::~repository() {
     database_.reset();
 }
 
+bool repository::is_own_file(const std::filesystem::path& path) const {
+    namespace fs = std::filesystem;
+    std::error_code ignored;
+    const fs::path folder = path.parent_path().empty() ? fs::path(".") : path.parent_path();
+    if (fs::equivalent(folder, data_directory_, ignored)) return true;
+    const std::string database = database_->name();
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+        if (fs::equivalent(path, database + suffix, ignored)) return true;
+    }
+    return false;
+}
+
 date repository::first_version_date(std::int64_t file_id) {
     return block_reader(*this).first_version_date(file_id);
 }

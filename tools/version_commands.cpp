@@ -32,6 +32,13 @@ void run_checkout(repository& repo, const std::string& vault_path,
     const auto entry = repo.resolve(vault_path);
     // The latest version is the state at the last moment a block was made.
     const date moment = at ? date(*at) : repo.last_version_date(entry->file_id());
+    if (!entry->is_directory()) {
+        const date first = repo.first_version_date(entry->file_id());
+        if (moment.seconds() < first.seconds()) {
+            throw tuv_error(vault_path + " has no version at " + moment.to_text() +
+                            ": its first version is dated " + first.to_text());
+        }
+    }
     const std::uint64_t size = repo.checkout(vault_path, destination, moment);
     out << "Checked out " << vault_path << " as of " << moment.to_text() << " to "
         << destination.string() << " (" << size << " bytes)\n";

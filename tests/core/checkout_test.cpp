@@ -81,5 +81,20 @@ TEST_F(checkout_test, a_dangling_link_is_refused_and_nothing_is_created) {
     EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 1);
 }
 
+// Writing over a container or the database would destroy the vault, even
+// when the name reaches them through a link.
+TEST_F(checkout_test, the_vaults_own_files_are_refused_and_kept) {
+    const fs::path container = v.layout().data / "tuv_s1";
+    fs::create_symlink(container, out / "link_to_container");
+    const std::string kept = test::file_contents(container);
+    for (const fs::path& destination : {container, v.layout().database, out / "link_to_container",
+                                        v.layout().data / "new"}) {
+        EXPECT_EQ(failure_of(destination),
+                  "Cannot write " + destination.string() + ": it is one of the vault's own files");
+    }
+    EXPECT_EQ(test::file_contents(container), kept);
+    EXPECT_FALSE(fs::exists(v.layout().data / "new"));
+}
+
 }  // namespace
 }  // namespace tuv

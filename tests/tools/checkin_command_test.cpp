@@ -231,5 +231,15 @@ TEST_F(checkin_command_test, back_dated_version_fails_with_exit_1_and_the_moment
                          "new version must be later (asked for 2026-01-01 12:00:00)\n");
 }
 
+TEST_F(checkin_command_test, checkout_before_the_first_version_says_when_that_is) {
+    ASSERT_EQ(run({"checkin", local("q.txt", "q"), "--date", "2026-06-01 12:00:00"}).code, exit_ok);
+    const std::string dest = (folder / "out.txt").string();
+    const result r = run({"checkout", "\\q.txt", dest, "--at", "2026-01-01 00:00:00"});
+    EXPECT_EQ(r.code, exit_failed);
+    EXPECT_EQ(r.err, "quillmark: \\q.txt has no version at 2026-01-01 00:00:00: its first "
+                     "version is dated 2026-06-01 12:00:00\n");
+    EXPECT_FALSE(fs::exists(dest));
+}
+
 }  // namespace
 }  // namespace tuv::tools
