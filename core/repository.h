@@ -43,7 +43,11 @@ class repository {
     tuv::journal& journal() { return *journal_; }
 
     const std::string& path_separator() const { return path_separator_; }
-    const std::string& data_directory() const { return data_directory_; }
+    // The vault's folder: the folder of its database file, absolute. Paths
+    // the vault stores are relative to it (core/vault_folder.h).
+    const std::filesystem::path& folder() const { return folder_; }
+    // The folder of the container files, resolved against folder().
+    const std::filesystem::path& data_directory() const { return data_directory_; }
     const chunk_settings& chunks() const { return chunks_; }
     std::uint32_t chunk_min_size() const { return chunks_.min_size; }
     std::uint32_t chunk_max_size() const { return chunks_.max_size; }
@@ -155,7 +159,8 @@ class repository {
 
     std::unique_ptr<db> database_;
     std::string path_separator_;
-    std::string data_directory_;
+    std::filesystem::path folder_;
+    std::filesystem::path data_directory_;
     std::unique_ptr<tuv::journal> journal_;
     progress_observer* observer_ = nullptr;
     file_system* files_;
