@@ -29,11 +29,11 @@ enum class checkout_sync { durable, unsynced };
 
 class repository {
   public:
-    // Opens the database at `db_path` (which must exist), creates the
-    // settings table when missing and reads every setting. Throws
-    // db_exception when the file cannot be opened or is not a database,
-    // rec_not_found_exception for a missing key, tuv_error for a value that
-    // breaks the rules (validate()).
+    // Opens the database at `db_path` (which must exist) and reads every
+    // setting. Throws db_exception when the file cannot be opened or is not
+    // a database, tuv_error "<path> is not a Quillmark vault: it has no
+    // settings table", rec_not_found_exception for a missing key, tuv_error
+    // for a value that breaks the rules (validate()).
     explicit repository(const std::string& db_path);
     ~repository();
     repository(const repository&) = delete;

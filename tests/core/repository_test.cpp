@@ -53,19 +53,18 @@ TEST_F(repository_test, reads_every_setting_of_an_installed_vault) {
     EXPECT_EQ(repo.observer(), nullptr);
 }
 
-TEST_F(repository_test, database_without_settings_gains_the_table_and_misses_the_separator) {
+TEST_F(repository_test, database_without_settings_is_no_vault_and_gains_no_table) {
     const std::string path = (folder / "other.db").string();
     {
         db_sqlite database;
         database.open(path, db_open_mode::create);
         database.execute("CREATE TABLE unrelated(x)");
     }
-    EXPECT_EQ(construction_error(path),
-              "Record Not Found : Could not find settings for path_separator");
+    EXPECT_EQ(construction_error(path), path + " is not a Quillmark vault: it has no settings table");
 
     db_sqlite database;
     database.open(path);
-    auto rows = database.query("SELECT COUNT(*) FROM settings");
+    auto rows = database.query("SELECT COUNT(*) FROM sqlite_schema WHERE name = 'settings'");
     ASSERT_TRUE(rows->next());
     EXPECT_EQ(rows->get_int(0), 0);
 }

@@ -210,7 +210,8 @@ TEST_F(cli_test, info_on_a_database_that_is_not_a_vault_reports_the_missing_sett
     }
     const result r = run({"--db", other, "info"});
     EXPECT_EQ(r.code, exit_failed);
-    EXPECT_EQ(r.err, "quillmark: Record Not Found : Could not find settings for path_separator\n");
+    EXPECT_EQ(r.err,
+              "quillmark: " + other + " is not a Quillmark vault: it has no settings table\n");
 }
 
 }  // namespace
