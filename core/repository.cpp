@@ -18,11 +18,12 @@ std::uint32_t read_number(settings_reader& reader, const char* key) {
 
 }  // namespace
 
-repository::repository(const std::string& db_path)
+repository::repository(const std::string& db_path, access mode)
     : folder_(std::filesystem::absolute(db_path).lexically_normal().parent_path()),
       files_(&file_system::local()) {
     auto database = std::make_unique<db_sqlite>();
-    database->open(db_path);
+    database->open(db_path,
+                   mode == access::read_only ? db_open_mode::read_only : db_open_mode::existing);
     database_ = std::move(database);
 
     settings_reader reader(*database_);

@@ -29,12 +29,16 @@ enum class checkout_sync { durable, unsynced };
 
 class repository {
   public:
+    // read_only: nothing is ever written to the vault, and a vault the user
+    // cannot write (a read-only mount, a read-only backup) can be opened.
+    enum class access { read_write, read_only };
+
     // Opens the database at `db_path` (which must exist) and reads every
     // setting. Throws db_exception when the file cannot be opened or is not
     // a database, tuv_error "<path> is not a Quillmark vault: it has no
     // settings table", rec_not_found_exception for a missing key, tuv_error
     // for a value that breaks the rules (validate()).
-    explicit repository(const std::string& db_path);
+    explicit repository(const std::string& db_path, access mode = access::read_write);
     ~repository();
     repository(const repository&) = delete;
     repository& operator=(const repository&) = delete;
@@ -171,10 +175,11 @@ class repository {
 // True when the local path names an existing file or folder.
 bool file_exists(const std::filesystem::path& path);
 
-// The process's repository. The first call constructs it on `db_path`; every
-// later call returns that same object whatever path it is given. When the
-// first construction fails its exception propagates, and every later call
-// returns nullptr: a process gets one attempt. Use from one thread.
+// The process's repository, open for reading and writing. The first call
+// constructs it on `db_path`; every later call returns that same object
+// whatever path it is given. When the first construction fails its exception
+// propagates, and every later call returns nullptr: a process gets one
+// attempt. Use from one thread.
 repository* open_repository(const std::string& db_path);
 
 }  // namespace tuv
