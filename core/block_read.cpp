@@ -6,6 +6,7 @@
 #include "core/errors.h"
 #include "core/file_io.h"
 #include "core/repository.h"
+#include "core/vault_folder.h"
 
 namespace tuv {
 namespace {
@@ -46,14 +47,14 @@ std::string block_reader::read_block(std::int64_t file_id, std::uint64_t offset,
         block.physical_offset = static_cast<std::uint64_t>(row->get_int64("physical_offset"));
         block.checksum = row->get_string("checksum");
     }
-    std::string path;
+    std::filesystem::path path;
     {
         auto row = database.query("SELECT path FROM disk_info WHERE disk_id = ?", {block.disk_id});
         if (!row->next()) {
             throw rec_not_found_exception("Couldn't find disk info for disk_id = " +
                                           std::to_string(block.disk_id));
         }
-        path = row->get_string("path");
+        path = local_path(repo_.folder(), row->get_string("path"));
     }
     const auto container = open_container(repo_, block.disk_id, path);
     std::string bytes(block.size, '\0');

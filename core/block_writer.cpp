@@ -104,8 +104,8 @@ std::int64_t block_reader::store_chunk(std::span<const std::uint8_t> bytes,
         if (!capacity) {
             throw rec_not_found_exception("Could not find settings for default_disk_size");
         }
-        disks_ =
-            std::make_unique<disk_manager>(repo_.database(), *capacity, repo_.data_directory());
+        disks_ = std::make_unique<disk_manager>(repo_.database(), *capacity, repo_.data_directory(),
+                                                repo_.folder());
     }
     const chunk_location where = disks_->allocate(bytes.size());
     created_container_ = created_container_ || where.new_container;

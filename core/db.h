@@ -71,8 +71,9 @@ class db_recordset {
 };
 
 enum class db_open_mode {
-    existing,  // the database file must already exist
-    create,    // create it when missing (installation only)
+    existing,   // the database file must already exist
+    create,     // create it when missing (installation only)
+    read_only,  // it must exist; nothing is written, and a read-only folder will do
 };
 
 class db {
@@ -81,7 +82,7 @@ class db {
 
     virtual void open(const std::string& path, db_open_mode mode = db_open_mode::existing) = 0;
     virtual void close() = 0;
-    // A new connection on the same file.
+    // A new connection on the same file, in the same mode.
     virtual std::unique_ptr<db> clone() = 0;
     virtual std::string name() = 0;
 

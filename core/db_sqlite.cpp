@@ -123,15 +123,19 @@ db_sqlite::~db_sqlite() {
 }
 
 void db_sqlite::open(const std::string& path, db_open_mode mode) {
+    using sqlite3x::open_mode;
+    const open_mode wrapper_mode = mode == db_open_mode::create      ? open_mode::create
+                                   : mode == db_open_mode::read_only ? open_mode::read_only
+                                                                     : open_mode::existing;
     try {
-        connection_.open(path, mode == db_open_mode::create ? sqlite3x::open_mode::create
-                                                            : sqlite3x::open_mode::existing);
         connection_.set_busy_timeout(default_busy_timeout_ms);
+        connection_.open(path, wrapper_mode);
         connection_.executenonquery("PRAGMA synchronous=FULL");
     } catch (const sqlite3x::database_error& e) {
         throw db_exception(std::string(e.what()));
     }
     is_open_ = true;
+    read_only_ = mode == db_open_mode::read_only;
 }
 
 void db_sqlite::close() {
@@ -147,7 +151,7 @@ void db_sqlite::close() {
 
 std::unique_ptr<db> db_sqlite::clone() {
     auto copy = std::make_unique<db_sqlite>();
-    copy->open(name());
+    copy->open(name(), read_only_ ? db_open_mode::read_only : db_open_mode::existing);
     return copy;
 }
 

@@ -31,6 +31,7 @@ class db_sqlite : public db {
     db_sqlite& operator=(const db_sqlite&) = delete;
 
     // Throws db_exception with the wrapper's text when the file cannot be opened.
+    // read_only reads the file at once (see sqlite3x::sqlite3_connection::open).
     void open(const std::string& path, db_open_mode mode = db_open_mode::existing) override;
     void close() override;
     std::unique_ptr<db> clone() override;
@@ -77,6 +78,7 @@ class db_sqlite : public db {
     std::unordered_map<std::string, cached_statement> statements_;
     std::unique_ptr<statement_lease> prepared_;  // the statement of prepare()
     bool is_open_ = false;
+    bool read_only_ = false;
     bool transactional_ = true;
 };
 

@@ -3,14 +3,16 @@
 #include <string>
 
 #include "core/db.h"
+#include "core/vault_folder.h"
 
 namespace tuv {
 
 disk_manager::disk_manager(db& database, std::uint64_t container_size,
-                           std::filesystem::path data_directory)
+                           std::filesystem::path data_directory, std::filesystem::path vault_folder)
     : database_(database),
       container_size_(container_size),
-      data_directory_(std::move(data_directory)) {}
+      data_directory_(std::move(data_directory)),
+      vault_folder_(std::move(vault_folder)) {}
 
 std::filesystem::path disk_manager::container_path(const std::filesystem::path& data_directory,
                                                    std::int64_t disk_id) {
@@ -24,7 +26,8 @@ chunk_location disk_manager::allocate(std::uint64_t size) {
         auto rows = database_.query(
             "SELECT disk_id, path, total_size, free_size FROM disk_info ORDER BY disk_id");
         while (rows->next()) {
-            containers_->push_back({rows->get_int64("disk_id"), rows->get_string("path"),
+            containers_->push_back({rows->get_int64("disk_id"),
+                                    local_path(vault_folder_, rows->get_string("path")),
                                     rows->get_int64("total_size"), rows->get_int64("free_size")});
         }
     }
@@ -50,7 +53,7 @@ chunk_location disk_manager::allocate(std::uint64_t size) {
     where.container = container_path(data_directory_, where.disk_id);
     where.new_container = true;
     database_.execute("UPDATE disk_info SET path = ? WHERE disk_id = ?",
-                      {where.container.string(), where.disk_id});
+                      {stored_path(vault_folder_, where.container).string(), where.disk_id});
     containers_->push_back({where.disk_id, where.container, capacity, capacity - n});
     return where;
 }

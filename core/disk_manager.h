@@ -15,15 +15,18 @@ class db;
 struct chunk_location {
     std::int64_t disk_id = 0;
     std::uint64_t offset = 0;         // where the bytes begin in the container
-    std::filesystem::path container;  // the container file
+    std::filesystem::path container;  // the container file, as a local path
     bool new_container = false;       // registered by this allocation
 };
 
 class disk_manager {
   public:
     // `database` is borrowed and must outlive the manager. New containers
-    // hold `container_size` bytes and lie in `data_directory`.
-    disk_manager(db& database, std::uint64_t container_size, std::filesystem::path data_directory);
+    // hold `container_size` bytes and lie in `data_directory`. Container
+    // paths are stored relative to `vault_folder` when they lie inside it
+    // (core/vault_folder.h).
+    disk_manager(db& database, std::uint64_t container_size, std::filesystem::path data_directory,
+                 std::filesystem::path vault_folder);
 
     // Reserves `size` bytes inside the caller's transaction. A chunk larger
     // than a container gets a container of its own. The containers are
@@ -38,7 +41,7 @@ class disk_manager {
   private:
     struct container {
         std::int64_t disk_id;
-        std::filesystem::path path;
+        std::filesystem::path path;  // local
         std::int64_t total_size;
         std::int64_t free_size;  // negative for a container a chunk overfilled
     };
@@ -47,6 +50,7 @@ class disk_manager {
     std::optional<std::vector<container>> containers_;  // in disk_id order
     std::uint64_t container_size_;
     std::filesystem::path data_directory_;
+    std::filesystem::path vault_folder_;
 };
 
 }  // namespace tuv

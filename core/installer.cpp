@@ -15,6 +15,7 @@
 #include "core/errors.h"
 #include "core/journal.h"
 #include "core/schema.h"
+#include "core/vault_folder.h"
 
 namespace tuv {
 namespace fs = std::filesystem;
@@ -88,7 +89,8 @@ void write_settings(db& database, const vault_options& options, const vault_layo
         database.execute("INSERT INTO settings(key, value) VALUES(?, ?)", {key, value});
     };
     put(setting_key::path_separator, options.separator);
-    put(setting_key::data_directory, layout.data.string());
+    // Relative to the vault's folder, so that the folder can be copied whole.
+    put(setting_key::data_directory, stored_path(layout.directory, layout.data).string());
     put(setting_key::chunk_max_size, std::to_string(options.chunks.max_size));
     put(setting_key::chunk_min_size, std::to_string(options.chunks.min_size));
     put(setting_key::chunk_win_size, std::to_string(options.chunks.win_size));

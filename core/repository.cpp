@@ -7,6 +7,7 @@
 #include "core/file_io.h"
 #include "core/journal.h"
 #include "core/search.h"
+#include "core/vault_folder.h"
 
 namespace tuv {
 namespace {
@@ -17,16 +18,19 @@ std::uint32_t read_number(settings_reader& reader, const char* key) {
 
 }  // namespace
 
-repository::repository(const std::string& db_path) : files_(&file_system::local()) {
+repository::repository(const std::string& db_path, access mode)
+    : folder_(std::filesystem::absolute(db_path).lexically_normal().parent_path()),
+      files_(&file_system::local()) {
     auto database = std::make_unique<db_sqlite>();
-    database->open(db_path);
+    database->open(db_path,
+                   mode == access::read_only ? db_open_mode::read_only : db_open_mode::existing);
     database_ = std::move(database);
 
     settings_reader reader(*database_);
     // Read in this order so that an empty settings table reports the
     // separator first.
     path_separator_ = reader.get_setting(setting_key::path_separator);
-    data_directory_ = reader.get_setting(setting_key::data_directory);
+    data_directory_ = local_path(folder_, reader.get_setting(setting_key::data_directory));
     chunks_.max_size = read_number(reader, setting_key::chunk_max_size);
     chunks_.min_size = read_number(reader, setting_key::chunk_min_size);
     chunks_.win_size = read_number(reader, setting_key::chunk_win_size);

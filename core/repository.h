@@ -45,12 +45,16 @@ struct checkin_result {
 
 class repository {
   public:
-    // Opens the database at `db_path` (which must exist), creates the
-    // settings table when missing and reads every setting. Throws
-    // db_exception when the file cannot be opened or is not a database,
-    // rec_not_found_exception for a missing key, tuv_error for a value that
-    // breaks the rules (validate()).
-    explicit repository(const std::string& db_path);
+    // read_only: nothing is ever written to the vault, and a vault the user
+    // cannot write (a read-only mount, a read-only backup) can be opened.
+    enum class access { read_write, read_only };
+
+    // Opens the database at `db_path` (which must exist) and reads every
+    // setting. Throws db_exception when the file cannot be opened or is not
+    // a database, tuv_error "<path> is not a Quillmark vault: it has no
+    // settings table", rec_not_found_exception for a missing key, tuv_error
+    // for a value that breaks the rules (validate()).
+    explicit repository(const std::string& db_path, access mode = access::read_write);
     ~repository();
     repository(const repository&) = delete;
     repository& operator=(const repository&) = delete;
@@ -59,7 +63,11 @@ class repository {
     tuv::journal& journal() { return *journal_; }
 
     const std::string& path_separator() const { return path_separator_; }
-    const std::string& data_directory() const { return data_directory_; }
+    // The vault's folder: the folder of its database file, absolute. Paths
+    // the vault stores are relative to it (core/vault_folder.h).
+    const std::filesystem::path& folder() const { return folder_; }
+    // The folder of the container files, resolved against folder().
+    const std::filesystem::path& data_directory() const { return data_directory_; }
     const chunk_settings& chunks() const { return chunks_; }
     std::uint32_t chunk_min_size() const { return chunks_.min_size; }
     std::uint32_t chunk_max_size() const { return chunks_.max_size; }
@@ -193,7 +201,8 @@ class repository {
 
     std::unique_ptr<db> database_;
     std::string path_separator_;
-    std::string data_directory_;
+    std::filesystem::path folder_;
+    std::filesystem::path data_directory_;
     std::unique_ptr<tuv::journal> journal_;
     progress_observer* observer_ = nullptr;
     file_system* files_;
@@ -204,10 +213,11 @@ class repository {
 // True when the local path names an existing file or folder.
 bool file_exists(const std::filesystem::path& path);
 
-// The process's repository. The first call constructs it on `db_path`; every
-// later call returns that same object whatever path it is given. When the
-// first construction fails its exception propagates, and every later call
-// returns nullptr: a process gets one attempt. Use from one thread.
+// The process's repository, open for reading and writing. The first call
+// constructs it on `db_path`; every later call returns that same object
+// whatever path it is given. When the first construction fails its exception
+// propagates, and every later call returns nullptr: a process gets one
+// attempt. Use from one thread.
 repository* open_repository(const std::string& db_path);
 
 }  // namespace tuv

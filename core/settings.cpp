@@ -16,10 +16,11 @@ namespace {
 }  // namespace
 
 settings_reader::settings_reader(db& database) : database_(database) {
-    database_.execute(
-        "CREATE TABLE IF NOT EXISTS settings"
-        "(key TEXT PRIMARY KEY,"
-        " value TEXT)");
+    auto table = database_.query("SELECT 1 FROM sqlite_schema WHERE type = 'table' AND name = ?",
+                                 {"settings"});
+    if (!table->next()) {
+        throw tuv_error(database_.name() + " is not a Quillmark vault: it has no settings table");
+    }
 }
 
 std::string settings_reader::get_setting(const std::string& key) {

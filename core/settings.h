@@ -20,11 +20,11 @@ inline constexpr const char* chunk_anchor = "chunk_anchor";
 inline constexpr const char* default_disk_size = "default_disk_size";
 }  // namespace setting_key
 
-// Reads settings rows. Construction creates the table when it is missing, so
-// a database without one reports missing keys rather than a missing table.
+// Reads settings rows; never writes.
 class settings_reader {
   public:
-    // `database` must outlive the reader.
+    // `database` must outlive the reader. Throws tuv_error "<database file>
+    // is not a Quillmark vault: it has no settings table" without the table.
     explicit settings_reader(db& database);
 
     // The value of a key. Throws rec_not_found_exception

@@ -2,7 +2,32 @@
 
 #include <sqlite3.h>
 
+#include <filesystem>
+#include <memory>
+#include <system_error>
+#include <utility>
+
 namespace sqlite3x {
+namespace {
+
+// The path as a "file:" URI, absolute, with the characters a URI gives a
+// meaning to escaped.
+std::string file_uri(const std::string& path) {
+    std::string uri = "file:";
+    for (const char c : std::filesystem::absolute(path).string()) {
+        if (c == '%' || c == '?' || c == '#') {
+            static constexpr char hex[] = "0123456789ABCDEF";
+            uri += '%';
+            uri += hex[(static_cast<unsigned char>(c) >> 4) & 0xf];
+            uri += hex[static_cast<unsigned char>(c) & 0xf];
+        } else {
+            uri += c;
+        }
+    }
+    return uri;
+}
+
+}  // namespace
 
 void throw_error(int result_code, sqlite3* handle) {
     switch (result_code & 0xff) {
@@ -27,10 +52,17 @@ sqlite3_connection::~sqlite3_connection() {
 
 void sqlite3_connection::open(const std::string& path, open_mode mode) {
     close();
-    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
-    if (mode == open_mode::create) flags |= SQLITE_OPEN_CREATE;
+    if (mode == open_mode::read_only) {
+        open_read_only(path);
+        return;
+    }
+    open_handle(path, path,
+                SQLITE_OPEN_READWRITE | (mode == open_mode::create ? SQLITE_OPEN_CREATE : 0));
+}
+
+void sqlite3_connection::open_handle(const std::string& path, const std::string& name, int flags) {
     sqlite3* handle = nullptr;
-    const int rc = sqlite3_open_v2(path.c_str(), &handle, flags, nullptr);
+    const int rc = sqlite3_open_v2(name.c_str(), &handle, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         std::string reason = handle != nullptr ? sqlite3_errmsg(handle) : sqlite3_errstr(rc);
         sqlite3_close_v2(handle);
@@ -38,6 +70,35 @@ void sqlite3_connection::open(const std::string& path, open_mode mode) {
     }
     handle_ = handle;
     sqlite3_extended_result_codes(handle_, 1);
+    if (busy_timeout_ms_ > 0) sqlite3_busy_timeout(handle_, busy_timeout_ms_);
+}
+
+// A database in WAL mode is read with the help of an index file beside it
+// (-shm), which SQLite creates at the first read when it is missing. In a
+// folder that cannot take it (a read-only mount, a backup made read-only)
+// that read fails. Nobody can be writing there then, since a writer needs the
+// same file; so the database is opened again as immutable, which reads the
+// file alone, without locks or index. That reading would miss changes still
+// waiting in a log, so a log that holds any is an error instead.
+void sqlite3_connection::open_read_only(const std::string& path) {
+    open_handle(path, path, SQLITE_OPEN_READONLY);
+    const int rc =
+        sqlite3_exec(handle_, "SELECT 1 FROM sqlite_schema LIMIT 1", nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK) return;
+    const std::unique_ptr<sqlite3, decltype(&sqlite3_close_v2)> failed(
+        std::exchange(handle_, nullptr), &sqlite3_close_v2);
+    const int primary = rc & 0xff;
+    if (primary != SQLITE_CANTOPEN && primary != SQLITE_READONLY) throw_error(rc, failed.get());
+    for (const char* log : {"-wal", "-journal"}) {
+        std::error_code absent;
+        const auto size = std::filesystem::file_size(path + log, absent);
+        if (!absent && size > 0) {
+            throw database_error("cannot open database " + path + ": its log " + path + log +
+                                 " holds changes that cannot be read while its folder cannot be "
+                                 "written");
+        }
+    }
+    open_handle(path, file_uri(path) + "?immutable=1", SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
 }
 
 void sqlite3_connection::close() {
@@ -60,8 +121,8 @@ void sqlite3_connection::executenonquery(const std::string& sql) {
 }
 
 void sqlite3_connection::set_busy_timeout(int milliseconds) {
-    if (handle_ == nullptr) throw database_error("database is not open");
-    sqlite3_busy_timeout(handle_, milliseconds);
+    busy_timeout_ms_ = milliseconds;
+    if (handle_ != nullptr) sqlite3_busy_timeout(handle_, milliseconds);
 }
 
 std::int64_t sqlite3_connection::insertid() const {

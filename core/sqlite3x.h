@@ -35,8 +35,9 @@ class database_locked_error : public database_error {
 };
 
 enum class open_mode {
-    existing,  // the file must exist: a wrong path never leaves an empty database behind
-    create,    // create the file when it is missing
+    existing,   // the file must exist: a wrong path never leaves an empty database behind
+    create,     // create the file when it is missing
+    read_only,  // the file must exist; the connection never writes it (see open())
 };
 
 class sqlite3_connection {
@@ -47,6 +48,10 @@ class sqlite3_connection {
     sqlite3_connection& operator=(const sqlite3_connection&) = delete;
 
     // Opens the database file. Throws database_error naming the path on failure.
+    // read_only also reads the schema at once, so that a database in a folder
+    // that cannot take a write-ahead log's index file is found out here and
+    // read without one (see sqlite3x.cpp); a file that is not a database
+    // throws SQLite's own message then.
     void open(const std::string& path, open_mode mode = open_mode::existing);
     // Closes the connection; a no-op when not open. Throws database_error when
     // statements are still alive.
@@ -59,7 +64,8 @@ class sqlite3_connection {
     // Runs one or more statements that return no rows.
     void executenonquery(const std::string& sql);
 
-    // Milliseconds SQLite itself waits for a lock before reporting busy.
+    // Milliseconds SQLite itself waits for a lock before reporting busy; kept
+    // for the connections opened later.
     void set_busy_timeout(int milliseconds);
 
     std::int64_t insertid() const;
@@ -69,7 +75,12 @@ class sqlite3_connection {
     sqlite3* handle() const { return handle_; }
 
   private:
+    // `name` is what SQLite opens (the path or a URI); messages name `path`.
+    void open_handle(const std::string& path, const std::string& name, int flags);
+    void open_read_only(const std::string& path);
+
     sqlite3* handle_ = nullptr;
+    int busy_timeout_ms_ = 0;
 };
 
 // Throws the error class that matches an SQLite result code, with the

@@ -19,6 +19,7 @@
 #include "core/md5.h"
 #include "core/read_snapshot.h"
 #include "core/repository.h"
+#include "core/vault_folder.h"
 
 namespace tuv {
 namespace {
@@ -273,7 +274,7 @@ class checker {
         while (rows->next()) {
             ++report_.containers;
             const std::int64_t disk_id = rows->get_int64(0);
-            const std::string path = rows->get_string(1);
+            const std::string path = local_path(repo_.folder(), rows->get_string(1)).string();
             const auto used = extents.find(disk_id);
             const std::uint64_t reach = used == extents.end() ? 0 : used->second.end;
             if (used != extents.end()) extents.erase(used);
@@ -584,6 +585,7 @@ verify_report verify_vault(repository& repo, const verify_options& options) {
     verify_report report;
     const read_snapshot snapshot(repo.database());
     checker(repo, options, report).run();
+    report.warnings = outside_folder_warnings(repo);
     return report;
 }
 

@@ -22,6 +22,10 @@
 //
 // All rows are read in one snapshot, so a check-in running at the same time
 // is either wholly seen or not at all.
+//
+// A data folder or container outside the vault's folder is a warning, not a
+// problem: the vault is whole where it is, only a copy of its folder would
+// not be (core/vault_folder.h).
 #pragma once
 
 #include <cstdint>
@@ -44,6 +48,8 @@ struct verify_report {
     std::uint64_t containers = 0;
     // One line per problem, naming the entry, block, chunk or container.
     std::vector<std::string> problems;
+    // outside_folder_warnings(); they do not make the vault unclean.
+    std::vector<std::string> warnings;
 
     bool clean() const { return problems.empty(); }
     // "N files, N versions, N chunks, N containers checked: " and "no

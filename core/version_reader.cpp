@@ -5,6 +5,7 @@
 #include "core/db.h"
 #include "core/file_io.h"
 #include "core/repository.h"
+#include "core/vault_folder.h"
 
 namespace tuv {
 
@@ -47,7 +48,7 @@ std::uint64_t version_reader::read(std::int64_t file_id, std::time_t when,
             throw rec_not_found_exception("Couldn't find disk info for disk_id = " +
                                           std::to_string(disk_id));
         }
-        stored_chunk chunk{rows->get_string("container"),
+        stored_chunk chunk{local_path(repo_.folder(), rows->get_string("container")),
                            static_cast<std::uint64_t>(rows->get_int64("physical_offset")),
                            size,
                            rows->get_string("checksum"),

@@ -105,8 +105,9 @@ int run_export_command(int argc, const char* const* argv, std::ostream& out, std
 
     std::unique_ptr<repository> repo;
     try {
-        // This process's one repository: the program runs one command.
-        repo = std::make_unique<repository>(*db_path);
+        // This process's one repository: the program runs one command, and
+        // only reads the vault.
+        repo = std::make_unique<repository>(*db_path, repository::access::read_only);
     } catch (const tuv_error& error) {
         out << error.what() << '\n';
         return exit_no_vault;

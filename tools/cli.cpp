@@ -123,6 +123,8 @@ int run_cli(int argc, const char* const* argv, std::ostream& out, std::ostream& 
         return app.exit(e, out, err) == 0 ? exit_ok : exit_usage;
     }
 
+    constexpr auto reading = repository::access::read_only;
+    constexpr auto writing = repository::access::read_write;
     try {
         if (*init_cmd) {
             init.vault.directory =
@@ -130,23 +132,23 @@ int run_cli(int argc, const char* const* argv, std::ostream& out, std::ostream& 
             init.checkin_program = env.program_dir / "Quillmark_Checkin";
             run_init(init, out);
         } else if (*info_cmd) {
-            run_info(*open_vault(db_option), out);
+            run_info(*open_vault(db_option, reading), out);
         } else if (*ls_cmd) {
-            const auto repo = open_vault(db_option);
+            const auto repo = open_vault(db_option, reading);
             run_ls(*repo, vault_path.empty() ? repo->path_separator() : vault_path, out);
         } else if (*versions_cmd) {
-            run_versions(*open_vault(db_option), vault_path, out);
+            run_versions(*open_vault(db_option, reading), vault_path, out);
         } else if (*checkout_cmd) {
-            run_checkout(*open_vault(db_option), vault_path, checkout_destination, checkout_at,
-                         out);
+            run_checkout(*open_vault(db_option, reading), vault_path, checkout_destination,
+                         checkout_at, out);
         } else if (*search_cmd) {
-            run_search(*open_vault(db_option), search, out);
+            run_search(*open_vault(db_option, reading), search, out);
         } else if (*checkin_cmd) {
             // The vault opens first, so that a wrong one is reported as such;
             // then one writer at a time, whether this command or the check-in
             // program.
             const std::string database = locate_vault(db_option);
-            const auto repo = std::make_unique<repository>(database);
+            const auto repo = open_vault(database, writing);
             const auto writer = try_lock_writer(database, std::chrono::milliseconds(500));
             if (!writer) {
                 err << "quillmark: another check-in is running; try again when it has "
@@ -156,12 +158,12 @@ int run_cli(int argc, const char* const* argv, std::ostream& out, std::ostream& 
             checkin.files.assign(checkin_files.begin(), checkin_files.end());
             return run_checkin(*repo, checkin, out, err, env.terminal) == 0 ? exit_ok : exit_failed;
         } else if (*mkdir_cmd) {
-            run_mkdir(*open_vault(db_option), vault_path, out);
+            run_mkdir(*open_vault(db_option, writing), vault_path, out);
         } else if (*verify_cmd) {
-            return run_verify(*open_vault(db_option), verify_read_data, out) ? exit_ok
-                                                                             : exit_failed;
+            return run_verify(*open_vault(db_option, reading), verify_read_data, out) ? exit_ok
+                                                                                      : exit_failed;
         } else if (*stats_cmd) {
-            run_stats(*open_vault(db_option), out);
+            run_stats(*open_vault(db_option, reading), out);
         }
     } catch (const std::exception& e) {
         err << "quillmark: " << e.what() << "\n";

@@ -7,6 +7,7 @@
 #include "core/db.h"
 #include "core/journal.h"
 #include "core/repository.h"
+#include "core/vault_folder.h"
 
 namespace tuv::tools {
 namespace {
@@ -32,7 +33,7 @@ void run_info(repository& repo, std::ostream& out) {
     const chunk_settings& chunks = repo.chunks();
     line(out, "Database", database.name());
     line(out, "Path separator", repo.path_separator());
-    line(out, "Data directory", repo.data_directory());
+    line(out, "Data directory", repo.data_directory().string());
     line(out, "Chunk sizes",
          std::to_string(chunks.min_size) + " to " + std::to_string(chunks.max_size) +
              " bytes, window " + std::to_string(chunks.win_size) + ", anchor " +
@@ -64,6 +65,7 @@ void run_info(repository& repo, std::ostream& out) {
              name + " (id " + std::to_string(root_id) + "), created " + created.to_text() + ", " +
                  counted(static_cast<std::int64_t>(changes.size()), "change"));
     }
+    for (const std::string& warning : outside_folder_warnings(repo)) out << warning << "\n";
 }
 
 }  // namespace tuv::tools

@@ -1,4 +1,6 @@
-// `quillmark info`: what a vault holds, its settings, catalogue and history.
+// `quillmark info`: what a vault holds, its settings, catalogue and history,
+// then a warning line for its data folder and each container that lie outside
+// its folder (core/vault_folder.h).
 #pragma once
 
 #include <ostream>

@@ -17,8 +17,8 @@ std::string locate_vault(const std::string& db_option) {
     return *registered;
 }
 
-std::unique_ptr<repository> open_vault(const std::string& db_option) {
-    return std::make_unique<repository>(locate_vault(db_option));
+std::unique_ptr<repository> open_vault(const std::string& db_option, repository::access mode) {
+    return std::make_unique<repository>(locate_vault(db_option), mode);
 }
 
 }  // namespace tuv::tools

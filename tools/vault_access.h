@@ -4,9 +4,7 @@
 #include <memory>
 #include <string>
 
-namespace tuv {
-class repository;
-}
+#include "core/repository.h"
 
 namespace tuv::tools {
 
@@ -14,9 +12,11 @@ namespace tuv::tools {
 // Throws tuv_error when neither names one.
 std::string locate_vault(const std::string& db_option);
 
-// Opens the vault that locate_vault() names. Each command runs in a process
-// of its own, so a repository of the command's own serves as the process's
-// one. Throws what locate_vault() and the repository's construction throw.
-std::unique_ptr<repository> open_vault(const std::string& db_option);
+// Opens the vault that locate_vault() names: read_only for the commands that
+// only read, so that they never write and work on a vault the user cannot
+// write. Each command runs in a process of its own, so a repository of the
+// command's own serves as the process's one. Throws what locate_vault() and
+// the repository's construction throw.
+std::unique_ptr<repository> open_vault(const std::string& db_option, repository::access mode);
 
 }  // namespace tuv::tools

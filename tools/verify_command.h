@@ -1,5 +1,7 @@
-// `quillmark verify`: checks the vault's integrity (see core/verify.h), one
-// line per problem, then the summary line. Only reads.
+// `quillmark verify`: checks the vault's integrity (see core/verify.h): one
+// line per warning, one per problem, then the summary line. Only reads.
+// A warning (a data folder or container outside the vault's folder) is no
+// problem: with warnings alone the command succeeds (exit code 0).
 #pragma once
 
 #include <ostream>

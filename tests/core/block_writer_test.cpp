@@ -14,6 +14,7 @@
 #include "core/file_io.h"
 #include "core/md5.h"
 #include "core/repository.h"
+#include "core/vault_folder.h"
 #include "tests/support/checks.h"
 #include "tests/support/test_vault.h"
 
@@ -79,7 +80,8 @@ class block_writer_test : public ::testing::Test {
             {md5_hex(bytes)});
         if (!row->next()) return "<no chunk>";
         std::string out(static_cast<std::size_t>(row->get_int64("size")), '\0');
-        const auto file = file_system::local().open(row->get_string("path"), open_mode::read);
+        const auto file = file_system::local().open(
+            local_path(v.repo().folder(), row->get_string("path")), open_mode::read);
         out.resize(file->read_at(static_cast<std::uint64_t>(row->get_int64("physical_offset")),
                                  out.data(), out.size()));
         return out;
@@ -193,7 +195,8 @@ TEST_F(block_writer_test, overlap_closes_blocks_holding_the_offset_and_one_start
 
 TEST_F(block_writer_test, offsets_beyond_four_gib_reach_rows_and_container) {
     test::test_vault big{containers_of(5 * gib)};
-    disk_manager(big.database(), 5 * gib, big.layout().data).allocate(4 * gib + gib / 2);
+    disk_manager(big.database(), 5 * gib, big.layout().data, big.layout().directory)
+        .allocate(4 * gib + gib / 2);
     const std::int64_t f = big.repo().create_file("big", 1, 0, "2024-01-01 00:00:00", "x");
     const std::string far = "bytes far out";
     {

@@ -18,6 +18,7 @@
 #include "core/md5.h"
 #include "core/progress_observer.h"
 #include "core/repository.h"
+#include "core/vault_folder.h"
 #include "tests/support/checks.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/temp_dir.h"
@@ -129,6 +130,23 @@ TEST_F(checkin_test, creates_missing_directories_from_the_top_and_journals_the_w
     EXPECT_EQ(journal_after(mark),
               (std::vector<std::string>{row(root_id, 4), row(a, 4), row(b, 4),
                                         row(f, 4, source.string(), "second")}));
+}
+
+TEST_F(checkin_test, a_copied_vault_stores_into_its_own_folder_only) {
+    checkin(local("x.txt", std::string(100, 'a')));
+    const fs::path copy = folder / "copy";
+    fs::copy(v.layout().directory, copy, fs::copy_options::recursive);
+    const std::string original = contents(v.layout().data / "tuv_s1");
+
+    repository moved((copy / "quillmark.db").string());
+    moved.checkin_file(local("x.txt", std::string(100, 'b')), "\\", t2, "text/plain", "");
+    moved.checkout("\\x.txt", folder / "out", t2);
+    EXPECT_EQ(contents(folder / "out"), std::string(100, 'b'));
+    EXPECT_EQ(contents(v.layout().data / "tuv_s1"), original);
+    EXPECT_EQ(test::query_rows(moved.database(),
+                               "SELECT path FROM disk_info UNION ALL"
+                               " SELECT value FROM settings WHERE key = 'data_directory'"),
+              (std::vector<std::string>{"data/tuv_s1", "data"}));
 }
 
 TEST_F(checkin_test, unchanged_file_adds_no_chunks_or_blocks_but_new_dates) {
@@ -381,7 +399,8 @@ class checkin_fault_test : public checkin_test {
             " USING(disk_id)");
         while (row->next()) {
             std::string bytes(static_cast<std::size_t>(row->get_int64("size")), '\0');
-            std::ifstream in(row->get_string("path"), std::ios::binary);
+            std::ifstream in(local_path(v.repo().folder(), row->get_string("path")),
+                             std::ios::binary);
             in.seekg(row->get_int64("physical_offset"));
             in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
             EXPECT_EQ(md5_hex(bytes), row->get_string("checksum")) << row->get_string("path");

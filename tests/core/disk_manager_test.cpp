@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/db.h"
+#include "tests/support/temp_dir.h"
 #include "tests/support/test_vault.h"
 
 namespace tuv {
@@ -30,9 +31,13 @@ class disk_manager_test : public ::testing::Test {
         }
         return rows;
     }
+    // Containers in the vault's folder are stored relative to it.
     std::string disk(int id, std::int64_t total, std::int64_t free) {
-        return std::to_string(id) + " " + container(id).string() + " " + std::to_string(total) +
-               " " + std::to_string(free);
+        return std::to_string(id) + " data/tuv_s" + std::to_string(id) + " " +
+               std::to_string(total) + " " + std::to_string(free);
+    }
+    disk_manager manager(std::uint64_t container_size) {
+        return disk_manager(v.database(), container_size, v.layout().data, v.layout().directory);
     }
 
     // Allocates and gives "disk offset" plus " new" for a new container.
@@ -47,14 +52,14 @@ class disk_manager_test : public ::testing::Test {
 };
 
 TEST_F(disk_manager_test, first_chunk_registers_container_one_at_offset_zero) {
-    disk_manager disks(v.database(), 100, v.layout().data);
+    disk_manager disks = manager(100);
     EXPECT_EQ(place(disks, 30), "1 0 new");
     EXPECT_EQ(rows(), std::vector<std::string>{disk(1, 100, 70)});
     EXPECT_EQ(disk_manager::container_path(v.layout().data, 12), v.layout().data / "tuv_s12");
 }
 
 TEST_F(disk_manager_test, chunks_go_to_the_first_container_with_room) {
-    disk_manager disks(v.database(), 100, v.layout().data);
+    disk_manager disks = manager(100);
     ASSERT_EQ(place(disks, 30), "1 0 new");
     EXPECT_EQ(place(disks, 50), "1 30");
     // 20 bytes left in container 1: too few for 40, enough for 15 later.
@@ -68,14 +73,14 @@ TEST_F(disk_manager_test, chunks_go_to_the_first_container_with_room) {
 }
 
 TEST_F(disk_manager_test, zero_length_chunk_takes_the_free_offset_and_no_room) {
-    disk_manager disks(v.database(), 100, v.layout().data);
+    disk_manager disks = manager(100);
     ASSERT_EQ(place(disks, 100), "1 0 new");
     EXPECT_EQ(place(disks, 0), "1 100");
     EXPECT_EQ(rows(), std::vector<std::string>{disk(1, 100, 0)});
 }
 
 TEST_F(disk_manager_test, oversized_chunk_gets_a_container_that_is_never_chosen_again) {
-    disk_manager disks(v.database(), 100, v.layout().data);
+    disk_manager disks = manager(100);
     EXPECT_EQ(place(disks, 250), "1 0 new");
     EXPECT_EQ(rows(), std::vector<std::string>{disk(1, 100, -150)});
     EXPECT_EQ(place(disks, 0), "2 0 new");
@@ -84,11 +89,27 @@ TEST_F(disk_manager_test, oversized_chunk_gets_a_container_that_is_never_chosen_
 }
 
 TEST_F(disk_manager_test, offsets_beyond_four_gib_are_kept_whole) {
-    disk_manager disks(v.database(), 5 * gib, v.layout().data);
+    disk_manager disks = manager(5 * gib);
     ASSERT_EQ(place(disks, 4 * gib + gib / 2), "1 0 new");
     EXPECT_EQ(place(disks, 100), "1 " + std::to_string(4 * gib + gib / 2));
     EXPECT_EQ(rows(), std::vector<std::string>{disk(1, static_cast<std::int64_t>(5 * gib),
                                                     static_cast<std::int64_t>(gib / 2 - 100))});
+}
+
+TEST_F(disk_manager_test, paths_outside_the_vault_folder_are_stored_and_used_as_they_are) {
+    // A vault made before paths were relative, now copied elsewhere.
+    test::temp_dir old_place;
+    const auto old_container = old_place / "data" / "tuv_s1";
+    v.database().execute("INSERT INTO disk_info(path, total_size, free_size) VALUES(?, 100, 60)",
+                         {old_container.string()});
+    disk_manager disks(v.database(), 100, old_place / "data", v.layout().directory);
+    const chunk_location old = disks.allocate(50);
+    EXPECT_EQ(old.container, old_container);
+    EXPECT_EQ(old.offset, 40u);
+    const chunk_location fresh = disks.allocate(70);
+    EXPECT_EQ(fresh.container, old_place / "data" / "tuv_s2");
+    EXPECT_EQ(rows(), (std::vector<std::string>{"1 " + old_container.string() + " 100 10",
+                                                "2 " + fresh.container.string() + " 100 30"}));
 }
 
 }  // namespace

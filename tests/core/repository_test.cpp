@@ -1,18 +1,26 @@
 #include "core/repository.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "core/db.h"
 #include "core/db_sqlite.h"
 #include "core/errors.h"
+#include "core/file_entry.h"
+#include "core/verify.h"
+#include "tests/support/checks.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_vault.h"
 
 namespace tuv {
 namespace {
+
+namespace fs = std::filesystem;
 
 // Rewrites one setting of an installed vault behind the repository's back.
 void put_setting(const std::string& db_path, const std::string& key, const std::string& value) {
@@ -28,6 +36,55 @@ std::string construction_error(const std::string& db_path) {
         return e.what();
     }
     return "no error";
+}
+
+// Opens the vault of `db` read-only in a child process of the owner of the
+// vault's folder, made read-only with all in it, and returns the names in
+// its root and the summary of a full verify, or what was thrown. Root ignores
+// permissions, so under root the folder is given to user nobody and the child
+// becomes nobody. The folder is writable again afterwards, for the cleanup.
+std::string read_where_nothing_can_be_written(const fs::path& db) {
+    constexpr uid_t nobody = 65534;
+    const bool root = ::geteuid() == 0;
+    const auto set_writable = [&](bool writable) {
+        std::vector<fs::path> paths{db.parent_path()};
+        for (const auto& entry : fs::recursive_directory_iterator(paths[0])) paths.push_back(entry);
+        for (const fs::path& path : paths) {
+            if (root && ::chown(path.c_str(), nobody, nobody) != 0) return;
+            fs::permissions(path, fs::perms::owner_write,
+                            writable ? fs::perm_options::add : fs::perm_options::remove);
+        }
+    };
+    set_writable(false);
+    int pipe_ends[2];
+    if (::pipe(pipe_ends) != 0) return "no pipe";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::string answer = "could not become another user";
+        if (!root || (::setgid(nobody) == 0 && ::setuid(nobody) == 0)) {
+            try {
+                repository repo(db.string(), repository::access::read_only);
+                std::vector<std::unique_ptr<file_entry>> entries;
+                repo.list_directory("\\", entries);
+                answer.clear();
+                for (const auto& entry : entries) answer += entry->name() + ", ";
+                answer += verify_vault(repo, {true}).summary();
+            } catch (const std::exception& e) {
+                answer = e.what();
+            }
+        }
+        const ssize_t written = ::write(pipe_ends[1], answer.data(), answer.size());
+        ::_exit(written == static_cast<ssize_t>(answer.size()) ? 0 : 1);
+    }
+    ::close(pipe_ends[1]);
+    std::string answer;
+    char buffer[256];
+    for (ssize_t n; (n = ::read(pipe_ends[0], buffer, sizeof buffer)) > 0;)
+        answer.append(buffer, n);
+    ::close(pipe_ends[0]);
+    ::waitpid(child, nullptr, 0);
+    set_writable(true);
+    return answer;
 }
 
 class repository_test : public ::testing::Test {
@@ -53,7 +110,7 @@ TEST_F(repository_test, reads_every_setting_of_an_installed_vault) {
     EXPECT_EQ(repo.observer(), nullptr);
 }
 
-TEST_F(repository_test, database_without_settings_gains_the_table_and_misses_the_separator) {
+TEST_F(repository_test, database_without_settings_is_no_vault_and_gains_no_table) {
     const std::string path = (folder / "other.db").string();
     {
         db_sqlite database;
@@ -61,11 +118,11 @@ TEST_F(repository_test, database_without_settings_gains_the_table_and_misses_the
         database.execute("CREATE TABLE unrelated(x)");
     }
     EXPECT_EQ(construction_error(path),
-              "Record Not Found : Could not find settings for path_separator");
+              path + " is not a Quillmark vault: it has no settings table");
 
     db_sqlite database;
     database.open(path);
-    auto rows = database.query("SELECT COUNT(*) FROM settings");
+    auto rows = database.query("SELECT COUNT(*) FROM sqlite_schema WHERE name = 'settings'");
     ASSERT_TRUE(rows->next());
     EXPECT_EQ(rows->get_int(0), 0);
 }
@@ -137,6 +194,63 @@ TEST_F(repository_test, a_file_that_is_not_a_database_is_refused) {
     std::ofstream(path) << "These are not the tables you are looking for.\n"
                         << std::string(4096, 'x');
     EXPECT_EQ(construction_error(path.string()), "file is not a database");
+}
+
+TEST_F(repository_test, read_only_use_leaves_the_database_file_as_it_was) {
+    vault_options options;
+    options.directory = folder / "vault";
+    const std::string db = install_vault(options).database.string();
+    std::ofstream(folder / "a.txt") << "some text";
+    repository(db).checkin_file(folder / "a.txt", "\\", "now", "text/plain", "");
+    const auto bytes = [&] {
+        std::ifstream in(db, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::string before = bytes();
+    const auto modified = fs::last_write_time(db);
+
+    repository repo(db, repository::access::read_only);
+    EXPECT_EQ(repo.checkout("\\a.txt", folder / "out.txt", "now"), 9u);
+    EXPECT_TRUE(verify_vault(repo, {true}).clean());
+    EXPECT_EQ(test::failure<db_exception>([&] { repo.create_directory("d", 1, "now"); }),
+              "attempt to write a readonly database");
+    EXPECT_EQ(bytes(), before);
+    EXPECT_EQ(fs::last_write_time(db), modified);
+}
+
+// Copies of a vault, with none, both or one of its write-ahead log files.
+TEST_F(repository_test, read_only_use_works_where_nothing_can_be_written) {
+    fs::permissions(folder.path(), fs::perms::others_exec, fs::perm_options::add);
+    test::test_vault v;
+    const auto checkin = [&](const char* name) {
+        std::ofstream(folder / name) << name;
+        v.repo().checkin_file(folder / name, "\\", "now", "text/plain", "");
+    };
+    const auto copy = [&](const std::string& name, const std::vector<std::string>& logs) {
+        fs::create_directory(folder / name);
+        fs::copy(v.layout().data, folder / name / "data");
+        for (const std::string& log : logs) {
+            fs::copy(v.db_path() + log, folder / name / ("quillmark.db" + log));
+        }
+        return folder / name / "quillmark.db";
+    };
+    checkin("early");
+    db_sqlite other;
+    other.open(v.db_path());
+    other.connection().executenonquery("PRAGMA wal_checkpoint(TRUNCATE)");
+    const fs::path clean = copy("clean", {""});
+    checkin("late");
+    const fs::path with_logs = copy("with logs", {"", "-wal", "-shm"});
+    const fs::path log_only = copy("log only", {"", "-wal"});
+
+    const std::string answer = read_where_nothing_can_be_written(clean);
+    if (answer == "could not become another user") GTEST_SKIP() << answer;
+    EXPECT_EQ(answer, "early, 1 file, 1 version, 1 chunk, 1 container checked: no problems");
+    EXPECT_EQ(read_where_nothing_can_be_written(with_logs),
+              "early, late, 2 files, 2 versions, 2 chunks, 1 container checked: no problems");
+    EXPECT_EQ(read_where_nothing_can_be_written(log_only),
+              "cannot open database " + log_only.string() + ": its log " + log_only.string() +
+                  "-wal holds changes that cannot be read while its folder cannot be written");
 }
 
 // open_repository keeps process-wide state, so each case runs in a child

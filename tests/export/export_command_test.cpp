@@ -209,6 +209,16 @@ TEST_F(export_command_test, without_a_registered_vault_nothing_is_exported_and_i
     EXPECT_FALSE(fs::exists(root));
 }
 
+TEST_F(export_command_test, an_empty_file_as_the_vault_is_refused_and_stays_empty) {
+    const fs::path empty = folder / "empty.db";
+    std::ofstream{empty};
+    register_db(empty.string());
+    const result r = run({"\\docs", root.string()});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_EQ(r.out, empty.string() + " is not a Quillmark vault: it has no settings table\n");
+    EXPECT_EQ(fs::file_size(empty), 0u);
+}
+
 TEST_F(export_command_test, a_vault_that_cannot_be_opened_is_reported_on_standard_output) {
     const fs::path missing = folder / "nowhere" / "quillmark.db";
     register_db(missing.string());

@@ -13,6 +13,7 @@
 #include "core/db.h"
 #include "core/file_entry.h"
 #include "core/repository.h"
+#include "core/vault_folder.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_vault.h"
@@ -86,7 +87,7 @@ class export_engine_test : public ::testing::Test {
     }
     fs::path container() {
         auto row = v.database().query("SELECT path FROM disk_info ORDER BY disk_id LIMIT 1");
-        return row->next() ? fs::path(row->get_string(0)) : fs::path();
+        return row->next() ? local_path(v.repo().folder(), row->get_string(0)) : fs::path();
     }
 
     test::temp_dir folder;

@@ -210,7 +210,30 @@ TEST_F(cli_test, info_on_a_database_that_is_not_a_vault_reports_the_missing_sett
     }
     const result r = run({"--db", other, "info"});
     EXPECT_EQ(r.code, exit_failed);
-    EXPECT_EQ(r.err, "quillmark: Record Not Found : Could not find settings for path_separator\n");
+    EXPECT_EQ(r.err,
+              "quillmark: " + other + " is not a Quillmark vault: it has no settings table\n");
+}
+
+TEST_F(cli_test, reading_commands_leave_an_empty_file_empty) {
+    const fs::path empty = folder / "empty.db";
+    std::ofstream{empty};
+    for (const std::vector<std::string>& command :
+         std::vector<std::vector<std::string>>{{"info"},
+                                               {"ls"},
+                                               {"versions", "\\a"},
+                                               {"checkout", "\\a", (folder / "a").string()},
+                                               {"search"},
+                                               {"verify"},
+                                               {"stats"}}) {
+        std::vector<std::string> args{"--db", empty.string()};
+        args.insert(args.end(), command.begin(), command.end());
+        const result r = run(args);
+        EXPECT_EQ(r.err, "quillmark: " + empty.string() +
+                             " is not a Quillmark vault: it has no settings table\n")
+            << command[0];
+        EXPECT_EQ(fs::file_size(empty), 0u) << command[0];
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 1);
 }
 
 }  // namespace

@@ -44,8 +44,8 @@ class verify_command_test : public ::testing::Test {
         return o;
     }
 
-    result run(std::vector<std::string> args) {
-        args.insert(args.begin(), {"quillmark", "--db", v.db_path()});
+    result run(std::vector<std::string> args, const std::string& db = "") {
+        args.insert(args.begin(), {"quillmark", "--db", db.empty() ? v.db_path() : db});
         std::vector<const char*> argv;
         for (const auto& a : args) argv.push_back(a.c_str());
         std::ostringstream out, err;
@@ -102,6 +102,29 @@ TEST_F(verify_command_test, database_that_cannot_be_checked_at_all_fails_with_it
     EXPECT_EQ(r.code, exit_failed);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "quillmark: no such table: bmap\n");
+}
+
+TEST_F(verify_command_test, containers_outside_the_vault_folder_are_warnings_not_problems) {
+    // A vault that stored absolute paths, as vaults once did, then copied.
+    const fs::path data = v.layout().data;
+    v.database().execute("UPDATE disk_info SET path = ?", {(data / "tuv_s1").string()});
+    v.database().execute("UPDATE settings SET value = ? WHERE key = 'data_directory'",
+                         {data.string()});
+    const std::string summary = "1 file, 2 versions, 4 chunks, 1 container checked: no problems\n";
+    EXPECT_EQ(run({"verify"}).out, summary);
+    const fs::path copy = folder / "copy";
+    fs::copy(v.layout().directory, copy, fs::copy_options::recursive);
+    const std::string outside = " lies outside the vault folder " + copy.string() +
+                                "; a copy of the folder would not include it\n";
+    const std::string warnings = "Warning: the data folder " + data.string() + outside +
+                                 "Warning: container 1 (" + (data / "tuv_s1").string() + ")" +
+                                 outside;
+    const std::string copied_db = (copy / "quillmark.db").string();
+    const result r = run({"verify", "--read-data"}, copied_db);
+    EXPECT_EQ(r.code, exit_ok);
+    EXPECT_EQ(r.out, warnings + summary);
+    const std::string info = run({"info"}, copied_db).out;
+    EXPECT_TRUE(info.ends_with(warnings)) << info;
 }
 
 TEST_F(verify_command_test, stats_prints_every_figure) {
