@@ -1,19 +1,18 @@
-// The write side of block_reader: recording the chunks of a new version.
+#include "core/block_writer.h"
+
 #include <exception>
 #include <vector>
 
-#include "core/block_reader.h"
 #include "core/db.h"
 #include "core/disk_manager.h"
 #include "core/errors.h"
 #include "core/file_io.h"
-#include "core/repository.h"
 
 namespace tuv {
 
-block_reader::block_reader(repository& repo) : repo_(repo) {}
+block_writer::block_writer(vault_storage storage) : storage_(std::move(storage)) {}
 
-block_reader::~block_reader() {
+block_writer::~block_writer() {
     // Bytes of a check-in that failed are of no use; otherwise they belong
     // to rows the caller may still commit.
     if (std::uncaught_exceptions() > 0) return;
@@ -25,9 +24,9 @@ block_reader::~block_reader() {
     }
 }
 
-void block_reader::write_block(std::span<const std::uint8_t> bytes, const std::string& checksum,
+void block_writer::write_block(std::span<const std::uint8_t> bytes, const std::string& checksum,
                                std::time_t when, std::uint64_t offset, std::int64_t file_id) {
-    db& database = repo_.database();
+    db& database = storage_.database;
     const auto at = static_cast<std::int64_t>(offset);
     if (file_id != file_seen_) {
         file_seen_ = file_id;
@@ -85,27 +84,27 @@ void block_reader::write_block(std::span<const std::uint8_t> bytes, const std::s
     }
 }
 
-std::int64_t block_reader::find_chunk(const std::string& checksum) {
-    auto row = repo_.database().query("SELECT chunk_id FROM chunk WHERE checksum = ?", {checksum});
+std::int64_t block_writer::find_chunk(const std::string& checksum) {
+    auto row = storage_.database.query("SELECT chunk_id FROM chunk WHERE checksum = ?", {checksum});
     return row->next() ? row->get_int64("chunk_id") : 0;
 }
 
-std::int64_t block_reader::insert_chunk(std::span<const std::uint8_t> bytes,
+std::int64_t block_writer::insert_chunk(std::span<const std::uint8_t> bytes,
                                         const std::string& checksum) {
     const std::int64_t id = store_chunk(bytes, checksum, 1);
     write_pending();
     return id;
 }
 
-std::int64_t block_reader::store_chunk(std::span<const std::uint8_t> bytes,
+std::int64_t block_writer::store_chunk(std::span<const std::uint8_t> bytes,
                                        const std::string& checksum, std::int64_t refcount) {
     if (!disks_) {
-        const auto& capacity = repo_.default_disk_size();
+        const auto& capacity = storage_.container_size;
         if (!capacity) {
             throw rec_not_found_exception("Could not find settings for default_disk_size");
         }
-        disks_ = std::make_unique<disk_manager>(repo_.database(), *capacity, repo_.data_directory(),
-                                                repo_.folder());
+        disks_ = std::make_unique<disk_manager>(storage_.database, *capacity,
+                                                storage_.data_directory, storage_.folder);
     }
     const chunk_location where = disks_->allocate(bytes.size());
     created_container_ = created_container_ || where.new_container;
@@ -113,7 +112,7 @@ std::int64_t block_reader::store_chunk(std::span<const std::uint8_t> bytes,
     // its transaction takes the rows back.
     write_container(where.disk_id, where.container, where.offset, bytes);
 
-    db& database = repo_.database();
+    db& database = storage_.database;
     database.execute(
         "INSERT INTO chunk(checksum, disk_id, physical_offset, size, refcount)"
         " VALUES(?, ?, ?, ?, ?)",
@@ -122,14 +121,14 @@ std::int64_t block_reader::store_chunk(std::span<const std::uint8_t> bytes,
     return database.last_insert_id();
 }
 
-void block_reader::close_overlapping_blocks(std::int64_t file_id, std::uint64_t offset,
+void block_writer::close_overlapping_blocks(std::int64_t file_id, std::uint64_t offset,
                                             std::uint64_t size, std::time_t when) {
     close_overlapping(file_id, offset, size, when, true);
 }
 
-void block_reader::close_overlapping(std::int64_t file_id, std::uint64_t offset,
+void block_writer::close_overlapping(std::int64_t file_id, std::uint64_t offset,
                                      std::uint64_t size, std::time_t when, bool through_end) {
-    db& database = repo_.database();
+    db& database = storage_.database;
     const auto at = static_cast<std::int64_t>(offset);
     // Closed: the live block that holds byte `offset` and the live blocks
     // that begin at or after it up to the new chunk's end, inclusive when
@@ -170,11 +169,11 @@ void block_reader::close_overlapping(std::int64_t file_id, std::uint64_t offset,
     }
 }
 
-void block_reader::close_blocks_after(std::int64_t file_id, std::uint64_t end, std::time_t when) {
+void block_writer::close_blocks_after(std::int64_t file_id, std::uint64_t end, std::time_t when) {
     closed_at_end_.reset();  // the version is complete
     const auto at = static_cast<std::int64_t>(end);
     // A zero-length block at the end is the version's own last chunk.
-    repo_.database().execute(
+    storage_.database.execute(
         "UPDATE bmap SET deletion_date = ? WHERE block_id IN ("
         " SELECT bmap.block_id FROM bmap JOIN chunk ON chunk.chunk_id = bmap.chunk_id"
         " WHERE bmap.file_id = ? AND bmap.deletion_date = 0 AND bmap.virtual_offset >= ?"
@@ -182,13 +181,13 @@ void block_reader::close_blocks_after(std::int64_t file_id, std::uint64_t end, s
         {when, file_id, at, at});
 }
 
-void block_reader::write_container(std::int64_t disk_id, const std::filesystem::path& path,
+void block_writer::write_container(std::int64_t disk_id, const std::filesystem::path& path,
                                    std::uint64_t offset, std::span<const std::uint8_t> bytes) {
     auto found = containers_.find(path);
     if (found == containers_.end()) {
         container_file opened;
         opened.disk_id = disk_id;
-        opened.file = repo_.files().open(path, open_mode::read_write);
+        opened.file = storage_.files.open(path, open_mode::read_write);
         found = containers_.emplace(path, std::move(opened)).first;
     }
     container_file& c = found->second;
@@ -201,7 +200,7 @@ void block_reader::write_container(std::int64_t disk_id, const std::filesystem::
     if (c.pending.size() >= write_batch) write_pending(c);
 }
 
-void block_reader::write_pending(container_file& c) {
+void block_writer::write_pending(container_file& c) {
     if (c.pending.empty()) return;
     c.file->write_at(c.pending_at, c.pending.data(), c.pending.size());
     const std::uint64_t end = c.pending_at + c.pending.size();
@@ -217,25 +216,25 @@ void block_reader::write_pending(container_file& c) {
     }
 }
 
-void block_reader::write_pending() {
+void block_writer::write_pending() {
     for (auto& [path, c] : containers_) write_pending(c);
 }
 
-void block_reader::sync_containers() {
+void block_writer::sync_containers() {
     write_pending();
     for (auto& [path, c] : containers_) c.file->sync();
-    if (created_container_) repo_.files().sync_directory(repo_.data_directory());
+    if (created_container_) storage_.files.sync_directory(storage_.data_directory);
     created_container_ = false;
 }
 
-void block_reader::give_back_uncommitted_space() noexcept {
+void block_writer::give_back_uncommitted_space() noexcept {
     for (auto& [path, c] : containers_) {
         c.pending.clear();
         try {
             // Read after the rollback: what the committed rows use. Should
             // the rollback itself have failed, the rows still seen only make
             // the length larger, so nothing committed is ever cut.
-            auto row = repo_.database().query(
+            auto row = storage_.database.query(
                 "SELECT total_size - free_size FROM disk_info WHERE disk_id = ?", {c.disk_id});
             if (row->next()) {
                 const auto used = static_cast<std::uint64_t>(row->get_int64(0));
@@ -245,7 +244,7 @@ void block_reader::give_back_uncommitted_space() noexcept {
                 // Made by this check-in: its row is gone, and so goes the file.
                 row.reset();
                 c.file.reset();
-                repo_.files().remove(path);
+                storage_.files.remove(path);
             }
         } catch (const std::exception&) {
             // Stray bytes past the used length are harmless; the next

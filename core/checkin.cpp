@@ -3,7 +3,7 @@
 #include <ctime>
 #include <vector>
 
-#include "core/block_reader.h"
+#include "core/block_writer.h"
 #include "core/chunk_pipeline.h"
 #include "core/db.h"
 #include "core/errors.h"
@@ -187,16 +187,16 @@ checkin_result repository::checkin_file(const std::filesystem::path& source,
             offset = c->offset + c->bytes.size();
             if (observer_ != nullptr) observer_->update(percent(offset, result.size_at_open));
         }
-        entry->block_reader().close_blocks_after(entry->file_id(), offset, moment.seconds());
+        entry->block_writer().close_blocks_after(entry->file_id(), offset, moment.seconds());
         entry->flush();
 
         // Invariant: no committed row refers to container bytes that were not synced.
-        entry->block_reader().sync_containers();
+        entry->block_writer().sync_containers();
         transaction.commit();
         result.size = offset;
     } catch (...) {
         // The transaction is rolled back by now.
-        if (entry) entry->block_reader().give_back_uncommitted_space();
+        if (entry) entry->block_writer().give_back_uncommitted_space();
         throw;
     }
     result.vault_path = walked;

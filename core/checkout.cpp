@@ -9,7 +9,6 @@
 #include "core/file_entry.h"
 #include "core/file_io.h"
 #include "core/repository.h"
-#include "core/version_reader.h"
 
 namespace tuv {
 namespace {
@@ -89,8 +88,7 @@ std::uint64_t repository::write_version(file_entry& entry, const std::filesystem
     }
     try {
         std::uint64_t written = 0;
-        version_reader reader(*this);
-        reader.read(entry.file_id(), moment.seconds(), [&](std::span<const std::uint8_t> bytes) {
+        entry.read_version(moment, [&](std::span<const std::uint8_t> bytes) {
             out->write_at(written, bytes.data(), bytes.size());
             written += bytes.size();
         });

@@ -1,30 +1,27 @@
 #include "core/container_read.h"
 
 #include "core/errors.h"
-#include "core/file_entry.h"
 #include "core/file_io.h"
 #include "core/md5.h"
-#include "core/repository.h"
 
 namespace tuv {
 
-std::unique_ptr<file_handle> open_container(repository& repo, std::int64_t disk_id,
+std::unique_ptr<file_handle> open_container(file_system& files, std::int64_t disk_id,
                                             const std::filesystem::path& path) {
     try {
-        return repo.files().open(path, open_mode::read);
+        return files.open(path, open_mode::read);
     } catch (const io_error&) {
         throw tuv_error("Couldn't open disk (" + std::to_string(disk_id) + ", '" + path.string() +
                         "')");
     }
 }
 
-void read_stored_chunk(repository& repo, file_handle& container, const stored_chunk& chunk,
-                       std::uint8_t* out) {
-    read_stored_chunks(repo, container, std::span(&chunk, 1), out);
+void read_stored_chunk(file_handle& container, const stored_chunk& chunk, std::uint8_t* out) {
+    read_stored_chunks(container, std::span(&chunk, 1), out);
 }
 
-void read_stored_chunks(repository& repo, file_handle& container,
-                        std::span<const stored_chunk> chunks, std::uint8_t* out) {
+void read_stored_chunks(file_handle& container, std::span<const stored_chunk> chunks,
+                        std::uint8_t* out) {
     if (chunks.empty()) return;
     std::uint64_t total = 0;
     for (const stored_chunk& c : chunks) total += c.size;
@@ -32,32 +29,20 @@ void read_stored_chunks(repository& repo, file_handle& container,
     std::uint64_t at = 0;
     for (const stored_chunk& chunk : chunks) {
         if (got < at + chunk.size) {
-            throw_damaged(repo, chunk.file_id, chunk.virtual_offset,
-                          "container " + chunk.container.string() + " ends before the block's " +
-                              std::to_string(chunk.size) + " bytes at " +
-                              std::to_string(chunk.physical_offset));
+            throw vault_damaged_error(chunk.file_id, chunk.virtual_offset,
+                                      "container " + chunk.container.string() +
+                                          " ends before the block's " +
+                                          std::to_string(chunk.size) + " bytes at " +
+                                          std::to_string(chunk.physical_offset));
         }
         if (md5_hex(out + at, chunk.size) != chunk.checksum) {
-            throw_damaged(repo, chunk.file_id, chunk.virtual_offset,
-                          "the bytes in container " + chunk.container.string() + " at " +
-                              std::to_string(chunk.physical_offset) +
-                              " do not match their checksum");
+            throw vault_damaged_error(chunk.file_id, chunk.virtual_offset,
+                                      "the bytes in container " + chunk.container.string() +
+                                          " at " + std::to_string(chunk.physical_offset) +
+                                          " do not match their checksum");
         }
         at += chunk.size;
     }
-}
-
-void throw_damaged(repository& repo, std::int64_t file_id, std::uint64_t offset,
-                   const std::string& what) {
-    std::string name = "file id " + std::to_string(file_id);
-    try {
-        file_entry entry(repo, file_id, std::string());
-        name = entry.full_path();
-    } catch (const tuv_error&) {
-        // The id alone must do.
-    }
-    throw vault_damaged_error("The vault is damaged: " + name + ", offset " +
-                              std::to_string(offset) + ": " + what);
 }
 
 }  // namespace tuv

@@ -12,11 +12,11 @@
 namespace tuv {
 
 class file_handle;
-class repository;
+class file_system;
 
 // Opens a container for reading. Throws tuv_error "Couldn't open disk (<id>,
 // '<path>')" when it cannot be opened.
-std::unique_ptr<file_handle> open_container(repository& repo, std::int64_t disk_id,
+std::unique_ptr<file_handle> open_container(file_system& files, std::int64_t disk_id,
                                             const std::filesystem::path& path);
 
 // Where a chunk lies, and where its block lies in which file (for messages).
@@ -30,18 +30,13 @@ struct stored_chunk {
 };
 
 // Reads the chunk's `size` bytes into `out` and checks their MD5. Throws
-// vault_damaged_error when the container ends early or the bytes differ.
-void read_stored_chunk(repository& repo, file_handle& container, const stored_chunk& chunk,
-                       std::uint8_t* out);
+// vault_damaged_error (naming the file by its id) when the container ends
+// early or the bytes differ.
+void read_stored_chunk(file_handle& container, const stored_chunk& chunk, std::uint8_t* out);
 
 // The same for chunks that lie end to end in one container, in that order,
 // with one read for all of them.
-void read_stored_chunks(repository& repo, file_handle& container,
-                        std::span<const stored_chunk> chunks, std::uint8_t* out);
-
-// Throws vault_damaged_error "The vault is damaged: <full path of the file>,
-// offset <offset>: <what>".
-[[noreturn]] void throw_damaged(repository& repo, std::int64_t file_id, std::uint64_t offset,
-                                const std::string& what);
+void read_stored_chunks(file_handle& container, std::span<const stored_chunk> chunks,
+                        std::uint8_t* out);
 
 }  // namespace tuv

@@ -54,4 +54,21 @@ file_not_found_exception::file_not_found_exception(const std::string& missing_pa
 
 invalid_date_exception::invalid_date_exception() : tuv_error(std::string("Invalid date format")) {}
 
+vault_damaged_error::vault_damaged_error(std::int64_t file_id, std::uint64_t offset,
+                                         std::string detail)
+    : vault_damaged_error(file_id, offset, std::move(detail),
+                          "file id " + std::to_string(file_id)) {}
+
+vault_damaged_error::vault_damaged_error(std::int64_t file_id, std::uint64_t offset,
+                                         std::string detail, const std::string& file)
+    : tuv_error("The vault is damaged: " + file + ", offset " + std::to_string(offset) + ": " +
+                detail),
+      file_id_(file_id),
+      offset_(offset),
+      detail_(std::move(detail)) {}
+
+vault_damaged_error vault_damaged_error::named(const std::string& vault_path) const {
+    return vault_damaged_error(file_id_, offset_, detail_, vault_path);
+}
+
 }  // namespace tuv

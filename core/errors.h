@@ -66,9 +66,27 @@ class invalid_date_exception : public tuv_error {
 
 // The vault's files or rows are not what its rows promise: a container that
 // ends early, bytes that do not match their checksum, a version with a gap.
+// "The vault is damaged: <file>, offset <offset>: <detail>", where <file> is
+// "file id <id>" as the storage layer raises it, and the file's vault path
+// once a caller that knows it has named it.
 class vault_damaged_error : public tuv_error {
-public:
-    using tuv_error::tuv_error;
+  public:
+    vault_damaged_error(std::int64_t file_id, std::uint64_t offset, std::string detail);
+
+    // The same damage, with the file named by its vault path.
+    vault_damaged_error named(const std::string& vault_path) const;
+
+    std::int64_t file_id() const noexcept { return file_id_; }
+    std::uint64_t offset() const noexcept { return offset_; }
+    const std::string& detail() const noexcept { return detail_; }
+
+  private:
+    vault_damaged_error(std::int64_t file_id, std::uint64_t offset, std::string detail,
+                        const std::string& file);
+
+    std::int64_t file_id_;
+    std::uint64_t offset_;
+    std::string detail_;
 };
 
 }  // namespace tuv

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/block_reader.h"
+#include "core/block_writer.h"
 #include "core/db.h"
 #include "core/errors.h"
 #include "core/md5.h"
@@ -22,10 +23,10 @@ constexpr int max_depth = 10000;
 }  // namespace
 
 file_entry::file_entry(repository& repo)
-    : repo_(&repo), new_entry_(true), block_reader_(std::make_unique<tuv::block_reader>(repo)) {}
+    : repo_(&repo), new_entry_(true), block_writer_(std::make_unique<tuv::block_writer>(repo.storage())) {}
 
 file_entry::file_entry(repository& repo, std::int64_t file_id, std::string attributes)
-    : repo_(&repo), new_entry_(false), block_reader_(std::make_unique<tuv::block_reader>(repo)) {
+    : repo_(&repo), new_entry_(false), block_writer_(std::make_unique<tuv::block_writer>(repo.storage())) {
     load(file_id);
     attributes_ = std::move(attributes);
 }
@@ -154,7 +155,7 @@ void file_entry::write(std::uint64_t offset, std::span<const std::uint8_t> bytes
 
 void file_entry::write(std::uint64_t offset, std::span<const std::uint8_t> bytes,
                        const std::string& checksum) {
-    block_reader_->write_block(bytes, checksum, modification_date_.seconds(), offset, file_id_);
+    block_writer_->write_block(bytes, checksum, modification_date_.seconds(), offset, file_id_);
     if (!written_since_load_) {
         size_ = 0;
         written_since_load_ = true;
@@ -165,17 +166,33 @@ void file_entry::write(std::uint64_t offset, std::span<const std::uint8_t> bytes
 }
 
 std::string file_entry::read(const date& moment) {
-    if (is_directory()) throw tuv_error(std::string("Attempt to call read() on a directory"));
     std::string content;
-    version_reader(*repo_).read(file_id_, moment.seconds(), [&](std::span<const std::uint8_t> bytes) {
+    read_version(moment, [&](std::span<const std::uint8_t> bytes) {
         content.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     });
     bytes_written_ += content.size();
     return content;
 }
 
+std::uint64_t file_entry::read_version(
+    const date& moment, const std::function<void(std::span<const std::uint8_t>)>& sink) {
+    if (is_directory()) throw tuv_error(std::string("Attempt to call read() on a directory"));
+    try {
+        return version_reader(repo_->storage()).read(file_id_, moment.seconds(), sink);
+    } catch (const vault_damaged_error& damage) {
+        // The storage layer knows the file by its id; the user knows its path.
+        std::string path;
+        try {
+            path = full_path();
+        } catch (const tuv_error&) {
+            throw damage;  // the id alone must do
+        }
+        throw damage.named(path);
+    }
+}
+
 std::uint64_t file_entry::version_size(const date& moment) {
-    return block_reader_->version_size(file_id_, moment.seconds());
+    return tuv::block_reader(repo_->storage()).version_size(file_id_, moment.seconds());
 }
 
 std::string file_entry::attributes_at(const date& moment) {

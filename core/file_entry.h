@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -16,7 +17,7 @@
 
 namespace tuv {
 
-class block_reader;
+class block_writer;
 class db_recordset;
 class repository;
 
@@ -70,6 +71,12 @@ class file_entry {
     // the errors of version_reader.
     std::string read(const date& moment);
 
+    // Hands the version at `moment` to `sink` in pieces, in order, without
+    // holding it in memory; returns its size. Throws as read() does, with a
+    // damaged vault named by this entry's vault path.
+    std::uint64_t read_version(const date& moment,
+                               const std::function<void(std::span<const std::uint8_t>)>& sink);
+
     // The size of the version at `moment`; 0 when there are no blocks.
     std::uint64_t version_size(const date& moment);
 
@@ -100,7 +107,8 @@ class file_entry {
     const date& last_access_date() const { return last_access_date_; }
     const date& modification_date() const { return modification_date_; }
 
-    tuv::block_reader& block_reader() { return *block_reader_; }
+    // The block map writer of this entry's new version.
+    tuv::block_writer& block_writer() { return *block_writer_; }
 
   private:
     void take_row(db_recordset& row);
@@ -114,7 +122,7 @@ class file_entry {
     bool size_changed_ = false;
     bool written_since_load_ = false;
     bool new_entry_;
-    std::unique_ptr<tuv::block_reader> block_reader_;
+    std::unique_ptr<tuv::block_writer> block_writer_;
     std::string attributes_;
     std::string mime_type_;
     date creation_date_;

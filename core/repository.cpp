@@ -68,11 +68,11 @@ bool repository::is_own_file(const std::filesystem::path& path) const {
 }
 
 date repository::first_version_date(std::int64_t file_id) {
-    return block_reader(*this).first_version_date(file_id);
+    return block_reader(storage()).first_version_date(file_id);
 }
 
 date repository::last_version_date(std::int64_t file_id) {
-    return block_reader(*this).last_version_date(file_id);
+    return block_reader(storage()).last_version_date(file_id);
 }
 
 void repository::search(std::vector<std::unique_ptr<file_entry>>& out, const std::string& format,

@@ -15,6 +15,7 @@
 
 #include "core/change_entry.h"
 #include "core/settings.h"
+#include "core/vault_storage.h"
 
 namespace tuv {
 
@@ -177,6 +178,12 @@ class repository {
     checkin_result checkin_file(const std::filesystem::path& source, const std::string& directory,
                       const std::string& when, const std::string& mime_type,
                       const std::string& description);
+
+    // What the storage layer needs of this vault (its database, file system
+    // and folders), for the block map, containers and version reads.
+    vault_storage storage() {
+        return {*database_, *files_, folder_, data_directory_, default_disk_size_};
+    }
 
     // True when the local `path` is one of the vault's own files: its
     // database (with its log files) or anything in its data folder. They

@@ -3,7 +3,6 @@
 #include <optional>
 
 #include "core/db.h"
-#include "core/repository.h"
 
 namespace tuv {
 namespace fs = std::filesystem;
@@ -33,13 +32,14 @@ fs::path stored_path(const fs::path& vault_folder, const fs::path& local) {
     return relative_inside(vault_folder, local).value_or(local);
 }
 
-std::vector<std::string> outside_folder_warnings(repository& repo) {
+std::vector<std::string> outside_folder_warnings(const vault_storage& storage) {
     std::vector<std::string> warnings;
-    const fs::path& folder = repo.folder();
-    if (!relative_inside(folder, repo.data_directory())) {
-        warnings.push_back(outside("the data folder " + repo.data_directory().string(), folder));
+    const fs::path& folder = storage.folder;
+    if (!relative_inside(folder, storage.data_directory)) {
+        warnings.push_back(
+            outside("the data folder " + storage.data_directory.string(), folder));
     }
-    auto rows = repo.database().query("SELECT disk_id, path FROM disk_info ORDER BY disk_id");
+    auto rows = storage.database.query("SELECT disk_id, path FROM disk_info ORDER BY disk_id");
     while (rows->next()) {
         const fs::path container = local_path(folder, rows->get_string(1));
         if (relative_inside(folder, container)) continue;

@@ -10,9 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "core/vault_storage.h"
+
 namespace tuv {
 
-class repository;
 
 // Where a stored path lies on this machine: a relative one below
 // `vault_folder`, an absolute one where it says.
@@ -24,13 +25,13 @@ std::filesystem::path local_path(const std::filesystem::path& vault_folder,
 std::filesystem::path stored_path(const std::filesystem::path& vault_folder,
                                   const std::filesystem::path& local);
 
-// One line for the data folder, when it lies outside the vault folder of
-// `repo`, and one for each container that does, in disk id order:
+// One line for the data folder, when it lies outside the vault folder, and
+// one for each container that does, in disk id order:
 //   Warning: the data folder <path> lies outside the vault folder <folder>;
 //   a copy of the folder would not include it
 //   Warning: container <id> (<path>) lies outside the vault folder <folder>;
 //   a copy of the folder would not include it
 // (each on one line). Reads disk_info; throws db_exception when it cannot.
-std::vector<std::string> outside_folder_warnings(repository& repo);
+std::vector<std::string> outside_folder_warnings(const vault_storage& storage);
 
 }  // namespace tuv

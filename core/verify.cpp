@@ -585,7 +585,7 @@ verify_report verify_vault(repository& repo, const verify_options& options) {
     verify_report report;
     const read_snapshot snapshot(repo.database());
     checker(repo, options, report).run();
-    report.warnings = outside_folder_warnings(repo);
+    report.warnings = outside_folder_warnings(repo.storage());
     return report;
 }
 

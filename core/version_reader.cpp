@@ -2,15 +2,15 @@
 
 #include <algorithm>
 
+#include "core/block_reader.h"
 #include "core/db.h"
 #include "core/file_io.h"
-#include "core/repository.h"
 #include "core/vault_folder.h"
 
 namespace tuv {
 
-version_reader::version_reader(repository& repo, std::size_t piece_size)
-    : repo_(repo), piece_size_(piece_size) {}
+version_reader::version_reader(vault_storage storage, std::size_t piece_size)
+    : storage_(std::move(storage)), piece_size_(piece_size) {}
 
 version_reader::~version_reader() = default;
 
@@ -18,14 +18,13 @@ std::uint64_t version_reader::read(std::int64_t file_id, std::time_t when,
                                    const std::function<void(std::span<const std::uint8_t>)>& sink) {
     // One statement for the whole version; it also keeps one snapshot of
     // the vault for the whole read.
-    auto rows = repo_.database().query(
-        "SELECT bmap.virtual_offset, chunk.size, chunk.checksum, chunk.disk_id,"
-        " chunk.physical_offset, disk_info.path AS container"
-        " FROM bmap JOIN chunk ON chunk.chunk_id = bmap.chunk_id"
-        " LEFT JOIN disk_info ON disk_info.disk_id = chunk.disk_id"
-        " WHERE bmap.file_id = ? AND bmap.creation_date <= ?"
-        " AND (bmap.deletion_date = 0 OR bmap.deletion_date > ?)"
-        " ORDER BY bmap.virtual_offset",
+    auto rows = storage_.database.query(
+        std::string("SELECT bmap.virtual_offset, chunk.size, chunk.checksum, chunk.disk_id,"
+                    " chunk.physical_offset, disk_info.path AS container"
+                    " FROM bmap JOIN chunk ON chunk.chunk_id = bmap.chunk_id"
+                    " LEFT JOIN disk_info ON disk_info.disk_id = chunk.disk_id"
+                    " WHERE bmap.file_id = ?") +
+            bmap_live_at + " ORDER BY bmap.virtual_offset",
         {file_id, when, when});
     filled_ = 0;
     pending_.clear();
@@ -39,16 +38,17 @@ std::uint64_t version_reader::read(std::int64_t file_id, std::time_t when,
         const std::int64_t disk_id = rows->get_int64("disk_id");
         // The blocks of a version lie end to end from offset 0.
         if (offset > expected) {
-            throw_damaged(repo_, file_id, expected, "the version has a gap: no block begins here");
+            throw vault_damaged_error(file_id, expected,
+                                      "the version has a gap: no block begins here");
         }
         if (offset < expected) {
-            throw_damaged(repo_, file_id, offset, "the block overlaps the one before it");
+            throw vault_damaged_error(file_id, offset, "the block overlaps the one before it");
         }
         if (rows->is_null("container")) {
             throw rec_not_found_exception("Couldn't find disk info for disk_id = " +
                                           std::to_string(disk_id));
         }
-        stored_chunk chunk{local_path(repo_.folder(), rows->get_string("container")),
+        stored_chunk chunk{local_path(storage_.folder, rows->get_string("container")),
                            static_cast<std::uint64_t>(rows->get_int64("physical_offset")),
                            size,
                            rows->get_string("checksum"),
@@ -77,7 +77,7 @@ void version_reader::read_pending() {
     if (pending_.empty()) return;
     const std::size_t needed = filled_ + pending_bytes_;
     if (buffer_.size() < needed) buffer_.resize(std::max(needed, std::min(piece_size_, 2 * needed)));
-    read_stored_chunks(repo_, container(pending_disk_, pending_.front().container), pending_,
+    read_stored_chunks(container(pending_disk_, pending_.front().container), pending_,
                        buffer_.data() + filled_);
     filled_ = needed;
     pending_.clear();
@@ -93,7 +93,7 @@ void version_reader::hand_over(const std::function<void(std::span<const std::uin
 file_handle& version_reader::container(std::int64_t disk_id, const std::filesystem::path& path) {
     auto found = containers_.find(disk_id);
     if (found == containers_.end()) {
-        found = containers_.emplace(disk_id, open_container(repo_, disk_id, path)).first;
+        found = containers_.emplace(disk_id, open_container(storage_.files, disk_id, path)).first;
     }
     return *found->second;
 }

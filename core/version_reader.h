@@ -1,8 +1,9 @@
 // Reads one version of a file block by block, so that memory does not grow
 // with the file's size. Every block's bytes are checked against their MD5,
 // and the blocks must lie end to end from offset 0: a damaged vault is an
-// error naming the file, the offset and the container, never a quietly
-// shorter or garbled version.
+// error naming the file (by its id: the caller that knows its vault path
+// names it, vault_damaged_error::named), the offset and the container, never
+// a quietly shorter or garbled version.
 #pragma once
 
 #include <cstdint>
@@ -18,19 +19,19 @@
 
 #include "core/container_read.h"
 #include "core/errors.h"
+#include "core/vault_storage.h"
 
 namespace tuv {
 
 class file_handle;
-class repository;
 
 class version_reader {
 public:
-    // `repo` is borrowed and must outlive the reader. Blocks are read and
+    // Borrows the storage's database and file system. Blocks are read and
     // handed over in pieces of up to `piece_size` bytes (or one block, when
     // a block is larger): one read and one write per piece rather than per
     // block, whatever the chunk size.
-    explicit version_reader(repository& repo, std::size_t piece_size = 1 << 20);
+    explicit version_reader(vault_storage storage, std::size_t piece_size = 1 << 20);
     ~version_reader();
     version_reader(const version_reader&) = delete;
     version_reader& operator=(const version_reader&) = delete;
@@ -49,7 +50,7 @@ private:
     void hand_over(const std::function<void(std::span<const std::uint8_t>)>& sink);
     file_handle& container(std::int64_t disk_id, const std::filesystem::path& path);
 
-    repository& repo_;
+    vault_storage storage_;
     std::size_t piece_size_;
     std::map<std::int64_t, std::unique_ptr<file_handle>> containers_;
     std::vector<std::uint8_t> buffer_;

@@ -65,7 +65,7 @@ void run_info(repository& repo, std::ostream& out) {
              name + " (id " + std::to_string(root_id) + "), created " + created.to_text() + ", " +
                  counted(static_cast<std::int64_t>(changes.size()), "change"));
     }
-    for (const std::string& warning : outside_folder_warnings(repo)) out << warning << "\n";
+    for (const std::string& warning : outside_folder_warnings(repo.storage())) out << warning << "\n";
 }
 
 }  // namespace tuv::tools

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/block_reader.h"
+#include "core/block_writer.h"
 #include "core/date.h"
 #include "core/db.h"
 #include "core/disk_manager.h"
@@ -172,7 +172,7 @@ TEST_F(block_writer_test, shared_chunk_is_stored_once_for_the_vault) {
 }
 
 TEST_F(block_writer_test, find_chunk_knows_only_inserted_chunks) {
-    block_reader store(v.repo());
+    block_writer store(v.repo().storage());
     EXPECT_EQ(store.find_chunk(md5_hex("abc")), 0);
     const std::int64_t id = store.insert_chunk(bytes_of("abc"), md5_hex("abc"));
     EXPECT_EQ(store.find_chunk(md5_hex("abc")), id);
@@ -185,11 +185,11 @@ TEST_F(block_writer_test, overlap_closes_blocks_holding_the_offset_and_one_start
     const std::string a(100, 'a'), b(50, 'b'), c(30, 'c');
     version(f, t1, {a, b, c});
     // [50, 100) lies in A; B begins right at 100; C at 150 is left alone.
-    block_reader(v.repo()).close_overlapping_blocks(f, 50, 50, t2);
+    block_writer(v.repo().storage()).close_overlapping_blocks(f, 50, 50, t2);
     EXPECT_EQ(blocks(), (std::vector<std::string>{block(f, a, t1, t2, 0), block(f, b, t1, t2, 100),
                                                   block(f, c, t1, 0, 150)}));
     // Blocks beyond a new end are closed; one ending exactly there is not.
-    block_reader(v.repo()).close_blocks_after(f, 150, t3);
+    block_writer(v.repo().storage()).close_blocks_after(f, 150, t3);
     EXPECT_EQ(blocks()[2], block(f, c, t1, t3, 150));
 }
 

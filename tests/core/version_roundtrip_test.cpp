@@ -159,7 +159,7 @@ TEST_P(version_roundtrip_test, pieces_of_any_size_hand_over_the_same_bytes) {
     // 1: every block on its own; 1500: several blocks, never more than one
     // piece unless a block alone is larger (at most 1024 bytes here).
     for (const std::size_t piece : {std::size_t{1}, std::size_t{1500}, std::size_t{1} << 20}) {
-        version_reader reader(v.repo(), piece);
+        version_reader reader(v.repo().storage(), piece);
         for (int i = 0; i < 4; ++i) {
             std::string read;
             std::size_t largest = 0;
@@ -198,18 +198,25 @@ TEST_P(version_roundtrip_test, a_damaged_block_stops_the_read_after_the_pieces_b
         f.put(static_cast<char>(old ^ 1));
     }
     std::string read;
-    version_reader reader(v.repo(), 1500);
+    version_reader reader(v.repo().storage(), 1500);
+    const std::int64_t file_id = v.repo().resolve("\\Dir\\data.bin")->file_id();
+    const std::string detail = "the bytes in container " + container.string() + " at " +
+                               std::to_string(physical) + " do not match their checksum";
     try {
-        reader.read(v.repo().resolve("\\Dir\\data.bin")->file_id(), date(moment_text(0)).seconds(),
-                    [&](std::span<const std::uint8_t> b) {
-                        read.append(reinterpret_cast<const char*>(b.data()), b.size());
-                    });
+        reader.read(file_id, date(moment_text(0)).seconds(), [&](std::span<const std::uint8_t> b) {
+            read.append(reinterpret_cast<const char*>(b.data()), b.size());
+        });
         FAIL() << "no error";
     } catch (const vault_damaged_error& e) {
-        EXPECT_EQ(std::string(e.what()),
-                  "The vault is damaged: \\Dir\\data.bin, offset " + std::to_string(damaged_at) +
-                      ": the bytes in container " + container.string() + " at " +
-                      std::to_string(physical) + " do not match their checksum");
+        // The storage layer names the file by its id; a caller that knows
+        // its path names it so.
+        EXPECT_EQ(std::string(e.what()), "The vault is damaged: file id " +
+                                             std::to_string(file_id) + ", offset " +
+                                             std::to_string(damaged_at) + ": " + detail);
+        EXPECT_EQ(std::string(e.named("\\Dir\\data.bin").what()),
+                  "The vault is damaged: \\Dir\\data.bin, offset " +
+                      std::to_string(damaged_at) + ": " + detail);
+        EXPECT_EQ(e.offset(), damaged_at);
     }
     // Whole pieces before the damaged block were handed over, nothing after.
     EXPECT_GT(read.size(), 0u);

@@ -1,19 +1,14 @@
-// The read side of block_reader: single blocks, block lists, dates, sizes.
 #include "core/block_reader.h"
+
 #include "core/container_read.h"
 #include "core/date.h"
 #include "core/db.h"
 #include "core/errors.h"
 #include "core/file_io.h"
-#include "core/repository.h"
 #include "core/vault_folder.h"
 
 namespace tuv {
 namespace {
-
-// Blocks of a version at T: created at or before T, not deleted by then.
-constexpr const char* live_at =
-    " AND bmap.creation_date <= ? AND (bmap.deletion_date = 0 OR bmap.deletion_date > ?)";
 
 date marked_changed(std::time_t seconds) {
     date result(seconds);
@@ -25,7 +20,7 @@ date marked_changed(std::time_t seconds) {
 
 std::string block_reader::read_block(std::int64_t file_id, std::uint64_t offset, std::time_t when,
                                      block_info* info) {
-    db& database = repo_.database();
+    db& database = storage_.database;
     block_info block;
     {
         auto row = database.query(std::string(
@@ -33,7 +28,7 @@ std::string block_reader::read_block(std::int64_t file_id, std::uint64_t offset,
                                       " chunk.checksum FROM bmap JOIN chunk"
                                       " ON chunk.chunk_id = bmap.chunk_id"
                                       " WHERE bmap.file_id = ? AND bmap.virtual_offset = ?") +
-                                      live_at,
+                                      bmap_live_at,
                                   {file_id, static_cast<std::int64_t>(offset), when, when});
         if (!row->next()) {
             throw rec_not_found_exception("Couldn't find block for fid = " +
@@ -54,11 +49,11 @@ std::string block_reader::read_block(std::int64_t file_id, std::uint64_t offset,
             throw rec_not_found_exception("Couldn't find disk info for disk_id = " +
                                           std::to_string(block.disk_id));
         }
-        path = local_path(repo_.folder(), row->get_string("path"));
+        path = local_path(storage_.folder, row->get_string("path"));
     }
-    const auto container = open_container(repo_, block.disk_id, path);
+    const auto container = open_container(storage_.files, block.disk_id, path);
     std::string bytes(block.size, '\0');
-    read_stored_chunk(repo_, *container,
+    read_stored_chunk(*container,
                       {path, block.physical_offset, block.size, block.checksum, file_id, offset},
                       reinterpret_cast<std::uint8_t*>(bytes.data()));
     if (info != nullptr) *info = block;
@@ -69,12 +64,12 @@ std::vector<block_entry> block_reader::get_blocks(std::int64_t file_id, std::tim
     std::string sql = "SELECT bmap.virtual_offset, bmap.deletion_date FROM bmap WHERE bmap.file_id = ?";
     std::vector<db_param> params{file_id};
     if (when != 0) {
-        sql += live_at;
+        sql += bmap_live_at;
         params.emplace_back(when);
         params.emplace_back(when);
     }
     sql += " ORDER BY bmap.virtual_offset, bmap.block_id";
-    auto rows = repo_.database().query(sql, params);
+    auto rows = storage_.database.query(sql, params);
     std::vector<block_entry> blocks;
     while (rows->next()) {
         const auto offset = static_cast<std::uint64_t>(rows->get_int64("virtual_offset"));
@@ -90,23 +85,23 @@ std::vector<block_entry> block_reader::get_blocks(std::int64_t file_id, std::tim
 
 date block_reader::first_version_date(std::int64_t file_id) {
     const std::string sql = "SELECT COALESCE(MIN(creation_date), 0) FROM bmap";
-    auto row = file_id == -1 ? repo_.database().query(sql)
-                             : repo_.database().query(sql + " WHERE file_id = ?", {file_id});
+    auto row = file_id == -1 ? storage_.database.query(sql)
+                             : storage_.database.query(sql + " WHERE file_id = ?", {file_id});
     return marked_changed(row->next() ? static_cast<std::time_t>(row->get_int64(0)) : 0);
 }
 
 date block_reader::last_version_date(std::int64_t file_id) {
     const std::string sql = "SELECT COALESCE(MAX(creation_date), 0) FROM bmap";
-    auto row = file_id == -1 ? repo_.database().query(sql)
-                             : repo_.database().query(sql + " WHERE file_id = ?", {file_id});
+    auto row = file_id == -1 ? storage_.database.query(sql)
+                             : storage_.database.query(sql + " WHERE file_id = ?", {file_id});
     return marked_changed(row->next() ? static_cast<std::time_t>(row->get_int64(0)) : 0);
 }
 
 std::uint64_t block_reader::version_size(std::int64_t file_id, std::time_t when) {
-    auto row = repo_.database().query(
+    auto row = storage_.database.query(
         std::string("SELECT COALESCE(SUM(chunk.size), 0) FROM bmap JOIN chunk"
                     " ON chunk.chunk_id = bmap.chunk_id WHERE bmap.file_id = ?") +
-            live_at,
+            bmap_live_at,
         {file_id, when, when});
     return row->next() ? static_cast<std::uint64_t>(row->get_int64(0)) : 0;
 }

@@ -1,0 +1,28 @@
+// What the storage layer works on: one vault's database, the file system its
+// files are read and written through, and where those files lie. The storage
+// classes take it by value and borrow the database and the file system,
+// which must outlive them; the repository makes one (repository::storage()).
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+
+namespace tuv {
+
+class db;
+class file_system;
+
+struct vault_storage {
+    db& database;
+    file_system& files;
+    // The vault folder: stored container paths are relative to it.
+    std::filesystem::path folder;
+    // Where new containers are made.
+    std::filesystem::path data_directory;
+    // The capacity of a new container; absent in a vault that never stores
+    // content (only a writer needs it, and fails without it).
+    std::optional<std::uint64_t> container_size;
+};
+
+}  // namespace tuv
