@@ -18,11 +18,11 @@
 #include <string>
 #include <vector>
 
-#include "core/buffered_reader.h"
-#include "core/chunker.h"
-#include "core/file_io.h"
-#include "core/installer.h"
-#include "core/md5.h"
+#include "core/storage/buffered_reader.h"
+#include "core/storage/chunker.h"
+#include "core/storage/file_io.h"
+#include "core/vault/installer.h"
+#include "core/storage/md5.h"
 #include "tests/support/checks.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "core/errors.h"
-#include "core/repository.h"
+#include "core/base/errors.h"
+#include "core/vault/repository.h"
 #include "export/export_engine.h"
 #include "platform/quillmark_registry.h"
 #include "platform/registry.h"

@@ -4,12 +4,12 @@
 #include <system_error>
 #include <vector>
 
-#include "core/date.h"
-#include "core/errors.h"
-#include "core/file_entry.h"
-#include "core/journal.h"
-#include "core/repository.h"
-#include "core/vault_path.h"
+#include "core/base/date.h"
+#include "core/base/errors.h"
+#include "core/vault/file_entry.h"
+#include "core/vault/journal.h"
+#include "core/vault/repository.h"
+#include "core/base/vault_path.h"
 
 namespace tuv {
 namespace {

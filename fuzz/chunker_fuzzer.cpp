@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "core/buffered_reader.h"
-#include "core/chunker.h"
-#include "core/file_io.h"
+#include "core/storage/buffered_reader.h"
+#include "core/storage/chunker.h"
+#include "core/storage/file_io.h"
 #include "fuzz/fuzz_check.h"
 
 namespace {

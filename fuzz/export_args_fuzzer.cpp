@@ -16,8 +16,8 @@
 #include <system_error>
 #include <vector>
 
-#include "core/installer.h"
-#include "core/repository.h"
+#include "core/vault/installer.h"
+#include "core/vault/repository.h"
 #include "export/export_command.h"
 #include "export/export_engine.h"
 #include "fuzz/fuzz_check.h"

@@ -9,7 +9,7 @@
 #include <ctime>
 #include <string>
 
-#include "core/parse_time.h"
+#include "core/base/parse_time.h"
 #include "fuzz/fuzz_check.h"
 
 namespace {

@@ -10,10 +10,10 @@
 #include <string_view>
 #include <vector>
 
-#include "core/db_sqlite.h"
-#include "core/errors.h"
-#include "core/schema.h"
-#include "core/search.h"
+#include "core/db/db_sqlite.h"
+#include "core/base/errors.h"
+#include "core/db/schema.h"
+#include "core/vault/search.h"
 #include "fuzz/fuzz_check.h"
 
 namespace {

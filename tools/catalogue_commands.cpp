@@ -4,10 +4,10 @@
 #include <memory>
 #include <vector>
 
-#include "core/errors.h"
-#include "core/file_entry.h"
-#include "core/repository.h"
-#include "core/vault_path.h"
+#include "core/base/errors.h"
+#include "core/vault/file_entry.h"
+#include "core/vault/repository.h"
+#include "core/base/vault_path.h"
 
 namespace tuv::tools {
 

@@ -6,10 +6,10 @@
 #include <iomanip>
 #include <sstream>
 
-#include "core/date.h"
-#include "core/progress_observer.h"
-#include "core/repository.h"
-#include "core/vault_path.h"
+#include "core/base/date.h"
+#include "core/vault/progress_observer.h"
+#include "core/vault/repository.h"
+#include "core/base/vault_path.h"
 
 namespace tuv::tools {
 namespace {

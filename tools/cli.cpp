@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "core/repository.h"
-#include "core/writer_lock.h"
+#include "core/vault/repository.h"
+#include "core/vault/writer_lock.h"
 #include "tools/catalogue_commands.h"
 #include "tools/checkin_command.h"
 #include "tools/info_command.h"

@@ -3,11 +3,11 @@
 #include <iomanip>
 #include <vector>
 
-#include "core/date.h"
-#include "core/db.h"
-#include "core/journal.h"
-#include "core/repository.h"
-#include "core/vault_folder.h"
+#include "core/base/date.h"
+#include "core/db/db.h"
+#include "core/vault/journal.h"
+#include "core/vault/repository.h"
+#include "core/storage/vault_folder.h"
 
 namespace tuv::tools {
 namespace {

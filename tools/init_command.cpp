@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "core/errors.h"
+#include "core/base/errors.h"
 #include "platform/quillmark_registry.h"
 #include "platform/registry.h"
 

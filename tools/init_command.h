@@ -5,7 +5,7 @@
 #include <ostream>
 #include <string>
 
-#include "core/installer.h"
+#include "core/vault/installer.h"
 
 namespace tuv::tools {
 

@@ -6,14 +6,14 @@
 #include <optional>
 #include <vector>
 
-#include "core/date.h"
-#include "core/errors.h"
-#include "core/file_entry.h"
-#include "core/journal.h"
-#include "core/parse_time.h"
-#include "core/repository.h"
-#include "core/search.h"
-#include "core/search_form.h"
+#include "core/base/date.h"
+#include "core/base/errors.h"
+#include "core/vault/file_entry.h"
+#include "core/vault/journal.h"
+#include "core/base/parse_time.h"
+#include "core/vault/repository.h"
+#include "core/vault/search.h"
+#include "core/vault/search_form.h"
 
 namespace tuv::tools {
 namespace {

@@ -4,7 +4,7 @@
 #include <iomanip>
 #include <string>
 
-#include "core/vault_stats.h"
+#include "core/vault/vault_stats.h"
 
 namespace tuv::tools {
 namespace {

@@ -1,7 +1,7 @@
 #include "tools/vault_access.h"
 
-#include "core/errors.h"
-#include "core/repository.h"
+#include "core/base/errors.h"
+#include "core/vault/repository.h"
 #include "platform/quillmark_registry.h"
 
 namespace tuv::tools {

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "core/repository.h"
+#include "core/vault/repository.h"
 
 namespace tuv::tools {
 

@@ -1,6 +1,6 @@
 #include "tools/verify_command.h"
 
-#include "core/verify.h"
+#include "core/vault/verify.h"
 
 namespace tuv::tools {
 

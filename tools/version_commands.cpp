@@ -2,11 +2,11 @@
 
 #include <cstdio>
 
-#include "core/date.h"
-#include "core/db.h"
-#include "core/errors.h"
-#include "core/file_entry.h"
-#include "core/repository.h"
+#include "core/base/date.h"
+#include "core/db/db.h"
+#include "core/base/errors.h"
+#include "core/vault/file_entry.h"
+#include "core/vault/repository.h"
 
 namespace tuv::tools {
 

@@ -14,8 +14,8 @@
 #include <fstream>
 #include <string>
 
-#include "core/date.h"
-#include "core/repository.h"
+#include "core/base/date.h"
+#include "core/vault/repository.h"
 #include "tests/crash/crash_content.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include <ctime>
 #include <string>
 
-#include "core/settings.h"
+#include "core/db/settings.h"
 
 namespace tuv::test {
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "core/errors.h"
-#include "core/file_entry.h"
-#include "core/repository.h"
+#include "core/base/errors.h"
+#include "core/vault/file_entry.h"
+#include "core/vault/repository.h"
 #include "platform/quillmark_registry.h"
 #include "platform/registry.h"
 #include "tests/support/scoped_env.h"

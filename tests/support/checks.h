@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "core/db.h"
+#include "core/db/db.h"
 
 namespace tuv::test {
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "core/file_io.h"
+#include "core/storage/file_io.h"
 
 namespace tuv::test {
 

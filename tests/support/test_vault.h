@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "core/installer.h"
-#include "core/repository.h"
+#include "core/vault/installer.h"
+#include "core/vault/repository.h"
 #include "tests/support/temp_dir.h"
 
 namespace tuv::test {

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "core/db.h"
-#include "core/errors.h"
-#include "core/file_entry.h"
-#include "core/repository.h"
-#include "core/writer_lock.h"
+#include "core/db/db.h"
+#include "core/base/errors.h"
+#include "core/vault/file_entry.h"
+#include "core/vault/repository.h"
+#include "core/vault/writer_lock.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 #include "tools/cli.h"

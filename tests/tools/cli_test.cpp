@@ -7,9 +7,9 @@
 #include <sstream>
 #include <vector>
 
-#include "core/db_sqlite.h"
-#include "core/file_entry.h"
-#include "core/repository.h"
+#include "core/db/db_sqlite.h"
+#include "core/vault/file_entry.h"
+#include "core/vault/repository.h"
 #include "platform/quillmark_registry.h"
 #include "platform/registry.h"
 #include "tests/support/scoped_env.h"

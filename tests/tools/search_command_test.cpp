@@ -5,8 +5,8 @@
 #include <sstream>
 #include <string>
 
-#include "core/journal.h"
-#include "core/repository.h"
+#include "core/vault/journal.h"
+#include "core/vault/repository.h"
 #include "tests/support/test_vault.h"
 
 namespace tuv::tools {

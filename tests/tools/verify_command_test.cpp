@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "core/db.h"
-#include "core/repository.h"
+#include "core/db/db.h"
+#include "core/vault/repository.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_vault.h"

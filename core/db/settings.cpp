@@ -1,0 +1,76 @@
+#include "core/db/settings.h"
+
+#include <cctype>
+
+#include "core/db/db.h"
+#include "core/base/errors.h"
+
+namespace tuv {
+namespace {
+
+[[noreturn]] void invalid_setting(const std::string& key, const std::string& value,
+                                  const std::string& reason) {
+    throw tuv_error("Invalid setting " + key + " = \"" + value + "\": " + reason);
+}
+
+}  // namespace
+
+settings_reader::settings_reader(db& database) : database_(database) {
+    auto table = database_.query("SELECT 1 FROM sqlite_schema WHERE type = 'table' AND name = ?",
+                                 {"settings"});
+    if (!table->next()) {
+        throw tuv_error(database_.name() + " is not a Quillmark vault: it has no settings table");
+    }
+}
+
+std::string settings_reader::get_setting(const std::string& key) {
+    auto rows = database_.query("SELECT value FROM settings WHERE key = ?", {key});
+    if (!rows->next()) throw rec_not_found_exception("Could not find settings for " + key);
+    return rows->get_string("value");
+}
+
+std::uint64_t parse_setting_number(const std::string& key, const std::string& text,
+                                   std::uint64_t max) {
+    std::size_t i = 0;
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+    if (i < text.size() && text[i] == '+') ++i;
+    if (i == text.size() || !std::isdigit(static_cast<unsigned char>(text[i]))) {
+        invalid_setting(key, text, "it does not begin with a number");
+    }
+    std::uint64_t value = 0;
+    for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
+        const unsigned digit = static_cast<unsigned>(text[i] - '0');
+        if (value > (max - digit) / 10) {
+            invalid_setting(key, text, "the number is larger than " + std::to_string(max));
+        }
+        value = value * 10 + digit;
+    }
+    return value;
+}
+
+void validate(const chunk_settings& s) {
+    using std::to_string;
+    if (s.min_size == 0) {
+        invalid_setting(setting_key::chunk_min_size, "0", "a chunk must be at least 1 byte");
+    }
+    if (s.anchor == 0) {
+        invalid_setting(setting_key::chunk_anchor, "0", "the anchor must be at least 1");
+    }
+    if (s.win_size > s.min_size) {
+        invalid_setting(
+            setting_key::chunk_win_size, to_string(s.win_size),
+            "the window must not be longer than chunk_min_size (" + to_string(s.min_size) + ")");
+    }
+    if (s.max_size < s.min_size) {
+        invalid_setting(setting_key::chunk_max_size, to_string(s.max_size),
+                        "it must not be below chunk_min_size (" + to_string(s.min_size) + ")");
+    }
+}
+
+void validate_path_separator(const std::string& separator) {
+    if (separator.size() != 1) {
+        invalid_setting(setting_key::path_separator, separator, "it must be exactly one character");
+    }
+}
+
+}  // namespace tuv

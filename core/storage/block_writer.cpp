@@ -1,0 +1,258 @@
+#include "core/storage/block_writer.h"
+
+#include <exception>
+#include <vector>
+
+#include "core/db/db.h"
+#include "core/storage/disk_manager.h"
+#include "core/base/errors.h"
+#include "core/storage/file_io.h"
+
+namespace tuv {
+
+block_writer::block_writer(vault_storage storage) : storage_(std::move(storage)) {}
+
+block_writer::~block_writer() {
+    // Bytes of a check-in that failed are of no use; otherwise they belong
+    // to rows the caller may still commit.
+    if (std::uncaught_exceptions() > 0) return;
+    try {
+        write_pending();
+    } catch (const std::exception&) {
+        // A destructor cannot report: callers that must know call
+        // sync_containers() first, as the check-in does.
+    }
+}
+
+void block_writer::write_block(std::span<const std::uint8_t> bytes, const std::string& checksum,
+                               std::time_t when, std::uint64_t offset, std::int64_t file_id) {
+    db& database = storage_.database;
+    const auto at = static_cast<std::int64_t>(offset);
+    if (file_id != file_seen_) {
+        file_seen_ = file_id;
+        fresh_.reset();
+        if (offset == 0) {
+            auto live = database.query(
+                "SELECT 1 FROM bmap WHERE file_id = ? AND deletion_date = 0 LIMIT 1", {file_id});
+            if (!live->next()) fresh_ = fresh_file{file_id, 0};
+        }
+    }
+    const bool fresh = fresh_ && fresh_->file_id == file_id && fresh_->next_offset == offset;
+    if (fresh) {
+        // An empty chunk ends a version: a later write at the same offset
+        // begins another one.
+        if (bytes.empty()) {
+            fresh_.reset();
+        } else {
+            fresh_->next_offset = offset + bytes.size();
+        }
+    } else {
+        fresh_.reset();
+        // Unchanged: the live block at this offset already holds this chunk.
+        // (Zero-length chunks count too, so a file that ends on a chunk
+        // boundary adds nothing when it is checked in unchanged.)
+        auto same = database.query(
+            "SELECT 1 FROM bmap JOIN chunk ON chunk.chunk_id = bmap.chunk_id"
+            " WHERE bmap.file_id = ? AND bmap.virtual_offset = ? AND bmap.deletion_date = 0"
+            " AND chunk.checksum = ? LIMIT 1",
+            {file_id, at, checksum});
+        if (same->next()) return;
+    }
+
+    // Every block of a chunk adds one to its refcount, which starts at 1: a
+    // chunk stored for this block starts at 2 at once.
+    std::int64_t chunk_id = find_chunk(checksum);
+    // Unchanged too when the chunk before it closed its block a moment ago
+    // (a new chunk closes the block that begins where it ends). It gets a
+    // block again; and as nothing of the file changes here, it leaves the
+    // block behind it alone, or every later unchanged chunk would follow it
+    // into a new block.
+    const bool closed_behind = closed_at_end_ && closed_at_end_->file_id == file_id &&
+                               closed_at_end_->offset == offset &&
+                               closed_at_end_->chunk_id == chunk_id;
+    closed_at_end_.reset();
+    const bool stored = chunk_id == 0;
+    if (stored) chunk_id = store_chunk(bytes, checksum, 2);
+    if (!fresh) close_overlapping(file_id, offset, bytes.size(), when, !closed_behind);
+    database.execute(
+        "INSERT INTO bmap(file_id, chunk_id, creation_date, deletion_date, virtual_offset)"
+        " VALUES(?, ?, ?, 0, ?)",
+        {file_id, chunk_id, when, at});
+    if (!stored) {
+        database.execute("UPDATE chunk SET refcount = refcount + 1 WHERE chunk_id = ?",
+                         {chunk_id});
+    }
+}
+
+std::int64_t block_writer::find_chunk(const std::string& checksum) {
+    auto row = storage_.database.query("SELECT chunk_id FROM chunk WHERE checksum = ?", {checksum});
+    return row->next() ? row->get_int64("chunk_id") : 0;
+}
+
+std::int64_t block_writer::insert_chunk(std::span<const std::uint8_t> bytes,
+                                        const std::string& checksum) {
+    const std::int64_t id = store_chunk(bytes, checksum, 1);
+    write_pending();
+    return id;
+}
+
+std::int64_t block_writer::store_chunk(std::span<const std::uint8_t> bytes,
+                                       const std::string& checksum, std::int64_t refcount) {
+    if (!disks_) {
+        const auto& capacity = storage_.container_size;
+        if (!capacity) {
+            throw rec_not_found_exception("Could not find settings for default_disk_size");
+        }
+        disks_ = std::make_unique<disk_manager>(storage_.database, *capacity,
+                                                storage_.data_directory, storage_.folder);
+    }
+    const chunk_location where = disks_->allocate(bytes.size());
+    created_container_ = created_container_ || where.new_container;
+    // Bytes first: should the write fail, the error ends the check-in and
+    // its transaction takes the rows back.
+    write_container(where.disk_id, where.container, where.offset, bytes);
+
+    db& database = storage_.database;
+    database.execute(
+        "INSERT INTO chunk(checksum, disk_id, physical_offset, size, refcount)"
+        " VALUES(?, ?, ?, ?, ?)",
+        {checksum, where.disk_id, static_cast<std::int64_t>(where.offset),
+         static_cast<std::int64_t>(bytes.size()), refcount});
+    return database.last_insert_id();
+}
+
+void block_writer::close_overlapping_blocks(std::int64_t file_id, std::uint64_t offset,
+                                            std::uint64_t size, std::time_t when) {
+    close_overlapping(file_id, offset, size, when, true);
+}
+
+void block_writer::close_overlapping(std::int64_t file_id, std::uint64_t offset,
+                                     std::uint64_t size, std::time_t when, bool through_end) {
+    db& database = storage_.database;
+    const auto at = static_cast<std::int64_t>(offset);
+    // Closed: the live block that holds byte `offset` and the live blocks
+    // that begin at or after it up to the new chunk's end, inclusive when
+    // `through_end` (an empty block left at `offset` by a shorter version
+    // among them). The
+    // live blocks of a file lie end to end, so the one holding byte `offset`
+    // is either among those or the last one that begins before it.
+    // Finding them first and closing them one by one keeps the common case
+    // (nothing to close) free of writes and of statement journals.
+    std::vector<std::int64_t> closing;
+    {
+        auto before = database.query(
+            "SELECT bmap.block_id, bmap.virtual_offset + chunk.size > ? AS holds"
+            " FROM bmap JOIN chunk ON chunk.chunk_id = bmap.chunk_id"
+            " WHERE bmap.file_id = ? AND bmap.deletion_date = 0 AND bmap.virtual_offset < ?"
+            " ORDER BY bmap.virtual_offset DESC LIMIT 1",
+            {at, file_id, at});
+        if (before->next() && before->get_int64("holds") != 0) {
+            closing.push_back(before->get_int64("block_id"));
+        }
+    }
+    {
+        const std::int64_t end = at + static_cast<std::int64_t>(size);
+        auto within = database.query(
+            "SELECT block_id, virtual_offset, chunk_id FROM bmap WHERE file_id = ?"
+            " AND deletion_date = 0 AND virtual_offset >= ? AND virtual_offset <= ?",
+            {file_id, at, through_end ? end : end - 1});
+        while (within->next()) {
+            closing.push_back(within->get_int64("block_id"));
+            if (size > 0 && within->get_int64("virtual_offset") == end) {
+                closed_at_end_ = closed_block{file_id, static_cast<std::uint64_t>(end),
+                                              within->get_int64("chunk_id")};
+            }
+        }
+    }
+    for (const std::int64_t block_id : closing) {
+        database.execute("UPDATE bmap SET deletion_date = ? WHERE block_id = ?", {when, block_id});
+    }
+}
+
+void block_writer::close_blocks_after(std::int64_t file_id, std::uint64_t end, std::time_t when) {
+    closed_at_end_.reset();  // the version is complete
+    const auto at = static_cast<std::int64_t>(end);
+    // A zero-length block at the end is the version's own last chunk.
+    storage_.database.execute(
+        "UPDATE bmap SET deletion_date = ? WHERE block_id IN ("
+        " SELECT bmap.block_id FROM bmap JOIN chunk ON chunk.chunk_id = bmap.chunk_id"
+        " WHERE bmap.file_id = ? AND bmap.deletion_date = 0 AND bmap.virtual_offset >= ?"
+        " AND (bmap.virtual_offset > ? OR chunk.size > 0))",
+        {when, file_id, at, at});
+}
+
+void block_writer::write_container(std::int64_t disk_id, const std::filesystem::path& path,
+                                   std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+    auto found = containers_.find(path);
+    if (found == containers_.end()) {
+        container_file opened;
+        opened.disk_id = disk_id;
+        opened.file = storage_.files.open(path, open_mode::read_write);
+        found = containers_.emplace(path, std::move(opened)).first;
+    }
+    container_file& c = found->second;
+    // Chunks of a check-in go to consecutive offsets: they are gathered and
+    // written a batch at a time, not with one call per chunk.
+    constexpr std::size_t write_batch = 1 << 20;
+    if (!c.pending.empty() && offset != c.pending_at + c.pending.size()) write_pending(c);
+    if (c.pending.empty()) c.pending_at = offset;
+    c.pending.insert(c.pending.end(), bytes.begin(), bytes.end());
+    if (c.pending.size() >= write_batch) write_pending(c);
+}
+
+void block_writer::write_pending(container_file& c) {
+    if (c.pending.empty()) return;
+    c.file->write_at(c.pending_at, c.pending.data(), c.pending.size());
+    const std::uint64_t end = c.pending_at + c.pending.size();
+    // Handing every few MB to the disk at once lets the writing overlap with
+    // the hashing, so the sync before commit has little left to wait for.
+    constexpr std::uint64_t writeback_batch = 8 << 20;
+    if (c.pending_at != c.unsent_to) c.unsent_from = c.pending_at;
+    c.unsent_to = end;
+    c.pending.clear();
+    if (c.unsent_to - c.unsent_from >= writeback_batch) {
+        c.file->start_writeback(c.unsent_from, c.unsent_to - c.unsent_from);
+        c.unsent_from = c.unsent_to;
+    }
+}
+
+void block_writer::write_pending() {
+    for (auto& [path, c] : containers_) write_pending(c);
+}
+
+void block_writer::sync_containers() {
+    write_pending();
+    for (auto& [path, c] : containers_) c.file->sync();
+    if (created_container_) storage_.files.sync_directory(storage_.data_directory);
+    created_container_ = false;
+}
+
+void block_writer::give_back_uncommitted_space() noexcept {
+    for (auto& [path, c] : containers_) {
+        c.pending.clear();
+        try {
+            // Read after the rollback: what the committed rows use. Should
+            // the rollback itself have failed, the rows still seen only make
+            // the length larger, so nothing committed is ever cut.
+            auto row = storage_.database.query(
+                "SELECT total_size - free_size FROM disk_info WHERE disk_id = ?", {c.disk_id});
+            if (row->next()) {
+                const auto used = static_cast<std::uint64_t>(row->get_int64(0));
+                row.reset();
+                if (c.file && c.file->size() > used) c.file->truncate(used);
+            } else {
+                // Made by this check-in: its row is gone, and so goes the file.
+                row.reset();
+                c.file.reset();
+                storage_.files.remove(path);
+            }
+        } catch (const std::exception&) {
+            // Stray bytes past the used length are harmless; the next
+            // allocation writes over them.
+        }
+    }
+    containers_.clear();
+    created_container_ = false;
+}
+
+}  // namespace tuv

@@ -1,0 +1,115 @@
+// The write side of a file's block map: recording the chunks of a new
+// version. A chunk identical to the live block at its offset is left alone;
+// any other closes the live blocks it replaces (their deletion date becomes
+// the check-in date), is stored once per vault (found again by checksum) and
+// gets a new live block. Container files written are kept open until the
+// check-in syncs them, so no committed row points at bytes not on disk.
+//
+// One writer serves one check-in (its rows go into the caller's
+// transaction); it is owned by the file entry being written.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "core/storage/vault_storage.h"
+
+namespace tuv {
+
+class disk_manager;
+class file_handle;
+
+class block_writer {
+  public:
+    explicit block_writer(vault_storage storage);
+    ~block_writer();
+    block_writer(const block_writer&) = delete;
+    block_writer& operator=(const block_writer&) = delete;
+
+    // Records the chunk `bytes` (whose MD5 is `checksum`) at `offset` of file
+    // `file_id` as of `when`. Container bytes are gathered and written in
+    // batches (all of them by sync_containers()); rows go into the caller's
+    // transaction.
+    void write_block(std::span<const std::uint8_t> bytes, const std::string& checksum,
+                     std::time_t when, std::uint64_t offset, std::int64_t file_id);
+
+    // The id of the chunk with that checksum, or 0 when there is none.
+    std::int64_t find_chunk(const std::string& checksum);
+
+    // Stores the bytes in a container, written at once, and adds their chunk
+    // row (refcount 1).
+    std::int64_t insert_chunk(std::span<const std::uint8_t> bytes, const std::string& checksum);
+
+    // Closes, as of `when`, the live blocks of the file that hold byte
+    // `offset` or begin after it and at or before `offset + size`.
+    void close_overlapping_blocks(std::int64_t file_id, std::uint64_t offset, std::uint64_t size,
+                                  std::time_t when);
+
+    // Closes, as of `when`, the live blocks that lie beyond the end of a new
+    // version `end` bytes long, so a shorter version holds only its content.
+    void close_blocks_after(std::int64_t file_id, std::uint64_t end, std::time_t when);
+
+    // Writes out the container bytes gathered for a batch (the writer's end
+    // does too), then makes every container byte written through this
+    // writer durable, and the data folder too when a container file was
+    // created.
+    void sync_containers();
+
+    // After a failed check-in, once its transaction is rolled back: drops
+    // the container bytes not written yet, cuts every container this writer
+    // wrote to back to the length that committed rows use, and removes a
+    // container that no committed row knows, so a failure (a full disk
+    // above all) does not keep the space it took. Best effort: the
+    // check-in's own error is the one to report, so nothing is thrown.
+    void give_back_uncommitted_space() noexcept;
+
+  private:
+    struct container_file;
+    std::int64_t store_chunk(std::span<const std::uint8_t> bytes, const std::string& checksum,
+                             std::int64_t refcount);
+    void close_overlapping(std::int64_t file_id, std::uint64_t offset, std::uint64_t size,
+                           std::time_t when, bool through_end);
+    void write_container(std::int64_t disk_id, const std::filesystem::path& path,
+                         std::uint64_t offset, std::span<const std::uint8_t> bytes);
+    void write_pending(container_file& c);
+    void write_pending();
+
+    vault_storage storage_;
+    std::unique_ptr<disk_manager> disks_;  // made at the first stored chunk
+    struct container_file {
+        std::int64_t disk_id = 0;
+        std::unique_ptr<file_handle> file;
+        std::uint64_t unsent_from = 0;  // written bytes not yet handed to the disk
+        std::uint64_t unsent_to = 0;
+        std::vector<std::uint8_t> pending;  // bytes for pending_at on, not written yet
+        std::uint64_t pending_at = 0;
+    };
+    std::map<std::filesystem::path, container_file> containers_;
+    bool created_container_ = false;
+    // A file that had no live block when its first chunk came, written from
+    // offset 0 on without gaps: as long as that holds, no chunk can be
+    // unchanged or replace anything, and the queries for it are skipped.
+    struct fresh_file {
+        std::int64_t file_id = 0;
+        std::uint64_t next_offset = 0;
+    };
+    std::optional<fresh_file> fresh_;
+    // The block a new chunk just closed because it began where the chunk
+    // ends: the next chunk, if it is that block's chunk, is unchanged.
+    struct closed_block {
+        std::int64_t file_id;
+        std::uint64_t offset;
+        std::int64_t chunk_id;
+    };
+    std::optional<closed_block> closed_at_end_;
+    std::int64_t file_seen_ = 0;  // the file whose first chunk was looked at
+};
+
+}  // namespace tuv

@@ -1,0 +1,138 @@
+#include "core/storage/chunk_pipeline.h"
+
+#include <algorithm>
+
+#include "core/storage/buffered_reader.h"
+#include "core/storage/chunker.h"
+#include "core/storage/md5.h"
+
+namespace tuv {
+
+namespace {
+
+std::size_t depth_for(const chunk_settings& settings, std::size_t depth) {
+    if (depth == 0) {
+        constexpr std::size_t budget = 4 << 20;
+        depth = std::clamp<std::size_t>(budget / std::max<std::size_t>(settings.max_size, 1), 8, 64);
+    }
+    return std::max<std::size_t>(depth, 2);
+}
+
+}  // namespace
+
+chunk_pipeline::chunk_pipeline(file_handle& input, const chunk_settings& settings,
+                               std::size_t depth)
+    : settings_(settings), slots_(depth_for(settings, depth)) {
+    validate(settings_);
+    storage_ = std::make_unique_for_overwrite<std::uint8_t[]>(slots_.size() * settings_.max_size);
+    for (std::size_t i = 0; i < slots_.size(); ++i) {
+        slots_[i].buffer = storage_.get() + i * settings_.max_size;
+    }
+    producer_ = std::thread([this, &input] { produce(input); });
+}
+
+chunk_pipeline::~chunk_pipeline() {
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+        changed_.notify_all();
+    }
+    producer_.join();
+}
+
+void chunk_pipeline::hash(slot& s, std::unique_lock<std::mutex>& lock) {
+    s.state = hash_state::hashing;
+    lock.unlock();
+    std::string checksum = md5_hex(s.data.bytes.data(), s.data.bytes.size());
+    lock.lock();
+    s.data.checksum = std::move(checksum);
+    s.state = hash_state::done;
+    wake(waiting::consumer_for_hash);
+}
+
+void chunk_pipeline::wait(std::unique_lock<std::mutex>& lock, waiting what) {
+    waiting& mine = what == waiting::producer_for_slots ? producer_waits_ : consumer_waits_;
+    mine = what;
+    changed_.wait(lock);
+    mine = waiting::nobody;
+}
+
+void chunk_pipeline::wake(waiting what) {
+    if (consumer_waits_ == what || producer_waits_ == what) changed_.notify_all();
+}
+
+bool chunk_pipeline::hash_one_pending(std::unique_lock<std::mutex>& lock) {
+    for (std::uint64_t i = consumed_; i < produced_; ++i) {
+        slot& s = slots_[i % slots_.size()];
+        if (s.state == hash_state::pending) {
+            hash(s, lock);
+            return true;
+        }
+    }
+    return false;
+}
+
+void chunk_pipeline::produce(file_handle& input) {
+    try {
+        buffered_reader reader(input);
+        std::uint64_t offset = 0;
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            // Wait for a free slot, hashing what waits meanwhile.
+            while (!stop_ && produced_ - consumed_ == slots_.size()) {
+                if (!hash_one_pending(lock)) wait(lock, waiting::producer_for_slots);
+            }
+            if (stop_) return;
+            slot& s = slots_[produced_ % slots_.size()];
+            lock.unlock();
+            std::size_t length = 0;
+            const bool last =
+                read_chunk(reader, s.buffer, length, settings_) == chunk_status::last;
+            lock.lock();
+            s.data.offset = offset;
+            s.data.bytes = std::span<const std::uint8_t>(s.buffer, length);
+            s.last = last;
+            s.state = hash_state::pending;
+            offset += length;
+            ++produced_;
+            if (produced_ - consumed_ >= batch()) wake(waiting::consumer_for_chunks);
+            if (last) {
+                finished_ = true;
+                wake(waiting::consumer_for_chunks);
+                // Help with what is left, then stop.
+                while (!stop_ && hash_one_pending(lock)) {
+                }
+                return;
+            }
+            hash_one_pending(lock);
+        }
+    } catch (...) {
+        std::lock_guard lock(mutex_);
+        error_ = std::current_exception();
+        finished_ = true;
+        wake(waiting::consumer_for_chunks);
+    }
+}
+
+const chunk_pipeline::chunk* chunk_pipeline::next() {
+    std::unique_lock lock(mutex_);
+    if (handed_out_) {
+        ended_ = slots_[consumed_ % slots_.size()].last;
+        ++consumed_;
+        handed_out_ = false;
+        if (slots_.size() - (produced_ - consumed_) >= batch()) wake(waiting::producer_for_slots);
+    }
+    if (ended_) return nullptr;
+    while (produced_ == consumed_ && !finished_) wait(lock, waiting::consumer_for_chunks);
+    if (produced_ == consumed_) {
+        // The producer stopped before cutting the last chunk: it failed.
+        std::rethrow_exception(error_);
+    }
+    slot& s = slots_[consumed_ % slots_.size()];
+    if (s.state == hash_state::pending) hash(s, lock);
+    while (s.state != hash_state::done) wait(lock, waiting::consumer_for_hash);
+    handed_out_ = true;
+    return &s.data;
+}
+
+}  // namespace tuv

@@ -1,0 +1,97 @@
+// Cuts a file into chunks and computes their checksums on a thread of its
+// own, handing the chunks over in file order, so that the check-in's
+// database work overlaps with reading, chunking and hashing. Hashing, the
+// costliest step, is shared: the consumer hashes a chunk itself when it
+// reaches one the producer has not hashed yet.
+//
+// Memory is bounded by `depth` buffers of max_size bytes, whatever the size
+// of the file; only the pages chunks touch are ever resident.
+#pragma once
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/db/settings.h"
+
+namespace tuv {
+
+class file_handle;
+
+class chunk_pipeline {
+  public:
+    struct chunk {
+        std::uint64_t offset;
+        std::span<const std::uint8_t> bytes;
+        std::string checksum;  // md5_hex of bytes
+    };
+
+    // `input` is borrowed and must outlive the pipeline; reading starts at
+    // offset 0 at once. `depth` chunks may wait between the two threads; by
+    // default as many as 4 MiB of max_size buffers hold (8 to 64), so that
+    // small chunks do not make the threads wait on each other at every one.
+    // Throws tuv_error for settings that break the chunker's rules.
+    chunk_pipeline(file_handle& input, const chunk_settings& settings, std::size_t depth = 0);
+    // Stops the producer and waits for it.
+    ~chunk_pipeline();
+    chunk_pipeline(const chunk_pipeline&) = delete;
+    chunk_pipeline& operator=(const chunk_pipeline&) = delete;
+
+    // The next chunk, valid until the next call; nullptr after the file's
+    // last chunk (which may be empty) was handed out. Rethrows the error
+    // that stopped the producer (a read error of the file).
+    const chunk* next();
+
+  private:
+    enum class hash_state { pending, hashing, done };
+    struct slot {
+        std::uint8_t* buffer = nullptr;  // max_size bytes of storage_
+        chunk data;
+        bool last = false;
+        hash_state state = hash_state::pending;
+    };
+
+    void produce(file_handle& input);
+    // Hashes the oldest chunk nobody hashes yet; false when there is none.
+    bool hash_one_pending(std::unique_lock<std::mutex>& lock);
+    void hash(slot& s, std::unique_lock<std::mutex>& lock);
+    // A thread that waits is woken once what it waits for is there: for
+    // the consumer, a quarter of the slots filled (or the end, or its
+    // chunk's checksum); for the producer, a quarter of them free. Waking
+    // costs a system call and a switch; batching them keeps the threads
+    // from waiting on each other at every chunk.
+    enum class waiting { nobody, consumer_for_chunks, consumer_for_hash, producer_for_slots };
+    void wait(std::unique_lock<std::mutex>& lock, waiting what);
+    void wake(waiting what);
+    std::size_t batch() const { return std::max<std::size_t>(1, slots_.size() / 4); }
+
+    chunk_settings settings_;
+    // The slots' buffers, one allocation for all. Not zero-filled: only the
+    // pages a chunk touches are ever faulted in, so a small file costs
+    // little however large max_size is.
+    std::unique_ptr<std::uint8_t[]> storage_;
+    std::vector<slot> slots_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::uint64_t produced_ = 0;  // chunks cut so far
+    std::uint64_t consumed_ = 0;  // chunks handed out and given back
+    bool handed_out_ = false;     // slot of consumed_ is with the consumer
+    bool ended_ = false;          // the last chunk was handed out and given back
+    bool finished_ = false;       // the producer cut the last chunk or failed
+    bool stop_ = false;
+    // What each thread waits for; each writes only its own.
+    waiting consumer_waits_ = waiting::nobody;
+    waiting producer_waits_ = waiting::nobody;
+    std::exception_ptr error_;
+    std::thread producer_;
+};
+
+}  // namespace tuv

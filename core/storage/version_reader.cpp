@@ -1,0 +1,101 @@
+#include "core/storage/version_reader.h"
+
+#include <algorithm>
+
+#include "core/storage/block_reader.h"
+#include "core/db/db.h"
+#include "core/storage/file_io.h"
+#include "core/storage/vault_folder.h"
+
+namespace tuv {
+
+version_reader::version_reader(vault_storage storage, std::size_t piece_size)
+    : storage_(std::move(storage)), piece_size_(piece_size) {}
+
+version_reader::~version_reader() = default;
+
+std::uint64_t version_reader::read(std::int64_t file_id, std::time_t when,
+                                   const std::function<void(std::span<const std::uint8_t>)>& sink) {
+    // One statement for the whole version; it also keeps one snapshot of
+    // the vault for the whole read.
+    auto rows = storage_.database.query(
+        std::string("SELECT bmap.virtual_offset, chunk.size, chunk.checksum, chunk.disk_id,"
+                    " chunk.physical_offset, disk_info.path AS container"
+                    " FROM bmap JOIN chunk ON chunk.chunk_id = bmap.chunk_id"
+                    " LEFT JOIN disk_info ON disk_info.disk_id = chunk.disk_id"
+                    " WHERE bmap.file_id = ?") +
+            bmap_live_at + " ORDER BY bmap.virtual_offset",
+        {file_id, when, when});
+    filled_ = 0;
+    pending_.clear();
+    pending_bytes_ = 0;
+    std::uint64_t expected = 0;
+    bool any = false;
+    while (rows->next()) {
+        any = true;
+        const auto offset = static_cast<std::uint64_t>(rows->get_int64("virtual_offset"));
+        const auto size = static_cast<std::uint64_t>(rows->get_int64("size"));
+        const std::int64_t disk_id = rows->get_int64("disk_id");
+        // The blocks of a version lie end to end from offset 0.
+        if (offset > expected) {
+            throw vault_damaged_error(file_id, expected,
+                                      "the version has a gap: no block begins here");
+        }
+        if (offset < expected) {
+            throw vault_damaged_error(file_id, offset, "the block overlaps the one before it");
+        }
+        if (rows->is_null("container")) {
+            throw rec_not_found_exception("Couldn't find disk info for disk_id = " +
+                                          std::to_string(disk_id));
+        }
+        stored_chunk chunk{local_path(storage_.folder, rows->get_string("container")),
+                           static_cast<std::uint64_t>(rows->get_int64("physical_offset")),
+                           size,
+                           rows->get_string("checksum"),
+                           file_id,
+                           offset};
+        const bool follows = !pending_.empty() && disk_id == pending_disk_ &&
+                             chunk.physical_offset ==
+                                 pending_.back().physical_offset + pending_.back().size;
+        if (!follows) read_pending();
+        if (filled_ + pending_bytes_ + size > piece_size_) {
+            read_pending();
+            hand_over(sink);
+        }
+        if (pending_.empty()) pending_disk_ = disk_id;
+        pending_.push_back(std::move(chunk));
+        pending_bytes_ += size;
+        expected = offset + size;
+    }
+    if (!any) throw rec_not_found_exception("Couldn't find blocks for fid = " + std::to_string(file_id));
+    read_pending();
+    hand_over(sink);
+    return expected;
+}
+
+void version_reader::read_pending() {
+    if (pending_.empty()) return;
+    const std::size_t needed = filled_ + pending_bytes_;
+    if (buffer_.size() < needed) buffer_.resize(std::max(needed, std::min(piece_size_, 2 * needed)));
+    read_stored_chunks(container(pending_disk_, pending_.front().container), pending_,
+                       buffer_.data() + filled_);
+    filled_ = needed;
+    pending_.clear();
+    pending_bytes_ = 0;
+}
+
+void version_reader::hand_over(const std::function<void(std::span<const std::uint8_t>)>& sink) {
+    if (filled_ == 0) return;
+    sink(std::span(buffer_.data(), filled_));
+    filled_ = 0;
+}
+
+file_handle& version_reader::container(std::int64_t disk_id, const std::filesystem::path& path) {
+    auto found = containers_.find(disk_id);
+    if (found == containers_.end()) {
+        found = containers_.emplace(disk_id, open_container(storage_.files, disk_id, path)).first;
+    }
+    return *found->second;
+}
+
+}  // namespace tuv

@@ -1,0 +1,64 @@
+// Reads one version of a file block by block, so that memory does not grow
+// with the file's size. Every block's bytes are checked against their MD5,
+// and the blocks must lie end to end from offset 0: a damaged vault is an
+// error naming the file (by its id: the caller that knows its vault path
+// names it, vault_damaged_error::named), the offset and the container, never
+// a quietly shorter or garbled version.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <span>
+#include <string>
+
+#include <vector>
+
+#include "core/storage/container_read.h"
+#include "core/base/errors.h"
+#include "core/storage/vault_storage.h"
+
+namespace tuv {
+
+class file_handle;
+
+class version_reader {
+public:
+    // Borrows the storage's database and file system. Blocks are read and
+    // handed over in pieces of up to `piece_size` bytes (or one block, when
+    // a block is larger): one read and one write per piece rather than per
+    // block, whatever the chunk size.
+    explicit version_reader(vault_storage storage, std::size_t piece_size = 1 << 20);
+    ~version_reader();
+    version_reader(const version_reader&) = delete;
+    version_reader& operator=(const version_reader&) = delete;
+
+    // Hands the version of `file_id` at T to `sink` in order, in pieces of
+    // one or more whole blocks; returns its size. Throws rec_not_found_exception "Couldn't find
+    // blocks for fid = <id>" when the file has no blocks at T, and the errors
+    // of block_reader::read_block for a damaged block.
+    std::uint64_t read(std::int64_t file_id, std::time_t when,
+                       const std::function<void(std::span<const std::uint8_t>)>& sink);
+
+private:
+    // Reads the blocks gathered in `pending_` into the buffer after
+    // `filled_` bytes, with one read when they lie end to end.
+    void read_pending();
+    void hand_over(const std::function<void(std::span<const std::uint8_t>)>& sink);
+    file_handle& container(std::int64_t disk_id, const std::filesystem::path& path);
+
+    vault_storage storage_;
+    std::size_t piece_size_;
+    std::map<std::int64_t, std::unique_ptr<file_handle>> containers_;
+    std::vector<std::uint8_t> buffer_;
+    std::size_t filled_ = 0;  // checked bytes at the start of buffer_
+    // Blocks to read next, end to end in the container `pending_disk_`.
+    std::vector<stored_chunk> pending_;
+    std::int64_t pending_disk_ = 0;
+    std::uint64_t pending_bytes_ = 0;
+};
+
+}  // namespace tuv

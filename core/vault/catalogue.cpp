@@ -1,0 +1,168 @@
+// The repository's catalogue operations: paths to entries, new directories
+// and files, listings and the changed children of a directory.
+#include <ctime>
+
+#include "core/vault/catalogue.h"
+#include "core/db/db.h"
+#include "core/base/errors.h"
+#include "core/vault/file_entry.h"
+#include "core/vault/journal.h"
+#include "core/vault/repository.h"
+#include "core/db/sql_builder.h"
+#include "core/base/vault_path.h"
+#include "core/db/write_transaction.h"
+
+namespace tuv {
+namespace {
+
+// An entry's row with the attributes of its latest journal row. Entries
+// without journal rows are not found by path.
+constexpr const char* entry_with_latest_attributes =
+    "SELECT file_info.*, journal.attributes FROM file_info"
+    " JOIN journal ON journal.inode = file_info.file_id WHERE ";
+constexpr const char* latest_first = " ORDER BY journal.id DESC LIMIT 1";
+
+std::int64_t insert_entry(db& database, const std::string& name, std::int64_t parent_id,
+                          std::uint64_t size, std::time_t time, const std::string& mime_type) {
+    database.execute(
+        "INSERT INTO file_info(path, size, parent_id, creation_time, last_access_time,"
+        " modification_time, mime_type) VALUES(?, ?, ?, ?, ?, ?, ?)",
+        {name, static_cast<std::int64_t>(size), parent_id, time, time, time, mime_type});
+    // The row just inserted, whatever other rows share its name.
+    return database.last_insert_id();
+}
+
+}  // namespace
+
+std::unique_ptr<file_entry> repository::resolve(const std::string& path, std::int64_t parent_id) {
+    const std::string& separator = path_separator_;
+    std::string rest = path;
+    std::int64_t parent = parent_id;
+    for (;;) {
+        if (rest.starts_with(separator)) {
+            // The root: no parent, and a name that holds the separator.
+            auto row = database_->query(std::string(entry_with_latest_attributes) +
+                                            "instr(file_info.path, ?) > 0 AND"
+                                            " file_info.parent_id = 0" +
+                                            latest_first,
+                                        {separator});
+            if (!row->next()) throw file_not_found_exception(separator, 0);
+            if (rest.size() == separator.size()) {
+                return file_entry::from_row(*this, *row, row->get_string("attributes"));
+            }
+            parent = row->get_int64("file_id");
+            rest.erase(0, separator.size());
+            continue;
+        }
+
+        const std::size_t cut = rest.find(separator);
+        const bool last = cut == std::string::npos;
+        const std::string component = last ? rest : rest.substr(0, cut);
+        sql_builder q(entry_with_latest_attributes);
+        q.add("file_info.path = ?", {component});
+        // Without a parent, the first name is looked up anywhere in the tree.
+        if (parent != 0) q.add(" AND file_info.parent_id = ?", {parent});
+        q.add(latest_first);
+        auto row = database_->query(q.sql(), q.params());
+        if (!row->next()) throw file_not_found_exception(component, parent);
+        if (last) return file_entry::from_row(*this, *row, row->get_string("attributes"));
+        parent = row->get_int64("file_id");
+        rest.erase(0, cut + separator.size());
+    }
+}
+
+std::int64_t repository::create_directory(const std::string& name, std::int64_t parent_id,
+                                          const std::string& time) {
+    return create_directory(name, parent_id, date(time));
+}
+
+std::int64_t repository::create_directory(const std::string& name, std::int64_t parent_id,
+                                          const date& when) {
+    check_entry_name(name, path_separator_);
+    std::tm local{};
+    when.to_tm(local);
+
+    // A directory row without its journal row could never be found by path,
+    // so the three rows are written together or not at all.
+    write_transaction transaction(*database_);
+    const std::int64_t id =
+        insert_entry(*database_, name, parent_id, 10, when.seconds(), directory_mime_type);
+    for (const auto& [inode, kind] :
+         {std::pair{id, CHANGE_CREATED}, std::pair{parent_id, CHANGE_MODIFIED}}) {
+        journal_->insert_change(inode, kind, local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                                local.tm_hour, local.tm_min, local.tm_sec, "", "");
+    }
+    transaction.commit();
+    return id;
+}
+
+std::int64_t repository::create_file(const std::string& name, std::int64_t parent_id,
+                                     std::uint64_t size, const std::string& time,
+                                     const std::string& mime_type) {
+    return create_file(name, parent_id, size, date(time), mime_type);
+}
+
+std::int64_t repository::create_file(const std::string& name, std::int64_t parent_id,
+                                     std::uint64_t size, const date& when,
+                                     const std::string& mime_type) {
+    check_entry_name(name, path_separator_);
+    return insert_entry(*database_, name, parent_id, size, when.seconds(), mime_type);
+}
+
+void repository::list_directory(const std::string& full_path,
+                                std::vector<std::unique_ptr<file_entry>>& out) {
+    const std::unique_ptr<file_entry> directory = resolve(full_path, 0);
+    if (!directory->is_directory()) throw tuv_error(full_path + " not a directory");
+
+    // One statement for all children, in the order they were made.
+    auto rows = database_->query("SELECT * FROM file_info WHERE parent_id = ? ORDER BY file_id",
+                                 {directory->file_id()});
+    while (rows->next()) out.push_back(file_entry::from_row(*this, *rows, std::string()));
+}
+
+void repository::changes_under(const std::string& full_path, int from, int to, int level,
+                               int changetype, bool files_only, std::vector<change_entry>& out) {
+    const std::unique_ptr<file_entry> directory = resolve(full_path, 0);
+    const std::string directory_path = directory->full_path();
+    const journal_period period = journal::period(from, to, level, changetype);
+
+    // The period's journal rows of the directory's children, each inode's
+    // rows together, oldest first. A row whose inode has no catalogue row
+    // is kept, to be reported: the catalogue is damaged.
+    sql_builder q;
+    q.add("SELECT journal.inode, journal.changetype, journal.year, journal.month, journal.day,"
+          " journal.hour, journal.minute, journal.second, file_info.file_id AS found,"
+          " file_info.path, file_info.size, file_info.mime_type"
+          " FROM journal LEFT JOIN file_info ON file_info.file_id = journal.inode"
+          " WHERE journal.inode <> 0 AND (file_info.file_id IS NULL OR (file_info.parent_id = ?",
+          {directory->file_id()});
+    if (files_only) q.add(" AND file_info.mime_type <> ?", {directory_mime_type});
+    q.add(")) AND (").add(period.condition).add(") ORDER BY journal.inode, ");
+    q.add(journal_period::chronological);
+
+    auto rows = database_->query(q.sql(), q.params());
+    std::int64_t previous = 0;
+    while (rows->next()) {
+        const std::int64_t inode = rows->get_int64("inode");
+        if (inode == previous) continue;  // only an inode's earliest change counts
+        previous = inode;
+        if (rows->is_null("found")) {
+            throw rec_not_found_exception("change info for " + std::to_string(inode));
+        }
+        change_entry change;
+        change.changetype = rows->get_int("changetype");
+        change.full_path =
+            join_vault_path(directory_path, rows->get_string("path"), path_separator_);
+        change.size = static_cast<std::uint64_t>(rows->get_int64("size"));
+        change.time.tm_year = rows->get_int("year") - 1900;
+        change.time.tm_mon = rows->get_int("month") - 1;
+        change.time.tm_mday = rows->get_int("day");
+        change.time.tm_hour = rows->get_int("hour");
+        change.time.tm_min = rows->get_int("minute");
+        change.time.tm_sec = rows->get_int("second");
+        change.mime_type = rows->get_string("mime_type");
+        out.push_back(std::move(change));
+    }
+}
+
+}  // namespace tuv

@@ -1,0 +1,213 @@
+// The check-in of one local file as a new version of one vault file.
+#include <algorithm>
+#include <ctime>
+#include <vector>
+
+#include "core/vault/checkin.h"
+#include "core/storage/block_writer.h"
+#include "core/storage/chunk_pipeline.h"
+#include "core/db/db.h"
+#include "core/base/errors.h"
+#include "core/vault/file_entry.h"
+#include "core/storage/file_io.h"
+#include "core/vault/journal.h"
+#include "core/vault/progress_observer.h"
+#include "core/vault/repository.h"
+#include "core/base/vault_path.h"
+#include "core/db/write_transaction.h"
+
+namespace tuv {
+namespace {
+
+struct journal_time {
+    int year, month, day, hour, minute, second;
+};
+
+journal_time journal_time_of(const date& moment) {
+    std::tm t{};
+    moment.to_tm(t);
+    return {t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec};
+}
+
+// The vault path's names below the root, in order.
+std::vector<std::string> split_below_root(const std::string& path, const std::string& separator) {
+    std::vector<std::string> names;
+    std::size_t start = path.starts_with(separator) ? separator.size() : 0;
+    while (start <= path.size()) {
+        const std::size_t cut = path.find(separator, start);
+        const std::size_t end = cut == std::string::npos ? path.size() : cut;
+        if (end > start) names.push_back(path.substr(start, end - start));
+        if (cut == std::string::npos) break;
+        start = cut + separator.size();
+    }
+    return names;
+}
+
+// The moment of the file's latest version: its modification time, which
+// every check-in sets, or a later journal row where an older build dated a
+// version back.
+std::time_t latest_version(db& database, const file_entry& file) {
+    std::time_t latest = file.modification_date().seconds();
+    auto row = database.query(
+        "SELECT year, month, day, hour, minute, second FROM journal WHERE inode = ?"
+        " ORDER BY year DESC, month DESC, day DESC, hour DESC, minute DESC, second DESC LIMIT 1",
+        {file.file_id()});
+    if (row->next()) {
+        std::tm t{};
+        t.tm_year = row->get_int(0) - 1900;
+        t.tm_mon = row->get_int(1) - 1;
+        t.tm_mday = row->get_int(2);
+        t.tm_hour = row->get_int(3);
+        t.tm_min = row->get_int(4);
+        t.tm_sec = row->get_int(5);
+        t.tm_isdst = -1;
+        latest = std::max(latest, std::mktime(&t));
+    }
+    return latest;
+}
+
+int percent(std::uint64_t done, std::uint64_t total) {
+    // An empty file is done as soon as it starts.
+    // A file that grew while it was read stays at 100.
+    return total == 0 || done >= total ? 100 : static_cast<int>(done * 100 / total);
+}
+
+}  // namespace
+
+checkin_result repository::checkin_file(const std::filesystem::path& source,
+                                       const std::string& directory, const std::string& when,
+                                       const std::string& mime_type,
+                                       const std::string& description) {
+    const std::string& separator = path_separator_;
+    date moment(when);
+    const std::string name = source.filename().string();
+    const std::string folder = directory.empty() ? separator : directory;
+    const std::string vault_path = join_vault_path(folder, name, separator);
+    check_entry_name(name, separator);
+
+    // Open the source before anything is written: a file that vanished
+    // leaves the vault untouched. Devices and FIFOs are refused before they
+    // are opened, as reading them could hang or never end.
+    path_kind kind = path_kind::missing;
+    try {
+        kind = files_->status(source).kind;
+    } catch (const io_error&) {
+        // Left for the open below to report.
+    }
+    if (kind == path_kind::other) {
+        throw tuv_error("Cannot check in " + source.string() + ": it is not a regular file");
+    }
+    if (is_own_file(source)) {
+        throw tuv_error("Cannot check in " + source.string() + ": it is one of the vault's own files");
+    }
+    std::unique_ptr<file_handle> input;
+    try {
+        input = files_->open(source, open_mode::read);
+    } catch (const io_error&) {
+        throw tuv_error("Couldn't open file: " + source.string());
+    }
+    checkin_result result;
+    result.size_at_open = input->size();
+
+    // Outlives the transaction, so that a failure can give back the
+    // container space its chunks took once the rows are rolled back.
+    std::unique_ptr<file_entry> entry;
+    std::string walked = separator;
+    try {
+        // Until commit() every row below can be taken back, and it is on any
+        // error: the caller never inherits an open transaction.
+        write_transaction transaction(*database_);
+
+        // Find the directories of the path, creating those that are missing.
+        const std::unique_ptr<file_entry> root = resolve(separator);
+        std::vector<std::int64_t> directories{root->file_id()};
+        bool created = false;
+        const std::vector<std::string> names = split_below_root(vault_path, separator);
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            const bool is_file = i + 1 == names.size();
+            walked = join_vault_path(walked, names[i], separator);
+            std::unique_ptr<file_entry> found;
+            try {
+                found = resolve(names[i], directories.back());
+            } catch (const file_not_found_exception&) {
+            }
+            if (is_file) {
+                if (found && found->is_directory()) {
+                    throw tuv_error("Cannot check in " + source.string() + ": " + walked +
+                                    " is a directory");
+                }
+                if (found) {
+                    const std::time_t latest = latest_version(*database_, *found);
+                    if (moment.seconds() <= latest) {
+                        if (when != "now") {
+                            throw tuv_error("Cannot check in " + source.string() + " as " +
+                                            walked + ": its latest version is dated " +
+                                            date(latest).to_text() +
+                                            ", and a new version must be later (asked for " +
+                                            moment.to_text() + ")");
+                        }
+                        moment = date(latest + 1);
+                        result.moved = true;
+                    }
+                    entry = std::move(found);
+                    entry->modification_date() = moment;
+                    entry->modification_date().set_changed(true);
+                } else {
+                    const std::int64_t id =
+                        create_file(names[i], directories.back(), 0, moment, mime_type);
+                    entry = std::make_unique<file_entry>(*this);
+                    entry->load(id);
+                    created = true;
+                }
+            } else if (found) {
+                if (!found->is_directory()) {
+                    throw tuv_error("Cannot check in " + source.string() + ": " + walked +
+                                    " is not a directory");
+                }
+                directories.push_back(found->file_id());
+            } else {
+                directories.push_back(create_directory(names[i], directories.back(), moment));
+            }
+        }
+
+        // Every directory on the path changed, the root first, then the file.
+        const journal_time at = journal_time_of(moment);
+        for (const std::int64_t id : directories) {
+            journal_->insert_change(id, CHANGE_MODIFIED, at.year, at.month, at.day, at.hour,
+                                    at.minute, at.second, "", "");
+        }
+        journal_->insert_change(entry->file_id(), created ? CHANGE_CREATED : CHANGE_MODIFIED,
+                                at.year, at.month, at.day, at.hour, at.minute, at.second,
+                                source.string(), description);
+
+        // The content, chunk by chunk, cut and hashed on a second thread.
+        chunk_pipeline chunks(*input, chunks_);
+        std::uint64_t offset = 0;
+        while (const chunk_pipeline::chunk* c = chunks.next()) {
+            entry->write(c->offset, c->bytes, c->checksum);
+            offset = c->offset + c->bytes.size();
+            if (observer_ != nullptr) observer_->update(percent(offset, result.size_at_open));
+        }
+        entry->block_writer().close_blocks_after(entry->file_id(), offset, moment.seconds());
+        entry->flush();
+
+        // Invariant: no committed row refers to container bytes that were not synced.
+        entry->block_writer().sync_containers();
+        transaction.commit();
+        result.size = offset;
+    } catch (...) {
+        // The transaction is rolled back by now.
+        if (entry) entry->block_writer().give_back_uncommitted_space();
+        throw;
+    }
+    result.vault_path = walked;
+    result.moment = moment.seconds();
+    try {
+        result.size_at_end = input->size();
+    } catch (const io_error&) {
+        result.size_at_end = result.size_at_open;  // committed; only the warning is lost
+    }
+    return result;
+}
+
+}  // namespace tuv

@@ -1,0 +1,114 @@
+// Writing one version of a vault file to a local file.
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+
+#include "core/vault/checkout.h"
+#include "core/base/date.h"
+#include "core/base/errors.h"
+#include "core/vault/file_entry.h"
+#include "core/storage/file_io.h"
+#include "core/vault/repository.h"
+
+namespace tuv {
+namespace {
+
+// A name beside the destination that no other checkout uses at once.
+std::filesystem::path temporary_beside(const std::filesystem::path& destination) {
+    static std::atomic<unsigned> counter{0};
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    return destination.parent_path() /
+           ("." + destination.filename().string() + ".quillmark-" + std::to_string(getpid()) + "-" +
+            std::to_string(stamp) + "-" + std::to_string(counter++));
+}
+
+// The file a checkout to `destination` replaces. A link (chain) to a regular
+// file is written through, as cp does: its final target is replaced in its
+// own folder and the link stays a link. Anything else that exists is
+// refused before a byte is written: renaming over a device, FIFO or folder
+// would destroy it, and a dangling link could point anywhere (a link planted
+// in a shared folder must not make us create files elsewhere).
+std::filesystem::path replaced_file(file_system& files, const std::filesystem::path& destination) {
+    if (destination.empty()) {
+        throw tuv_error(std::string("Cannot write the version: the destination is empty"));
+    }
+    const path_status status = files.status(destination);
+    switch (status.kind) {
+        case path_kind::missing:
+        case path_kind::regular:
+            return status.target;
+        case path_kind::dangling_link:
+            throw tuv_error("Cannot write " + destination.string() +
+                            ": it is a symbolic link to a file that does not exist");
+        case path_kind::other:
+            break;
+    }
+    throw tuv_error("Cannot write " + destination.string() + ": it is not a regular file");
+}
+
+}  // namespace
+
+bool file_exists(const std::filesystem::path& path) {
+    std::error_code ignored;
+    return std::filesystem::exists(path, ignored);
+}
+
+std::uint64_t repository::checkout(const std::string& source,
+                                   const std::filesystem::path& destination,
+                                   const std::string& when, checkout_sync sync) {
+    // Nothing local is touched before the source and the date are known good.
+    const std::unique_ptr<file_entry> entry = resolve(source, 0);
+    return write_version(*entry, destination, date(when), sync);
+}
+
+std::uint64_t repository::checkout(const std::string& source,
+                                   const std::filesystem::path& destination, const date& moment,
+                                   checkout_sync sync) {
+    return write_version(*resolve(source, 0), destination, moment, sync);
+}
+
+std::uint64_t repository::write_version(file_entry& entry, const std::filesystem::path& destination,
+                                        const date& moment, checkout_sync sync) {
+    if (entry.is_directory()) throw tuv_error(std::string("Attempt to call read() on a directory"));
+    const std::filesystem::path target = replaced_file(*files_, destination);
+    if (is_own_file(target)) {
+        throw tuv_error("Cannot write " + destination.string() +
+                        ": it is one of the vault's own files");
+    }
+
+    // The version goes to a temporary file beside the file it replaces,
+    // which it replaces only once complete and on disk: a failed checkout
+    // leaves the destination as it was.
+    const std::filesystem::path partial = temporary_beside(target);
+    std::unique_ptr<file_handle> out;
+    try {
+        out = files_->open(partial, open_mode::create_new);
+    } catch (const io_error&) {
+        throw tuv_error("Couldn't open " + destination.string());
+    }
+    try {
+        std::uint64_t written = 0;
+        entry.read_version(moment, [&](std::span<const std::uint8_t> bytes) {
+            out->write_at(written, bytes.data(), bytes.size());
+            written += bytes.size();
+        });
+        if (sync == checkout_sync::durable) out->sync();
+        out.reset();
+        files_->rename(partial, target);
+        if (sync == checkout_sync::durable) {
+            files_->sync_directory(target.parent_path().empty() ? "." : target.parent_path());
+        }
+        return written;
+    } catch (...) {
+        out.reset();
+        try {
+            files_->remove(partial);
+        } catch (const io_error&) {
+            // The original error matters more than a stray temporary file.
+        }
+        throw;
+    }
+}
+
+}  // namespace tuv

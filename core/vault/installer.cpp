@@ -1,0 +1,214 @@
+#include "core/vault/installer.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <system_error>
+#include <vector>
+
+#include "core/base/date.h"
+#include "core/db/db_sqlite.h"
+#include "core/base/errors.h"
+#include "core/vault/journal.h"
+#include "core/db/schema.h"
+#include "core/storage/vault_folder.h"
+
+namespace tuv {
+namespace fs = std::filesystem;
+namespace {
+
+// Folders and files made so far, removed again when installation fails.
+class undo_list {
+  public:
+    ~undo_list() {
+        if (committed_) return;
+        for (auto it = made_.rbegin(); it != made_.rend(); ++it) {
+            std::error_code ignored;
+            if (it->is_folder) {
+                fs::remove_all(it->path, ignored);
+            } else {
+                fs::remove(it->path, ignored);  // never a folder of someone else's
+            }
+        }
+    }
+    void made_folder(const fs::path& path) { made_.push_back({path, true}); }
+    void made_file(const fs::path& path) { made_.push_back({path, false}); }
+    void commit() { committed_ = true; }
+
+  private:
+    struct made_path {
+        fs::path path;
+        bool is_folder;
+    };
+    std::vector<made_path> made_;
+    bool committed_ = false;
+};
+
+void make_folder(const fs::path& folder, undo_list& undo) {
+    std::error_code error;
+    if (fs::is_directory(folder, error)) return;
+    // Remember the outermost folder that did not exist, so that undo removes
+    // exactly what installation added.
+    fs::path first_missing = folder;
+    while (first_missing.has_parent_path() && first_missing.parent_path() != first_missing &&
+           !fs::exists(first_missing.parent_path(), error)) {
+        first_missing = first_missing.parent_path();
+    }
+    if (!fs::create_directories(folder, error) && error) {
+        throw tuv_error("Cannot create the folder " + folder.string() + ": " + error.message());
+    }
+    undo.made_folder(first_missing);
+}
+
+void sync_folder(const fs::path& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0 || ::fsync(fd) != 0) {
+        const std::string reason = std::strerror(errno);
+        if (fd >= 0) ::close(fd);
+        throw tuv_error("Cannot sync the folder " + folder.string() + ": " + reason);
+    }
+    ::close(fd);
+}
+
+void refuse_existing_vault(const vault_layout& layout) {
+    std::error_code error;
+    for (const fs::path& part : {layout.database, layout.data}) {
+        if (fs::exists(part, error)) {
+            throw tuv_error("The folder " + layout.directory.string() + " already holds a vault (" +
+                            part.string() + " exists); nothing was changed");
+        }
+    }
+}
+
+void write_settings(db& database, const vault_options& options, const vault_layout& layout) {
+    const auto put = [&](const char* key, const std::string& value) {
+        database.execute("INSERT INTO settings(key, value) VALUES(?, ?)", {key, value});
+    };
+    put(setting_key::path_separator, options.separator);
+    // Relative to the vault's folder, so that the folder can be copied whole.
+    put(setting_key::data_directory, stored_path(layout.directory, layout.data).string());
+    put(setting_key::chunk_max_size, std::to_string(options.chunks.max_size));
+    put(setting_key::chunk_min_size, std::to_string(options.chunks.min_size));
+    put(setting_key::chunk_win_size, std::to_string(options.chunks.win_size));
+    put(setting_key::chunk_anchor, std::to_string(options.chunks.anchor));
+    put(setting_key::default_disk_size, std::to_string(options.container_size));
+}
+
+// The root directory is named by the separator itself, so that full paths
+// come out as the separator followed by the names.
+void write_root_entry(db& database, const std::string& separator) {
+    const date now("now");
+    database.execute(
+        "INSERT INTO file_info(path, size, parent_id, creation_time, last_access_time,"
+        " modification_time, mime_type) VALUES(?, 10, 0, ?, ?, ?, 'directory')",
+        {separator, now.seconds(), now.seconds(), now.seconds()});
+    const std::int64_t root_id = database.last_insert_id();
+    std::tm local{};
+    now.to_tm(local);
+    journal(&database).insert_change(root_id, CHANGE_CREATED, local.tm_year + 1900,
+                                     local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
+                                     local.tm_sec, "", "");
+}
+
+void create_database(const fs::path& file, const vault_options& options,
+                     const vault_layout& layout) {
+    db_sqlite database;
+    database.open(file.string(), db_open_mode::create);
+    // Pragmas that change the file's mode cannot run inside a transaction.
+    database.set_transactional(false);
+    // WAL lets readers go on while the one writer checks files in; the mode
+    // is kept in the file, so every later connection uses it.
+    auto mode = database.query("PRAGMA journal_mode=WAL");
+    if (!mode->next() || mode->get_string(0) != "wal") {
+        throw tuv_error(std::string("the file system does not support write-ahead logging"));
+    }
+    mode.reset();
+    database.execute("PRAGMA application_id=" + std::to_string(schema_application_id));
+    database.execute("PRAGMA user_version=" + std::to_string(schema_version));
+
+    database.execute("BEGIN");
+    try {
+        create_schema(database);
+        write_settings(database, options, layout);
+        write_root_entry(database, options.separator);
+        database.execute("COMMIT");
+    } catch (...) {
+        try {
+            database.execute("ROLLBACK");
+        } catch (const tuv_error&) {
+            // The file is removed anyway.
+        }
+        throw;
+    }
+    database.set_transactional(true);
+    database.close();
+}
+
+}  // namespace
+
+vault_layout::vault_layout(const fs::path& dir)
+    : directory(dir), database(dir / "quillmark.db"), data(dir / "data"), temp(dir / "tmp") {}
+
+void validate(const vault_options& options) {
+    const std::string& s = options.separator;
+    const bool usable = s.size() == 1 && std::isgraph(static_cast<unsigned char>(s[0])) &&
+                        !std::isalnum(static_cast<unsigned char>(s[0])) && s[0] != '%' &&
+                        s[0] != '_';
+    if (!usable) {
+        throw tuv_error("Invalid path separator \"" + s +
+                        "\": it must be one printable character other than a letter, a digit, "
+                        "\"%\" or \"_\"");
+    }
+    validate(options.chunks);
+    if (options.container_size == 0 || options.container_size > INT64_MAX) {
+        throw tuv_error("Invalid setting default_disk_size = \"" +
+                        std::to_string(options.container_size) + "\": it must be between 1 and " +
+                        std::to_string(INT64_MAX));
+    }
+    if (options.directory.empty()) throw tuv_error(std::string("No vault folder was given"));
+}
+
+vault_layout install_vault(const vault_options& options) {
+    validate(options);
+    const vault_layout layout(fs::absolute(options.directory).lexically_normal());
+    refuse_existing_vault(layout);
+
+    undo_list undo;
+    make_folder(layout.directory, undo);
+
+    // The database is built under a temporary name and renamed into place
+    // only when complete, so a vault is never found half-made.
+    const fs::path partial = layout.database.string() + ".partial";
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+        std::error_code ignored;
+        fs::remove(partial.string() + suffix, ignored);
+    }
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+        undo.made_file(partial.string() + suffix);
+    }
+    try {
+        create_database(partial, options, layout);
+    } catch (const tuv_error& e) {
+        throw tuv_error("Cannot create the vault database " + layout.database.string() + ": " +
+                        e.what());
+    }
+
+    make_folder(layout.data, undo);
+    make_folder(layout.temp, undo);
+
+    std::error_code error;
+    fs::rename(partial, layout.database, error);
+    if (error) {
+        throw tuv_error("Cannot create the vault database " + layout.database.string() + ": " +
+                        error.message());
+    }
+    sync_folder(layout.directory);
+    undo.commit();
+    return layout;
+}
+
+}  // namespace tuv

@@ -1,0 +1,49 @@
+// Creates a new, empty vault: the folder, the database with its schema, the
+// root entry and its journal row, the settings, the data folder for the
+// container files and a folder for temporary files.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "core/db/settings.h"
+
+namespace tuv {
+
+// Chunk sizes a new vault starts with: 2 KiB to 256 KiB, a 32-byte window
+// (the longest that still counts with base 2 and 32-bit arithmetic) and a
+// prime anchor near 2 Ki, for chunks of about 4 KiB on average. Chosen by
+// measurement on versioned data (docs/benchmarks.md): small edits spread
+// over large files cost a whole chunk each, so small chunks store versions
+// in far fewer bytes, for a little more time per byte.
+inline constexpr chunk_settings default_chunk_settings{2048, 262144, 32, 2039};
+inline constexpr std::uint64_t default_container_size = std::uint64_t{1} << 30;
+
+struct vault_options {
+    std::filesystem::path directory;
+    std::string separator = "\\";
+    chunk_settings chunks = default_chunk_settings;
+    std::uint64_t container_size = default_container_size;
+};
+
+// Where the parts of a vault in `directory` live.
+struct vault_layout {
+    explicit vault_layout(const std::filesystem::path& directory);
+
+    std::filesystem::path directory;
+    std::filesystem::path database;  // directory/quillmark.db
+    std::filesystem::path data;      // directory/data, the container files
+    std::filesystem::path temp;      // directory/tmp
+};
+
+// Throws tuv_error with a message naming the value when an option is invalid.
+void validate(const vault_options& options);
+
+// Validates the options, then creates the vault. Throws tuv_error when the
+// folder already holds a vault, an option is invalid or a step fails; nothing
+// is left behind by a failed installation and an existing vault is never
+// touched.
+vault_layout install_vault(const vault_options& options);
+
+}  // namespace tuv

@@ -1,0 +1,138 @@
+#include "core/vault/journal.h"
+
+#include "core/db/db.h"
+#include "core/base/errors.h"
+#include "core/db/sql_builder.h"
+
+namespace tuv {
+namespace {
+
+// Calendar columns of a journal row as a broken-down time; the fields the
+// row does not hold stay 0.
+std::tm time_of(db_recordset& row) {
+    std::tm time{};
+    time.tm_year = row.get_int("year") - 1900;
+    time.tm_mon = row.get_int("month") - 1;
+    time.tm_mday = row.get_int("day");
+    time.tm_hour = row.get_int("hour");
+    time.tm_min = row.get_int("minute");
+    time.tm_sec = row.get_int("second");
+    return time;
+}
+
+}  // namespace
+
+db& journal::database() {
+    if (database_ == nullptr) throw db_exception(std::string("db instance dead"));
+    return *database_;
+}
+
+void journal::insert_change(std::int64_t inode, int changetype, int year, int month, int day,
+                            int hour, int minute, int second, const std::string& src_path,
+                            const std::string& attributes) {
+    database().execute(
+        "INSERT INTO journal(inode, changetype, year, month, day, hour, minute, second,"
+        " src_path, attributes) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+        {inode, changetype, year, month, day, hour, minute, second, src_path, attributes});
+}
+
+void journal::get_change_range(std::int64_t inode, int from, int to, int level, int changetype,
+                               std::vector<std::tm>& out) {
+    sql_builder q;
+    q.add("SELECT * FROM journal WHERE inode = ?", {inode});
+    const bool by_kind = changetype != 0;
+    switch (level) {
+        case LEVEL_ALL:
+            if (by_kind) q.add(" AND changetype = ?", {changetype});
+            // id last: rows of the same second keep the order they were written in.
+            q.add(" ORDER BY year, month, day, hour, minute, second, id");
+            break;
+        case LEVEL_YEARS:
+            if (by_kind) {
+                q.add(" AND changetype = ?", {changetype});
+            } else if (from != 0 || to != 0) {
+                q.add(" AND year BETWEEN ? AND ?", {from, to});
+            }
+            q.add(" GROUP BY year ORDER BY year");
+            break;
+        case LEVEL_MONTHS:
+            q.add(" AND year BETWEEN ? AND ?", {from, to});
+            if (by_kind) q.add(" AND changetype = ?", {changetype});
+            q.add(" GROUP BY year, month ORDER BY year, month");
+            break;
+        case LEVEL_DAYS:
+            q.add(" AND month = ? AND year = ?", {from, to});
+            if (by_kind) q.add(" AND changetype = ?", {changetype});
+            q.add(" GROUP BY day ORDER BY year, month, day");
+            break;
+        default:
+            throw tuv_error(std::string("Invalid time range in journal::get_change_range()"));
+    }
+
+    auto rows = database().query(q.sql(), q.params());
+    bool found = false;
+    while (rows->next()) {
+        found = true;
+        out.push_back(time_of(*rows));
+    }
+    rows.reset();
+    // The explorer asks for the days of the first and last month of a range
+    // that may be empty; only those two are not an error.
+    if (!found && from != 1 && from != 12) {
+        throw rec_not_found_exception("Couldn't find logs in journal ");
+    }
+}
+
+journal_period journal::period(int from, int to, int level, int changetype) {
+    journal_period p;
+    const bool by_kind = changetype != 0;
+    switch (level) {
+        case LEVEL_YEARS:
+            if (by_kind) {
+                p.condition.add("changetype = ?", {changetype});
+            } else if (from != 0 || to != 0) {
+                p.condition.add("year BETWEEN ? AND ?", {from, to});
+            } else {
+                p.condition.add("1");
+            }
+            break;
+        case LEVEL_MONTHS:
+            p.condition.add("year BETWEEN ? AND ?", {from, to});
+            if (by_kind) p.condition.add(" AND changetype = ?", {changetype});
+            break;
+        case LEVEL_DAYS:
+            p.condition.add("month = ? AND year = ?", {from, to});
+            if (by_kind) p.condition.add(" AND changetype = ?", {changetype});
+            break;
+        default:
+            throw tuv_error(std::string("Invalid time range in journal::get_journal_logs()"));
+    }
+    return p;
+}
+
+void journal::get_journal_logs(int from, int to, int level, int changetype,
+                               std::map<std::int64_t, journal_log>& out) {
+    db& database = this->database();
+    const journal_period p = period(from, to, level, changetype);
+    sql_builder q;
+    q.add("SELECT inode, changetype, year, month, day, hour, minute, second FROM journal WHERE ");
+    q.add(p.condition);
+    q.add(" ORDER BY ");
+    q.add(journal_period::chronological);
+
+    auto rows = database.query(q.sql(), q.params());
+    while (rows->next()) {
+        const std::int64_t inode = rows->get_int64("inode");
+        if (out.contains(inode)) continue;
+        out.emplace(inode, journal_log{inode, rows->get_int("changetype"), time_of(*rows)});
+    }
+}
+
+void journal::inodes_for_source(const std::string& text, std::vector<std::int64_t>& out) {
+    if (database_ == nullptr) throw db_exception(std::string("db instance dead"));
+    auto rows = database_->query("SELECT DISTINCT inode FROM journal WHERE src_path LIKE ?",
+                                 {"%" + text + "%"});
+    while (rows->next()) out.push_back(rows->get_int64("inode"));
+}
+
+}  // namespace tuv

@@ -1,0 +1,88 @@
+// The change journal: one row per creation or new version of a catalogue
+// entry and per directory whose content changed, stamped with the local
+// calendar time of the check-in. Rows are never changed or deleted.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "core/db/sql_builder.h"
+
+namespace tuv {
+
+class db;
+
+// Kinds of change in the `changetype` column. Readers pass 0 for "any".
+inline constexpr int CHANGE_CREATED = 1;
+inline constexpr int CHANGE_MODIFIED = 4;
+
+// Levels of get_change_range and get_journal_logs.
+inline constexpr int LEVEL_ALL = -1;    // every row (get_change_range only)
+inline constexpr int LEVEL_YEARS = 0;   // from, to: years (0, 0: all years)
+inline constexpr int LEVEL_MONTHS = 1;  // from, to: years
+inline constexpr int LEVEL_DAYS = 2;    // from: month 1 to 12, to: year
+
+// One changed inode in a period, as get_journal_logs returns it. Fields of
+// `time` that the journal does not store are 0.
+struct journal_log {
+    std::int64_t inode = 0;
+    int changetype = 0;
+    std::tm time{};
+};
+
+// The rows of a period, across all inodes, as a condition on the journal's
+// columns (which no other table shares, so it also serves in joins).
+struct journal_period {
+    // Rows in this order come oldest first; the first row of an inode is its
+    // earliest change in the period (id breaks ties within one second).
+    static constexpr const char* chronological = "year, month, day, hour, minute, second, id";
+
+    sql_builder condition;
+};
+
+class journal {
+  public:
+    // `database` is borrowed and must outlive the journal (or be detached).
+    explicit journal(db* database) : database_(database) {}
+
+    // Forgets the database; every later operation throws "db instance dead".
+    void detach() { database_ = nullptr; }
+
+    // Appends one row; month is 1 to 12, year four digits.
+    void insert_change(std::int64_t inode, int changetype, int year, int month, int day, int hour,
+                       int minute, int second, const std::string& src_path,
+                       const std::string& attributes);
+
+    // The moments at which one entry changed, oldest first: every row
+    // (LEVEL_ALL), one per year, month of the years from..to, or day of the
+    // month `from` of the year `to`. changetype 0 means any kind.
+    // Throws tuv_error for another level, and rec_not_found_exception
+    // "Record Not Found : Couldn't find logs in journal " when no row matches,
+    // except that `from` 1 or 12 then leaves the list unchanged.
+    void get_change_range(std::int64_t inode, int from, int to, int level, int changetype,
+                          std::vector<std::tm>& out);
+
+    // Across all inodes: for each inode that changed in the period, its
+    // earliest change there. Inodes already in `out` are left alone. No row
+    // is no error. Throws tuv_error for a level other than 0, 1 or 2.
+    void get_journal_logs(int from, int to, int level, int changetype,
+                          std::map<std::int64_t, journal_log>& out);
+
+    // The condition of get_journal_logs for a period. Throws tuv_error for a
+    // level other than 0, 1 or 2.
+    static journal_period period(int from, int to, int level, int changetype);
+
+    // Appends the distinct inodes whose source path contains `text`; "%" and
+    // "_" in it keep their LIKE meaning.
+    void inodes_for_source(const std::string& text, std::vector<std::int64_t>& out);
+
+  private:
+    db& database();
+
+    db* database_;
+};
+
+}  // namespace tuv

@@ -1,0 +1,99 @@
+#include "core/vault/repository.h"
+
+#include "core/storage/block_reader.h"
+#include "core/base/date.h"
+#include "core/db/db_sqlite.h"
+#include "core/base/errors.h"
+#include "core/storage/file_io.h"
+#include "core/vault/journal.h"
+#include "core/vault/search.h"
+#include "core/storage/vault_folder.h"
+
+namespace tuv {
+namespace {
+
+std::uint32_t read_number(settings_reader& reader, const char* key) {
+    return static_cast<std::uint32_t>(parse_setting_number(key, reader.get_setting(key)));
+}
+
+}  // namespace
+
+repository::repository(const std::string& db_path, access mode)
+    : folder_(std::filesystem::absolute(db_path).lexically_normal().parent_path()),
+      files_(&file_system::local()) {
+    auto database = std::make_unique<db_sqlite>();
+    database->open(db_path,
+                   mode == access::read_only ? db_open_mode::read_only : db_open_mode::existing);
+    database_ = std::move(database);
+
+    settings_reader reader(*database_);
+    // Read in this order so that an empty settings table reports the
+    // separator first.
+    path_separator_ = reader.get_setting(setting_key::path_separator);
+    data_directory_ = local_path(folder_, reader.get_setting(setting_key::data_directory));
+    chunks_.max_size = read_number(reader, setting_key::chunk_max_size);
+    chunks_.min_size = read_number(reader, setting_key::chunk_min_size);
+    chunks_.win_size = read_number(reader, setting_key::chunk_win_size);
+    chunks_.anchor = read_number(reader, setting_key::chunk_anchor);
+    validate_path_separator(path_separator_);
+    validate(chunks_);
+    try {
+        const std::string disk_size = reader.get_setting(setting_key::default_disk_size);
+        default_disk_size_ =
+            parse_setting_number(setting_key::default_disk_size, disk_size, INT64_MAX);
+    } catch (const rec_not_found_exception&) {
+        default_disk_size_.reset();
+    }
+
+    journal_ = std::make_unique<tuv::journal>(database_.get());
+}
+
+repository::~repository() {
+    // The journal must never reach a closed database.
+    if (journal_) journal_->detach();
+    journal_.reset();
+    database_.reset();
+}
+
+bool repository::is_own_file(const std::filesystem::path& path) const {
+    namespace fs = std::filesystem;
+    std::error_code ignored;
+    const fs::path folder = path.parent_path().empty() ? fs::path(".") : path.parent_path();
+    if (fs::equivalent(folder, data_directory_, ignored)) return true;
+    const std::string database = database_->name();
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+        if (fs::equivalent(path, database + suffix, ignored)) return true;
+    }
+    return false;
+}
+
+date repository::first_version_date(std::int64_t file_id) {
+    return block_reader(storage()).first_version_date(file_id);
+}
+
+date repository::last_version_date(std::int64_t file_id) {
+    return block_reader(storage()).last_version_date(file_id);
+}
+
+void repository::search(std::vector<std::unique_ptr<file_entry>>& out, const std::string& format,
+                        const std::vector<std::string>& arguments) {
+    tuv::search(*this, out, format, arguments);
+}
+
+repository* open_repository(const std::string& db_path) {
+    struct process_repository {
+        std::string db_path;
+        std::unique_ptr<repository> instance;
+        bool attempted = false;
+    };
+    static process_repository process;
+
+    process.db_path = db_path;
+    if (!process.attempted) {
+        process.attempted = true;
+        process.instance = std::make_unique<repository>(process.db_path);
+    }
+    return process.instance.get();
+}
+
+}  // namespace tuv

@@ -1,0 +1,93 @@
+#include "core/vault/vault_stats.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "core/db/db.h"
+#include "core/vault/file_entry.h"
+#include "core/db/read_snapshot.h"
+#include "core/vault/repository.h"
+
+namespace tuv {
+namespace {
+
+struct block_span {
+    std::uint64_t size;
+    std::int64_t created;
+    std::int64_t deleted;  // 0 while live
+};
+
+std::uint64_t count(db& database, const std::string& sql) {
+    auto row = database.query(sql);
+    return row->next() ? static_cast<std::uint64_t>(row->get_int64(0)) : 0;
+}
+
+// Adds the versions of one file and their sizes. Each block counts once for
+// every version moment in [created, deleted): found by binary search, so a
+// long history costs no more than its blocks.
+void add_file(const std::vector<block_span>& blocks, vault_stats& stats) {
+    std::vector<std::int64_t> moments;
+    for (const block_span& b : blocks) moments.push_back(b.created);
+    std::sort(moments.begin(), moments.end());
+    moments.erase(std::unique(moments.begin(), moments.end()), moments.end());
+
+    // A moment at which no block is live (all closed at once) is no version.
+    std::vector<int> live_change(moments.size() + 1, 0);
+    for (const block_span& b : blocks) {
+        const auto first = std::lower_bound(moments.begin(), moments.end(), b.created);
+        const auto last = b.deleted == 0
+                              ? moments.end()
+                              : std::lower_bound(moments.begin(), moments.end(), b.deleted);
+        if (first >= last) continue;
+        stats.logical_bytes += b.size * static_cast<std::uint64_t>(last - first);
+        ++live_change[static_cast<std::size_t>(first - moments.begin())];
+        --live_change[static_cast<std::size_t>(last - moments.begin())];
+    }
+    int live = 0;
+    for (std::size_t i = 0; i < moments.size(); ++i) {
+        live += live_change[i];
+        if (live > 0) ++stats.versions;
+    }
+}
+
+}  // namespace
+
+std::optional<double> vault_stats::dedup_ratio() const {
+    if (stored_bytes == 0) return std::nullopt;
+    return static_cast<double>(logical_bytes) / static_cast<double>(stored_bytes);
+}
+
+vault_stats collect_vault_stats(repository& repo) {
+    db& database = repo.database();
+    const read_snapshot snapshot(database);
+    vault_stats stats;
+    stats.directories = count(database, std::string("SELECT COUNT(*) FROM file_info WHERE "
+                                                    "mime_type = '") +
+                                            directory_mime_type + "'");
+    stats.files = count(database, "SELECT COUNT(*) FROM file_info") - stats.directories;
+    stats.chunks = count(database, "SELECT COUNT(*) FROM chunk");
+    stats.stored_bytes = count(database, "SELECT COALESCE(SUM(size), 0) FROM chunk");
+    stats.containers = count(database, "SELECT COUNT(*) FROM disk_info");
+
+    // A block whose chunk row is gone counts as empty; verify names it.
+    auto rows = database.query(
+        "SELECT bmap.file_id, COALESCE(chunk.size, 0), bmap.creation_date, bmap.deletion_date"
+        " FROM bmap LEFT JOIN chunk ON chunk.chunk_id = bmap.chunk_id ORDER BY bmap.file_id");
+    std::vector<block_span> blocks;
+    std::int64_t file = 0;
+    while (rows->next()) {
+        const std::int64_t file_id = rows->get_int64(0);
+        if (file_id != file && !blocks.empty()) {
+            add_file(blocks, stats);
+            blocks.clear();
+        }
+        file = file_id;
+        blocks.push_back({static_cast<std::uint64_t>(rows->get_int64(1)), rows->get_int64(2),
+                          rows->get_int64(3)});
+    }
+    if (!blocks.empty()) add_file(blocks, stats);
+    return stats;
+}
+
+}  // namespace tuv

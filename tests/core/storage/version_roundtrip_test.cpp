@@ -1,0 +1,267 @@
+// Many versions of one file, made by random edits, must each read back byte
+// for byte at its own moment: the block map's dates, the reuse of unchanged
+// chunks and the closing of replaced ones all have to agree.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/storage/buffered_reader.h"
+#include "core/storage/chunker.h"
+#include "core/base/date.h"
+#include "core/db/db.h"
+#include "core/base/errors.h"
+#include "core/vault/file_entry.h"
+#include "core/storage/file_io.h"
+#include "core/vault/repository.h"
+#include "core/storage/version_reader.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/test_vault.h"
+
+namespace tuv {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string contents(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Small chunks, so a few kilobytes make dozens of them.
+vault_options small_chunks() {
+    vault_options options;
+    options.chunks = {64, 1024, 16, 61};
+    return options;
+}
+
+// Noon on a day of 2024 (no daylight-saving change is near noon).
+std::string moment_text(int version) {
+    char text[32];
+    std::snprintf(text, sizeof text, "2024-%02d-%02d 12:%02d:00", 1 + version / 28,
+                  1 + version % 28, version % 60);
+    return text;
+}
+
+class version_roundtrip_test : public ::testing::TestWithParam<unsigned> {
+  protected:
+    version_roundtrip_test() : v(small_chunks()), random(GetParam()) {}
+
+    std::string random_bytes(std::size_t count) {
+        std::string bytes(count, '\0');
+        // Low-entropy stretches now and then, so identical chunks recur.
+        const bool repetitive = pick(0, 3) == 0;
+        for (char& c : bytes) c = static_cast<char>(repetitive ? pick(0, 2) : pick(0, 255));
+        return bytes;
+    }
+    std::size_t pick(std::size_t low, std::size_t high) {
+        return std::uniform_int_distribution<std::size_t>(low, high)(random);
+    }
+
+    // Where the chunker ends the chunks of `data` (its real cut points).
+    std::vector<std::size_t> chunk_ends(const std::string& data) {
+        const fs::path scratch = folder / "scratch";
+        std::ofstream(scratch, std::ios::binary) << data;
+        auto file = file_system::local().open(scratch, open_mode::read);
+        buffered_reader reader(*file);
+        std::vector<std::uint8_t> buffer(v.repo().chunk_max_size());
+        std::vector<std::size_t> ends;
+        std::size_t offset = 0;
+        for (;;) {
+            std::size_t length = 0;
+            const chunk_status status =
+                read_chunk(reader, buffer.data(), length, v.repo().chunks());
+            offset += length;
+            ends.push_back(offset);
+            if (status == chunk_status::last) return ends;
+        }
+    }
+
+    // One random edit of `data`, of every kind the check-in has to handle.
+    void edit(std::string& data) {
+        const std::size_t at = pick(0, data.size());
+        switch (pick(0, 6)) {
+            case 0:  // insertion
+                data.insert(at, random_bytes(pick(1, 3000)));
+                break;
+            case 1:  // deletion
+                data.erase(at, pick(1, 3000));
+                break;
+            case 2:  // truncation
+                data.resize(at);
+                break;
+            case 3:  // append
+                data += random_bytes(pick(1, 5000));
+                break;
+            case 4:  // a copy of a stretch elsewhere: chunks shared within the file
+                data.insert(at, data.substr(pick(0, data.size()), pick(1, 4000)));
+                break;
+            case 5: {  // a cut exactly where a chunk ends
+                const std::vector<std::size_t> ends = chunk_ends(data);
+                data.resize(ends[pick(0, ends.size() - 1)]);
+                break;
+            }
+            default:  // checked in unchanged
+                break;
+        }
+    }
+
+    test::temp_dir folder;
+    test::test_vault v;
+    std::mt19937 random;
+};
+
+TEST_P(version_roundtrip_test, every_version_reads_back_byte_for_byte) {
+    const fs::path local = folder / "data.bin";
+    std::vector<std::string> versions;
+    std::string data = random_bytes(20000);
+    constexpr int count = 60;
+    for (int i = 0; i < count; ++i) {
+        if (i > 0) edit(data);
+        if (i == count / 2) data.clear();  // an empty version in the middle
+        std::ofstream(local, std::ios::binary) << data;
+        v.repo().checkin_file(local, "\\Dir", moment_text(i), "application/octet-stream", "");
+        versions.push_back(data);
+    }
+
+    const fs::path out = folder / "out.bin";
+    for (int i = 0; i < count; ++i) {
+        const std::uint64_t size = v.repo().checkout("\\Dir\\data.bin", out, moment_text(i));
+        EXPECT_EQ(size, versions[static_cast<std::size_t>(i)].size()) << "version " << i;
+        ASSERT_EQ(contents(out), versions[static_cast<std::size_t>(i)]) << "version " << i;
+    }
+
+    // The first and last version dates name the first and last versions.
+    const std::int64_t id = v.repo().resolve("\\Dir\\data.bin")->file_id();
+    v.repo().checkout("\\Dir\\data.bin", out, v.repo().first_version_date(id));
+    EXPECT_EQ(contents(out), versions.front());
+    v.repo().checkout("\\Dir\\data.bin", out, v.repo().last_version_date(id));
+    EXPECT_EQ(contents(out), versions.back());
+}
+
+TEST_P(version_roundtrip_test, pieces_of_any_size_hand_over_the_same_bytes) {
+    const fs::path local = folder / "data.bin";
+    std::vector<std::string> versions;
+    std::string data = random_bytes(60000);
+    for (int i = 0; i < 4; ++i) {
+        if (i > 0) edit(data);
+        std::ofstream(local, std::ios::binary) << data;
+        v.repo().checkin_file(local, "\\Dir", moment_text(i), "application/octet-stream", "");
+        versions.push_back(data);
+    }
+    const std::int64_t id = v.repo().resolve("\\Dir\\data.bin")->file_id();
+    // 1: every block on its own; 1500: several blocks, never more than one
+    // piece unless a block alone is larger (at most 1024 bytes here).
+    for (const std::size_t piece : {std::size_t{1}, std::size_t{1500}, std::size_t{1} << 20}) {
+        version_reader reader(v.repo().storage(), piece);
+        for (int i = 0; i < 4; ++i) {
+            std::string read;
+            std::size_t largest = 0;
+            const std::uint64_t size =
+                reader.read(id, date(moment_text(i)).seconds(), [&](std::span<const std::uint8_t> b) {
+                    read.append(reinterpret_cast<const char*>(b.data()), b.size());
+                    largest = std::max(largest, b.size());
+                });
+            EXPECT_EQ(size, versions[static_cast<std::size_t>(i)].size());
+            ASSERT_EQ(read, versions[static_cast<std::size_t>(i)]) << "piece " << piece << ", version " << i;
+            EXPECT_LE(largest, std::max<std::size_t>(piece, 1024));
+        }
+    }
+}
+
+TEST_P(version_roundtrip_test, a_damaged_block_stops_the_read_after_the_pieces_before_it) {
+    const fs::path local = folder / "data.bin";
+    const std::string data = random_bytes(60000);
+    std::ofstream(local, std::ios::binary) << data;
+    v.repo().checkin_file(local, "\\Dir", moment_text(0), "application/octet-stream", "");
+    const fs::path container = v.layout().data / "tuv_s1";
+    std::uint64_t damaged_at = 0, physical = 0;
+    {
+        auto row = v.database().query(
+            "SELECT MIN(virtual_offset), physical_offset FROM bmap JOIN chunk USING(chunk_id)"
+            " WHERE physical_offset <= 30000 AND physical_offset + size > 30000");
+        ASSERT_TRUE(row->next());
+        damaged_at = static_cast<std::uint64_t>(row->get_int64(0));
+        physical = static_cast<std::uint64_t>(row->get_int64(1));
+    }
+    {
+        std::fstream f(container, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekg(30000);
+        const char old = static_cast<char>(f.get());
+        f.seekp(30000);
+        f.put(static_cast<char>(old ^ 1));
+    }
+    std::string read;
+    version_reader reader(v.repo().storage(), 1500);
+    const std::int64_t file_id = v.repo().resolve("\\Dir\\data.bin")->file_id();
+    const std::string detail = "the bytes in container " + container.string() + " at " +
+                               std::to_string(physical) + " do not match their checksum";
+    try {
+        reader.read(file_id, date(moment_text(0)).seconds(), [&](std::span<const std::uint8_t> b) {
+            read.append(reinterpret_cast<const char*>(b.data()), b.size());
+        });
+        FAIL() << "no error";
+    } catch (const vault_damaged_error& e) {
+        // The storage layer names the file by its id; a caller that knows
+        // its path names it so.
+        EXPECT_EQ(std::string(e.what()), "The vault is damaged: file id " +
+                                             std::to_string(file_id) + ", offset " +
+                                             std::to_string(damaged_at) + ": " + detail);
+        EXPECT_EQ(std::string(e.named("\\Dir\\data.bin").what()),
+                  "The vault is damaged: \\Dir\\data.bin, offset " +
+                      std::to_string(damaged_at) + ": " + detail);
+        EXPECT_EQ(e.offset(), damaged_at);
+    }
+    // Whole pieces before the damaged block were handed over, nothing after.
+    EXPECT_GT(read.size(), 0u);
+    EXPECT_LE(read.size(), damaged_at);
+    EXPECT_EQ(read, data.substr(0, read.size()));
+}
+
+// Fixed 100-byte chunks: a file of 100 bytes ends exactly where a chunk ends.
+class version_roundtrip_boundary_test : public ::testing::Test {
+  protected:
+    version_roundtrip_boundary_test() : v(fixed_chunks()) {}
+    static vault_options fixed_chunks() {
+        vault_options options;
+        options.chunks = {100, 100, 16, 1};
+        return options;
+    }
+    void checkin(const std::string& data, const std::string& when) {
+        std::ofstream(folder / "data.bin", std::ios::binary) << data;
+        v.repo().checkin_file(folder / "data.bin", "\\Dir", when, "application/octet-stream", "");
+    }
+
+    test::temp_dir folder;
+    test::test_vault v;
+};
+
+TEST_F(version_roundtrip_boundary_test, growing_past_a_chunk_end_and_back_reads_each_version) {
+    const std::string a(100, 'a');
+    const std::string grown = a + std::string(50, 'c');
+    checkin(a, "2024-01-01 12:00:00");
+    checkin(grown, "2024-01-02 12:00:00");
+    checkin(a, "2024-01-03 12:00:00");
+
+    const fs::path out = folder / "out.bin";
+    v.repo().checkout("\\Dir\\data.bin", out, "2024-01-01 12:00:00");
+    EXPECT_EQ(contents(out), a);
+    v.repo().checkout("\\Dir\\data.bin", out, "2024-01-02 12:00:00");
+    EXPECT_EQ(contents(out), grown);
+    v.repo().checkout("\\Dir\\data.bin", out, "2024-01-03 12:00:00");
+    EXPECT_EQ(contents(out), a);
+    // The latest version is the one the last check-in made.
+    const std::int64_t id = v.repo().resolve("\\Dir\\data.bin")->file_id();
+    EXPECT_EQ(v.repo().last_version_date(id).to_text(), "2024-01-03 12:00:00");
+}
+
+INSTANTIATE_TEST_SUITE_P(seeds, version_roundtrip_test, ::testing::Values(1u, 7u, 2024u));
+
+}  // namespace
+}  // namespace tuv
