@@ -6,7 +6,6 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <ctime>
 #include <system_error>
 #include <vector>
 
@@ -107,11 +106,7 @@ void write_root_entry(db& database, const std::string& separator) {
         " modification_time, mime_type) VALUES(?, 10, 0, ?, ?, ?, 'directory')",
         {separator, now.seconds(), now.seconds(), now.seconds()});
     const std::int64_t root_id = database.last_insert_id();
-    std::tm local{};
-    now.to_tm(local);
-    journal(&database).insert_change(root_id, CHANGE_CREATED, local.tm_year + 1900,
-                                     local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
-                                     local.tm_sec, "", "");
+    journal(&database).insert_change(root_id, CHANGE_CREATED, now, "", "");
 }
 
 void create_database(const fs::path& file, const vault_options& options,
