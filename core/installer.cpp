@@ -15,6 +15,7 @@
 #include "core/journal.h"
 #include "core/schema.h"
 #include "core/vault_folder.h"
+#include "core/write_transaction.h"
 
 namespace tuv {
 namespace fs = std::filesystem;
@@ -125,21 +126,14 @@ void create_database(const fs::path& file, const vault_options& options,
     database.execute("PRAGMA application_id=" + std::to_string(schema_application_id));
     database.execute("PRAGMA user_version=" + std::to_string(schema_version));
 
-    database.execute("BEGIN");
-    try {
-        create_schema(database);
-        write_settings(database, options, layout);
-        write_root_entry(database, options.separator);
-        database.execute("COMMIT");
-    } catch (...) {
-        try {
-            database.execute("ROLLBACK");
-        } catch (const tuv_error&) {
-            // The file is removed anyway.
-        }
-        throw;
-    }
+    // Schema, settings and root entry go in together; the guard begins a
+    // transaction only while per-statement ones are on.
     database.set_transactional(true);
+    write_transaction transaction(database);
+    create_schema(database);
+    write_settings(database, options, layout);
+    write_root_entry(database, options.separator);
+    transaction.commit();
     database.close();
 }
 
