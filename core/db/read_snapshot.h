@@ -8,39 +8,15 @@
 // caller that already holds a transaction is simply joined.
 #pragma once
 
-#include "core/db/db.h"
+#include "core/db/transaction_guard.h"
 
 namespace tuv {
 
-class read_snapshot {
+class read_snapshot : public transaction_guard {
   public:
     // `database` is borrowed. Throws db_exception when BEGIN fails.
-    explicit read_snapshot(db& database) : database_(database) {
-        if (!database_.transactional()) return;
-        database_.set_transactional(false);
-        try {
-            database_.execute("BEGIN");
-        } catch (...) {
-            database_.set_transactional(true);
-            throw;
-        }
-        owns_ = true;
-    }
-    ~read_snapshot() {
-        if (!owns_) return;
-        try {
-            database_.execute("ROLLBACK");
-        } catch (...) {
-            // A read transaction has nothing to undo.
-        }
-        database_.set_transactional(true);
-    }
-    read_snapshot(const read_snapshot&) = delete;
-    read_snapshot& operator=(const read_snapshot&) = delete;
-
-  private:
-    db& database_;
-    bool owns_ = false;
+    explicit read_snapshot(db& database)
+        : transaction_guard(database, transaction_kind::read_snapshot) {}
 };
 
 }  // namespace tuv

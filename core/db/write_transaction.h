@@ -9,25 +9,20 @@
 // simply join it and this object does nothing.
 #pragma once
 
+#include "core/db/transaction_guard.h"
+
 namespace tuv {
 
-class db;
-
-class write_transaction {
+class write_transaction : public transaction_guard {
   public:
-    // Throws db_exception when the transaction cannot begin.
-    explicit write_transaction(db& database);
-    ~write_transaction();
-    write_transaction(const write_transaction&) = delete;
-    write_transaction& operator=(const write_transaction&) = delete;
+    // `database` is borrowed. Throws db_exception when the transaction
+    // cannot begin.
+    explicit write_transaction(db& database)
+        : transaction_guard(database, transaction_kind::write) {}
 
     // Throws db_exception when the commit fails; the transaction is then
     // rolled back.
-    void commit();
-
-  private:
-    db& database_;
-    bool owns_ = false;
+    using transaction_guard::commit;
 };
 
 }  // namespace tuv

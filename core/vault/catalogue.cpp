@@ -79,8 +79,6 @@ std::int64_t repository::create_directory(const std::string& name, std::int64_t 
 std::int64_t repository::create_directory(const std::string& name, std::int64_t parent_id,
                                           const date& when) {
     check_entry_name(name, path_separator_);
-    std::tm local{};
-    when.to_tm(local);
 
     // A directory row without its journal row could never be found by path,
     // so the three rows are written together or not at all.
@@ -89,8 +87,7 @@ std::int64_t repository::create_directory(const std::string& name, std::int64_t 
         insert_entry(*database_, name, parent_id, 10, when.seconds(), directory_mime_type);
     for (const auto& [inode, kind] :
          {std::pair{id, CHANGE_CREATED}, std::pair{parent_id, CHANGE_MODIFIED}}) {
-        journal_->insert_change(inode, kind, local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-                                local.tm_hour, local.tm_min, local.tm_sec, "", "");
+        journal_->insert_change(inode, kind, when, "", "");
     }
     transaction.commit();
     return id;

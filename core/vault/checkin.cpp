@@ -19,16 +19,6 @@
 namespace tuv {
 namespace {
 
-struct journal_time {
-    int year, month, day, hour, minute, second;
-};
-
-journal_time journal_time_of(const date& moment) {
-    std::tm t{};
-    moment.to_tm(t);
-    return {t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec};
-}
-
 // The vault path's names below the root, in order.
 std::vector<std::string> split_below_root(const std::string& path, const std::string& separator) {
     std::vector<std::string> names;
@@ -171,14 +161,11 @@ checkin_result repository::checkin_file(const std::filesystem::path& source,
         }
 
         // Every directory on the path changed, the root first, then the file.
-        const journal_time at = journal_time_of(moment);
         for (const std::int64_t id : directories) {
-            journal_->insert_change(id, CHANGE_MODIFIED, at.year, at.month, at.day, at.hour,
-                                    at.minute, at.second, "", "");
+            journal_->insert_change(id, CHANGE_MODIFIED, moment, "", "");
         }
         journal_->insert_change(entry->file_id(), created ? CHANGE_CREATED : CHANGE_MODIFIED,
-                                at.year, at.month, at.day, at.hour, at.minute, at.second,
-                                source.string(), description);
+                                moment, source.string(), description);
 
         // The content, chunk by chunk, cut and hashed on a second thread.
         chunk_pipeline chunks(*input, chunks_);

@@ -6,7 +6,6 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <ctime>
 #include <system_error>
 #include <vector>
 
@@ -16,6 +15,7 @@
 #include "core/vault/journal.h"
 #include "core/db/schema.h"
 #include "core/storage/vault_folder.h"
+#include "core/db/write_transaction.h"
 
 namespace tuv {
 namespace fs = std::filesystem;
@@ -107,11 +107,7 @@ void write_root_entry(db& database, const std::string& separator) {
         " modification_time, mime_type) VALUES(?, 10, 0, ?, ?, ?, 'directory')",
         {separator, now.seconds(), now.seconds(), now.seconds()});
     const std::int64_t root_id = database.last_insert_id();
-    std::tm local{};
-    now.to_tm(local);
-    journal(&database).insert_change(root_id, CHANGE_CREATED, local.tm_year + 1900,
-                                     local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
-                                     local.tm_sec, "", "");
+    journal(&database).insert_change(root_id, CHANGE_CREATED, now, "", "");
 }
 
 void create_database(const fs::path& file, const vault_options& options,
@@ -130,21 +126,14 @@ void create_database(const fs::path& file, const vault_options& options,
     database.execute("PRAGMA application_id=" + std::to_string(schema_application_id));
     database.execute("PRAGMA user_version=" + std::to_string(schema_version));
 
-    database.execute("BEGIN");
-    try {
-        create_schema(database);
-        write_settings(database, options, layout);
-        write_root_entry(database, options.separator);
-        database.execute("COMMIT");
-    } catch (...) {
-        try {
-            database.execute("ROLLBACK");
-        } catch (const tuv_error&) {
-            // The file is removed anyway.
-        }
-        throw;
-    }
+    // Schema, settings and root entry go in together; the guard begins a
+    // transaction only while per-statement ones are on.
     database.set_transactional(true);
+    write_transaction transaction(database);
+    create_schema(database);
+    write_settings(database, options, layout);
+    write_root_entry(database, options.separator);
+    transaction.commit();
     database.close();
 }
 

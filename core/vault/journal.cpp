@@ -1,5 +1,6 @@
 #include "core/vault/journal.h"
 
+#include "core/base/date.h"
 #include "core/db/db.h"
 #include "core/base/errors.h"
 #include "core/db/sql_builder.h"
@@ -27,13 +28,15 @@ db& journal::database() {
     return *database_;
 }
 
-void journal::insert_change(std::int64_t inode, int changetype, int year, int month, int day,
-                            int hour, int minute, int second, const std::string& src_path,
-                            const std::string& attributes) {
+void journal::insert_change(std::int64_t inode, int changetype, const date& moment,
+                            const std::string& src_path, const std::string& attributes) {
+    std::tm local{};
+    moment.to_tm(local);
     database().execute(
         "INSERT INTO journal(inode, changetype, year, month, day, hour, minute, second,"
         " src_path, attributes) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-        {inode, changetype, year, month, day, hour, minute, second, src_path, attributes});
+        {inode, changetype, local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+         local.tm_min, local.tm_sec, src_path, attributes});
 }
 
 void journal::get_change_range(std::int64_t inode, int from, int to, int level, int changetype,

@@ -13,6 +13,7 @@
 
 namespace tuv {
 
+class date;
 class db;
 
 // Kinds of change in the `changetype` column. Readers pass 0 for "any".
@@ -51,10 +52,10 @@ class journal {
     // Forgets the database; every later operation throws "db instance dead".
     void detach() { database_ = nullptr; }
 
-    // Appends one row; month is 1 to 12, year four digits.
-    void insert_change(std::int64_t inode, int changetype, int year, int month, int day, int hour,
-                       int minute, int second, const std::string& src_path,
-                       const std::string& attributes);
+    // Appends one row stamped with the local calendar time of `moment`
+    // (month 1 to 12, year four digits).
+    void insert_change(std::int64_t inode, int changetype, const date& moment,
+                       const std::string& src_path, const std::string& attributes);
 
     // The moments at which one entry changed, oldest first: every row
     // (LEVEL_ALL), one per year, month of the years from..to, or day of the

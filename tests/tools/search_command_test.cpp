@@ -5,6 +5,7 @@
 #include <sstream>
 #include <string>
 
+#include "core/base/date.h"
 #include "core/vault/journal.h"
 #include "core/vault/repository.h"
 #include "tests/support/test_vault.h"
@@ -18,16 +19,17 @@ class search_command_test : public ::testing::Test {
         docs = v.repo().create_directory("Docs", 1, "2024-01-02 03:04:05");
         report = v.repo().create_file("report.txt", docs, 10, "2024-03-10 12:00:00", "text/plain");
         // Written out of order: the dates come from the oldest and newest.
-        change(report, CHANGE_MODIFIED, 2024, 5, 1, 8, 30, 0, "second try");
-        change(report, CHANGE_CREATED, 2024, 3, 10, 12, 0, 0, "first draft");
-        change(report, CHANGE_MODIFIED, 2024, 12, 31, 23, 59, 59, "final");
+        change(report, CHANGE_MODIFIED, "2024-05-01 08:30:00", "second try");
+        change(report, CHANGE_CREATED, "2024-03-10 12:00:00", "first draft");
+        change(report, CHANGE_MODIFIED, "2024-12-31 23:59:59", "final");
         notes = v.repo().create_file("notes.txt", 1, 5, "2024-03-12 09:00:00", "text/plain");
-        change(notes, CHANGE_CREATED, 2024, 3, 12, 9, 0, 0, "first draft of notes");
+        change(notes, CHANGE_CREATED, "2024-03-12 09:00:00", "first draft of notes");
     }
 
-    void change(std::int64_t id, int kind, int y, int mo, int d, int h, int mi, int s,
+    // `when` is a local time in date_format.
+    void change(std::int64_t id, int kind, const std::string& when,
                 const std::string& description) {
-        v.repo().journal().insert_change(id, kind, y, mo, d, h, mi, s, "", description);
+        v.repo().journal().insert_change(id, kind, date(when), "", description);
     }
 
     std::string run(const search_options& options) {
@@ -79,9 +81,9 @@ TEST_F(search_command_test, period_runs_from_the_first_day_to_the_end_of_the_las
 
 TEST_F(search_command_test, periods_beyond_32_bit_times_find_their_files) {
     const std::int64_t late = v.repo().create_file("late", 1, 1, "2038-01-19 23:00:00", "x/y");
-    change(late, CHANGE_CREATED, 2038, 1, 19, 23, 0, 0, "late");
+    change(late, CHANGE_CREATED, "2038-01-19 23:00:00", "late");
     const std::int64_t early = v.repo().create_file("early", 1, 1, "1901-12-13 00:30:00", "x/y");
-    change(early, CHANGE_CREATED, 1901, 12, 13, 0, 30, 0, "early");
+    change(early, CHANGE_CREATED, "1901-12-13 00:30:00", "early");
     EXPECT_EQ(run({.from = "2026-01-01", .to = "2038-01-19"}),
               "\\late\t1\t2038-01-19 23:00:00\t2038-01-19 23:00:00\n");
     EXPECT_EQ(run({.from = "1901-12-13", .to = "1901-12-13"}),

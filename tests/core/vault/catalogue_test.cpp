@@ -56,10 +56,10 @@ class catalogue_test : public ::testing::Test {
         return repo().create_directory(name, parent, time);
     }
 
-    void log(std::int64_t inode, int changetype, int year, int month, int day, int hour = 0,
-             int minute = 0, int second = 0, const std::string& attributes = "") {
-        repo().journal().insert_change(inode, changetype, year, month, day, hour, minute, second,
-                                       "/src/path", attributes);
+    // `moment` is a local time in date_format.
+    void log(std::int64_t inode, int changetype, const std::string& moment,
+             const std::string& attributes = "") {
+        repo().journal().insert_change(inode, changetype, date(moment), "/src/path", attributes);
     }
 
     // A file as a check-in leaves it: its row and a journal row, without
@@ -67,7 +67,7 @@ class catalogue_test : public ::testing::Test {
     std::int64_t file(const std::string& name, std::int64_t parent, std::uint64_t size = 100,
                       const std::string& attributes = "", const std::string& mime = "text/plain") {
         const std::int64_t id = repo().create_file(name, parent, size, when, mime);
-        log(id, CHANGE_CREATED, 2024, 5, 6, 7, 8, 9, attributes);
+        log(id, CHANGE_CREATED, "2024-05-06 07:08:09", attributes);
         return id;
     }
 
@@ -129,27 +129,29 @@ class catalogue_test : public ::testing::Test {
     void build_history() {
         const std::int64_t docs = dir("docs", root_id, "2019-03-04 10:00:00");
         const std::int64_t a = repo().create_file("a.txt", docs, 100, when, "text/plain");
-        log(a, CHANGE_CREATED, 2019, 3, 5);
-        log(a, CHANGE_MODIFIED, 2020, 7, 1);
-        log(a, CHANGE_MODIFIED, 2020, 7, 15);
-        log(a, CHANGE_MODIFIED, 2021, 1, 2);
+        log(a, CHANGE_CREATED, "2019-03-05 00:00:00");
+        log(a, CHANGE_MODIFIED, "2020-07-01 00:00:00");
+        log(a, CHANGE_MODIFIED, "2020-07-15 00:00:00");
+        log(a, CHANGE_MODIFIED, "2021-01-02 00:00:00");
         const std::int64_t sub = dir("sub", docs, "2020-07-10 12:00:00");
         const std::int64_t deep =
             repo().create_file("deep.bin", sub, 5000000000, when, "application/octet-stream");
-        log(deep, CHANGE_CREATED, 2020, 7, 11);
-        log(deep, CHANGE_MODIFIED, 2021, 2, 3);
+        log(deep, CHANGE_CREATED, "2020-07-11 00:00:00");
+        log(deep, CHANGE_MODIFIED, "2021-02-03 00:00:00");
         const std::int64_t b = repo().create_file("b.txt", docs, 20, when, "text/plain");
-        log(b, CHANGE_CREATED, 2020, 12, 31, 23, 59, 59);
-        log(b, CHANGE_MODIFIED, 2021, 1, 1);
+        log(b, CHANGE_CREATED, "2020-12-31 23:59:59");
+        log(b, CHANGE_MODIFIED, "2021-01-01 00:00:00");
         const std::int64_t c = repo().create_file("c.txt", docs, 30, when, "text/csv");
-        log(c, CHANGE_CREATED, 2021, 1, 5, 8);
-        log(c, CHANGE_MODIFIED, 2021, 1, 5, 8);  // same second: the row written first counts
+        log(c, CHANGE_CREATED, "2021-01-05 08:00:00");
+        // Same second: the row written first counts.
+        log(c, CHANGE_MODIFIED, "2021-01-05 08:00:00");
         repo().create_file("ghost.txt", docs, 1, when, "text/plain");  // never checked in
         const std::int64_t pics = dir("pics", root_id, "2020-07-02 09:00:00");
-        log(repo().create_file("p.jpg", pics, 40, when, "image/jpeg"), CHANGE_CREATED, 2020, 7, 3);
-        log(0, CHANGE_MODIFIED, 2020, 7, 4);
-        log(a, CHANGE_MODIFIED, 2018, 11, 30);  // written last, dated first
-        log(sub, CHANGE_MODIFIED, 2021, 1, 3);
+        log(repo().create_file("p.jpg", pics, 40, when, "image/jpeg"), CHANGE_CREATED,
+            "2020-07-03 00:00:00");
+        log(0, CHANGE_MODIFIED, "2020-07-04 00:00:00");
+        log(a, CHANGE_MODIFIED, "2018-11-30 00:00:00");  // written last, dated first
+        log(sub, CHANGE_MODIFIED, "2021-01-03 00:00:00");
     }
 
     test::test_vault v;
@@ -198,8 +200,8 @@ TEST_F(catalogue_test, latest_journal_row_picks_the_entry_and_its_attributes) {
     const std::int64_t y = file("dup", root_id, 2, "y");
     EXPECT_EQ(repo().resolve("\\dup")->file_id(), y);
 
-    log(x, CHANGE_MODIFIED, 2024, 6, 1, 0, 0, 0, "x again");
-    log(x, CHANGE_MODIFIED, 2020, 1, 1, 0, 0, 0, "written last, dated earlier");
+    log(x, CHANGE_MODIFIED, "2024-06-01 00:00:00", "x again");
+    log(x, CHANGE_MODIFIED, "2020-01-01 00:00:00", "written last, dated earlier");
     const auto entry = repo().resolve("\\dup");
     EXPECT_EQ(entry->file_id(), x);
     EXPECT_EQ(entry->attributes(), "written last, dated earlier");
@@ -375,7 +377,7 @@ TEST_F(catalogue_test, changes_under_refuses_a_bad_level_and_a_row_without_entry
     EXPECT_EQ(failure<tuv_error>([&] { repo().changes_under("\\docs", 0, 0, 3, 0, false, out); }),
               "Invalid time range in journal::get_journal_logs()");
 
-    log(999, CHANGE_CREATED, 2020, 7, 5);
+    log(999, CHANGE_CREATED, "2020-07-05 00:00:00");
     EXPECT_EQ(failure<rec_not_found_exception>(
                   [&] { repo().changes_under("\\docs", 2020, 2020, LEVEL_MONTHS, 0, false, out); }),
               "Record Not Found : change info for 999");

@@ -116,7 +116,8 @@ TEST_F(file_entry_test, loaded_entry_reloads_its_own_id_only) {
     EXPECT_EQ(entry.size(), 555u);
 
     // Entries made from a row found by path are loaded entries too.
-    repo().journal().insert_change(f, CHANGE_CREATED, 2024, 5, 6, 7, 8, 9, "/src/path", "");
+    repo().journal().insert_change(f, CHANGE_CREATED, date(std::string("2024-05-06 07:08:09")),
+                                   "/src/path", "");
     EXPECT_EQ(failure<tuv_error>([&] { repo().resolve("\\A\\f.txt")->load(a); }),
               "File already opened with a different file id");
 
@@ -197,9 +198,10 @@ TEST_F(file_entry_test, attributes_at_reads_the_row_of_exactly_that_second) {
     const std::int64_t f = file("f.txt", root_id);
     const std::int64_t other = file("g.txt", root_id);
     journal& j = repo().journal();
-    j.insert_change(f, CHANGE_CREATED, 2024, 5, 6, 7, 8, 9, "/src", "v1");
-    j.insert_change(f, CHANGE_MODIFIED, 2024, 5, 7, 7, 8, 9, "/src", "v2");
-    j.insert_change(other, CHANGE_MODIFIED, 2024, 5, 6, 7, 8, 10, "/src", "other");
+    j.insert_change(f, CHANGE_CREATED, date(std::string("2024-05-06 07:08:09")), "/src", "v1");
+    j.insert_change(f, CHANGE_MODIFIED, date(std::string("2024-05-07 07:08:09")), "/src", "v2");
+    j.insert_change(other, CHANGE_MODIFIED, date(std::string("2024-05-06 07:08:10")), "/src",
+                    "other");
 
     file_entry entry(repo(), f, "");
     EXPECT_EQ(entry.attributes_at(date("2024-05-06 07:08:09")), "v1");

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/base/date.h"
 #include "core/db/db.h"
 #include "core/base/errors.h"
 #include "tests/support/checks.h"
@@ -43,9 +44,10 @@ class journal_test : public ::testing::Test {
   protected:
     journal& j() { return v.repo().journal(); }
 
-    void add(std::int64_t inode, int changetype, int year, int month, int day, int hour = 0,
-             int minute = 0, int second = 0, const std::string& source = "") {
-        j().insert_change(inode, changetype, year, month, day, hour, minute, second, source, "");
+    // `when` is a local time in date_format.
+    void add(std::int64_t inode, int changetype, const std::string& when,
+             const std::string& source = "") {
+        j().insert_change(inode, changetype, date(when), source, "");
     }
 
     std::vector<std::tm> range(std::int64_t inode, int from, int to, int level,
@@ -61,23 +63,23 @@ class journal_test : public ::testing::Test {
 
     // Inode 5's history, written out of order so that the readers must sort.
     void add_history() {
-        add(5, CHANGE_MODIFIED, 2005, 6, 20, 14);
-        add(5, CHANGE_CREATED, 2005, 1, 2, 8);
-        add(5, CHANGE_MODIFIED, 2008, 2, 1, 12);
-        add(5, CHANGE_MODIFIED, 2005, 6, 1, 9);
-        add(5, CHANGE_MODIFIED, 2005, 6, 20, 9, 30);
-        add(5, CHANGE_MODIFIED, 2006, 3, 1, 11);
-        add(5, CHANGE_MODIFIED, 2005, 7, 1, 10);
+        add(5, CHANGE_MODIFIED, "2005-06-20 14:00:00");
+        add(5, CHANGE_CREATED, "2005-01-02 08:00:00");
+        add(5, CHANGE_MODIFIED, "2008-02-01 12:00:00");
+        add(5, CHANGE_MODIFIED, "2005-06-01 09:00:00");
+        add(5, CHANGE_MODIFIED, "2005-06-20 09:30:00");
+        add(5, CHANGE_MODIFIED, "2006-03-01 11:00:00");
+        add(5, CHANGE_MODIFIED, "2005-07-01 10:00:00");
     }
 
     // Several inodes; within one inode the earliest change is written last.
     void add_logs() {
-        add(30, CHANGE_MODIFIED, 2006, 4, 10, 8);
-        add(20, CHANGE_MODIFIED, 2006, 5, 1, 7);
-        add(30, CHANGE_MODIFIED, 2007, 1, 5, 6);
-        add(10, CHANGE_CREATED, 2007, 1, 3, 5);
-        add(20, CHANGE_CREATED, 2006, 4, 5, 10);
-        add(30, CHANGE_MODIFIED, 2006, 4, 2, 9);
+        add(30, CHANGE_MODIFIED, "2006-04-10 08:00:00");
+        add(20, CHANGE_MODIFIED, "2006-05-01 07:00:00");
+        add(30, CHANGE_MODIFIED, "2007-01-05 06:00:00");
+        add(10, CHANGE_CREATED, "2007-01-03 05:00:00");
+        add(20, CHANGE_CREATED, "2006-04-05 10:00:00");
+        add(30, CHANGE_MODIFIED, "2006-04-02 09:00:00");
     }
 
     std::map<std::int64_t, journal_log> logs(int from, int to, int level, int changetype = 0) {
@@ -107,7 +109,8 @@ class journal_test : public ::testing::Test {
 };
 
 TEST_F(journal_test, insert_change_writes_one_row) {
-    j().insert_change(42, CHANGE_MODIFIED, 2009, 3, 14, 15, 9, 26, "C:\\src\\a.txt", "rw");
+    j().insert_change(42, CHANGE_MODIFIED, date(std::string("2009-03-14 15:09:26")),
+                      "C:\\src\\a.txt", "rw");
     auto row = v.database().query("SELECT * FROM journal WHERE inode = ?", {42});
     ASSERT_TRUE(row->next());
     EXPECT_EQ(row->get_int("changetype"), CHANGE_MODIFIED);
@@ -125,8 +128,8 @@ TEST_F(journal_test, insert_change_writes_one_row) {
 TEST_F(journal_test, texts_are_stored_verbatim) {
     const std::string quoted = "it's a 'quoted'; DROP TABLE journal; --";
     const std::string foreign = "Z\xC3\xBCrich/\xE6\x97\xA5\xE6\x9C\xAC.txt";
-    j().insert_change(7, CHANGE_CREATED, 2009, 1, 1, 0, 0, 0, quoted, foreign);
-    j().insert_change(8, CHANGE_CREATED, 2009, 1, 1, 0, 0, 0, "", "");
+    j().insert_change(7, CHANGE_CREATED, date(std::string("2009-01-01 00:00:00")), quoted, foreign);
+    j().insert_change(8, CHANGE_CREATED, date(std::string("2009-01-01 00:00:00")), "", "");
     auto rows = v.database().query(
         "SELECT src_path, attributes FROM journal WHERE inode IN (7, 8) ORDER BY inode");
     ASSERT_TRUE(rows->next());
@@ -138,9 +141,9 @@ TEST_F(journal_test, texts_are_stored_verbatim) {
 }
 
 TEST_F(journal_test, all_level_lists_every_change_oldest_first) {
-    add(9, CHANGE_MODIFIED, 2008, 5, 1, 10, 0, 0);
-    add(9, CHANGE_CREATED, 2007, 12, 31, 23, 59, 59);
-    add(9, CHANGE_MODIFIED, 2008, 5, 1, 9, 59, 59);
+    add(9, CHANGE_MODIFIED, "2008-05-01 10:00:00");
+    add(9, CHANGE_CREATED, "2007-12-31 23:59:59");
+    add(9, CHANGE_MODIFIED, "2008-05-01 09:59:59");
     EXPECT_THAT(stamps(range(9, 0, 0, LEVEL_ALL), 6),
                 ElementsAre("2007-12-31 23:59:59", "2008-05-01 09:59:59", "2008-05-01 10:00:00"));
 
@@ -252,10 +255,10 @@ TEST_F(journal_test, unknown_level_throws_and_leaves_output) {
 }
 
 TEST_F(journal_test, inodes_for_source_matches_substrings) {
-    add(40, CHANGE_CREATED, 2006, 1, 1, 0, 0, 0, "C:\\docs\\report.txt");
-    add(41, CHANGE_CREATED, 2006, 1, 1, 0, 0, 0, "C:\\docs\\report.txt.bak");
-    add(40, CHANGE_MODIFIED, 2006, 1, 2, 0, 0, 0, "C:\\docs\\report.txt");
-    add(42, CHANGE_CREATED, 2006, 1, 1, 0, 0, 0, "D:\\music\\song.mp3");
+    add(40, CHANGE_CREATED, "2006-01-01 00:00:00", "C:\\docs\\report.txt");
+    add(41, CHANGE_CREATED, "2006-01-01 00:00:00", "C:\\docs\\report.txt.bak");
+    add(40, CHANGE_MODIFIED, "2006-01-02 00:00:00", "C:\\docs\\report.txt");
+    add(42, CHANGE_CREATED, "2006-01-01 00:00:00", "D:\\music\\song.mp3");
 
     EXPECT_THAT(sources("report"), UnorderedElementsAre(40, 41));
     EXPECT_THAT(sources("nothing"), IsEmpty());
@@ -273,9 +276,10 @@ TEST_F(journal_test, detached_journal_refuses_every_operation) {
     std::vector<std::tm> times;
     std::map<std::int64_t, journal_log> found;
     std::vector<std::int64_t> inodes;
-    EXPECT_EQ(
-        failure<db_exception>([&] { other.insert_change(3, 1, 2006, 1, 1, 0, 0, 0, "", ""); }),
-        "db instance dead");
+    EXPECT_EQ(failure<db_exception>([&] {
+                  other.insert_change(3, 1, date(std::string("2006-01-01 00:00:00")), "", "");
+              }),
+              "db instance dead");
     EXPECT_EQ(failure<db_exception>([&] { other.get_change_range(1, 0, 0, LEVEL_ALL, 0, times); }),
               "db instance dead");
     EXPECT_EQ(failure<db_exception>([&] { other.get_journal_logs(0, 0, LEVEL_YEARS, 0, found); }),

@@ -22,7 +22,8 @@ class search_form_test : public ::testing::Test {
   protected:
     std::int64_t file(const std::string& name, std::int64_t parent, const std::string& time) {
         const std::int64_t id = v.repo().create_file(name, parent, 1, time, "text/plain");
-        v.repo().journal().insert_change(id, CHANGE_CREATED, 2024, 1, 1, 0, 0, 0, "", "d");
+        v.repo().journal().insert_change(id, CHANGE_CREATED,
+                                         date(std::string("2024-01-01 00:00:00")), "", "d");
         return id;
     }
 

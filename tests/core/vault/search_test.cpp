@@ -29,8 +29,10 @@ class search_test : public ::testing::Test {
         int day = 0;
         for (const auto& description : descriptions) {
             ++day;
-            v.repo().journal().insert_change(id, day == 1 ? CHANGE_CREATED : CHANGE_MODIFIED, 2024,
-                                             1, day, 0, 0, 0, "/src/" + name, description);
+            // One day each, from 1 January: at most nine descriptions.
+            v.repo().journal().insert_change(id, day == 1 ? CHANGE_CREATED : CHANGE_MODIFIED,
+                                             date("2024-01-0" + std::to_string(day) + " 00:00:00"),
+                                             "/src/" + name, description);
         }
         return id;
     }
@@ -213,7 +215,8 @@ TEST_F(search_test, results_come_in_ascending_id_order_and_are_appended) {
     const std::int64_t b = v.repo().create_file("b", 1, 1, "2024-01-02 03:04:05", "text/plain");
     const std::int64_t c = v.repo().create_file("c", 1, 1, "2024-01-02 03:04:05", "text/plain");
     for (const std::int64_t id : {c, a, b, c}) {
-        v.repo().journal().insert_change(id, CHANGE_MODIFIED, 2024, 1, 1, 0, 0, 0, "", "x");
+        v.repo().journal().insert_change(id, CHANGE_MODIFIED,
+                                         date(std::string("2024-01-01 00:00:00")), "", "x");
     }
     std::vector<std::unique_ptr<file_entry>> out;
     out.push_back(std::make_unique<file_entry>(v.repo(), 1, "earlier"));
