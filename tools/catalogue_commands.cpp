@@ -1,5 +1,6 @@
 #include "tools/catalogue_commands.h"
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <memory>
 #include <vector>
@@ -8,6 +9,8 @@
 #include "core/vault/file_entry.h"
 #include "core/vault/repository.h"
 #include "core/base/vault_path.h"
+#include "tools/command.h"
+#include "tools/vault_access.h"
 
 namespace tuv::tools {
 
@@ -59,6 +62,28 @@ void run_mkdir(repository& repo, const std::string& vault_path, std::ostream& ou
     const auto parent = repo.resolve(parent_path);
     repo.create_directory(name, parent->file_id(), "now");
     out << "Created " << join_vault_path(parent_path, name, separator) << "\n";
+}
+
+void add_ls_command(CLI::App& app, command_context& context) {
+    auto vault_dir = std::make_shared<std::string>();
+    auto* command = app.add_subcommand("ls", "List a vault directory");
+    command->add_option("VAULT_DIR", *vault_dir,
+                        "Full vault path of the directory (default: the root)");
+    command->callback([&context, vault_dir] {
+        const auto repo = open_vault(context.db_option, repository::access::read_only);
+        run_ls(*repo, vault_dir->empty() ? repo->path_separator() : *vault_dir, context.out);
+    });
+}
+
+void add_mkdir_command(CLI::App& app, command_context& context) {
+    auto vault_path = std::make_shared<std::string>();
+    auto* command = app.add_subcommand("mkdir", "Create a cabinet or folder");
+    command->add_option("VAULT_PATH", *vault_path, "Full vault path of the new directory")
+        ->required();
+    command->callback([&context, vault_path] {
+        run_mkdir(*open_vault(context.db_option, repository::access::read_write), *vault_path,
+                  context.out);
+    });
 }
 
 }  // namespace tuv::tools

@@ -1,15 +1,20 @@
 #include "tools/checkin_command.h"
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <chrono>
 #include <functional>
 #include <iomanip>
+#include <memory>
 #include <sstream>
 
 #include "core/base/date.h"
 #include "core/vault/progress_observer.h"
 #include "core/vault/repository.h"
 #include "core/base/vault_path.h"
+#include "core/vault/writer_lock.h"
+#include "tools/command.h"
+#include "tools/vault_access.h"
 
 namespace tuv::tools {
 namespace {
@@ -187,6 +192,46 @@ int run_checkin(repository& repo, const checkin_request& request, std::ostream& 
         repo.set_observer(nullptr);
     }
     return failed;
+}
+
+void add_checkin_command(CLI::App& app, command_context& context) {
+    struct arguments {
+        checkin_request request;
+        std::vector<std::string> files;
+    };
+    auto args = std::make_shared<arguments>();
+    checkin_request& request = args->request;
+    auto* command = app.add_subcommand("checkin", "Check local files in as new versions");
+    command
+        ->add_option("FILE", args->files,
+                     "Local files or folders (with every file below them), checked in in this "
+                     "order")
+        ->required();
+    command->add_option("--to", request.directory, "Vault directory (default: the root)")
+        ->type_name("VAULT_DIR");
+    command->add_option("--date", request.date, "Date of the new versions (default: now)")
+        ->type_name("\"YYYY-MM-DD HH:MM:SS\"");
+    command
+        ->add_option("--description", request.description, "Description stored with each version")
+        ->type_name("TEXT");
+    command->callback([&context, args] {
+        // The vault opens first, so that a wrong one is reported as such;
+        // then one writer at a time, whether this command or the check-in
+        // program.
+        const std::string database = locate_vault(context.db_option);
+        const auto repo = open_vault(database, repository::access::read_write);
+        const auto writer = try_lock_writer(database, std::chrono::milliseconds(500));
+        if (!writer) {
+            context.err << "quillmark: another check-in is running; try again when it has "
+                           "finished\n";
+            context.exit_code = exit_failed;
+            return;
+        }
+        args->request.files.assign(args->files.begin(), args->files.end());
+        const int failed =
+            run_checkin(*repo, args->request, context.out, context.err, context.env.terminal);
+        context.exit_code = failed == 0 ? exit_ok : exit_failed;
+    });
 }
 
 }  // namespace tuv::tools

@@ -1,5 +1,6 @@
 #include "tools/info_command.h"
 
+#include <CLI/CLI.hpp>
 #include <iomanip>
 #include <vector>
 
@@ -8,6 +9,8 @@
 #include "core/vault/journal.h"
 #include "core/vault/repository.h"
 #include "core/storage/vault_folder.h"
+#include "tools/command.h"
+#include "tools/vault_access.h"
 
 namespace tuv::tools {
 namespace {
@@ -66,6 +69,12 @@ void run_info(repository& repo, std::ostream& out) {
                  counted(static_cast<std::int64_t>(changes.size()), "change"));
     }
     for (const std::string& warning : outside_folder_warnings(repo.storage())) out << warning << "\n";
+}
+
+void add_info_command(CLI::App& app, command_context& context) {
+    app.add_subcommand("info", "Show what the vault holds")->callback([&context] {
+        run_info(*open_vault(context.db_option, repository::access::read_only), context.out);
+    });
 }
 
 }  // namespace tuv::tools

@@ -1,10 +1,13 @@
 #include "tools/init_command.h"
 
+#include <CLI/CLI.hpp>
 #include <cstdlib>
+#include <memory>
 
 #include "core/base/errors.h"
 #include "platform/quillmark_registry.h"
 #include "platform/registry.h"
+#include "tools/command.h"
 
 namespace tuv::tools {
 namespace fs = std::filesystem;
@@ -52,6 +55,49 @@ void run_init(const init_request& request, std::ostream& out) {
         << "  Temporary files " << layout.temp.string() << "\n"
         << "Registered for the current user in "
         << platform::registry_file(registry_root::current_user).string() << "\n";
+}
+
+void add_init_command(CLI::App& app, command_context& context) {
+    struct arguments {
+        init_request request;
+        std::string vault_folder;
+    };
+    auto args = std::make_shared<arguments>();
+    vault_options& vault = args->request.vault;
+    auto* command = app.add_subcommand("init", "Create a new vault and register it for this user");
+    command
+        ->add_option("--vault", args->vault_folder,
+                     "Folder of the new vault (default: $XDG_DATA_HOME/quillmark/vault)")
+        ->type_name("DIR");
+    command->add_option("--separator", vault.separator, "Vault path separator (default \\)")
+        ->type_name("C");
+    command->add_option("--chunk-min", vault.chunks.min_size, "Smallest chunk, in bytes")
+        ->type_name("N")
+        ->capture_default_str();
+    command->add_option("--chunk-max", vault.chunks.max_size, "Largest chunk, in bytes")
+        ->type_name("N")
+        ->capture_default_str();
+    command->add_option("--chunk-window", vault.chunks.win_size, "Rolling hash window, in bytes")
+        ->type_name("N")
+        ->capture_default_str();
+    command
+        ->add_option("--chunk-anchor", vault.chunks.anchor,
+                     "Cut where the hash is a multiple of this")
+        ->type_name("N")
+        ->capture_default_str();
+    command
+        ->add_option("--disk-size", vault.container_size,
+                     "Capacity of one container file, in bytes")
+        ->type_name("N")
+        ->capture_default_str();
+    command->callback([&context, args] {
+        init_request& request = args->request;
+        request.vault.directory = args->vault_folder.empty()
+                                      ? default_vault_folder()
+                                      : std::filesystem::path(args->vault_folder);
+        request.checkin_program = context.env.program_dir / "Quillmark_Checkin";
+        run_init(request, context.out);
+    });
 }
 
 }  // namespace tuv::tools

@@ -1,5 +1,6 @@
 #include "tools/search_command.h"
 
+#include <CLI/CLI.hpp>
 #include <cstdio>
 #include <ctime>
 #include <memory>
@@ -14,6 +15,8 @@
 #include "core/vault/repository.h"
 #include "core/vault/search.h"
 #include "core/vault/search_form.h"
+#include "tools/command.h"
+#include "tools/vault_access.h"
 
 namespace tuv::tools {
 namespace {
@@ -71,6 +74,27 @@ void run_search(repository& repo, const search_options& options, std::ostream& o
         out << entry->full_path() << '\t' << versions.size() << '\t'
             << journal_time(versions.front()) << '\t' << journal_time(versions.back()) << '\n';
     }
+}
+
+void add_search_command(CLI::App& app, command_context& context) {
+    auto options = std::make_shared<search_options>();
+    auto* command = app.add_subcommand("search", "Find files by name, description and date");
+    command->add_option("--name", options->name, "File name pattern; * matches any text")
+        ->type_name("PATTERN");
+    command
+        ->add_option("--description", options->description,
+                     "Description pattern; * matches any text")
+        ->type_name("PATTERN");
+    command->add_option("--from", options->from, "First day of the period (with --to)")
+        ->type_name("YYYY-MM-DD");
+    command->add_option("--to", options->to, "Last day of the period (with --from)")
+        ->type_name("YYYY-MM-DD");
+    command->add_option("--under", options->under, "Only files below this vault directory")
+        ->type_name("VAULT_DIR");
+    command->callback([&context, options] {
+        run_search(*open_vault(context.db_option, repository::access::read_only), *options,
+                   context.out);
+    });
 }
 
 }  // namespace tuv::tools

@@ -1,10 +1,13 @@
 #include "tools/stats_command.h"
 
+#include <CLI/CLI.hpp>
 #include <cstdio>
 #include <iomanip>
 #include <string>
 
 #include "core/vault/vault_stats.h"
+#include "tools/command.h"
+#include "tools/vault_access.h"
 
 namespace tuv::tools {
 namespace {
@@ -31,6 +34,13 @@ void run_stats(repository& repo, std::ostream& out) {
     }
     line(out, "Dedup ratio", ratio);
     line(out, "Containers", std::to_string(stats.containers));
+}
+
+void add_stats_command(CLI::App& app, command_context& context) {
+    app.add_subcommand("stats", "Show the vault's figures: versions, bytes, dedup")
+        ->callback([&context] {
+            run_stats(*open_vault(context.db_option, repository::access::read_only), context.out);
+        });
 }
 
 }  // namespace tuv::tools

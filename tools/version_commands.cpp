@@ -1,12 +1,16 @@
 #include "tools/version_commands.h"
 
+#include <CLI/CLI.hpp>
 #include <cstdio>
+#include <memory>
 
 #include "core/base/date.h"
 #include "core/db/db.h"
 #include "core/base/errors.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/repository.h"
+#include "tools/command.h"
+#include "tools/vault_access.h"
 
 namespace tuv::tools {
 
@@ -42,6 +46,43 @@ void run_checkout(repository& repo, const std::string& vault_path,
     const std::uint64_t size = repo.checkout(vault_path, destination, moment);
     out << "Checked out " << vault_path << " as of " << moment.to_text() << " to "
         << destination.string() << " (" << size << " bytes)\n";
+}
+
+namespace {
+
+// VAULT_PATH, the file both commands work on.
+void add_vault_path(CLI::App& command, std::string& vault_path) {
+    command.add_option("VAULT_PATH", vault_path, "Full vault path of the file")->required();
+}
+
+}  // namespace
+
+void add_versions_command(CLI::App& app, command_context& context) {
+    auto vault_path = std::make_shared<std::string>();
+    auto* command = app.add_subcommand("versions", "List the versions of a vault file");
+    add_vault_path(*command, *vault_path);
+    command->callback([&context, vault_path] {
+        run_versions(*open_vault(context.db_option, repository::access::read_only), *vault_path,
+                     context.out);
+    });
+}
+
+void add_checkout_command(CLI::App& app, command_context& context) {
+    struct arguments {
+        std::string vault_path;
+        std::string destination;
+        std::optional<std::string> at;
+    };
+    auto args = std::make_shared<arguments>();
+    auto* command = app.add_subcommand("checkout", "Write a version to a local file");
+    add_vault_path(*command, args->vault_path);
+    command->add_option("DEST", args->destination, "Local file to write")->required();
+    command->add_option("--at", args->at, "Moment of the version (default: the latest)")
+        ->type_name("\"YYYY-MM-DD HH:MM:SS\"");
+    command->callback([&context, args] {
+        run_checkout(*open_vault(context.db_option, repository::access::read_only),
+                     args->vault_path, args->destination, args->at, context.out);
+    });
 }
 
 }  // namespace tuv::tools

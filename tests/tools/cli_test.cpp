@@ -177,6 +177,47 @@ TEST_F(catalogue_cli_test, mkdir_refuses_what_a_cabinet_name_may_not_be) {
     EXPECT_EQ(run({"ls", "\\Cab"}).out, "Reports\\\n");
 }
 
+TEST_F(catalogue_cli_test, search_and_versions_take_their_options_from_the_command_line) {
+    const fs::path local = folder / "notes.txt";
+    std::ofstream(local) << "notes";
+    ASSERT_EQ(run({"mkdir", "\\Cab"}).code, exit_ok);
+    ASSERT_EQ(run({"mkdir", "\\Other"}).code, exit_ok);
+    for (const char* moment : {"2024-03-10 09:00:00", "2024-03-12 10:30:00"}) {
+        ASSERT_EQ(run({"checkin", local.string(), "--to", "\\Cab", "--date", moment,
+                       "--description", std::string("as of ") + moment})
+                      .code,
+                  exit_ok);
+    }
+
+    EXPECT_EQ(run({"search", "--name", "NOTES", "--under", "\\Cab", "--from", "2024-03-12", "--to",
+                   "2024-03-12"})
+                  .out,
+              "\\Cab\\notes.txt\t2\t2024-03-10 09:00:00\t2024-03-12 10:30:00\n");
+    EXPECT_EQ(run({"search", "--description", "as of 2024-03-10", "--from", "2024-03-13", "--to",
+                   "2024-03-14"})
+                  .out,
+              "");
+    EXPECT_EQ(run({"search", "--name", "notes", "--under", "\\Other"}).out, "");
+    EXPECT_EQ(run({"versions", "\\Cab\\notes.txt"}).out,
+              "2024-03-10 09:00:00\tas of 2024-03-10 09:00:00\n"
+              "2024-03-12 10:30:00\tas of 2024-03-12 10:30:00\n");
+}
+
+TEST_F(cli_test, help_lists_the_subcommands_in_order_and_the_exit_codes) {
+    const result r = run({"--help"});
+    std::size_t at = 0;
+    for (const char* name : {"init ", "info ", "ls ", "checkin ", "search ", "versions ",
+                             "checkout ", "mkdir ", "verify ", "stats "}) {
+        const std::size_t found = r.out.find(std::string("\n  ") + name, at);
+        ASSERT_NE(found, std::string::npos) << name << " after offset " << at << " in\n" << r.out;
+        at = found + 1;
+    }
+    EXPECT_NE(r.out.find("Exit codes: 0 success, 1 the command failed, 2 the command line is "
+                         "wrong.\n"),
+              std::string::npos)
+        << r.out;
+}
+
 TEST_F(cli_test, usage_errors_exit_with_2) {
     EXPECT_EQ(run({}).code, exit_usage);
     EXPECT_EQ(run({"init", "--chunk-min", "-5"}).code, exit_usage);
