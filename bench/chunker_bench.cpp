@@ -21,8 +21,8 @@
 #include "core/storage/buffered_reader.h"
 #include "core/storage/chunker.h"
 #include "core/storage/file_io.h"
-#include "core/vault/installer.h"
 #include "core/storage/md5.h"
+#include "core/vault/installer.h"
 #include "tests/support/checks.h"
 
 namespace {

@@ -6,10 +6,10 @@
 
 #include "core/base/date.h"
 #include "core/base/errors.h"
+#include "core/base/vault_path.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/journal.h"
 #include "core/vault/repository.h"
-#include "core/base/vault_path.h"
 
 namespace tuv {
 namespace {

@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/db/db_sqlite.h"
 #include "core/base/errors.h"
+#include "core/db/db_sqlite.h"
 #include "core/db/schema.h"
 #include "core/vault/search.h"
 #include "fuzz/fuzz_check.h"

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "core/base/errors.h"
+#include "core/base/vault_path.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/repository.h"
-#include "core/base/vault_path.h"
 #include "tools/command.h"
 #include "tools/vault_access.h"
 

@@ -9,9 +9,9 @@
 #include <sstream>
 
 #include "core/base/date.h"
+#include "core/base/vault_path.h"
 #include "core/vault/progress_observer.h"
 #include "core/vault/repository.h"
-#include "core/base/vault_path.h"
 #include "core/vault/writer_lock.h"
 #include "tools/command.h"
 #include "tools/vault_access.h"

@@ -6,9 +6,9 @@
 
 #include "core/base/date.h"
 #include "core/db/db.h"
+#include "core/storage/vault_folder.h"
 #include "core/vault/journal.h"
 #include "core/vault/repository.h"
-#include "core/storage/vault_folder.h"
 #include "tools/command.h"
 #include "tools/vault_access.h"
 

@@ -9,9 +9,9 @@
 
 #include "core/base/date.h"
 #include "core/base/errors.h"
+#include "core/base/parse_time.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/journal.h"
-#include "core/base/parse_time.h"
 #include "core/vault/repository.h"
 #include "core/vault/search.h"
 #include "core/vault/search_form.h"

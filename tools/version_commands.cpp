@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "core/base/date.h"
-#include "core/db/db.h"
 #include "core/base/errors.h"
+#include "core/db/db.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/repository.h"
 #include "tools/command.h"

@@ -2,8 +2,8 @@
 
 #include <cctype>
 
-#include "core/db/db.h"
 #include "core/base/errors.h"
+#include "core/db/db.h"
 
 namespace tuv {
 namespace {

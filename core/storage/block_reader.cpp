@@ -1,9 +1,9 @@
 #include "core/storage/block_reader.h"
 
-#include "core/storage/container_read.h"
 #include "core/base/date.h"
-#include "core/db/db.h"
 #include "core/base/errors.h"
+#include "core/db/db.h"
+#include "core/storage/container_read.h"
 #include "core/storage/file_io.h"
 #include "core/storage/vault_folder.h"
 

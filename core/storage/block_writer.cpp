@@ -3,9 +3,9 @@
 #include <exception>
 #include <vector>
 
+#include "core/base/errors.h"
 #include "core/db/db.h"
 #include "core/storage/disk_manager.h"
-#include "core/base/errors.h"
 #include "core/storage/file_io.h"
 
 namespace tuv {

@@ -22,8 +22,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/storage/buffered_reader.h"
 #include "core/db/settings.h"
+#include "core/storage/buffered_reader.h"
 
 namespace tuv {
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "core/storage/block_reader.h"
 #include "core/db/db.h"
+#include "core/storage/block_reader.h"
 #include "core/storage/file_io.h"
 #include "core/storage/vault_folder.h"
 

@@ -17,8 +17,8 @@
 
 #include <vector>
 
-#include "core/storage/container_read.h"
 #include "core/base/errors.h"
+#include "core/storage/container_read.h"
 #include "core/storage/vault_storage.h"
 
 namespace tuv {

@@ -3,14 +3,14 @@
 #include <ctime>
 
 #include "core/vault/catalogue.h"
-#include "core/db/db.h"
 #include "core/base/errors.h"
+#include "core/base/vault_path.h"
+#include "core/db/db.h"
+#include "core/db/sql_builder.h"
+#include "core/db/write_transaction.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/journal.h"
 #include "core/vault/repository.h"
-#include "core/db/sql_builder.h"
-#include "core/base/vault_path.h"
-#include "core/db/write_transaction.h"
 
 namespace tuv {
 namespace {

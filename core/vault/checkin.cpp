@@ -4,17 +4,17 @@
 #include <vector>
 
 #include "core/vault/checkin.h"
+#include "core/base/errors.h"
+#include "core/base/vault_path.h"
+#include "core/db/db.h"
+#include "core/db/write_transaction.h"
 #include "core/storage/block_writer.h"
 #include "core/storage/chunk_pipeline.h"
-#include "core/db/db.h"
-#include "core/base/errors.h"
-#include "core/vault/file_entry.h"
 #include "core/storage/file_io.h"
+#include "core/vault/file_entry.h"
 #include "core/vault/journal.h"
 #include "core/vault/progress_observer.h"
 #include "core/vault/repository.h"
-#include "core/base/vault_path.h"
-#include "core/db/write_transaction.h"
 
 namespace tuv {
 namespace {

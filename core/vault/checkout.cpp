@@ -7,8 +7,8 @@
 #include "core/vault/checkout.h"
 #include "core/base/date.h"
 #include "core/base/errors.h"
-#include "core/vault/file_entry.h"
 #include "core/storage/file_io.h"
+#include "core/vault/file_entry.h"
 #include "core/vault/repository.h"
 
 namespace tuv {

@@ -3,15 +3,15 @@
 #include <exception>
 #include <vector>
 
+#include "core/base/errors.h"
+#include "core/base/vault_path.h"
+#include "core/db/db.h"
+#include "core/db/write_transaction.h"
 #include "core/storage/block_reader.h"
 #include "core/storage/block_writer.h"
-#include "core/db/db.h"
-#include "core/base/errors.h"
 #include "core/storage/md5.h"
-#include "core/vault/repository.h"
-#include "core/base/vault_path.h"
 #include "core/storage/version_reader.h"
-#include "core/db/write_transaction.h"
+#include "core/vault/repository.h"
 
 namespace tuv {
 namespace {

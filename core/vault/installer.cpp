@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "core/base/date.h"
-#include "core/db/db_sqlite.h"
 #include "core/base/errors.h"
-#include "core/vault/journal.h"
+#include "core/db/db_sqlite.h"
 #include "core/db/schema.h"
-#include "core/storage/vault_folder.h"
 #include "core/db/write_transaction.h"
+#include "core/storage/vault_folder.h"
+#include "core/vault/journal.h"
 
 namespace tuv {
 namespace fs = std::filesystem;

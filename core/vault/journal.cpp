@@ -1,8 +1,8 @@
 #include "core/vault/journal.h"
 
 #include "core/base/date.h"
-#include "core/db/db.h"
 #include "core/base/errors.h"
+#include "core/db/db.h"
 #include "core/db/sql_builder.h"
 
 namespace tuv {

@@ -1,13 +1,13 @@
 #include "core/vault/repository.h"
 
-#include "core/storage/block_reader.h"
 #include "core/base/date.h"
-#include "core/db/db_sqlite.h"
 #include "core/base/errors.h"
+#include "core/db/db_sqlite.h"
+#include "core/storage/block_reader.h"
 #include "core/storage/file_io.h"
+#include "core/storage/vault_folder.h"
 #include "core/vault/journal.h"
 #include "core/vault/search.h"
-#include "core/storage/vault_folder.h"
 
 namespace tuv {
 namespace {

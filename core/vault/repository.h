@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "core/db/settings.h"
+#include "core/storage/vault_storage.h"
 #include "core/vault/catalogue.h"
 #include "core/vault/checkin.h"
 #include "core/vault/checkout.h"
-#include "core/db/settings.h"
-#include "core/storage/vault_storage.h"
 
 namespace tuv {
 

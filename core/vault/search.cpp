@@ -4,8 +4,8 @@
 #include <limits>
 #include <variant>
 
-#include "core/db/db.h"
 #include "core/base/errors.h"
+#include "core/db/db.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/repository.h"
 

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "core/db/db.h"
-#include "core/vault/file_entry.h"
 #include "core/db/read_snapshot.h"
+#include "core/vault/file_entry.h"
 #include "core/vault/repository.h"
 
 namespace tuv {

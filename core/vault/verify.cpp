@@ -12,14 +12,14 @@
 #include <vector>
 
 #include "core/base/date.h"
-#include "core/db/db.h"
 #include "core/base/errors.h"
-#include "core/vault/file_entry.h"
+#include "core/db/db.h"
+#include "core/db/read_snapshot.h"
 #include "core/storage/file_io.h"
 #include "core/storage/md5.h"
-#include "core/db/read_snapshot.h"
-#include "core/vault/repository.h"
 #include "core/storage/vault_folder.h"
+#include "core/vault/file_entry.h"
+#include "core/vault/repository.h"
 
 namespace tuv {
 namespace {

@@ -24,9 +24,9 @@
 #include <vector>
 
 #include "core/base/date.h"
+#include "core/storage/md5.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/installer.h"
-#include "core/storage/md5.h"
 #include "core/vault/repository.h"
 #include "tests/crash/crash_content.h"
 #include "tests/support/temp_dir.h"

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "core/db/db.h"
+#include "core/storage/vault_folder.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/repository.h"
-#include "core/storage/vault_folder.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_vault.h"

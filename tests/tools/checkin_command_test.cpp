@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "core/db/db.h"
 #include "core/base/errors.h"
+#include "core/db/db.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/repository.h"
 #include "core/vault/writer_lock.h"

@@ -6,15 +6,15 @@
 #include <string>
 #include <vector>
 
-#include "core/storage/block_writer.h"
 #include "core/base/date.h"
 #include "core/db/db.h"
+#include "core/storage/block_writer.h"
 #include "core/storage/disk_manager.h"
-#include "core/vault/file_entry.h"
 #include "core/storage/file_io.h"
 #include "core/storage/md5.h"
-#include "core/vault/repository.h"
 #include "core/storage/vault_folder.h"
+#include "core/vault/file_entry.h"
+#include "core/vault/repository.h"
 #include "tests/support/checks.h"
 #include "tests/support/test_vault.h"
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "core/storage/file_io.h"
-#include "core/vault/installer.h"
 #include "core/storage/md5.h"
+#include "core/vault/installer.h"
 #include "tests/support/checks.h"
 #include "tests/support/temp_dir.h"
 

@@ -12,15 +12,15 @@
 #include <string>
 #include <vector>
 
+#include "core/base/date.h"
+#include "core/base/errors.h"
+#include "core/db/db.h"
 #include "core/storage/buffered_reader.h"
 #include "core/storage/chunker.h"
-#include "core/base/date.h"
-#include "core/db/db.h"
-#include "core/base/errors.h"
-#include "core/vault/file_entry.h"
 #include "core/storage/file_io.h"
-#include "core/vault/repository.h"
 #include "core/storage/version_reader.h"
+#include "core/vault/file_entry.h"
+#include "core/vault/repository.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_vault.h"
 

@@ -8,14 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "core/vault/catalogue.h"
 #include "core/base/date.h"
-#include "core/db/db.h"
 #include "core/base/errors.h"
+#include "core/base/vault_path.h"
+#include "core/db/db.h"
+#include "core/vault/catalogue.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/journal.h"
 #include "core/vault/repository.h"
-#include "core/base/vault_path.h"
 #include "tests/support/checks.h"
 #include "tests/support/test_vault.h"
 

@@ -11,14 +11,14 @@
 #include <vector>
 
 #include "core/base/date.h"
-#include "core/db/db.h"
 #include "core/base/errors.h"
-#include "core/vault/file_entry.h"
+#include "core/db/db.h"
 #include "core/storage/file_io.h"
 #include "core/storage/md5.h"
+#include "core/storage/vault_folder.h"
+#include "core/vault/file_entry.h"
 #include "core/vault/progress_observer.h"
 #include "core/vault/repository.h"
-#include "core/storage/vault_folder.h"
 #include "tests/support/checks.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/temp_dir.h"

@@ -16,10 +16,10 @@
 #include <vector>
 
 #include "core/base/date.h"
-#include "core/db/db.h"
 #include "core/base/errors.h"
-#include "core/vault/file_entry.h"
+#include "core/db/db.h"
 #include "core/storage/file_io.h"
+#include "core/vault/file_entry.h"
 #include "core/vault/repository.h"
 #include "core/vault/verify.h"
 #include "tests/support/faulty_file_system.h"

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "core/base/date.h"
+#include "core/base/errors.h"
 #include "core/db/db.h"
 #include "core/db/db_sqlite.h"
-#include "core/base/errors.h"
 #include "core/vault/journal.h"
 #include "core/vault/repository.h"
 #include "tests/support/checks.h"

@@ -6,8 +6,8 @@
 #include <fstream>
 #include <set>
 
-#include "core/db/db_sqlite.h"
 #include "core/base/errors.h"
+#include "core/db/db_sqlite.h"
 #include "core/vault/journal.h"
 #include "core/vault/repository.h"
 #include "tests/support/temp_dir.h"

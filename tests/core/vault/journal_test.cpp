@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "core/base/date.h"
-#include "core/db/db.h"
 #include "core/base/errors.h"
+#include "core/db/db.h"
 #include "tests/support/checks.h"
 #include "tests/support/test_vault.h"
 

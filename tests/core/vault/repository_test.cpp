@@ -8,9 +8,9 @@
 #include <fstream>
 #include <iterator>
 
+#include "core/base/errors.h"
 #include "core/db/db.h"
 #include "core/db/db_sqlite.h"
-#include "core/base/errors.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/verify.h"
 #include "tests/support/checks.h"

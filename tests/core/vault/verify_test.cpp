@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "core/base/date.h"
-#include "core/db/db.h"
 #include "core/base/errors.h"
+#include "core/db/db.h"
 #include "core/vault/repository.h"
 #include "core/vault/vault_stats.h"
 #include "tests/support/temp_dir.h"
