@@ -1,6 +1,7 @@
 #include "tools/version_commands.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -34,8 +35,13 @@ void run_checkout(repository& repo, const std::string& vault_path,
                   const std::filesystem::path& destination, const std::optional<std::string>& at,
                   std::ostream& out) {
     const auto entry = repo.resolve(vault_path);
-    // The latest version is the state at the last moment a block was made.
-    const date moment = at ? date(*at) : repo.last_version_date(entry->file_id());
+    // The latest version: every check-in sets the file's modification time,
+    // and an unchanged one adds no block, so the last block made can be
+    // older (a vault that older builds dated back can have it later).
+    const date moment =
+        at ? date(*at)
+           : date(std::max(repo.last_version_date(entry->file_id()).seconds(),
+                           entry->modification_date().seconds()));
     if (!entry->is_directory()) {
         const date first = repo.first_version_date(entry->file_id());
         if (moment.seconds() < first.seconds()) {

@@ -231,6 +231,15 @@ TEST_F(checkin_command_test, back_dated_version_fails_with_exit_1_and_the_moment
                          "new version must be later (asked for 2026-01-01 12:00:00)\n");
 }
 
+TEST_F(checkin_command_test, checkout_without_a_moment_names_the_latest_version_even_unchanged) {
+    const std::string q = local("q.txt", "same");
+    ASSERT_EQ(run({"checkin", q, "--date", "2026-06-01 12:00:00"}).code, exit_ok);
+    ASSERT_EQ(run({"checkin", q, "--date", "2026-07-01 12:00:00"}).code, exit_ok);
+    const std::string dest = (folder / "out.txt").string();
+    EXPECT_EQ(run({"checkout", "\\q.txt", dest}).out,
+              "Checked out \\q.txt as of 2026-07-01 12:00:00 to " + dest + " (4 bytes)\n");
+}
+
 TEST_F(checkin_command_test, checkout_before_the_first_version_says_when_that_is) {
     ASSERT_EQ(run({"checkin", local("q.txt", "q"), "--date", "2026-06-01 12:00:00"}).code, exit_ok);
     const std::string dest = (folder / "out.txt").string();
