@@ -133,6 +133,12 @@ class posix_file_system : public file_system {
         if (::unlink(path.c_str()) != 0 && errno != ENOENT) fail("remove", path, errno);
     }
 
+    void copy_permissions(const std::filesystem::path& from,
+                          const std::filesystem::path& to) noexcept override {
+        struct stat info {};
+        if (::stat(from.c_str(), &info) == 0) ::chmod(to.c_str(), info.st_mode & 07777);
+    }
+
     path_status status(const std::filesystem::path& path) override {
         struct stat info {};
         // A path that cannot be reached (a missing or unreadable folder on

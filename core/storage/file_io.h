@@ -79,6 +79,10 @@ class file_system {
     // What `path` names (see path_kind). A link that cannot be followed (a
     // loop, a folder on its way that cannot be searched) is an io_error.
     virtual path_status status(const std::filesystem::path& path) = 0;
+    // Gives `to` the permission bits of `from`. Best effort: a file whose
+    // permissions cannot be read or set keeps its own.
+    virtual void copy_permissions(const std::filesystem::path& from,
+                                  const std::filesystem::path& to) noexcept = 0;
 
     // The real file system of this machine.
     static file_system& local();

@@ -88,6 +88,9 @@ std::uint64_t repository::write_version(file_entry& entry, const std::filesystem
         throw tuv_error("Couldn't open " + destination.string());
     }
     try {
+        // A file written over keeps its permissions, as cp keeps them; a new
+        // one is private to its owner.
+        files_->copy_permissions(target, partial);
         std::uint64_t written = 0;
         entry.read_version(moment, [&](std::span<const std::uint8_t> bytes) {
             out->write_at(written, bytes.data(), bytes.size());

@@ -51,6 +51,10 @@ class faulty_file_system : public file_system {
     void remove(const std::filesystem::path& path) override;
     // Reads nothing that a fault could lose: passed on, neither logged nor
     // counted.
+    void copy_permissions(const std::filesystem::path& from,
+                          const std::filesystem::path& to) noexcept override {
+        file_system::local().copy_permissions(from, to);
+    }
     path_status status(const std::filesystem::path& path) override {
         return file_system::local().status(path);
     }

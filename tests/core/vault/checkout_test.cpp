@@ -81,6 +81,17 @@ TEST_F(checkout_test, a_dangling_link_is_refused_and_nothing_is_created) {
     EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 1);
 }
 
+TEST_F(checkout_test, a_file_written_over_keeps_its_permissions) {
+    const fs::path script = out / "run.sh";
+    std::ofstream(script) << "old";
+    const auto mode = fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                      fs::perms::others_read;
+    fs::permissions(script, mode);
+    v.repo().checkout("\\source", script, "now");
+    EXPECT_EQ(test::file_contents(script), "version");
+    EXPECT_EQ(fs::status(script).permissions(), mode);
+}
+
 // Writing over a container or the database would destroy the vault, even
 // when the name reaches them through a link.
 TEST_F(checkout_test, the_vaults_own_files_are_refused_and_kept) {
