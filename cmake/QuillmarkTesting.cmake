@@ -15,3 +15,23 @@ function(quillmark_add_test name)
     DISCOVERY_TIMEOUT 120
     PROPERTIES ENVIRONMENT "QUILLMARK_REGISTRY_DIR=${CMAKE_BINARY_DIR}/test-registry")
 endfunction()
+
+# quillmark_add_qt_test(<name> SOURCES <files...> [LIBRARIES <targets...>])
+#
+# Builds one QtTest executable and registers it with CTest. It runs headless
+# on the offscreen platform, with its own registry and runtime folders in the
+# build tree, and saves the screenshots it takes to build/<preset>/screenshots.
+find_package(Qt6 REQUIRED COMPONENTS Test)
+set(QUILLMARK_SCREENSHOT_DIR ${CMAKE_BINARY_DIR}/screenshots)
+function(quillmark_add_qt_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  set_target_properties(${name} PROPERTIES AUTOMOC ON)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES} quillmark_test_support Qt6::Test)
+  set(runtime ${CMAKE_BINARY_DIR}/test-runtime/${name})
+  file(MAKE_DIRECTORY ${runtime})
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES
+    TIMEOUT 120
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QUILLMARK_REGISTRY_DIR=${runtime}/registry;XDG_RUNTIME_DIR=${runtime};QUILLMARK_SCREENSHOT_DIR=${QUILLMARK_SCREENSHOT_DIR};QUILLMARK_BIN_DIR=${CMAKE_RUNTIME_OUTPUT_DIRECTORY}")
+endfunction()

@@ -1,0 +1,18 @@
+// Captions and texts that several window programs show alike.
+#pragma once
+
+namespace tuv::gui {
+
+inline constexpr const char* caption_checkin = "Quillmark";
+inline constexpr const char* caption_explorer = "Quillmark Explorer";
+// The properties program and page show both spellings: the exclamation mark
+// on success, none on failure.
+inline constexpr const char* caption_properties_done = "Quillmark Properties!";
+inline constexpr const char* caption_properties = "Quillmark Properties";
+inline constexpr const char* caption_checkout = "Quillmark: Checkout";
+inline constexpr const char* caption_warning = "Quillmark!";
+
+inline constexpr const char* about_menu_text = "&About Quillmark...";
+inline constexpr const char* about_text = "Quillmark Version 1.0-beta";
+
+}  // namespace tuv::gui

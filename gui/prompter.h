@@ -1,0 +1,56 @@
+// Every message box, question and file dialog of the window programs goes
+// through a prompter, so that tests can script the answers and read back
+// what a person would have been shown.
+//
+// The programs use qt_prompter (QMessageBox, QFileDialog); tests use
+// scripted_prompter. A prompter is borrowed by the windows and sequences
+// that use it and must outlive them.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <vector>
+
+class QWidget;
+
+namespace tuv::gui {
+
+enum class prompt_icon { none, information, exclamation, error, question };
+enum class prompt_buttons { ok, ok_cancel, yes_no, retry_cancel };
+enum class prompt_answer { ok, cancel, yes, no, retry };
+
+// One filter of a file dialog: what the person reads and the patterns it
+// stands for, e.g. {"Text Files (*.txt)", "*.txt"}.
+struct file_filter {
+    QString label;
+    QString pattern;
+};
+
+class prompter {
+  public:
+    virtual ~prompter() = default;
+
+    // A message box over `owner` (may be null); returns the button pressed.
+    // Closing the box counts as its last button (Cancel, No or OK).
+    virtual prompt_answer message(QWidget* owner, const QString& text, const QString& caption,
+                                  prompt_icon icon, prompt_buttons buttons = prompt_buttons::ok) = 0;
+
+    // A save-as dialog that starts on `suggested` (a name or a path) with
+    // the first filter chosen; nullopt when cancelled. It does not ask
+    // before replacing a file: callers ask themselves.
+    virtual std::optional<QString> save_file(QWidget* owner, const QString& title,
+                                             const QString& suggested,
+                                             const std::vector<file_filter>& filters) = 0;
+
+    // An open-file dialog allowing several files; nullopt when cancelled.
+    virtual std::optional<QStringList> open_files(QWidget* owner, const QString& title,
+                                                  const QString& folder,
+                                                  const std::vector<file_filter>& filters) = 0;
+
+    // A folder browser starting at `folder`; nullopt when cancelled.
+    virtual std::optional<QString> browse_folder(QWidget* owner, const QString& title,
+                                                 const QString& folder) = 0;
+};
+
+}  // namespace tuv::gui

@@ -1,0 +1,51 @@
+#include "gui/scripted_prompter.h"
+
+#include <stdexcept>
+
+namespace tuv::gui {
+
+template <typename T>
+T scripted_prompter::next(const prompt_record& record) {
+    prompts_.push_back(record);
+    if (answers_.empty() || !std::holds_alternative<T>(answers_.front())) {
+        throw std::logic_error("no scripted answer fits the prompt \"" +
+                               record.caption.toStdString() + "\": " + record.text.toStdString());
+    }
+    T value = std::get<T>(std::move(answers_.front()));
+    answers_.pop_front();
+    return value;
+}
+
+prompt_answer scripted_prompter::message(QWidget*, const QString& text, const QString& caption,
+                                         prompt_icon icon, prompt_buttons buttons) {
+    const prompt_record record{prompt_record::kind::message, text, caption, icon, buttons, {}};
+    if (buttons == prompt_buttons::ok) {
+        prompts_.push_back(record);
+        return prompt_answer::ok;
+    }
+    return next<prompt_answer>(record);
+}
+
+std::optional<QString> scripted_prompter::save_file(QWidget*, const QString& title,
+                                                    const QString& suggested,
+                                                    const std::vector<file_filter>& filters) {
+    return next<std::optional<QString>>({prompt_record::kind::save_file, suggested, title,
+                                         prompt_icon::none, prompt_buttons::ok, filters});
+}
+
+std::optional<QStringList> scripted_prompter::open_files(QWidget*, const QString& title,
+                                                         const QString& folder,
+                                                         const std::vector<file_filter>& filters) {
+    QStringList files = next<QStringList>({prompt_record::kind::open_files, folder, title,
+                                           prompt_icon::none, prompt_buttons::ok, filters});
+    if (files.isEmpty()) return std::nullopt;
+    return files;
+}
+
+std::optional<QString> scripted_prompter::browse_folder(QWidget*, const QString& title,
+                                                        const QString& folder) {
+    return next<std::optional<QString>>({prompt_record::kind::browse_folder, folder, title,
+                                         prompt_icon::none, prompt_buttons::ok, {}});
+}
+
+}  // namespace tuv::gui

@@ -1,0 +1,57 @@
+// A prompter for tests: answers queued in advance, every prompt recorded.
+//
+// A message with an OK button alone needs no answer (it answers OK); every
+// other prompt takes the next queued answer, which must be of its kind: a
+// button for a question, a path (or a cancel) for a dialog. A prompt with
+// no fitting answer throws std::logic_error naming it, so a test that did
+// not expect it fails loudly.
+#pragma once
+
+#include <deque>
+#include <variant>
+
+#include "gui/prompter.h"
+
+namespace tuv::gui {
+
+struct prompt_record {
+    enum class kind { message, save_file, open_files, browse_folder };
+    kind what = kind::message;
+    QString text;     // the message, or the suggested name or folder of a dialog
+    QString caption;  // the box's caption or the dialog's title
+    prompt_icon icon = prompt_icon::none;
+    prompt_buttons buttons = prompt_buttons::ok;
+    std::vector<file_filter> filters;
+};
+
+class scripted_prompter : public prompter {
+  public:
+    void answer(prompt_answer button) { answers_.emplace_back(button); }
+    // The path a dialog returns; nullopt cancels it.
+    void answer_path(std::optional<QString> path) { answers_.emplace_back(std::move(path)); }
+    void answer_files(QStringList paths) { answers_.emplace_back(std::move(paths)); }
+
+    const std::vector<prompt_record>& prompts() const { return prompts_; }
+    std::size_t unanswered() const { return answers_.size(); }
+
+    prompt_answer message(QWidget* owner, const QString& text, const QString& caption,
+                          prompt_icon icon, prompt_buttons buttons) override;
+    std::optional<QString> save_file(QWidget* owner, const QString& title,
+                                     const QString& suggested,
+                                     const std::vector<file_filter>& filters) override;
+    std::optional<QStringList> open_files(QWidget* owner, const QString& title,
+                                          const QString& folder,
+                                          const std::vector<file_filter>& filters) override;
+    std::optional<QString> browse_folder(QWidget* owner, const QString& title,
+                                         const QString& folder) override;
+
+  private:
+    using queued = std::variant<prompt_answer, std::optional<QString>, QStringList>;
+    template <typename T>
+    T next(const prompt_record& record);
+
+    std::deque<queued> answers_;
+    std::vector<prompt_record> prompts_;
+};
+
+}  // namespace tuv::gui
