@@ -30,6 +30,8 @@ function(quillmark_add_qt_test name)
   target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES} quillmark_test_support Qt6::Test)
   set(runtime ${CMAKE_BINARY_DIR}/test-runtime/${name})
   file(MAKE_DIRECTORY ${runtime})
+  # Qt wants a runtime folder of the user's own.
+  file(CHMOD ${runtime} DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES
     TIMEOUT 120

@@ -9,6 +9,9 @@ namespace tuv {
 
 // Characters a new cabinet or folder name may not contain (blank included).
 inline constexpr std::string_view cabinet_forbidden_characters = "\\\"/$#@!~`&^%?<>;:'+=|* ";
+// The shorter list of the dialogs that ask for a new name of any kind; the
+// cabinet's own check adds the path characters.
+inline constexpr std::string_view entry_forbidden_characters = cabinet_forbidden_characters.substr(3);
 
 // The full path of `name` inside the directory whose full path is `parent`.
 std::string join_vault_path(const std::string& parent, const std::string& name,

@@ -1,0 +1,164 @@
+#include "checkin/CVellumApp.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QThread>
+#include <chrono>
+#include <memory>
+
+#include "checkin/CCheckinProgressDlg.h"
+#include "checkin/CVellumDlg.h"
+#include "checkin/checkin_batch.h"
+#include "checkin/checkin_form.h"
+#include "checkin/command_line.h"
+#include "core/vault/repository.h"
+#include "core/vault/writer_lock.h"
+#include "gui/captions.h"
+#include "gui/prompter.h"
+#include "platform/CRegistry.h"
+#include "platform/named_mutex.h"
+#include "platform/quillmark_registry.h"
+
+using namespace std::chrono_literals;
+using tuv::gui::prompt_icon;
+
+namespace {
+
+constexpr auto instance_wait = 500ms;
+constexpr auto writer_wait = 500ms;
+constexpr const char* make_vault_hint = "\nTo make a vault, run: quillmark init";
+
+}  // namespace
+
+CVellumApp::CVellumApp(tuv::gui::prompter& prompter)
+    : prompter_(prompter),
+      open_(tuv::open_repository),
+      ask_([this](tuv::checkin::checkin_form& form, tuv::repository& repo) {
+          CVellumDlg dialog(form, repo, prompter_);
+          return dialog.exec() == QDialog::Accepted;
+      }) {}
+
+int CVellumApp::run(const std::string& command_line) {
+    const std::string mutex_name = QCoreApplication::applicationName().toStdString() + "MARROWGATE";
+    std::optional<platform::named_mutex> instance;
+    try {
+        instance = platform::named_mutex::try_acquire(mutex_name, instance_wait);
+    } catch (const std::exception& error) {
+        prompter_.message(nullptr, error.what(), tuv::gui::caption_checkin, prompt_icon::error);
+        return 1;
+    }
+    if (!instance) {
+        prompter_.message(nullptr, "Another instance of the application is already running.",
+                          tuv::gui::caption_checkin, prompt_icon::error);
+        return 1;
+    }
+
+    std::string db_path;
+    tuv::repository* repo = open_vault(db_path);
+    if (repo == nullptr) return 1;
+
+    if (command_line.empty()) {
+        prompter_.message(nullptr, "Please select the file for Quillmark.",
+                          tuv::gui::caption_checkin, prompt_icon::error);
+        return 1;
+    }
+    const tuv::checkin::command_line line = tuv::checkin::parse_command_line(command_line);
+    tuv::checkin::checkin_form form(line, repo->path_separator(), QDateTime::currentDateTime());
+    if (!ask_(form, *repo)) return 0;
+    return lock_and_check_in(*repo, db_path, form, line.files) ? 0 : 1;
+}
+
+// The vault the registry names, or null after telling the person why not.
+tuv::repository* CVellumApp::open_vault(std::string& db_path) {
+    std::string reason;
+    try {
+        const CRegistry registry(platform::registry_root::current_user, platform::quillmark_key);
+        if (!registry.query(platform::db_path_value, db_path) || db_path.empty()) {
+            prompter_.message(nullptr,
+                              QString("No Quillmark vault is set up for this user: the registry "
+                                      "has no db_path.") + make_vault_hint,
+                              tuv::gui::caption_checkin, prompt_icon::error);
+            return nullptr;
+        }
+        if (tuv::repository* repo = open_(db_path)) return repo;
+        reason = "it could not be opened";
+    } catch (const std::exception& error) {
+        reason = error.what();
+    }
+    prompter_.message(nullptr,
+                      QString::fromStdString("Cannot open the Quillmark vault " + db_path + ":\n" +
+                                             reason) + make_vault_hint,
+                      tuv::gui::caption_checkin, prompt_icon::error);
+    return nullptr;
+}
+
+// Takes the vault's writer lock, asking again while another check-in holds
+// it, then checks the files in. True when every one went in.
+bool CVellumApp::lock_and_check_in(tuv::repository& repo, const std::string& db_path,
+                                   const tuv::checkin::checkin_form& form,
+                                   const std::vector<std::filesystem::path>& files) {
+    std::optional<platform::file_lock> writer;
+    try {
+        while (!(writer = tuv::try_lock_writer(db_path, writer_wait))) {
+            const auto answer = prompter_.message(
+                nullptr,
+                "Another check-in of this vault is running.\nRetry when it has finished, or "
+                "Cancel to check nothing in.",
+                tuv::gui::caption_checkin, prompt_icon::exclamation,
+                tuv::gui::prompt_buttons::retry_cancel);
+            if (answer != tuv::gui::prompt_answer::retry) return false;
+        }
+    } catch (const std::exception& error) {
+        prompter_.message(nullptr, error.what(), tuv::gui::caption_checkin, prompt_icon::error);
+        return false;
+    }
+
+    tuv::checkin::checkin_batch batch(
+        repo, {files, form.directory(), form.date_text(), form.description().toStdString()});
+    CCheckinProgressDlg progress;
+    QObject::connect(&progress, &CCheckinProgressDlg::cancel_requested, &progress,
+                     [&batch] { batch.cancel(); });
+    const int count = static_cast<int>(files.size());
+    const auto report = [&progress, &files, count](std::size_t file, int percent) {
+        // From the check-in thread: the dialog is changed on its own thread.
+        const QString name = QString::fromStdString(files[file].filename().string());
+        QMetaObject::invokeMethod(
+            &progress,
+            [&progress, file, percent, count, name] {
+                progress.show_file(static_cast<int>(file) + 1, count, name);
+                progress.set_progress(percent);
+            },
+            Qt::QueuedConnection);
+    };
+    if (!files.empty()) {
+        progress.show_file(1, count, QString::fromStdString(files.front().filename().string()));
+    }
+    progress.show();
+
+    std::vector<tuv::checkin::file_outcome> outcomes;
+    QEventLoop loop;
+    std::unique_ptr<QThread> worker(QThread::create([&] { outcomes = batch.run(report); }));
+    QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    worker->start();
+    loop.exec();
+    worker->wait();
+    writer.reset();
+
+    for (const auto& outcome : outcomes) {
+        if (outcome.database_error) {
+            prompter_.message(&progress,
+                              QString::fromStdString(outcome.message) +
+                                  "\nPlease try checkin again in some time",
+                              tuv::gui::caption_checkin, prompt_icon::error);
+            // That box said all there is to say about a single file.
+            if (outcomes.size() == 1) return false;
+        }
+    }
+    if (!tuv::checkin::needs_summary(outcomes)) return true;
+    const bool failed = std::any_of(outcomes.begin(), outcomes.end(), [](const auto& outcome) {
+        return outcome.status == tuv::checkin::file_status::failed;
+    });
+    prompter_.message(&progress, QString::fromStdString(tuv::checkin::summary_text(outcomes)),
+                      tuv::gui::caption_checkin, failed ? prompt_icon::error : prompt_icon::information);
+    return false;
+}

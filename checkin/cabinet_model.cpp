@@ -1,0 +1,113 @@
+#include "checkin/cabinet_model.h"
+
+#include "core/base/errors.h"
+#include "core/vault/file_entry.h"
+#include "core/vault/repository.h"
+#include "gui/app_icon.h"
+
+namespace tuv::checkin {
+namespace {
+
+constexpr int placeholder_role = Qt::UserRole + 1;
+
+}  // namespace
+
+cabinet_model::cabinet_model(repository& repo, QObject* parent)
+    : QStandardItemModel(parent),
+      repo_(repo),
+      separator_(QString::fromStdString(repo.path_separator())) {
+    QStandardItem* root = make_item(separator_);
+    appendRow(root);
+    fill(root);
+}
+
+QStandardItem* cabinet_model::make_item(const QString& name) const {
+    auto* item = new QStandardItem(gui::folder_icon(), name);
+    item->setEditable(false);
+    return item;
+}
+
+bool cabinet_model::is_placeholder(const QStandardItem* item) {
+    return item != nullptr && item->data(placeholder_role).toBool();
+}
+
+QString cabinet_model::vault_path(const QModelIndex& item) const {
+    QStringList names;
+    for (QModelIndex at = item; at.isValid() && at.parent().isValid(); at = at.parent()) {
+        names.prepend(at.data().toString());
+    }
+    return separator_ + names.join(separator_);
+}
+
+bool cabinet_model::has_directories(const QString& path) {
+    std::vector<std::unique_ptr<file_entry>> entries;
+    try {
+        repo_.list_directory(path.toStdString(), entries);
+    } catch (const tuv_error&) {
+        return false;  // counts as none: the listing of the item itself tells
+    }
+    for (const auto& entry : entries) {
+        if (entry->is_directory()) return true;
+    }
+    return false;
+}
+
+void cabinet_model::insert_sorted(QStandardItem* parent, QStandardItem* child) {
+    int row = 0;
+    while (row < parent->rowCount() &&
+           QString::compare(parent->child(row)->text(), child->text(), Qt::CaseInsensitive) < 0) {
+        ++row;
+    }
+    parent->insertRow(row, child);
+}
+
+void cabinet_model::fill(QStandardItem* item) {
+    const QString path = vault_path(item->index());
+    std::vector<std::unique_ptr<file_entry>> entries;
+    try {
+        repo_.list_directory(path.toStdString(), entries);
+    } catch (const tuv_error& error) {
+        emit listing_failed("Cannot list the cabinet " + path + ": " + error.what());
+        return;
+    }
+    const QString prefix = path.endsWith(separator_) ? path : path + separator_;
+    for (const auto& entry : entries) {
+        if (!entry->is_directory()) continue;
+        const QString name = QString::fromStdString(entry->name());
+        QStandardItem* child = make_item(name);
+        insert_sorted(item, child);
+        if (has_directories(prefix + name)) {
+            auto* placeholder = new QStandardItem;
+            placeholder->setData(true, placeholder_role);
+            placeholder->setFlags(Qt::NoItemFlags);
+            child->appendRow(placeholder);
+        }
+    }
+}
+
+void cabinet_model::expand(const QModelIndex& item) {
+    QStandardItem* node = itemFromIndex(item);
+    if (node == nullptr || !is_placeholder(node->child(0))) return;
+    node->removeRows(0, node->rowCount());
+    fill(node);
+}
+
+std::optional<QString> cabinet_model::child_named(const QModelIndex& item, const QString& name) {
+    expand(item);
+    const QStandardItem* node = itemFromIndex(item);
+    for (int row = 0; node != nullptr && row < node->rowCount(); ++row) {
+        const QString text = node->child(row)->text();
+        if (text.compare(name, Qt::CaseInsensitive) == 0) return text;
+    }
+    return std::nullopt;
+}
+
+QModelIndex cabinet_model::add_cabinet(const QModelIndex& item, const QString& name) {
+    expand(item);
+    QStandardItem* node = itemFromIndex(item);
+    QStandardItem* child = make_item(name);
+    insert_sorted(node, child);
+    return child->index();
+}
+
+}  // namespace tuv::checkin

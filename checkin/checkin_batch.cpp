@@ -1,0 +1,127 @@
+#include "checkin/checkin_batch.h"
+
+#include <algorithm>
+
+#include "core/base/errors.h"
+#include "core/vault/progress_observer.h"
+#include "core/vault/repository.h"
+
+namespace tuv::checkin {
+namespace {
+
+// Thrown from the progress observer, inside the check-in's transaction, so
+// that the file being checked in rolls back like any other failure.
+struct cancelled_error {};
+
+class batch_observer : public progress_observer {
+  public:
+    batch_observer(std::size_t file, const checkin_batch::progress_fn& progress,
+                   const std::atomic<bool>& cancelled)
+        : file_(file), progress_(progress), cancelled_(cancelled) {}
+
+    void update(int percent) override {
+        if (cancelled_) throw cancelled_error{};
+        if (percent != last_ && progress_) progress_(file_, percent);
+        last_ = percent;
+    }
+
+  private:
+    std::size_t file_;
+    const checkin_batch::progress_fn& progress_;
+    const std::atomic<bool>& cancelled_;
+    int last_ = -1;
+};
+
+// Says why a path cannot be checked in before the engine is asked, in the
+// person's terms; empty when it can be tried.
+std::string refusal(const std::filesystem::path& file) {
+    std::error_code error;
+    const auto status = std::filesystem::status(file, error);
+    if (!std::filesystem::exists(status)) {
+        return "Cannot check in " + file.string() + ": it does not exist";
+    }
+    if (std::filesystem::is_directory(status)) {
+        return "Cannot check in " + file.string() + ": it is a folder, and only files can be "
+               "checked in";
+    }
+    return {};
+}
+
+}  // namespace
+
+checkin_batch::checkin_batch(repository& repo, batch_request request)
+    : repo_(repo), request_(std::move(request)) {}
+
+std::vector<file_outcome> checkin_batch::run(const progress_fn& progress) {
+    std::vector<file_outcome> outcomes;
+    bool stopped = false;
+    for (std::size_t i = 0; i < request_.files.size(); ++i) {
+        if (stopped || cancelled_) {
+            outcomes.push_back({request_.files[i], file_status::not_started, {}, false, {}});
+            continue;
+        }
+        outcomes.push_back(check_in(i, progress));
+        stopped = outcomes.back().database_error;
+    }
+    return outcomes;
+}
+
+file_outcome checkin_batch::check_in(std::size_t index, const progress_fn& progress) {
+    file_outcome outcome{request_.files[index], file_status::failed, {}, false, {}};
+    outcome.message = refusal(outcome.file);
+    if (!outcome.message.empty()) return outcome;
+
+    batch_observer observer(index, progress, cancelled_);
+    repo_.set_observer(&observer);
+    try {
+        outcome.result = repo_.checkin_file(outcome.file, request_.directory, request_.date_text,
+                                            "text/plain", request_.description);
+        outcome.status = file_status::checked_in;
+    } catch (const cancelled_error&) {
+        outcome.status = file_status::cancelled;
+    } catch (const db_exception& error) {
+        outcome.message = error.what();
+        outcome.database_error = true;
+    } catch (const std::exception& error) {
+        outcome.message = error.what();
+    }
+    repo_.set_observer(nullptr);
+    return outcome;
+}
+
+bool needs_summary(const std::vector<file_outcome>& outcomes) {
+    return std::any_of(outcomes.begin(), outcomes.end(), [](const file_outcome& outcome) {
+        return outcome.status != file_status::checked_in;
+    });
+}
+
+std::string summary_text(const std::vector<file_outcome>& outcomes) {
+    const bool cancelled = std::any_of(outcomes.begin(), outcomes.end(), [](const auto& outcome) {
+        return outcome.status == file_status::cancelled;
+    });
+    std::string text = cancelled ? "The check-in was cancelled." : "Not every file was checked in.";
+    text += "\n";
+    for (const file_outcome& outcome : outcomes) {
+        text += "\n";
+        switch (outcome.status) {
+            case file_status::checked_in:
+                text += "Checked in: " + outcome.file.string() + " as " + outcome.result.vault_path;
+                break;
+            case file_status::failed: {
+                // The engine's messages mostly name the file already.
+                const std::string file = outcome.file.string();
+                text += "Failed: ";
+                if (outcome.message.find(file) == std::string::npos) text += file + ": ";
+                text += outcome.message;
+                break;
+            }
+            case file_status::cancelled:
+                text += "Cancelled, nothing of it was stored: " + outcome.file.string();
+                break;
+            case file_status::not_started: text += "Not checked in: " + outcome.file.string(); break;
+        }
+    }
+    return text;
+}
+
+}  // namespace tuv::checkin
