@@ -1,0 +1,176 @@
+// The check-in program from its start to its end: one instance, the vault
+// from the registry, the writer lock, the run and what the person is told;
+// last, the real program started headless with a script.
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <fstream>
+
+#include "checkin/CVellumApp.h"
+#include "checkin/checkin_form.h"
+#include "core/base/errors.h"
+#include "core/vault/file_entry.h"
+#include "core/vault/verify.h"
+#include "core/vault/writer_lock.h"
+#include "gui/scripted_prompter.h"
+#include "platform/named_mutex.h"
+#include "platform/quillmark_registry.h"
+#include "platform/registry.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/test_vault.h"
+
+using tuv::gui::prompt_icon;
+namespace fs = std::filesystem;
+
+namespace {
+
+void register_vault(const std::string& db_path) {
+    auto key = platform::create_registry_key(platform::registry_root::current_user,
+                                             platform::quillmark_key);
+    if (db_path.empty()) {
+        key.remove(platform::db_path_value);
+    } else {
+        key.set(platform::db_path_value, db_path);
+    }
+}
+
+fs::path write_text(const fs::path& path, const std::string& text) {
+    std::ofstream(path) << text;
+    return path;
+}
+
+}  // namespace
+
+class checkin_app_test : public QObject {
+    Q_OBJECT
+  private slots:
+    void init() {
+        vault_ = std::make_unique<tuv::test::test_vault>();
+        register_vault(vault_->db_path());
+        prompter_ = std::make_unique<tuv::gui::scripted_prompter>();
+        app_ = std::make_unique<CVellumApp>(*prompter_);
+        app_->set_opener([this](const std::string&) { return &vault_->repo(); });
+        app_->set_details_asker([](tuv::checkin::checkin_form& form, tuv::repository&) {
+            form.set_directory("\\Cab");
+            form.set_date(QDate(2026, 1, 2));
+            form.set_time(QTime(3, 4, 5));
+            form.set_description("O'Brien");
+            return true;
+        });
+    }
+    void cleanup() {
+        app_.reset();
+        vault_.reset();
+    }
+
+    void a_second_instance_is_refused_without_touching_the_vault() {
+        const auto first = platform::named_mutex::try_acquire(
+            QCoreApplication::applicationName().toStdString() + "MARROWGATE", {});
+        QVERIFY(first);
+        bool opened = false;
+        app_->set_opener([&](const std::string&) {
+            opened = true;
+            return &vault_->repo();
+        });
+        QCOMPARE(app_->run((files_ / "a.txt").string()), 1);
+        QCOMPARE(opened, false);
+        expect_one("Another instance of the application is already running.", prompt_icon::error);
+    }
+
+    void start_up_failures_are_told_and_end_the_program_data() {
+        QTest::addColumn<QString>("db_path");  // in the registry
+        QTest::addColumn<QString>("command_line");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no vault registered")
+            << "" << "/x/a.txt"
+            << "No Quillmark vault is set up for this user: the registry has no db_path.\n"
+               "To make a vault, run: quillmark init";
+        QTest::newRow("vault cannot be opened")
+            << "/nonexistent/q.db" << "/x/a.txt"
+            << "Cannot open the Quillmark vault /nonexistent/q.db:\ncannot open database "
+               "/nonexistent/q.db: unable to open database file\nTo make a vault, run: quillmark init";
+        QTest::newRow("empty command line") << "(test vault)" << "" << "Please select the file for Quillmark.";
+    }
+    void start_up_failures_are_told_and_end_the_program() {
+        QFETCH(QString, db_path);
+        QFETCH(QString, command_line);
+        QFETCH(QString, message);
+        if (db_path != "(test vault)") {
+            register_vault(db_path.toStdString());
+            app_->set_opener([](const std::string& path) -> tuv::repository* {
+                tuv::repository open(path);  // throws for a vault it cannot open
+                return nullptr;
+            });
+        }
+        QCOMPARE(app_->run(command_line.toStdString()), 1);
+        expect_one(message, prompt_icon::error);
+    }
+
+    void a_running_writer_is_waited_for_or_given_up() {
+        const auto writer = tuv::try_lock_writer(vault_->db_path(), {});
+        QVERIFY(writer);
+        prompter_->answer(tuv::gui::prompt_answer::cancel);
+        QCOMPARE(app_->run(write_text(files_ / "a.txt", "a").string()), 1);
+        QCOMPARE(prompter_->prompts().size(), 1u);
+        QCOMPARE(prompter_->prompts()[0].text,
+                 "Another check-in of this vault is running.\nRetry when it has finished, or "
+                 "Cancel to check nothing in.");
+        QCOMPARE(prompter_->prompts()[0].buttons, tuv::gui::prompt_buttons::retry_cancel);
+        QVERIFY_THROWS_EXCEPTION(tuv::tuv_error, vault_->repo().resolve("\\Cab\\a.txt"));
+    }
+
+    void a_run_checks_in_what_it_can_and_sums_up_the_rest() {
+        const fs::path a = write_text(files_ / "a.txt", "first");
+        const fs::path gone = files_ / "gone.txt";
+        // Form A: the last path first.
+        QCOMPARE(app_->run(a.string() + "#" + gone.string()), 1);
+        expect_one(QString::fromStdString("Not every file was checked in.\n\nFailed: Cannot check in " +
+                                          gone.string() + ": it does not exist\nChecked in: " +
+                                          a.string() + " as \\Cab\\a.txt"),
+                   prompt_icon::error);
+        const auto entry = vault_->repo().resolve("\\Cab\\a.txt");
+        QCOMPARE(entry->attributes(), "O'Brien");
+        QCOMPARE(entry->read(tuv::date("2026-01-02 03:04:05")), "first");
+    }
+
+    void the_real_program_checks_in_headless() {
+        const fs::path a = write_text(files_ / "a b.txt", "alpha");
+        const fs::path b = write_text(files_ / "b.txt", "beta");
+        const QString script = QString::fromStdString((files_ / "script.json").string());
+        write_text(script.toStdString(),
+                   R"({"form": {"directory": "\\Cab", "date": "2026-02-03", "time": "04:05:06",
+                                "description": "from the desktop"}})");
+        QProcess program;
+        auto environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("QUILLMARK_CHECKIN_SCRIPT", script);
+        program.setProcessEnvironment(environment);
+        program.start(qEnvironmentVariable("QUILLMARK_BIN_DIR") + "/Quillmark_Checkin",
+                      {"--files", QString::fromStdString(a.string()), QString::fromStdString(b.string())});
+        QVERIFY(program.waitForFinished(60000));
+        QCOMPARE(program.exitCode(), 0);
+        QFile log(script + ".log");
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QCOMPARE(log.readAll().simplified(), "[ ]");
+        for (const char* path : {"\\Cab\\a b.txt", "\\Cab\\b.txt"}) {
+            QCOMPARE(vault_->repo().resolve(path)->attributes(), "from the desktop");
+        }
+        QVERIFY(tuv::verify_vault(vault_->repo(), {.read_data = true}).clean());
+    }
+
+  private:
+    void expect_one(const QString& text, prompt_icon icon) {
+        QCOMPARE(prompter_->prompts().size(), 1u);
+        QCOMPARE(prompter_->prompts()[0].text, text);
+        QCOMPARE(prompter_->prompts()[0].caption, "Quillmark");
+        QCOMPARE(prompter_->prompts()[0].icon, icon);
+    }
+
+    tuv::test::temp_dir folder_;
+    fs::path files_ = folder_.path();
+    std::unique_ptr<tuv::test::test_vault> vault_;
+    std::unique_ptr<tuv::gui::scripted_prompter> prompter_;
+    std::unique_ptr<CVellumApp> app_;
+};
+
+QTEST_MAIN(checkin_app_test)
+#include "checkin_app_test.moc"
