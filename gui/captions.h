@@ -12,6 +12,10 @@ inline constexpr const char* caption_properties = "Quillmark Properties";
 inline constexpr const char* caption_checkout = "Quillmark: Checkout";
 inline constexpr const char* caption_warning = "Quillmark!";
 
+// What the explorer shows for an error it has nothing better to say about.
+inline constexpr const char* support_error_text =
+    "Some error has occured. Please contact technical support.";
+
 inline constexpr const char* about_menu_text = "&About Quillmark...";
 inline constexpr const char* about_text = "Quillmark Version 1.0-beta";
 
