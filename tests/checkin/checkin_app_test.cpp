@@ -5,10 +5,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <fstream>
+#include <sqlite3.h>
 
 #include "checkin/CVellumApp.h"
 #include "checkin/checkin_form.h"
 #include "core/base/errors.h"
+#include "core/db/db_sqlite.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/verify.h"
 #include "core/vault/writer_lock.h"
@@ -131,6 +133,28 @@ class checkin_app_test : public QObject {
         const auto entry = vault_->repo().resolve("\\Cab\\a.txt");
         QCOMPARE(entry->attributes(), "O'Brien");
         QCOMPARE(entry->read(tuv::date("2026-01-02 03:04:05")), "first");
+    }
+
+    void a_database_error_ends_the_run_and_asks_to_try_again() {
+        const fs::path a = write_text(files_ / "a.txt", "a");
+        const fs::path b = write_text(files_ / "b.txt", "b");
+        dynamic_cast<tuv::db_sqlite&>(vault_->database()).set_busy_timeout(20);
+        sqlite3* other = nullptr;
+        QCOMPARE(sqlite3_open(vault_->db_path().c_str(), &other), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+        const int code = app_->run(a.string() + "#" + b.string());
+        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+
+        QCOMPARE(code, 1);
+        const auto& prompts = prompter_->prompts();
+        QCOMPARE(prompts.size(), 2u);
+        QCOMPARE(prompts[0].text, "database is busy\nPlease try checkin again in some time");
+        QCOMPARE(prompts[0].icon, prompt_icon::error);
+        QCOMPARE(prompts[1].text, QString::fromStdString("Not every file was checked in.\n\nFailed: " +
+                                                         b.string() + ": database is busy\n"
+                                                         "Not checked in: " + a.string()));
+        QVERIFY(tuv::verify_vault(vault_->repo(), {.read_data = true}).clean());
     }
 
     void the_real_program_checks_in_headless() {
