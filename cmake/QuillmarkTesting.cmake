@@ -21,7 +21,9 @@ endfunction()
 # Builds one QtTest executable and registers it with CTest. It runs headless
 # on the offscreen platform, with its own registry and runtime folders in the
 # build tree, and saves the screenshots it takes to build/<preset>/screenshots.
-find_package(Qt6 REQUIRED COMPONENTS Test)
+if(QUILLMARK_BUILD_GUI)
+  find_package(Qt6 REQUIRED COMPONENTS Test)
+endif()
 set(QUILLMARK_SCREENSHOT_DIR ${CMAKE_BINARY_DIR}/screenshots)
 function(quillmark_add_qt_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES" ${ARGN})
