@@ -33,10 +33,8 @@ std::int64_t day_start(const std::string& text, const char* option) {
 }
 
 std::string journal_time(const std::tm& t) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", t.tm_year + 1900,
-                  t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
-    return buffer;
+    return journal_moment_text(t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min,
+                               t.tm_sec);
 }
 
 }  // namespace

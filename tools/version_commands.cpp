@@ -9,6 +9,7 @@
 #include "core/base/errors.h"
 #include "core/db/db.h"
 #include "core/vault/file_entry.h"
+#include "core/vault/journal.h"
 #include "core/vault/repository.h"
 #include "tools/command.h"
 #include "tools/vault_access.h"
@@ -23,11 +24,9 @@ void run_versions(repository& repo, const std::string& vault_path, std::ostream&
         " WHERE inode = ? ORDER BY year, month, day, hour, minute, second, id",
         {entry->file_id()});
     while (rows->next()) {
-        char moment[64];
-        std::snprintf(moment, sizeof moment, "%04d-%02d-%02d %02d:%02d:%02d", rows->get_int("year"),
-                      rows->get_int("month"), rows->get_int("day"), rows->get_int("hour"),
-                      rows->get_int("minute"), rows->get_int("second"));
-        out << moment << "\t" << rows->get_string("attributes") << "\n";
+        out << journal_moment_text(rows->get_int("year"), rows->get_int("month"),
+                                   rows->get_int("day"), rows->get_int("hour"),
+                                   rows->get_int("minute"), rows->get_int("second")) << "\t" << rows->get_string("attributes") << "\n";
     }
 }
 

@@ -1,5 +1,7 @@
 #include "core/vault/journal.h"
 
+#include <cstdio>
+
 #include "core/base/date.h"
 #include "core/base/errors.h"
 #include "core/db/db.h"
@@ -136,6 +138,13 @@ void journal::inodes_for_source(const std::string& text, std::vector<std::int64_
     auto rows = database_->query("SELECT DISTINCT inode FROM journal WHERE src_path LIKE ?",
                                  {"%" + text + "%"});
     while (rows->next()) out.push_back(rows->get_int64("inode"));
+}
+
+std::string journal_moment_text(int year, int month, int day, int hour, int minute, int second) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", year, month, day, hour,
+                  minute, second);
+    return text;
 }
 
 }  // namespace tuv

@@ -26,6 +26,10 @@ inline constexpr int LEVEL_YEARS = 0;   // from, to: years (0, 0: all years)
 inline constexpr int LEVEL_MONTHS = 1;  // from, to: years
 inline constexpr int LEVEL_DAYS = 2;    // from: month 1 to 12, to: year
 
+// A moment as the journal stores it, in its six fields (month 1 to 12),
+// written "YYYY-MM-DD HH:MM:SS" as the commands and reports show it.
+std::string journal_moment_text(int year, int month, int day, int hour, int minute, int second);
+
 // One changed inode in a period, as get_journal_logs returns it. Fields of
 // `time` that the journal does not store are 0.
 struct journal_log {

@@ -19,6 +19,7 @@
 #include "core/storage/md5.h"
 #include "core/storage/vault_folder.h"
 #include "core/vault/file_entry.h"
+#include "core/vault/journal.h"
 #include "core/vault/repository.h"
 
 namespace tuv {
@@ -227,10 +228,9 @@ class checker {
             " ORDER BY journal.inode, year, month, day, hour, minute, second",
             {directory_mime_type});
         while (rows->next()) {
-            char moment[64];
-            std::snprintf(moment, sizeof moment, "%04d-%02d-%02d %02d:%02d:%02d",
-                          rows->get_int(1), rows->get_int(2), rows->get_int(3), rows->get_int(4),
-                          rows->get_int(5), rows->get_int(6));
+            const std::string moment =
+                journal_moment_text(rows->get_int(1), rows->get_int(2), rows->get_int(3),
+                                    rows->get_int(4), rows->get_int(5), rows->get_int(6));
             journal_problems_.push_back(catalogue_.label(rows->get_int64(0)) + ": " +
                                         std::to_string(rows->get_int64(7)) +
                                         " versions share the moment " + moment +
