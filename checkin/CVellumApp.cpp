@@ -16,9 +16,8 @@
 #include "core/vault/writer_lock.h"
 #include "gui/captions.h"
 #include "gui/prompter.h"
-#include "platform/CRegistry.h"
+#include "gui/registered_vault.h"
 #include "platform/named_mutex.h"
-#include "platform/quillmark_registry.h"
 
 using namespace std::chrono_literals;
 using tuv::gui::prompt_icon;
@@ -27,7 +26,6 @@ namespace {
 
 constexpr auto instance_wait = 500ms;
 constexpr auto writer_wait = 500ms;
-constexpr const char* make_vault_hint = "\nTo make a vault, run: quillmark init";
 
 }  // namespace
 
@@ -55,7 +53,8 @@ int CVellumApp::run(const std::string& command_line) {
     }
 
     std::string db_path;
-    tuv::repository* repo = open_vault(db_path);
+    tuv::repository* repo =
+        tuv::gui::open_registered_vault(prompter_, tuv::gui::caption_checkin, open_, db_path);
     if (repo == nullptr) return 1;
 
     if (command_line.empty()) {
@@ -67,30 +66,6 @@ int CVellumApp::run(const std::string& command_line) {
     tuv::checkin::checkin_form form(line, repo->path_separator(), QDateTime::currentDateTime());
     if (!ask_(form, *repo)) return 0;
     return lock_and_check_in(*repo, db_path, form, line.files) ? 0 : 1;
-}
-
-// The vault the registry names, or null after telling the person why not.
-tuv::repository* CVellumApp::open_vault(std::string& db_path) {
-    std::string reason;
-    try {
-        const CRegistry registry(platform::registry_root::current_user, platform::quillmark_key);
-        if (!registry.query(platform::db_path_value, db_path) || db_path.empty()) {
-            prompter_.message(nullptr,
-                              QString("No Quillmark vault is set up for this user: the registry "
-                                      "has no db_path.") + make_vault_hint,
-                              tuv::gui::caption_checkin, prompt_icon::error);
-            return nullptr;
-        }
-        if (tuv::repository* repo = open_(db_path)) return repo;
-        reason = "it could not be opened";
-    } catch (const std::exception& error) {
-        reason = error.what();
-    }
-    prompter_.message(nullptr,
-                      QString::fromStdString("Cannot open the Quillmark vault " + db_path + ":\n" +
-                                             reason) + make_vault_hint,
-                      tuv::gui::caption_checkin, prompt_icon::error);
-    return nullptr;
 }
 
 // Takes the vault's writer lock, asking again while another check-in holds

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "gui/registered_vault.h"
+
 namespace tuv {
 class repository;
 }
@@ -24,9 +26,8 @@ class checkin_form;
 
 class CVellumApp {
   public:
-    // Opens the vault of a database path; the process's repository unless a
-    // test gives its own. May throw, or return null for a vault it cannot open.
-    using opener = std::function<tuv::repository*(const std::string& db_path)>;
+    // The process's repository (open_repository) unless a test gives its own.
+    using opener = tuv::gui::vault_opener;
     // Shows the main dialog; true when it was submitted.
     using details_asker = std::function<bool(tuv::checkin::checkin_form&, tuv::repository&)>;
 
@@ -42,7 +43,6 @@ class CVellumApp {
     int run(const std::string& command_line);
 
   private:
-    tuv::repository* open_vault(std::string& db_path);
     bool lock_and_check_in(tuv::repository& repo, const std::string& db_path,
                            const tuv::checkin::checkin_form& form,
                            const std::vector<std::filesystem::path>& files);

@@ -78,18 +78,9 @@ CVellumDlg::CVellumDlg(tuv::checkin::checkin_form& form, tuv::repository& repo,
     submit_button->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, &CVellumDlg::submit);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    // Where the system menu had it: apart from the dialog's own buttons.
-    auto* about = new QPushButton(tuv::gui::about_menu_text);
-    about->setAutoDefault(false);
-    connect(about, &QPushButton::clicked, this, [this] { CAboutDlg(this).exec(); });
-    auto* bottom = new QHBoxLayout;
-    bottom->addWidget(about);
-    bottom->addStretch(1);
-    bottom->addWidget(buttons);
-
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(fields);
-    layout->addLayout(bottom);
+    layout->addLayout(CAboutDlg::button_row(tuv::gui::checkin_about, buttons, this));
     resize(560, sizeHint().height());
     refresh();
 }

@@ -1,5 +1,7 @@
 #include "checkin/checkin_form.h"
 
+#include "gui/command_line.h"
+
 namespace tuv::checkin {
 
 checkin_form::checkin_form(const command_line& line, std::string separator,
@@ -20,7 +22,7 @@ QString checkin_form::destination_text() const {
     std::string text = directory_;
     if (!line_.multiple) {
         if (text != separator_) text += separator_;
-        text += file_name_of(line_.selection);
+        text += gui::file_name_of(line_.selection);
     }
     return QString::fromStdString(text);
 }

@@ -1,5 +1,7 @@
 #include "checkin/command_line.h"
 
+#include "gui/command_line.h"
+
 namespace tuv::checkin {
 namespace {
 
@@ -40,18 +42,10 @@ command_line parse_command_line(const std::string& text) {
 }
 
 std::string command_line_text(const std::vector<std::string>& arguments) {
-    const bool files = !arguments.empty() && arguments.front() == "--files";
-    const std::size_t first = files ? 1 : 0;
-    std::string text;
-    for (std::size_t i = first; i < arguments.size(); ++i) {
-        if (i > first) text += files ? '#' : ' ';
-        text += arguments[i];
+    if (!arguments.empty() && arguments.front() == "--files") {
+        return gui::command_line_text(std::span(arguments).subspan(1), '#');
     }
-    return text;
-}
-
-std::string file_name_of(const std::string& selection) {
-    return std::filesystem::path(selection).filename().string();
+    return gui::command_line_text(arguments);
 }
 
 }  // namespace tuv::checkin

@@ -29,14 +29,10 @@ struct command_line {
 // Reads the text after the program name. Empty text gives no files.
 command_line parse_command_line(const std::string& text);
 
-// The program's command line from its arguments: they are joined by single
-// blanks, as a caller that passes the whole text as one argument expects.
+// The program's command line from its arguments: joined by single blanks
+// (gui::command_line_text).
 // After the option "--files" the arguments are paths, joined by "#" into
 // form A: what the desktop file passes for several selected files.
 std::string command_line_text(const std::vector<std::string>& arguments);
-
-// The name shown for a single selected file: the part after the last local
-// separator.
-std::string file_name_of(const std::string& selection);
 
 }  // namespace tuv::checkin

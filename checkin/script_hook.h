@@ -1,21 +1,19 @@
 // A way for end-to-end tests to drive the real program: when the variable
-// QUILLMARK_CHECKIN_SCRIPT names a JSON file, its answers replace the
-// person, and every prompt is written to that file's name plus ".log".
+// QUILLMARK_CHECKIN_SCRIPT names a JSON file, it replaces the person
+// (gui::prompt_script: the answers, and the log of every prompt).
 //
 //   {"answers": ["retry", "ok"],
 //    "form": {"directory": "\\Cab", "date": "2026-01-02", "time": "03:04:05",
 //             "description": "text"}}
 //
-// "answers" are the buttons for the questions, in order ("ok", "cancel",
-// "yes", "no", "retry"); "form" submits the main dialog with those fields
-// (each optional), and without it the dialog is cancelled. The log is a
-// JSON array of {"caption", "text", "icon"}.
+// "form" submits the main dialog with those fields (each optional), and
+// without it the dialog is cancelled.
 #pragma once
 
 #include <QString>
 #include <memory>
 
-#include "gui/scripted_prompter.h"
+#include "gui/prompt_script.h"
 
 class CVellumApp;
 
@@ -26,17 +24,16 @@ class script_hook {
     // Null when the variable is not set. Throws std::runtime_error for a
     // script that cannot be read.
     static std::unique_ptr<script_hook> from_environment();
-    ~script_hook();  // writes the log
 
-    gui::prompter& prompter() { return prompter_; }
+    gui::prompter& prompter() { return script_->prompter(); }
     // Puts the scripted form in place of the main dialog.
     void install(CVellumApp& app);
 
   private:
-    explicit script_hook(QString path) : path_(std::move(path)) {}
+    explicit script_hook(std::unique_ptr<gui::prompt_script> script)
+        : script_(std::move(script)) {}
 
-    QString path_;
-    gui::scripted_prompter prompter_;
+    std::unique_ptr<gui::prompt_script> script_;
     bool submit_ = false;
     QString directory_, date_, time_, description_;
 };

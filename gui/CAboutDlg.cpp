@@ -3,16 +3,16 @@
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "gui/app_icon.h"
-#include "gui/captions.h"
 
-CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
-    setWindowTitle("About Quillmark");
+CAboutDlg::CAboutDlg(const tuv::gui::about_texts& texts, QWidget* parent) : QDialog(parent) {
+    setWindowTitle(texts.title);
     auto* icon = new QLabel;
     icon->setPixmap(tuv::gui::app_icon().pixmap(48, 48));
-    auto* text = new QLabel(tuv::gui::about_text);
+    auto* text = new QLabel(texts.text);
     auto* row = new QHBoxLayout;
     row->addWidget(icon);
     row->addSpacing(12);
@@ -23,4 +23,16 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     layout->addLayout(row);
     layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+QHBoxLayout* CAboutDlg::button_row(const tuv::gui::about_texts& texts, QWidget* buttons,
+                                   QWidget* owner) {
+    auto* about = new QPushButton(texts.button);
+    about->setAutoDefault(false);
+    connect(about, &QPushButton::clicked, owner, [texts, owner] { CAboutDlg(texts, owner).exec(); });
+    auto* row = new QHBoxLayout;
+    row->addWidget(about);
+    row->addStretch(1);
+    row->addWidget(buttons);
+    return row;
 }

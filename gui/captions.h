@@ -16,7 +16,21 @@ inline constexpr const char* caption_warning = "Quillmark!";
 inline constexpr const char* support_error_text =
     "Some error has occured. Please contact technical support.";
 
-inline constexpr const char* about_menu_text = "&About Quillmark...";
-inline constexpr const char* about_text = "Quillmark Version 1.0-beta";
+// What a program's about box and the button that opens it say.
+struct about_texts {
+    const char* button;
+    const char* title;
+    const char* text;
+};
+inline constexpr about_texts checkin_about{
+    .button = "&About Quillmark...",
+    .title = "About Quillmark",
+    .text = "Quillmark Version 1.0-beta",
+};
+inline constexpr about_texts properties_about{
+    .button = "&About Quillmark Properties...",
+    .title = caption_properties,
+    .text = "Quillmark Properties Version 1.0-beta",
+};
 
 }  // namespace tuv::gui

@@ -9,10 +9,14 @@ namespace tuv::gui {
 std::string version_list_text(std::time_t moment) {
     std::tm tm{};
     date(moment).to_tm(tm);
+    return version_list_text(tm);
+}
+
+std::string version_list_text(const std::tm& local) {
     // Six ints of at most 11 characters each, five separators and the NUL.
     char buffer[72];
-    std::snprintf(buffer, sizeof buffer, "%d-%d-%d %d:%d:%d", tm.tm_year + 1900, tm.tm_mon + 1,
-                  tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+    std::snprintf(buffer, sizeof buffer, "%d-%d-%d %d:%d:%d", local.tm_year + 1900,
+                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
     return buffer;
 }
 

@@ -11,4 +11,7 @@ namespace tuv::gui {
 // the date text of a checkout, which tuv::date reads to the same moment.
 std::string version_list_text(std::time_t moment);
 
+// The same text for local calendar fields as the journal gives them.
+std::string version_list_text(const std::tm& local);
+
 }  // namespace tuv::gui

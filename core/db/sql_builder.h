@@ -12,6 +12,19 @@
 
 namespace tuv {
 
+// The escape character of the LIKE patterns built below; a statement that
+// uses one says ESCAPE '\' in its text.
+inline constexpr char like_escape = '\\';
+
+// Appends `text` to a LIKE pattern so that it matches only itself: "%", "_"
+// and the escape character lose their meaning.
+inline void append_like_literal(std::string& pattern, std::string_view text) {
+    for (const char c : text) {
+        if (c == '%' || c == '_' || c == like_escape) pattern += like_escape;
+        pattern += c;
+    }
+}
+
 class sql_builder {
   public:
     explicit sql_builder(std::string_view head = {}) : sql_(head) {}

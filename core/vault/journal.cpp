@@ -134,9 +134,12 @@ void journal::get_journal_logs(int from, int to, int level, int changetype,
 }
 
 void journal::inodes_for_source(const std::string& text, std::vector<std::int64_t>& out) {
-    if (database_ == nullptr) throw db_exception(std::string("db instance dead"));
-    auto rows = database_->query("SELECT DISTINCT inode FROM journal WHERE src_path LIKE ?",
-                                 {"%" + text + "%"});
+    std::string pattern = "%";
+    append_like_literal(pattern, text);
+    pattern += '%';
+    auto rows = database().query(
+        "SELECT DISTINCT inode FROM journal WHERE src_path LIKE ? ESCAPE '\\' ORDER BY inode",
+        {pattern});
     while (rows->next()) out.push_back(rows->get_int64("inode"));
 }
 

@@ -80,8 +80,10 @@ class journal {
     // level other than 0, 1 or 2.
     static journal_period period(int from, int to, int level, int changetype);
 
-    // Appends the distinct inodes whose source path contains `text`; "%" and
-    // "_" in it keep their LIKE meaning.
+    // Appends the distinct inodes whose source path contains `text`, in
+    // ascending order. Every character of `text` stands for itself ("%" and
+    // "_" included) except that ASCII letters compare without case, as LIKE
+    // does; an empty text matches every row.
     void inodes_for_source(const std::string& text, std::vector<std::int64_t>& out);
 
   private:

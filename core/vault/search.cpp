@@ -6,6 +6,7 @@
 
 #include "core/base/errors.h"
 #include "core/db/db.h"
+#include "core/db/sql_builder.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/repository.h"
 
@@ -35,7 +36,7 @@ struct token {
     const specifier* condition;  // conditions only
 };
 
-// `\` escapes the LIKE wildcards, so that only `*` acts as one.
+// `\` (like_escape) escapes the LIKE wildcards, so that only `*` acts as one.
 constexpr specifier specifiers[] = {
     {'N', "path LIKE ? ESCAPE '\\'", true},  {'A', "attributes LIKE ? ESCAPE '\\'", true},
     {'a', " modification_time <= ?", false}, {'b', " modification_time >= ?", false},
@@ -56,8 +57,7 @@ std::string translate_pattern(const std::string& text) {
         if (c == '*') {
             pattern += '%';
         } else {
-            if (c == '%' || c == '_' || c == '\\') pattern += '\\';
-            pattern += c;
+            append_like_literal(pattern, std::string_view(&c, 1));
         }
     }
     return pattern;

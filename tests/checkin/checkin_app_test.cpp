@@ -16,25 +16,14 @@
 #include "core/vault/writer_lock.h"
 #include "gui/scripted_prompter.h"
 #include "platform/named_mutex.h"
-#include "platform/quillmark_registry.h"
-#include "platform/registry.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_vault.h"
 
 using tuv::gui::prompt_icon;
+using tuv::test::register_vault;
 namespace fs = std::filesystem;
 
 namespace {
-
-void register_vault(const std::string& db_path) {
-    auto key = platform::create_registry_key(platform::registry_root::current_user,
-                                             platform::quillmark_key);
-    if (db_path.empty()) {
-        key.remove(platform::db_path_value);
-    } else {
-        key.set(platform::db_path_value, db_path);
-    }
-}
 
 fs::path write_text(const fs::path& path, const std::string& text) {
     std::ofstream(path) << text;

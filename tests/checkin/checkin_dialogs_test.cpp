@@ -3,7 +3,6 @@
 // saved as a screenshot for a person to look at.
 #include <QAbstractItemModelTester>
 #include <QDateEdit>
-#include <QDir>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -21,21 +20,14 @@
 #include "core/vault/file_entry.h"
 #include "gui/CAboutDlg.h"
 #include "gui/scripted_prompter.h"
+#include "tests/support/screenshot.h"
 #include "tests/support/test_vault.h"
 
 using namespace tuv::checkin;
 using tuv::gui::prompt_icon;
+using tuv::test::screenshot;
 
 namespace {
-
-// Saves what the widget shows as <name>.png in the screenshot folder.
-void screenshot(QWidget& widget, const QString& name) {
-    widget.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&widget));
-    const QString folder = qEnvironmentVariable("QUILLMARK_SCREENSHOT_DIR", QDir::tempPath());
-    QDir().mkpath(folder);
-    QVERIFY(widget.grab().save(folder + "/" + name + ".png"));
-}
 
 QStringList names_under(const QAbstractItemModel& model, const QModelIndex& parent) {
     QStringList names;
@@ -149,7 +141,8 @@ class checkin_dialogs_test : public QObject {
         progress.set_progress(42);
         QCOMPARE(progress.windowTitle(), "42% completed");
         screenshot(progress, "checkin-progress");
-        CAboutDlg about;
+        CAboutDlg about(tuv::gui::checkin_about);
+        QCOMPARE(about.windowTitle(), "About Quillmark");
         screenshot(about, "about");
     }
 

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# scripts/desktop-install writes the desktop file and icon into the XDG data
+# scripts/desktop-install writes the desktop files and icon into the XDG data
 # folder it is given, pointing at the programs' folder, and refuses a folder
 # without the programs.
 set -euo pipefail
@@ -12,6 +12,9 @@ desktop="$data/applications/quillmark-checkin.desktop"
 expected="Exec=\"$(cd "$bin_dir" && pwd)/Quillmark_Checkin\" --files %F"
 grep -qxF "$expected" "$desktop" || { echo "no line $expected in:"; cat "$desktop"; exit 1; }
 grep -qxF "MimeType=application/octet-stream;text/plain;" "$desktop"
+property="$data/applications/quillmark-property.desktop"
+grep -qxF "Exec=\"$(cd "$bin_dir" && pwd)/Quillmark_Property\" %f" "$property" || { cat "$property"; exit 1; }
+grep -qxF "Name=Quillmark Properties" "$property"
 cmp -s "$data/icons/hicolor/256x256/apps/quillmark.png" "$(dirname "$script")/../gui/resources/quillmark.png"
 
 if XDG_DATA_HOME="$data" "$script" "$data" 2>"$data/err"; then

@@ -11,8 +11,6 @@
 #include "core/base/errors.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/repository.h"
-#include "platform/quillmark_registry.h"
-#include "platform/registry.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_vault.h"
@@ -51,17 +49,11 @@ struct result {
 class export_command_test : public ::testing::Test {
   protected:
     export_command_test() {
-        register_db(v.db_path());
+        test::register_vault(v.db_path());
         // \docs\a.txt with two versions, \docs\sub\c.txt
         checkin("\\docs", "a.txt", "first", t1);
         checkin("\\docs\\sub", "c.txt", "charlie", t1);
         checkin("\\docs", "a.txt", "second", t2);
-    }
-
-    void register_db(const std::string& path) {
-        platform::create_registry_key(platform::registry_root::current_user,
-                                      platform::quillmark_key)
-            .set(platform::db_path_value, path);
     }
 
     void checkin(const std::string& directory, const std::string& name, const std::string& content,
@@ -200,8 +192,7 @@ TEST_F(export_command_test, a_second_run_appends_to_the_log) {
 }
 
 TEST_F(export_command_test, without_a_registered_vault_nothing_is_exported_and_it_says_so) {
-    platform::create_registry_key(platform::registry_root::current_user, platform::quillmark_key)
-        .remove(platform::db_path_value);
+    test::register_vault("");
     const result r = run({"\\docs", root.string()});
     EXPECT_EQ(r.code, 3);
     EXPECT_EQ(r.out, "");
@@ -212,7 +203,7 @@ TEST_F(export_command_test, without_a_registered_vault_nothing_is_exported_and_i
 TEST_F(export_command_test, an_empty_file_as_the_vault_is_refused_and_stays_empty) {
     const fs::path empty = folder / "empty.db";
     std::ofstream{empty};
-    register_db(empty.string());
+    test::register_vault(empty.string());
     const result r = run({"\\docs", root.string()});
     EXPECT_EQ(r.code, 3);
     EXPECT_EQ(r.out, empty.string() + " is not a Quillmark vault: it has no settings table\n");
@@ -221,7 +212,7 @@ TEST_F(export_command_test, an_empty_file_as_the_vault_is_refused_and_stays_empt
 
 TEST_F(export_command_test, a_vault_that_cannot_be_opened_is_reported_on_standard_output) {
     const fs::path missing = folder / "nowhere" / "quillmark.db";
-    register_db(missing.string());
+    test::register_vault(missing.string());
     std::string expected;
     try {
         repository probe(missing.string());

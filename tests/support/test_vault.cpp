@@ -1,5 +1,8 @@
 #include "tests/support/test_vault.h"
 
+#include "platform/quillmark_registry.h"
+#include "platform/registry.h"
+
 namespace tuv::test {
 namespace {
 
@@ -13,5 +16,15 @@ vault_options in_folder(vault_options options, const temp_dir& folder) {
 test_vault::test_vault(vault_options options)
     : layout_(install_vault(in_folder(std::move(options), folder_))),
       repository_(std::make_unique<repository>(layout_.database.string())) {}
+
+void register_vault(const std::string& db_path) {
+    auto key = platform::create_registry_key(platform::registry_root::current_user,
+                                             platform::quillmark_key);
+    if (db_path.empty()) {
+        key.remove(platform::db_path_value);
+    } else {
+        key.set(platform::db_path_value, db_path);
+    }
+}
 
 }  // namespace tuv::test

@@ -25,4 +25,8 @@ class test_vault {
     std::unique_ptr<repository> repository_;
 };
 
+// Points the current user's registry (db_path) at `db_path`, as `quillmark
+// init` does; an empty path removes the value.
+void register_vault(const std::string& db_path);
+
 }  // namespace tuv::test

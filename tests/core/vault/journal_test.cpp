@@ -20,7 +20,6 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-using ::testing::UnorderedElementsAre;
 
 using test::failure;
 
@@ -254,16 +253,24 @@ TEST_F(journal_test, unknown_level_throws_and_leaves_output) {
     EXPECT_THAT(found, IsEmpty());
 }
 
-TEST_F(journal_test, inodes_for_source_matches_substrings) {
-    add(40, CHANGE_CREATED, "2006-01-01 00:00:00", "C:\\docs\\report.txt");
+TEST_F(journal_test, inodes_for_source_matches_the_text_itself) {
     add(41, CHANGE_CREATED, "2006-01-01 00:00:00", "C:\\docs\\report.txt.bak");
+    add(40, CHANGE_CREATED, "2006-01-01 00:00:00", "C:\\docs\\report.txt");
     add(40, CHANGE_MODIFIED, "2006-01-02 00:00:00", "C:\\docs\\report.txt");
     add(42, CHANGE_CREATED, "2006-01-01 00:00:00", "D:\\music\\song.mp3");
+    add(43, CHANGE_CREATED, "2006-01-01 00:00:00", "/home/me/100% O'Brien_x.txt");
 
-    EXPECT_THAT(sources("report"), UnorderedElementsAre(40, 41));
+    EXPECT_THAT(sources("report"), ElementsAre(40, 41));
     EXPECT_THAT(sources("nothing"), IsEmpty());
-    EXPECT_THAT(sources("D:%song"), ElementsAre(42));
-    EXPECT_THAT(sources("%"), UnorderedElementsAre(1, 40, 41, 42));
+    // Wildcards, the escape character and quotes stand for themselves.
+    EXPECT_THAT(sources("D:%song"), IsEmpty());
+    EXPECT_THAT(sources("1_0"), IsEmpty());
+    EXPECT_THAT(sources("%"), ElementsAre(43));
+    EXPECT_THAT(sources("0% O'Brien_x"), ElementsAre(43));
+    EXPECT_THAT(sources("docs\\report.txt.bak"), ElementsAre(41));
+    // As LIKE compares: ASCII letters without case.
+    EXPECT_THAT(sources("c:\\DOCS"), ElementsAre(40, 41));
+    EXPECT_THAT(sources(""), ElementsAre(1, 40, 41, 42, 43));
 
     std::vector<std::int64_t> out{99};
     j().inodes_for_source("song", out);

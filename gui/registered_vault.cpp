@@ -1,0 +1,41 @@
+#include "gui/registered_vault.h"
+
+#include <QString>
+#include <exception>
+
+#include "gui/prompter.h"
+#include "platform/CRegistry.h"
+#include "platform/quillmark_registry.h"
+
+namespace tuv::gui {
+namespace {
+
+constexpr const char* make_vault_hint = "\nTo make a vault, run: quillmark init";
+
+}  // namespace
+
+repository* open_registered_vault(prompter& prompts, const char* caption, const vault_opener& open,
+                                  std::string& db_path) {
+    std::string reason;
+    try {
+        const CRegistry registry(platform::registry_root::current_user, platform::quillmark_key);
+        if (!registry.query(platform::db_path_value, db_path) || db_path.empty()) {
+            prompts.message(nullptr,
+                            QString("No Quillmark vault is set up for this user: the registry "
+                                    "has no db_path.") + make_vault_hint,
+                            caption, prompt_icon::error);
+            return nullptr;
+        }
+        if (repository* repo = open(db_path)) return repo;
+        reason = "it could not be opened";
+    } catch (const std::exception& error) {
+        reason = error.what();
+    }
+    prompts.message(nullptr,
+                    QString::fromStdString("Cannot open the Quillmark vault " + db_path + ":\n" +
+                                           reason) + make_vault_hint,
+                    caption, prompt_icon::error);
+    return nullptr;
+}
+
+}  // namespace tuv::gui
