@@ -19,6 +19,14 @@
 namespace tuv {
 namespace {
 
+// The source path the journal keeps: absolute, so that the file can be
+// looked up by its full path later whatever folder the check-in ran in.
+std::string recorded_source(const std::filesystem::path& source) {
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(source, error);
+    return (error ? source : absolute.lexically_normal()).string();
+}
+
 // The vault path's names below the root, in order.
 std::vector<std::string> split_below_root(const std::string& path, const std::string& separator) {
     std::vector<std::string> names;
@@ -165,7 +173,7 @@ checkin_result repository::checkin_file(const std::filesystem::path& source,
             journal_->insert_change(id, CHANGE_MODIFIED, moment, "", "");
         }
         journal_->insert_change(entry->file_id(), created ? CHANGE_CREATED : CHANGE_MODIFIED,
-                                moment, source.string(), description);
+                                moment, recorded_source(source), description);
 
         // The content, chunk by chunk, cut and hashed on a second thread.
         chunk_pipeline chunks(*input, chunks_);

@@ -255,6 +255,16 @@ TEST_F(checkin_test, odd_source_paths_and_descriptions_are_stored_verbatim) {
               std::vector<std::string>{description});
 }
 
+TEST_F(checkin_test, a_relative_source_is_recorded_as_its_full_path) {
+    local("notes.txt", "content");
+    const fs::path previous = fs::current_path();
+    fs::current_path(folder.path());
+    checkin("./notes.txt");
+    fs::current_path(previous);
+    EXPECT_EQ(rows("SELECT src_path FROM journal WHERE inode = " + std::to_string(id_of("\\notes.txt"))),
+              std::vector<std::string>{(folder.path() / "notes.txt").string()});
+}
+
 TEST_F(checkin_test, missing_source_writes_nothing) {
     const std::vector<std::string> before = dump();
     const fs::path gone = folder / "gone.txt";
