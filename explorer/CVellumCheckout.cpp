@@ -111,7 +111,9 @@ CVellumCheckout::CVellumCheckout(tuv::repository& repo, tuv::gui::prompter& prom
 
 CVellumCheckout::~CVellumCheckout() = default;
 
-std::string CVellumCheckout::time_text() const { return times_->currentText().toStdString(); }
+std::string CVellumCheckout::time_text() const {
+    return times_->currentText().toStdString();
+}
 
 void CVellumCheckout::show_description() {
     description_->clear();

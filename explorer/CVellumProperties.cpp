@@ -9,8 +9,7 @@
 #include "gui/dialog_buttons.h"
 
 CVellumProperties::CVellumProperties(const QString& name, const QString& path,
-                                     const QString& mime_type, const QString& size,
-                                     QWidget* parent)
+                                     const QString& mime_type, const QString& size, QWidget* parent)
     : QDialog(parent) {
     setWindowTitle("Quillmark Explorer:  File Properties");
     setWindowIcon(tuv::gui::app_icon());

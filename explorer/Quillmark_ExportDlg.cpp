@@ -26,7 +26,10 @@ std::string no_choice(int which) {
 }  // namespace
 
 Quillmark_ExportDlg::Quillmark_ExportDlg(tuv::gui::prompter& prompter, QWidget* parent)
-    : QDialog(parent), prompter_(prompter), folder_(new QLineEdit), versions_(new QButtonGroup(this)) {
+    : QDialog(parent),
+      prompter_(prompter),
+      folder_(new QLineEdit),
+      versions_(new QButtonGroup(this)) {
     setWindowTitle("Export");
 
     // Only the browser sets the folder, so it is always one that exists.
@@ -59,7 +62,9 @@ Quillmark_ExportDlg::Quillmark_ExportDlg(tuv::gui::prompter& prompter, QWidget* 
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-int Quillmark_ExportDlg::version_choice() const { return versions_->checkedId(); }
+int Quillmark_ExportDlg::version_choice() const {
+    return versions_->checkedId();
+}
 
 void Quillmark_ExportDlg::set_version_choice(int which) {
     QAbstractButton* button = versions_->button(which);
@@ -68,9 +73,9 @@ void Quillmark_ExportDlg::set_version_choice(int which) {
 }
 
 void Quillmark_ExportDlg::browse() {
-    const std::optional<QString> folder = prompter_.browse_folder(
-        this, "Browse for Folder",
-        QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
+    const std::optional<QString> folder =
+        prompter_.browse_folder(this, "Browse for Folder",
+                                QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
     if (!folder) return;
     destination_ = *folder;
     folder_->setText(destination_);
@@ -88,9 +93,12 @@ void Quillmark_ExportDlg::accept_destination() {
 
 tuv::version_mode Quillmark_ExportDlg::export_mode(int which) {
     switch (which) {
-        case latest: return tuv::version_mode::latest;
-        case oldest: return tuv::version_mode::oldest;
-        case all: return tuv::version_mode::all;
+        case latest:
+            return tuv::version_mode::latest;
+        case oldest:
+            return tuv::version_mode::oldest;
+        case all:
+            return tuv::version_mode::all;
     }
     throw std::invalid_argument(no_choice(which));
 }

@@ -33,7 +33,9 @@ name_dialog::name_dialog(const name_dialog_texts& texts, std::function<bool(cons
     name_->setFocus();
 }
 
-QString name_dialog::name() const { return name_->text(); }
+QString name_dialog::name() const {
+    return name_->text();
+}
 
 void name_dialog::add() {
     if (valid_(name_->text())) {

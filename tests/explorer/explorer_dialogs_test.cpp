@@ -141,7 +141,8 @@ class explorer_dialogs_test : public QObject {
         CVellumCheckout dialog(vault_->repo(), *prompter_, "\\Cab\\missing.txt",
                                {list_text("2026-01-02 03:04:05")}, 0);
         QCOMPARE(prompter_->prompts().size(), 1u);
-        QCOMPARE(prompter_->prompts()[0].text, "Some error has occured. Please contact technical support.");
+        QCOMPARE(prompter_->prompts()[0].text,
+                 "Some error has occured. Please contact technical support.");
         QCOMPARE(prompter_->prompts()[0].caption, "Quillmark Explorer");
         QCOMPARE(dialog.description().toPlainText(), "");
     }
