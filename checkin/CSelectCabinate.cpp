@@ -22,7 +22,7 @@ QModelIndex add_new_cabinet(cabinet_model& model, const QModelIndex& parent,
         const std::optional<QString> name = ask();
         if (!name) return {};
         if (!is_valid_cabinet_name(name->toStdString())) {
-            prompter.message(owner, cabinet_name_message, gui::caption_warning,
+            prompter.message(owner, gui::cabinet_name_message, gui::caption_warning,
                              gui::prompt_icon::exclamation);
         } else if (const auto existing = model.child_named(parent, *name)) {
             prompter.message(owner, duplicate_message(*existing), duplicate_caption,

@@ -1,4 +1,5 @@
-// The rules for the name of a new cabinet, and the messages that refuse one.
+// The rules for the name of a new entry, and the messages that refuse one;
+// the cabinet name message is shared with the explorer (gui/captions.h).
 #pragma once
 
 #include <QString>
@@ -7,9 +8,6 @@ namespace tuv::checkin {
 
 inline constexpr const char* entry_name_message =
     "Please enter a valid value in text field.\n '$#@!~`&^%?<>;:'+=|* ' characters are not allowed.";
-inline constexpr const char* cabinet_name_message =
-    "Please enter a valid value in text field.\n '\\\"/$#@!~`&^%?<>;:'+=|* ' characters are not "
-    "allowed.";
 inline constexpr const char* duplicate_caption = "Error";
 
 // The first check, of the dialog that asks for any new name: not empty and

@@ -12,6 +12,12 @@ inline constexpr const char* caption_properties = "Quillmark Properties";
 inline constexpr const char* caption_checkout = "Quillmark: Checkout";
 inline constexpr const char* caption_warning = "Quillmark!";
 
+// What refuses a new cabinet's name, in the check-in program and the
+// explorer alike (the characters of tuv::cabinet_forbidden_characters).
+inline constexpr const char* cabinet_name_message =
+    "Please enter a valid value in text field.\n '\\\"/$#@!~`&^%?<>;:'+=|* ' characters are not "
+    "allowed.";
+
 // What the explorer shows for an error it has nothing better to say about.
 inline constexpr const char* support_error_text =
     "Some error has occured. Please contact technical support.";

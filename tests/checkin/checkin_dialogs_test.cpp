@@ -88,7 +88,7 @@ class checkin_dialogs_test : public QObject {
         const auto& prompts = prompter_.prompts();
         QCOMPARE(prompts.size(), 4u);
         for (int i = 0; i < 3; ++i) {
-            QCOMPARE(prompts[i].text, cabinet_name_message);
+            QCOMPARE(prompts[i].text, tuv::gui::cabinet_name_message);
             QCOMPARE(prompts[i].caption, "Quillmark!");
             QCOMPARE(prompts[i].icon, prompt_icon::exclamation);
         }
