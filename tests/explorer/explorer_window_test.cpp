@@ -103,7 +103,7 @@ class explorer_window_test : public QObject {
         QVERIFY(frame->search_pane_shown());
         QVERIFY(frame->search_list() != nullptr);
         tuv::test::screenshot(*frame, "explorer-search-pane");
-        emit frame->search_form()->SEARCH_CLOSE();
+        emit frame->search_form()->SEARCH_CLOSE(0, 0);
         QTRY_VERIFY(!frame->search_pane_shown());
     }
 
