@@ -5,45 +5,32 @@
 namespace tuv::explorer {
 namespace {
 
-constexpr std::time_t seconds_per_day = 86400;
-
 std::time_t local_time_of(std::tm fields) {
     fields.tm_isdst = -1;  // let the calendar decide, as the journal's stamps do
     return std::mktime(&fields);
 }
 
-// The first moment of the month `months` after the month of `base`.
-std::time_t month_start(const std::tm& base, int months) {
-    std::tm fields{};
-    fields.tm_year = base.tm_year;
-    fields.tm_mon = base.tm_mon + months;  // mktime carries into the years
-    fields.tm_mday = 1;
-    return local_time_of(fields);
-}
-
-std::time_t year_start(const std::tm& base, int years) {
-    std::tm fields{};
-    fields.tm_year = base.tm_year + years;
-    fields.tm_mday = 1;
-    return local_time_of(fields);
-}
-
 }  // namespace
+
+std::time_t unit_start(int zoom_level, std::time_t earliest, int units) {
+    std::tm base{};
+    localtime_r(&earliest, &base);
+    std::tm fields{};
+    fields.tm_year = base.tm_year + (zoom_level == zoom_year ? units : 0);
+    fields.tm_mon = zoom_level == zoom_year ? 0 : base.tm_mon + (zoom_level == zoom_month ? units : 0);
+    fields.tm_mday = zoom_level == zoom_day ? base.tm_mday + units : 1;  // mktime carries over
+    return local_time_of(fields);
+}
 
 time_period period_of(const slider_state& slider) {
     const int from = static_cast<int>(slider.from);
     const int to = static_cast<int>(slider.to);
-    if (slider.zoom_level == zoom_day) {
-        return {slider.earliest + from * seconds_per_day,
-                slider.earliest + (to + 1) * seconds_per_day};
+    time_period period{unit_start(slider.zoom_level, slider.earliest, from),
+                       unit_start(slider.zoom_level, slider.earliest, to + 1) - 1};
+    if (slider.zoom_level != zoom_day) {
+        period.start = std::max(period.start, slider.earliest);
+        period.end = std::min(period.end, slider.latest);
     }
-    std::tm base{};
-    localtime_r(&slider.earliest, &base);
-    time_period period = slider.zoom_level == zoom_year
-                             ? time_period{year_start(base, from), year_start(base, to + 1)}
-                             : time_period{month_start(base, from), month_start(base, to + 1)};
-    period.start = std::max(period.start, slider.earliest);
-    period.end = std::min(period.end, slider.latest);
     return period;
 }
 

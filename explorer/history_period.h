@@ -31,9 +31,16 @@ struct time_period {
     std::time_t end = 0;  // included
 };
 
-// The calendar period of the selected range: whole years or months from the
-// earliest change's year or month (clamped to earliest .. latest), or days
-// counted from the earliest change itself.
+// The first moment (local midnight) of the year, month or day that lies
+// `units` whole units after the one holding `earliest`, in calendar units,
+// so that daylight saving changes never shift a date.
+std::time_t unit_start(int zoom_level, std::time_t earliest, int units);
+
+// The calendar period of the selected range: whole years, months or days
+// from the earliest change's year, month or day, from the first moment of
+// unit `from` to the last second before unit `to` + 1, so that both bounds
+// are included and nothing of the next unit is; at year and month level it
+// is clamped to earliest .. latest.
 time_period period_of(const slider_state& slider);
 
 // Drops the entries whose change time lies outside `period` (both bounds
