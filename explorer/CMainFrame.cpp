@@ -56,7 +56,9 @@ CMainFrame::CMainFrame(CVellum_ExplorerDoc& document, QWidget* parent)
     right_->setStretchFactor(0, 1);
     right_->setStretchFactor(1, 0);
     right_->setChildrenCollapsible(false);
+    // The time line keeps its height; the list takes the rest.
     form_->setMinimumHeight(form_height);
+    form_->setMaximumHeight(form_height + 40);
     main_->addWidget(left_);
     main_->addWidget(right_);
     main_->setStretchFactor(0, 0);

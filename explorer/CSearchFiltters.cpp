@@ -92,13 +92,13 @@ void CSearchFiltters::search() {
         }
     } catch (const std::exception&) {
         document_.search_results().clear();
-        document_.prompts().message(this, refine_search, caption_search, prompt_icon::error);
+        document_.prompts().message(this, refine_search, caption_search_pane, prompt_icon::error);
         return;
     }
     document_.set_search_mode(true);
     emit document_.views_changed();
     if (document_.search_results().empty()) {
-        document_.prompts().message(this, nothing_found, caption_search,
+        document_.prompts().message(this, nothing_found, caption_search_pane,
                                     prompt_icon::exclamation);
     }
 }

@@ -17,7 +17,7 @@ class QPushButton;
 
 namespace tuv::explorer {
 
-inline constexpr const char* caption_search = "Quillmark Search";
+inline constexpr const char* caption_search_pane = "Quillmark Search";
 inline constexpr const char* nothing_found = "No items found matching the criteria";
 inline constexpr const char* refine_search = "Please refine your search criteria.";
 

@@ -58,6 +58,13 @@ CVellum_HView::CVellum_HView(CVellum_ExplorerDoc& document, QWidget* parent)
     });
     connect(this, &QWidget::customContextMenuRequested, this, &CVellum_HView::show_menu);
     connect(&model_, &QAbstractItemModel::modelReset, this, &CVellum_HView::fit_columns);
+    // A list made after the others (the search pane's) shows the state now.
+    try {
+        model_.reload();
+    } catch (const tuv::tuv_error& error) {
+        document_.prompts().message(this, QString::fromUtf8(error.what()), caption_error,
+                                    tuv::gui::prompt_icon::exclamation);
+    }
 }
 
 std::vector<int> CVellum_HView::selected_rows() const {
@@ -120,10 +127,12 @@ void CVellum_HView::fit_columns() {
         setColumnWidth(1, std::max(100, width - 200));
         return;
     }
-    setColumnWidth(0, std::max(100, width - 350));
+    // Wide enough for the longest moment in the font in use.
+    const int date = std::max(125, fontMetrics().horizontalAdvance("2026-12-31 23:59:59") + 16);
+    setColumnWidth(0, std::max(100, width - 100 - 2 * date));
     setColumnWidth(1, 100);
-    setColumnWidth(2, 125);
-    setColumnWidth(3, 125);
+    setColumnWidth(2, date);
+    setColumnWidth(3, date);
 }
 
 void CVellum_HView::resizeEvent(QResizeEvent* event) {

@@ -5,7 +5,6 @@
 #include <QSplitter>
 
 class CVellum_ThinFrameSplitterWnd : public QSplitter {
-    Q_OBJECT
   public:
     explicit CVellum_ThinFrameSplitterWnd(Qt::Orientation orientation, QWidget* parent = nullptr)
         : QSplitter(orientation, parent) {
