@@ -7,6 +7,7 @@
 #include "core/vault/repository.h"
 #include "explorer/CVellum_ExplorerDoc.h"
 #include "explorer/hview_model.h"
+#include "explorer/temp_folder.h"
 #include "export/export_engine.h"
 #include "gui/captions.h"
 #include "gui/prompter.h"
@@ -53,10 +54,14 @@ void open_versions(CVellum_ExplorerDoc& doc, const hview_model& model, const std
         std::filesystem::path local;
         try {
             const auto entry = repo->resolve(target.vault_path.toStdString());
-            local = temporary_name(temp_dir, entry->file_id(), QString::fromStdString(entry->name()),
-                                   target.time_text);
+            local = temporary_name(view_folder(temp_dir), entry->file_id(),
+                                   QString::fromStdString(entry->name()), target.time_text);
             std::filesystem::create_directories(local.parent_path());
             repo->checkout(target.vault_path.toStdString(), local, target.time_text.toStdString());
+        } catch (const tuv_error& error) {
+            // A damaged or missing container: the vault's own words say which.
+            say(doc, QString::fromUtf8(error.what()), gui::caption_explorer, prompt_icon::error);
+            continue;
         } catch (const std::runtime_error&) {
             say(doc, gui::support_error_text, gui::caption_explorer, prompt_icon::error);
             continue;

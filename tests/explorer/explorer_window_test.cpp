@@ -17,6 +17,7 @@
 #include "platform/named_mutex.h"
 #include "platform/quillmark_registry.h"
 #include "platform/registry.h"
+#include "tests/support/checks.h"
 #include "tests/support/screenshot.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_vault.h"
@@ -93,6 +94,38 @@ class explorer_window_test : public QObject {
         frame->list().rows().navigate(1);  // the versions of draft.txt, newest first
         QCOMPARE(frame->list().model()->index(1, 1).data().toString(), "after review");
         tuv::test::screenshot(*frame, "explorer-versions");
+    }
+
+    void view_opens_a_copy_and_a_missing_container_is_named() {
+        const fs::path temp = files_.path() / "tmp";
+        platform::create_registry_key(platform::registry_root::current_user, platform::quillmark_key)
+            .set(platform::temp_dir_value, temp.string());
+        int code = -1;
+        CMainFrame* frame = app_->start(code);
+        QVERIFY(frame != nullptr);
+        std::vector<fs::path> opened;
+        frame->list().set_file_opener([&](const fs::path& file) {
+            opened.push_back(file);
+            return true;
+        });
+        frame->list().rows().navigate(1);  // \Letters
+        frame->list().setCurrentIndex(frame->list().model()->index(1, 0));  // draft.txt
+        frame->list().view_selected();
+        QCOMPARE(opened.size(), 1u);
+        QCOMPARE(opened[0].parent_path().parent_path(), tuv::explorer::view_folder(temp));
+        QCOMPARE(opened[0].filename().string(), "2026-2-10 16.45.0_draft.txt");
+        QCOMPARE(tuv::test::file_contents(opened[0]), "second, longer");
+
+        for (const auto& container : fs::directory_iterator(vault_->repo().data_directory())) {
+            fs::remove(container.path());
+        }
+        frame->list().view_selected();
+        QCOMPARE(opened.size(), 1u);
+        QCOMPARE(prompter_->prompts().size(), 1u);
+        QCOMPARE(prompter_->prompts()[0].text,
+                 QString::fromStdString("Couldn't open disk (1, '" +
+                                        (vault_->repo().data_directory() / "tuv_s1").string() + "')"));
+        QCOMPARE(prompter_->prompts()[0].icon, prompt_icon::error);
     }
 
     void search_pane_toggles_and_its_close_button_hides_it() {
