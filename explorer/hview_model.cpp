@@ -1,7 +1,10 @@
 #include "explorer/hview_model.h"
 
 #include <algorithm>
-#include <map>
+#include <stdexcept>
+#include <string>
+#include <tuple>
+#include <unordered_map>
 
 #include "core/base/date.h"
 #include "core/base/errors.h"
@@ -16,8 +19,7 @@
 namespace tuv::explorer {
 namespace {
 
-const QStringList entry_columns{"Name", "No. Of Versions", "1st Checkin Date",
-                                "Last Checkin Date"};
+const QStringList entry_columns{"Name", "No. Of Versions", "1st Checkin Date", "Last Checkin Date"};
 const QStringList version_columns{"TimeStamp", "Description"};
 
 struct version_span {
@@ -31,29 +33,73 @@ void add_moment(version_span& span, const std::tm& moment) {
     span.last = moment;
 }
 
+bool earlier(const std::tm& a, const std::tm& b) {
+    return std::tie(a.tm_year, a.tm_mon, a.tm_mday, a.tm_hour, a.tm_min, a.tm_sec) <
+           std::tie(b.tm_year, b.tm_mon, b.tm_mday, b.tm_hour, b.tm_min, b.tm_sec);
+}
+
+std::tm moment_at(db_recordset& row, int first_column) {
+    std::tm moment{};
+    moment.tm_year = row.get_int(first_column) - 1900;
+    moment.tm_mon = row.get_int(first_column + 1) - 1;
+    moment.tm_mday = row.get_int(first_column + 2);
+    moment.tm_hour = row.get_int(first_column + 3);
+    moment.tm_min = row.get_int(first_column + 4);
+    moment.tm_sec = row.get_int(first_column + 5);
+    return moment;
+}
+
 // Every file's versions below one folder in a single query, by name: a
-// folder of thousands of files costs one read, not one per file.
-std::map<std::string, version_span> versions_below(repository& repo, std::int64_t folder_id) {
+// folder of thousands of files costs one read, not one per file. The first
+// and last moments are kept as the rows come, so nothing needs sorting.
+std::unordered_map<std::string, version_span> versions_below(repository& repo,
+                                                             std::int64_t folder_id) {
     auto rows = repo.database().query(
         "SELECT file_info.path, journal.year, journal.month, journal.day, journal.hour,"
         " journal.minute, journal.second FROM file_info"
         " JOIN journal ON journal.inode = file_info.file_id"
-        " WHERE file_info.parent_id = ? AND file_info.mime_type <> ?"
-        " ORDER BY file_info.file_id, journal.year, journal.month, journal.day, journal.hour,"
-        " journal.minute, journal.second, journal.id",
+        " WHERE file_info.parent_id = ? AND file_info.mime_type <> ?",
         {folder_id, directory_mime_type});
-    std::map<std::string, version_span> spans;
+    std::unordered_map<std::string, version_span> spans;
     while (rows->next()) {
-        std::tm moment{};
-        moment.tm_year = rows->get_int(1) - 1900;
-        moment.tm_mon = rows->get_int(2) - 1;
-        moment.tm_mday = rows->get_int(3);
-        moment.tm_hour = rows->get_int(4);
-        moment.tm_min = rows->get_int(5);
-        moment.tm_sec = rows->get_int(6);
-        add_moment(spans[rows->get_string(0)], moment);
+        const std::tm moment = moment_at(*rows, 1);
+        version_span& span = spans[rows->get_string(0)];
+        if (span.count++ == 0) {
+            span.first = span.last = moment;
+        } else if (earlier(moment, span.first)) {
+            span.first = moment;
+        } else if (earlier(span.last, moment)) {
+            span.last = moment;
+        }
     }
     return spans;
+}
+
+// A file's versions, newest first, each with the description of the
+// earliest-written row of its second (what attributes_at gives), in one
+// query rather than one per version.
+struct version_text {
+    std::string moment;
+    std::string description;
+};
+
+std::vector<version_text> versions_newest_first(repository& repo, std::int64_t file_id) {
+    auto rows = repo.database().query(
+        "SELECT year, month, day, hour, minute, second, attributes FROM journal"
+        " WHERE inode = ? ORDER BY year, month, day, hour, minute, second, id",
+        {file_id});
+    std::vector<version_text> versions;
+    std::tm previous{};
+    std::string description;
+    while (rows->next()) {
+        const std::tm moment = moment_at(*rows, 0);
+        if (versions.empty() || earlier(previous, moment)) description = rows->get_string(6);
+        previous = moment;
+        versions.push_back({gui::version_list_text(moment), description});
+    }
+    if (versions.empty()) throw rec_not_found_exception("Couldn't find logs in journal ");
+    std::reverse(versions.begin(), versions.end());
+    return versions;
 }
 
 version_span versions_of(repository& repo, std::int64_t file_id) {
@@ -107,14 +153,12 @@ std::vector<list_row> hview_model::read_rows() const {
     if (document_.list_mode() == mode_versions) {
         const QString path = document_.versions_file();
         const auto file = repo->resolve(path.toStdString());
-        std::vector<std::tm> moments;
-        repo->journal().get_change_range(file->file_id(), 0, 0, LEVEL_ALL, 0, moments);
-        for (auto moment = moments.rbegin(); moment != moments.rend(); ++moment) {
-            const std::string text = gui::version_list_text(*moment);
-            std::string description = file->attributes_at(date(text));
-            if (description.empty()) description = " ";
-            rows.push_back({row_version, QString::fromStdString(text), path, 0, {},
-                            QString::fromStdString(text), QString::fromStdString(description)});
+        for (const version_text& version : versions_newest_first(*repo, file->file_id())) {
+            const QString text = QString::fromStdString(version.moment);
+            const QString description = version.description.empty()
+                                            ? QStringLiteral(" ")
+                                            : QString::fromStdString(version.description);
+            rows.push_back({row_version, text, path, 0, {}, text, description});
         }
         return rows;
     }
@@ -144,6 +188,7 @@ void hview_model::reload() {
     }
     beginResetModel();
     rows_ = std::move(rows);
+    shown_ = std::min(rows_.size(), std::size_t{list_page_rows});
     versions_columns_ = !document_.search_mode() && document_.list_mode() == mode_versions;
     endResetModel();
     if (failure) std::rethrow_exception(failure);
@@ -201,8 +246,27 @@ void hview_model::navigate(int row) {
     emit doc.views_changed();
 }
 
+const list_row& hview_model::row_at(int row) const {
+    if (row < 0 || static_cast<std::size_t>(row) >= shown_) {
+        throw std::out_of_range("hview_model::row_at: row " + std::to_string(row));
+    }
+    return rows_[static_cast<std::size_t>(row)];
+}
+
 int hview_model::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+    return parent.isValid() ? 0 : static_cast<int>(shown_);
+}
+
+bool hview_model::canFetchMore(const QModelIndex& parent) const {
+    return !parent.isValid() && shown_ < rows_.size();
+}
+
+void hview_model::fetchMore(const QModelIndex& parent) {
+    if (!canFetchMore(parent)) return;
+    const std::size_t more = std::min(rows_.size() - shown_, std::size_t{list_page_rows});
+    beginInsertRows({}, static_cast<int>(shown_), static_cast<int>(shown_ + more - 1));
+    shown_ += more;
+    endInsertRows();
 }
 
 int hview_model::columnCount(const QModelIndex& parent) const {
@@ -221,11 +285,16 @@ QVariant hview_model::data(const QModelIndex& index, int role) const {
         return index.column() == 0 ? row.last_time : row.description;
     }
     switch (index.column()) {
-        case 0: return row.name;
-        case 1: return row.kind == row_file ? QString::number(row.versions) : QString();
-        case 2: return row.first_time;
-        case 3: return row.last_time;
-        default: return {};
+        case 0:
+            return row.name;
+        case 1:
+            return row.kind == row_file ? QString::number(row.versions) : QString();
+        case 2:
+            return row.first_time;
+        case 3:
+            return row.last_time;
+        default:
+            return {};
     }
 }
 

@@ -1,6 +1,7 @@
 #include "gui/cabinet_model.h"
 
 #include "core/base/errors.h"
+#include "core/db/db.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/repository.h"
 #include "gui/app_icon.h"
@@ -55,17 +56,22 @@ QString cabinet_model::vault_path(const QModelIndex& item) const {
     return separator_ + names.join(separator_);
 }
 
+bool cabinet_model::has_directories(std::int64_t directory_id) {
+    // One index seek by parent, stopping at the first directory: a folder of
+    // thousands of files is not listed just to find none.
+    auto row = repo_.database().query(
+        "SELECT 1 FROM file_info WHERE parent_id = ? AND mime_type = ? LIMIT 1",
+        {directory_id, directory_mime_type});
+    return row->next();
+}
+
 bool cabinet_model::has_directories(const QString& path) {
-    std::vector<std::unique_ptr<file_entry>> entries;
     try {
-        repo_.list_directory(path.toStdString(), entries);
+        const std::unique_ptr<file_entry> directory = repo_.resolve(path.toStdString());
+        return directory->is_directory() && has_directories(directory->file_id());
     } catch (const tuv_error&) {
         return false;  // counts as none: the listing of the item itself tells
     }
-    for (const auto& entry : entries) {
-        if (entry->is_directory()) return true;
-    }
-    return false;
 }
 
 void cabinet_model::insert_sorted(QStandardItem* parent, QStandardItem* child) {
@@ -86,13 +92,12 @@ void cabinet_model::fill(QStandardItem* item) {
         emit listing_failed("Cannot list the cabinet " + path + ": " + error.what());
         return;
     }
-    const QString prefix = path.endsWith(separator_) ? path : path + separator_;
     for (const auto& entry : entries) {
         if (!entry->is_directory()) continue;
         const QString name = QString::fromStdString(entry->name());
         QStandardItem* child = make_item(name);
         insert_sorted(item, child);
-        if (has_directories(prefix + name)) add_placeholder(child);
+        if (has_directories(entry->file_id())) add_placeholder(child);
     }
 }
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "core/base/date.h"
 #include "core/db/db.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/journal.h"
@@ -127,6 +128,35 @@ class explorer_document_test : public QObject {
         QVERIFY(!doc_->search_mode());
         QCOMPARE(doc_->current_location(), "\\Mail");
         QCOMPARE(rows_of(*list_), (QStringList{"100|..|", "104|2026-3-1 12:30:0|sea"}));
+    }
+
+    // Two and a half pages of files: the view fetches them page by page, each
+    // appended after the last, and the last row still leads to its file.
+    void long_folder_comes_in_pages() {
+        tester_.reset();  // it fetches every page itself, inside its own reset checks
+        tuv::repository& repo = vault_->repo();
+        const std::int64_t big = repo.create_directory("Big", 1, "2026-04-01 00:00:00");
+        const int files = 2 * list_page_rows + list_page_rows / 2;
+        for (int n = 0; n < files; ++n) {
+            const std::string name = "f" + std::to_string(n);
+            const std::int64_t id = repo.create_file(name, big, 1, "2026-04-01 00:00:00", "text/plain");
+            repo.journal().insert_change(id, tuv::CHANGE_CREATED,
+                                         tuv::date(std::time_t{1775001600} + n), "", "v" + name);
+        }
+        doc_->go_to("\\Big");
+        QCOMPARE(list_->rowCount(), list_page_rows);
+        QSignalSpy inserted(list_.get(), &QAbstractItemModel::rowsInserted);
+        while (list_->canFetchMore({})) list_->fetchMore({});
+        QCOMPARE(inserted.size(), 2);
+        QCOMPARE(inserted[0][1].toInt(), list_page_rows);
+        QCOMPARE(inserted[1][2].toInt(), files);
+        QCOMPARE(list_->rowCount(), files + 1);
+        const QString last = "f" + QString::number(files - 1);
+        QCOMPARE(list_->row_at(files).name, last);
+        list_->navigate(files);
+        QCOMPARE(doc_->versions_file(), "\\Big\\" + last);
+        QCOMPARE(rows_of(*list_).value(1).section('|', 2), "v" + last);
+        QVERIFY(!list_->canFetchMore({}));
     }
 
     void missing_folder_is_reported_and_the_list_stays() {
