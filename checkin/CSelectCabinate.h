@@ -6,7 +6,7 @@
 #include <functional>
 #include <optional>
 
-#include "checkin/cabinet_model.h"
+#include "gui/cabinet_model.h"
 
 class QLineEdit;
 class QTreeView;
@@ -17,8 +17,8 @@ class prompter;
 
 namespace tuv::checkin {
 
-// Asks for a new name; nullopt when the person cancels.
-using name_asker = std::function<std::optional<QString>()>;
+using gui::cabinet_model;
+using gui::name_asker;
 
 // The New Cabinet flow under `parent`: asks until the person cancels or
 // gives a name that is a valid cabinet name and equals no child of `parent`

@@ -38,5 +38,10 @@ inline constexpr about_texts properties_about{
     .title = caption_properties,
     .text = "Quillmark Properties Version 1.0-beta",
 };
+inline constexpr about_texts explorer_about{
+    .button = "&About Quillmark Explorer...",
+    .title = "About Quillmark Explorer",
+    .text = "Quillmark  Explorer Version 1.0",
+};
 
 }  // namespace tuv::gui

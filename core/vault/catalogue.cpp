@@ -1,8 +1,11 @@
 // The repository's catalogue operations: paths to entries, new directories
 // and files, listings and the changed children of a directory.
-#include <ctime>
-
 #include "core/vault/catalogue.h"
+
+#include <ctime>
+#include <optional>
+#include <vector>
+
 #include "core/base/errors.h"
 #include "core/base/vault_path.h"
 #include "core/db/db.h"
@@ -30,6 +33,43 @@ std::int64_t insert_entry(db& database, const std::string& name, std::int64_t pa
         {name, static_cast<std::int64_t>(size), parent_id, time, time, time, mime_type});
     // The row just inserted, whatever other rows share its name.
     return database.last_insert_id();
+}
+
+// The smallest inode of a journal row in `period` that has no catalogue row,
+// or nullopt. Catalogue ids are handed out in order and never freed, so they
+// normally fill one range: then only rows outside it can be orphans, and
+// seeks on the journal's index by inode find them (the date index would read
+// the whole period). A catalogue with holes (a damaged vault) is checked row
+// by row.
+std::optional<std::int64_t> first_orphan_inode(db& database, const journal_period& period) {
+    auto ids = database.query("SELECT count(*), min(file_id), max(file_id) FROM file_info", {});
+    ids->next();
+    const std::int64_t count = ids->get_int64(0);
+    const std::int64_t lowest = ids->get_int64(1);
+    const std::int64_t highest = ids->get_int64(2);
+    ids.reset();
+
+    constexpr const char* by_inode =
+        "SELECT min(inode) AS first FROM journal INDEXED BY journal_by_inode WHERE inode ";
+    std::vector<sql_builder> checks;
+    if (count > 0 && highest - lowest + 1 == count) {
+        checks.emplace_back(by_inode).add("< ? AND (", {lowest});
+        checks.emplace_back(by_inode).add("> ? AND (", {highest});
+    } else {
+        checks.emplace_back().add(
+            "SELECT min(inode) AS first FROM journal WHERE NOT EXISTS"
+            " (SELECT 1 FROM file_info WHERE file_id = journal.inode) AND (");
+    }
+    std::optional<std::int64_t> first;
+    for (sql_builder& check : checks) {
+        check.add(period.condition).add(") AND inode <> 0");
+        auto row = database.query(check.sql(), check.params());
+        if (row->next() && !row->is_null("first")) {
+            const std::int64_t inode = row->get_int64(0);
+            if (!first || inode < *first) first = inode;
+        }
+    }
+    return first;
 }
 
 }  // namespace
@@ -123,43 +163,48 @@ void repository::changes_under(const std::string& full_path, int from, int to, i
     const std::string directory_path = directory->full_path();
     const journal_period period = journal::period(from, to, level, changetype);
 
+    // A journal row in the period whose inode has no catalogue row means the
+    // catalogue is damaged: the children before it in inode order are
+    // reported, then the error.
+    const std::optional<std::int64_t> orphan = first_orphan_inode(*database_, period);
+
     // The period's journal rows of the directory's children, each inode's
-    // rows together, oldest first. A row whose inode has no catalogue row
-    // is kept, to be reported: the catalogue is damaged.
+    // rows together, oldest first. CROSS JOIN keeps the catalogue outside:
+    // its index on parent, then the journal's on inode, however wide the
+    // period is.
     sql_builder q;
-    q.add("SELECT journal.inode, journal.changetype, journal.year, journal.month, journal.day,"
-          " journal.hour, journal.minute, journal.second, file_info.file_id AS found,"
-          " file_info.path, file_info.size, file_info.mime_type"
-          " FROM journal LEFT JOIN file_info ON file_info.file_id = journal.inode"
-          " WHERE journal.inode <> 0 AND (file_info.file_id IS NULL OR (file_info.parent_id = ?",
-          {directory->file_id()});
+    q.add(
+        "SELECT journal.inode, journal.changetype, journal.year, journal.month, journal.day,"
+        " journal.hour, journal.minute, journal.second, file_info.path, file_info.size,"
+        " file_info.mime_type FROM file_info CROSS JOIN journal ON journal.inode = "
+        "file_info.file_id"
+        " WHERE file_info.parent_id = ? AND journal.inode <> 0",
+        {directory->file_id()});
     if (files_only) q.add(" AND file_info.mime_type <> ?", {directory_mime_type});
-    q.add(")) AND (").add(period.condition).add(") ORDER BY journal.inode, ");
+    q.add(" AND (").add(period.condition).add(") ORDER BY journal.inode, ");
     q.add(journal_period::chronological);
 
     auto rows = database_->query(q.sql(), q.params());
     std::int64_t previous = 0;
     while (rows->next()) {
-        const std::int64_t inode = rows->get_int64("inode");
+        const std::int64_t inode = rows->get_int64(0);
         if (inode == previous) continue;  // only an inode's earliest change counts
         previous = inode;
-        if (rows->is_null("found")) {
-            throw rec_not_found_exception("change info for " + std::to_string(inode));
-        }
+        if (orphan && inode > *orphan) break;
         change_entry change;
-        change.changetype = rows->get_int("changetype");
-        change.full_path =
-            join_vault_path(directory_path, rows->get_string("path"), path_separator_);
-        change.size = static_cast<std::uint64_t>(rows->get_int64("size"));
-        change.time.tm_year = rows->get_int("year") - 1900;
-        change.time.tm_mon = rows->get_int("month") - 1;
-        change.time.tm_mday = rows->get_int("day");
-        change.time.tm_hour = rows->get_int("hour");
-        change.time.tm_min = rows->get_int("minute");
-        change.time.tm_sec = rows->get_int("second");
-        change.mime_type = rows->get_string("mime_type");
+        change.changetype = rows->get_int(1);
+        change.full_path = join_vault_path(directory_path, rows->get_string(8), path_separator_);
+        change.size = static_cast<std::uint64_t>(rows->get_int64(9));
+        change.time.tm_year = rows->get_int(2) - 1900;
+        change.time.tm_mon = rows->get_int(3) - 1;
+        change.time.tm_mday = rows->get_int(4);
+        change.time.tm_hour = rows->get_int(5);
+        change.time.tm_min = rows->get_int(6);
+        change.time.tm_sec = rows->get_int(7);
+        change.mime_type = rows->get_string(10);
         out.push_back(std::move(change));
     }
+    if (orphan) throw rec_not_found_exception("change info for " + std::to_string(*orphan));
 }
 
 }  // namespace tuv

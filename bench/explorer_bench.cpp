@@ -1,0 +1,157 @@
+// The explorer's lists on a large vault, without a display: opening the vault
+// with its top level, a folder of many files, a file of many versions and a
+// refresh, each through the real document and models. The vault is built once
+// through the core (catalogue and journal rows, many per transaction, no
+// content: the lists read neither) and kept for the next run.
+//
+//   explorer_bench [FOLDERS FILES_PER_FOLDER BIG_FOLDER_FILES VERSIONS]
+//   defaults: 1000 100 10000 1000 (100,000 files in 1,000 folders, 3 versions
+//   each, plus one folder of 10,000 files and one file of 1,000 versions)
+#include <QApplication>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "core/base/date.h"
+#include "core/db/write_transaction.h"
+#include "core/vault/installer.h"
+#include "core/vault/journal.h"
+#include "core/vault/repository.h"
+#include "explorer/CVellum_ExplorerDoc.h"
+#include "explorer/hview_model.h"
+#include "gui/cabinet_model.h"
+#include "gui/scripted_prompter.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int versions_per_file = 3;
+constexpr int cabinets = 10;
+
+tuv::date moment(int serial) {
+    return tuv::date(std::time_t{1767225600} + serial * 60);
+}
+
+std::int64_t add(tuv::repository& repo, const std::string& name, std::int64_t parent,
+                 bool directory, int versions, int& serial) {
+    const std::int64_t id = directory
+                                ? repo.create_directory(name, parent, moment(serial))
+                                : repo.create_file(name, parent, 100, moment(serial), "text/plain");
+    for (int v = 0; v < versions; ++v) {
+        repo.journal().insert_change(id, v == 0 ? tuv::CHANGE_CREATED : tuv::CHANGE_MODIFIED,
+                                     moment(serial++), "/bench/" + name,
+                                     "version " + std::to_string(v));
+    }
+    return id;
+}
+
+void build(const fs::path& folder, int folders, int files, int big_files, int versions) {
+    tuv::vault_options options;
+    options.directory = folder;
+    const tuv::vault_layout layout = tuv::install_vault(options);
+    tuv::repository repo(layout.database.string());
+    int serial = 0;
+    tuv::write_transaction all(repo.database());
+    std::int64_t cabinet_ids[cabinets];
+    for (int c = 0; c < cabinets; ++c) {
+        cabinet_ids[c] = add(repo, "Cabinet " + std::to_string(c), 1, true, 0, serial);
+    }
+    for (int f = 0; f < folders; ++f) {
+        const std::int64_t id =
+            add(repo, "Folder " + std::to_string(f), cabinet_ids[f % cabinets], true, 0, serial);
+        for (int n = 0; n < files; ++n) {
+            add(repo, "file " + std::to_string(n) + ".txt", id, false, versions_per_file, serial);
+        }
+    }
+    const std::int64_t big = add(repo, "Big", 1, true, 0, serial);
+    for (int n = 0; n < big_files; ++n) {
+        add(repo, "big " + std::to_string(n) + ".txt", big, false, versions_per_file, serial);
+    }
+    add(repo, "many versions.txt", big, false, versions, serial);
+    all.commit();
+}
+
+template <typename F>
+double millis(F&& work) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
+}
+
+long peak_mib() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with("VmHWM:")) return std::atol(line.c_str() + 6) / 1024;
+    }
+    return -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The tree's items carry icons, which want a GUI application; no display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int folders = argc > 4 ? std::atoi(argv[1]) : 1000;
+    const int files = argc > 4 ? std::atoi(argv[2]) : 100;
+    const int big_files = argc > 4 ? std::atoi(argv[3]) : 10000;
+    const int versions = argc > 4 ? std::atoi(argv[4]) : 1000;
+    const char* tmp = std::getenv("TMPDIR");
+    const fs::path folder =
+        fs::path(tmp ? tmp : "/tmp") /
+        ("quillmark-explorer-bench-" + std::to_string(folders) + "-" + std::to_string(files) + "-" +
+         std::to_string(big_files) + "-" + std::to_string(versions));
+    if (!fs::exists(folder / "quillmark.db")) {
+        fs::remove_all(folder);
+        const double ms = millis([&] { build(folder, folders, files, big_files, versions); });
+        std::printf("built %s in %.1f s\n", folder.c_str(), ms / 1000);
+    }
+
+    tuv::gui::scripted_prompter prompts;
+    std::unique_ptr<tuv::repository> repo;
+    std::unique_ptr<CVellum_ExplorerDoc> doc;
+    std::unique_ptr<tuv::explorer::hview_model> list;
+    std::unique_ptr<tuv::gui::cabinet_model> tree;
+    const double open_ms = millis([&] {
+        repo = std::make_unique<tuv::repository>((folder / "quillmark.db").string());
+        doc = std::make_unique<CVellum_ExplorerDoc>(repo.get(), prompts);
+        list = std::make_unique<tuv::explorer::hview_model>(*doc);
+        tree = std::make_unique<tuv::gui::cabinet_model>(*repo, tuv::gui::cabinet_root::hidden);
+        doc->go_to(doc->root_location());
+    });
+    const int top_rows = list->rowCount();
+    const double big_ms = millis([&] { doc->go_to("\\Big"); });
+    const int big_rows = list->rowCount();
+    // What a view does when scrolled to the end: fetch the other pages.
+    const double fetch_ms = millis([&] {
+        while (list->canFetchMore({})) list->fetchMore({});
+    });
+    const int all_rows = list->rowCount();
+    const double versions_ms = millis([&] { list->navigate(all_rows - 1); });
+    const int version_rows = list->rowCount();
+    const double refresh_ms = millis([&] {
+        list->navigate(0);
+        doc->refresh();
+        tree->reload();
+    });
+    std::printf(
+        "%d folders x %d files (%d versions each), a folder of %d files, a file of %d "
+        "versions\n",
+        folders, files, versions_per_file, big_files, versions);
+    std::printf("%-44s %8.1f ms (%d rows, %d cabinets)\n", "open the vault and show the top level",
+                open_ms, top_rows, tree->rowCount());
+    std::printf("%-44s %8.1f ms (%d rows shown)\n", "list the folder of many files", big_ms,
+                big_rows);
+    std::printf("%-44s %8.1f ms (%d rows)\n", "  fetch the rest of its rows", fetch_ms, all_rows);
+    std::printf("%-44s %8.1f ms (%d rows)\n", "list the versions of one file", versions_ms,
+                version_rows);
+    std::printf("%-44s %8.1f ms (%d rows shown)\n", "refresh (list and tree) in that folder",
+                refresh_ms, list->rowCount());
+    std::printf("%-44s %8ld MiB\n", "peak memory", peak_mib());
+    return prompts.prompts().empty() ? 0 : 1;
+}

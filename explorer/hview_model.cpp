@@ -1,0 +1,307 @@
+#include "explorer/hview_model.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <string>
+#include <tuple>
+#include <unordered_map>
+
+#include "core/base/date.h"
+#include "core/base/errors.h"
+#include "core/db/db.h"
+#include "core/vault/file_entry.h"
+#include "core/vault/journal.h"
+#include "core/vault/repository.h"
+#include "explorer/CVellum_ExplorerDoc.h"
+#include "gui/prompter.h"
+#include "gui/version_text.h"
+
+namespace tuv::explorer {
+namespace {
+
+const QStringList entry_columns{"Name", "No. Of Versions", "1st Checkin Date", "Last Checkin Date"};
+const QStringList version_columns{"TimeStamp", "Description"};
+
+struct version_span {
+    int count = 0;
+    std::tm first{};
+    std::tm last{};
+};
+
+void add_moment(version_span& span, const std::tm& moment) {
+    if (span.count++ == 0) span.first = moment;
+    span.last = moment;
+}
+
+bool earlier(const std::tm& a, const std::tm& b) {
+    return std::tie(a.tm_year, a.tm_mon, a.tm_mday, a.tm_hour, a.tm_min, a.tm_sec) <
+           std::tie(b.tm_year, b.tm_mon, b.tm_mday, b.tm_hour, b.tm_min, b.tm_sec);
+}
+
+std::tm moment_at(db_recordset& row, int first_column) {
+    std::tm moment{};
+    moment.tm_year = row.get_int(first_column) - 1900;
+    moment.tm_mon = row.get_int(first_column + 1) - 1;
+    moment.tm_mday = row.get_int(first_column + 2);
+    moment.tm_hour = row.get_int(first_column + 3);
+    moment.tm_min = row.get_int(first_column + 4);
+    moment.tm_sec = row.get_int(first_column + 5);
+    return moment;
+}
+
+// Every file's versions below one folder in a single query, by name: a
+// folder of thousands of files costs one read, not one per file. The first
+// and last moments are kept as the rows come, so nothing needs sorting.
+std::unordered_map<std::string, version_span> versions_below(repository& repo,
+                                                             std::int64_t folder_id) {
+    auto rows = repo.database().query(
+        "SELECT file_info.path, journal.year, journal.month, journal.day, journal.hour,"
+        " journal.minute, journal.second FROM file_info"
+        " JOIN journal ON journal.inode = file_info.file_id"
+        " WHERE file_info.parent_id = ? AND file_info.mime_type <> ?",
+        {folder_id, directory_mime_type});
+    std::unordered_map<std::string, version_span> spans;
+    while (rows->next()) {
+        const std::tm moment = moment_at(*rows, 1);
+        version_span& span = spans[rows->get_string(0)];
+        if (span.count++ == 0) {
+            span.first = span.last = moment;
+        } else if (earlier(moment, span.first)) {
+            span.first = moment;
+        } else if (earlier(span.last, moment)) {
+            span.last = moment;
+        }
+    }
+    return spans;
+}
+
+// A file's versions, newest first, each with the description of the
+// earliest-written row of its second (what attributes_at gives), in one
+// query rather than one per version.
+struct version_text {
+    std::string moment;
+    std::string description;
+};
+
+std::vector<version_text> versions_newest_first(repository& repo, std::int64_t file_id) {
+    auto rows = repo.database().query(
+        "SELECT year, month, day, hour, minute, second, attributes FROM journal"
+        " WHERE inode = ? ORDER BY year, month, day, hour, minute, second, id",
+        {file_id});
+    std::vector<version_text> versions;
+    std::tm previous{};
+    std::string description;
+    while (rows->next()) {
+        const std::tm moment = moment_at(*rows, 0);
+        if (versions.empty() || earlier(previous, moment)) description = rows->get_string(6);
+        previous = moment;
+        versions.push_back({gui::version_list_text(moment), description});
+    }
+    if (versions.empty()) throw rec_not_found_exception("Couldn't find logs in journal ");
+    std::reverse(versions.begin(), versions.end());
+    return versions;
+}
+
+version_span versions_of(repository& repo, std::int64_t file_id) {
+    std::vector<std::tm> moments;
+    repo.journal().get_change_range(file_id, 0, 0, LEVEL_ALL, 0, moments);
+    version_span span;
+    for (const std::tm& moment : moments) add_moment(span, moment);
+    return span;
+}
+
+QString text_of(const std::tm& moment) {
+    return QString::fromStdString(gui::version_list_text(moment));
+}
+
+list_row file_row(const QString& name, const QString& path, const version_span& span) {
+    return {row_file, name, path, span.count, text_of(span.first), text_of(span.last), {}};
+}
+
+QString last_name(const std::string& path, const std::string& separator) {
+    return QString::fromStdString(path.substr(path.rfind(separator) + separator.size()));
+}
+
+}  // namespace
+
+hview_model::hview_model(CVellum_ExplorerDoc& document, QObject* parent)
+    : QAbstractTableModel(parent), document_(document) {
+    connect(&document_, &CVellum_ExplorerDoc::views_changed, this, [this] {
+        try {
+            reload();
+        } catch (const tuv_error& error) {
+            document_.prompts().message(nullptr, QString::fromUtf8(error.what()), caption_error,
+                                        gui::prompt_icon::exclamation);
+        }
+    });
+}
+
+std::vector<list_row> hview_model::read_rows() const {
+    std::vector<list_row> rows{{row_up, "..", {}, 0, {}, {}, {}}};
+    repository* repo = document_.repository();
+    if (repo == nullptr) return rows;
+    const std::string& separator = repo->path_separator();
+
+    if (document_.search_mode()) {
+        for (const auto& entry : document_.search_results()) {
+            const QString path = QString::fromStdString(entry->full_path());
+            const version_span span = versions_of(*repo, entry->file_id());
+            if (span.count > 0) rows.push_back(file_row(path, path, span));
+        }
+        return rows;
+    }
+    if (document_.list_mode() == mode_versions) {
+        const QString path = document_.versions_file();
+        const auto file = repo->resolve(path.toStdString());
+        for (const version_text& version : versions_newest_first(*repo, file->file_id())) {
+            const QString text = QString::fromStdString(version.moment);
+            const QString description = version.description.empty()
+                                            ? QStringLiteral(" ")
+                                            : QString::fromStdString(version.description);
+            rows.push_back({row_version, text, path, 0, {}, text, description});
+        }
+        return rows;
+    }
+    const auto folder = repo->resolve(document_.current_location().toStdString());
+    const auto spans = versions_below(*repo, folder->file_id());
+    for (const change_entry& entry : document_.history()) {
+        const QString name = last_name(entry.full_path, separator);
+        const QString path = QString::fromStdString(entry.full_path);
+        if (entry.mime_type == directory_mime_type) {
+            rows.push_back({row_folder, name, path, 0, {}, {}, {}});
+            continue;
+        }
+        const auto span = spans.find(name.toStdString());
+        if (span != spans.end()) rows.push_back(file_row(name, path, span->second));
+    }
+    return rows;
+}
+
+void hview_model::reload() {
+    std::vector<list_row> rows;
+    std::exception_ptr failure;
+    try {
+        rows = read_rows();
+    } catch (const tuv_error&) {
+        rows = {{row_up, "..", {}, 0, {}, {}, {}}};
+        failure = std::current_exception();
+    }
+    beginResetModel();
+    rows_ = std::move(rows);
+    shown_ = std::min(rows_.size(), std::size_t{list_page_rows});
+    versions_columns_ = !document_.search_mode() && document_.list_mode() == mode_versions;
+    endResetModel();
+    if (failure) std::rethrow_exception(failure);
+}
+
+void hview_model::leads_to(const list_row& row) {
+    CVellum_ExplorerDoc& doc = document_;
+    if (doc.search_mode()) {
+        doc.set_search_mode(false);
+        if (row.kind == row_file) {
+            doc.set_current_location(doc.parent_of(row.vault_path));
+            doc.set_versions_file(row.vault_path);
+            doc.set_list_mode(mode_versions);
+        }
+    } else if (row.kind == row_up) {
+        // From the versions of a file back to its folder; else one folder up.
+        if (doc.list_mode() != mode_versions) {
+            doc.set_current_location(doc.parent_of(doc.current_location()));
+        }
+        doc.set_list_mode(doc.current_location() == doc.root_location() ? mode_top_level
+                                                                        : mode_folder);
+    } else if (row.kind == row_folder) {
+        doc.set_current_location(row.vault_path);
+        doc.set_list_mode(mode_folder);
+    } else {
+        doc.set_versions_file(row.vault_path);
+        doc.set_list_mode(mode_versions);
+    }
+    doc.reload_change_ranges();
+    doc.rebuild_history();
+}
+
+void hview_model::navigate(int row) {
+    if (row < 0 || row >= rowCount()) return;
+    const list_row target = row_at(row);
+    CVellum_ExplorerDoc& doc = document_;
+    if (target.kind == row_version) return;
+    if (target.kind == row_up && !doc.search_mode() && doc.list_mode() == mode_top_level) return;
+
+    const QString location = doc.current_location();
+    const QString file = doc.versions_file();
+    const int mode = doc.list_mode();
+    const bool searching = doc.search_mode();
+    try {
+        leads_to(target);
+    } catch (const tuv_error& error) {
+        // The list stays where it was before the failing step.
+        doc.set_current_location(location);
+        doc.set_versions_file(file);
+        doc.set_list_mode(mode);
+        doc.set_search_mode(searching);
+        doc.prompts().message(nullptr, QString::fromUtf8(error.what()), caption_error,
+                              gui::prompt_icon::exclamation);
+    }
+    emit doc.views_changed();
+}
+
+const list_row& hview_model::row_at(int row) const {
+    if (row < 0 || static_cast<std::size_t>(row) >= shown_) {
+        throw std::out_of_range("hview_model::row_at: row " + std::to_string(row));
+    }
+    return rows_[static_cast<std::size_t>(row)];
+}
+
+int hview_model::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(shown_);
+}
+
+bool hview_model::canFetchMore(const QModelIndex& parent) const {
+    return !parent.isValid() && shown_ < rows_.size();
+}
+
+void hview_model::fetchMore(const QModelIndex& parent) {
+    if (!canFetchMore(parent)) return;
+    const std::size_t more = std::min(rows_.size() - shown_, std::size_t{list_page_rows});
+    beginInsertRows({}, static_cast<int>(shown_), static_cast<int>(shown_ + more - 1));
+    shown_ += more;
+    endInsertRows();
+}
+
+int hview_model::columnCount(const QModelIndex& parent) const {
+    if (parent.isValid()) return 0;
+    return static_cast<int>(versions_columns_ ? version_columns.size() : entry_columns.size());
+}
+
+QVariant hview_model::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount()) return {};
+    const list_row& row = row_at(index.row());
+    if (role == row_kind_role) return row.kind;
+    if (role == Qt::TextAlignmentRole) return int(Qt::AlignCenter);
+    if (role != Qt::DisplayRole) return {};
+    if (versions_columns_) {
+        if (row.kind != row_version) return index.column() == 0 ? row.name : QString();
+        return index.column() == 0 ? row.last_time : row.description;
+    }
+    switch (index.column()) {
+        case 0:
+            return row.name;
+        case 1:
+            return row.kind == row_file ? QString::number(row.versions) : QString();
+        case 2:
+            return row.first_time;
+        case 3:
+            return row.last_time;
+        default:
+            return {};
+    }
+}
+
+QVariant hview_model::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+    const QStringList& titles = versions_columns_ ? version_columns : entry_columns;
+    return section >= 0 && section < titles.size() ? QVariant(titles.at(section)) : QVariant();
+}
+
+}  // namespace tuv::explorer

@@ -1,0 +1,276 @@
+#include "explorer/slider_scale.h"
+
+#include <QDateTime>
+#include <QLocale>
+#include <algorithm>
+#include <cmath>
+
+namespace tuv::explorer {
+namespace {
+
+constexpr long long seconds_per_day = 86400;
+constexpr int label_row = 18;     // start and end labels above the track
+constexpr int bottom_row = 30;    // zoom buttons and the status text below it
+constexpr int button_width = 56;
+constexpr int button_height = 24;
+constexpr int button_gap = 4;
+
+int local_year(std::time_t moment) {
+    std::tm fields{};
+    localtime_r(&moment, &fields);
+    return fields.tm_year + 1900;
+}
+
+}  // namespace
+
+long long span_days(std::time_t earliest, std::time_t latest) {
+    return std::max<long long>(1, (latest - earliest) / seconds_per_day);
+}
+
+double maximum_for(int zoom_level, std::time_t earliest, std::time_t latest) {
+    const long long days = span_days(earliest, latest);
+    if (zoom_level == zoom_day) return static_cast<double>(days);
+    if (zoom_level == zoom_month) return static_cast<double>((days + 29) / 30);
+    return local_year(latest) - local_year(earliest) + 1;
+}
+
+scale_unit natural_unit(std::time_t earliest, std::time_t latest) {
+    if (latest == 0) return {zoom_day, 0.0};  // nothing checked in yet
+    const long long days = span_days(earliest, latest);
+    const int level = days < 366 ? zoom_day : days > 1095 ? zoom_year : zoom_month;
+    return {level, maximum_for(level, earliest, latest)};
+}
+
+zoom_result zoom(int zoom_level, int direction, std::time_t earliest, std::time_t latest) {
+    const int natural = natural_unit(earliest, latest).zoom_level;
+    int next = zoom_level;
+    if (direction == zoom_in) {
+        if (zoom_level == zoom_day) return {std::nullopt, at_day_level};
+        next = zoom_level + 1;
+    } else {
+        if (zoom_level == zoom_year) return {std::nullopt, at_year_level};
+        // Coarser than the span allows would squeeze it into one unit.
+        if (natural > zoom_level - 1) return {};
+        next = zoom_level - 1;
+    }
+    if (latest == 0) return {};
+    return {scale_unit{next, maximum_for(next, earliest, latest)}, nullptr};
+}
+
+void slider_scale::set_range(double minimum, double maximum) {
+    if (minimum > maximum) std::swap(minimum, maximum);
+    minimum_ = minimum;
+    maximum_ = maximum;
+    from_ = std::clamp(from_, minimum_, maximum_);
+    to_ = std::clamp(to_, from_, maximum_);
+}
+
+std::optional<int> slider_scale::set_selection(double from, double to) {
+    std::optional<int> corrected;
+    if (from < minimum_ || from > maximum_) {
+        from = std::clamp(from, minimum_, maximum_);
+        corrected = moved_from;
+    }
+    if (to < minimum_ || to > maximum_) {
+        to = std::clamp(to, minimum_, maximum_);
+        corrected = moved_to;
+    }
+    if (from > to) {
+        from = to;
+        corrected = moved_from;
+    }
+    from_ = from;
+    to_ = to;
+    return corrected;
+}
+
+void slider_scale::set_times(std::time_t earliest, std::time_t latest) {
+    earliest_ = earliest;
+    latest_ = latest;
+}
+
+void slider_scale::set_highlight(double from, double to) {
+    highlight_from_ = from;
+    highlight_to_ = to;
+}
+
+bool slider_scale::set_highlight_on(bool on) {
+    const bool changed = highlight_on_ != on;
+    highlight_on_ = on;
+    return changed;
+}
+
+void slider_scale::layout(QSize size) {
+    size_ = size;
+    thumb_ = std::max(0, 3 * (size.height() - margin) / 4);
+    scale_width_ = size.width() - (2 * thumb_ + 2 * margin);
+}
+
+double slider_scale::fraction(double value) const {
+    return empty() ? 0.0 : (value - minimum_) / (maximum_ - minimum_);
+}
+
+double slider_scale::x_of(double value) const { return margin + scale_width_ * fraction(value); }
+
+QRect slider_scale::track() const {
+    const int height = std::max(8, size_.height() - bottom_row - label_row - 2);
+    return {margin, label_row, std::max(0, scale_width_) + 2 * thumb_, height};
+}
+
+QRect slider_scale::from_thumb() const {
+    const QRect line = track();
+    return {static_cast<int>(x_of(from_)), line.top(), thumb_, line.height()};
+}
+
+QRect slider_scale::to_thumb() const {
+    const QRect line = track();
+    return {static_cast<int>(x_of(to_)) + thumb_, line.top(), thumb_, line.height()};
+}
+
+QRect slider_scale::band() const {
+    const QRect left = from_thumb();
+    const QRect right = to_thumb();
+    return {left.right() + 1, left.top(), right.left() - left.right() - 1, left.height()};
+}
+
+QRect slider_scale::zoom_in_button() const {
+    return {margin, size_.height() - bottom_row + 3, button_width, button_height};
+}
+
+QRect slider_scale::zoom_out_button() const {
+    return zoom_in_button().translated(button_width + button_gap, 0);
+}
+
+QRect slider_scale::status_row() const {
+    const int left = zoom_out_button().right() + 1 + button_gap;
+    return {left, size_.height() - bottom_row, std::max(0, size_.width() - margin - left),
+            bottom_row};
+}
+
+slider_part slider_scale::part_at(QPoint point) const {
+    if (zoom_in_button().contains(point)) return slider_part::zoom_in_button;
+    if (zoom_out_button().contains(point)) return slider_part::zoom_out_button;
+    if (empty()) return slider_part::none;
+    if (from_thumb().contains(point)) return slider_part::from_thumb;
+    if (to_thumb().contains(point)) return slider_part::to_thumb;
+    if (band().contains(point)) return slider_part::band;
+    return slider_part::none;
+}
+
+slider_part slider_scale::press(QPoint point) {
+    const slider_part part = part_at(point);
+    // The centres the drag formulas use, unrounded, so that grabbing a
+    // part never makes it jump.
+    double centre = 0.0;
+    switch (part) {
+        case slider_part::from_thumb: centre = x_of(from_) + thumb_ / 2.0; break;
+        case slider_part::to_thumb: centre = x_of(to_) + 3 * thumb_ / 2.0; break;
+        case slider_part::band: centre = (x_of(from_) + x_of(to_)) / 2 + thumb_; break;
+        default: return slider_part::none;
+    }
+    dragging_ = part;
+    grab_offset_ = point.x() - centre;
+    return part;
+}
+
+std::optional<int> slider_scale::drag_to(QPoint point) {
+    if (!dragging() || empty() || scale_width_ <= 0) return std::nullopt;
+    const double x = point.x() - grab_offset_;
+    const double range = maximum_ - minimum_;
+    const auto value_at = [&](double offset) {
+        return (x - margin - offset) / scale_width_ * range + minimum_;
+    };
+    switch (dragging_) {
+        case slider_part::from_thumb:
+            from_ = std::max(std::min(value_at(thumb_ / 2.0), to_), minimum_);
+            return moved_from;
+        case slider_part::to_thumb:
+            to_ = std::min(std::max(value_at(3 * thumb_ / 2.0), from_), maximum_);
+            return moved_to;
+        default: {
+            // The band's centre follows the pointer; at an end of the scale
+            // it stops there, keeping its width.
+            const double width = to_ - from_;
+            const double from = std::clamp(value_at(thumb_) - width / 2, minimum_, maximum_ - width);
+            from_ = from;
+            to_ = from + width;
+            return moved_band;
+        }
+    }
+}
+
+bool slider_scale::release() {
+    const bool was = dragging();
+    dragging_ = slider_part::none;
+    return was;
+}
+
+std::optional<int> slider_scale::arrow(int direction, bool shift, bool ctrl) {
+    if (empty() || scale_width_ <= 0) return std::nullopt;
+    const double step = direction * (maximum_ - minimum_) / scale_width_;
+    const auto outside = [&](double value) { return value < minimum_ || value > maximum_; };
+    if (shift) {
+        if (outside(to_ + step)) return std::nullopt;
+        const double to = std::max(to_ + step, from_);
+        if (to == to_) return std::nullopt;
+        to_ = to;
+        return moved_from;
+    }
+    if (ctrl) {
+        if (outside(from_ + step)) return std::nullopt;
+        const double from = std::min(from_ + step, to_);
+        if (from == from_) return std::nullopt;
+        from_ = from;
+        return moved_from;
+    }
+    if (outside(from_ + step) || outside(to_ + step)) return std::nullopt;
+    from_ += step;
+    to_ += step;
+    return moved_band;
+}
+
+QString slider_scale::moment_text(std::time_t moment) const {
+    const QDateTime when = QDateTime::fromSecsSinceEpoch(moment);
+    switch (zoom_level_) {
+        case zoom_year: return QString::number(when.date().year());
+        case zoom_month: return QLocale::c().toString(when, "MMMM, yyyy");
+        default: return QLocale::c().toString(when, "MMMM dd, yyyy");
+    }
+}
+
+// The unit a scale value names, counted in calendar units from the earliest
+// change's, so that the text and the period always name the same time.
+QString slider_scale::unit_text(double value) const {
+    return moment_text(unit_start(zoom_level_, earliest_, static_cast<int>(value)));
+}
+
+QString slider_scale::status_text() const {
+    if (empty()) return {};
+    if (static_cast<int>(from_) == static_cast<int>(to_)) {
+        const char* pattern = zoom_level_ == zoom_year    ? "Selected year: %1"
+                              : zoom_level_ == zoom_month ? "Selected month: %1"
+                                                          : "Selected date: %1";
+        return QString(pattern).arg(unit_text(from_));
+    }
+    // The year scale reaches one past the latest year: its end names that.
+    const double to = zoom_level_ == zoom_year && to_ == maximum_ ? to_ - 1 : to_;
+    return QString("Selected Range From: %1 To: %2").arg(unit_text(from_), unit_text(to));
+}
+
+QString slider_scale::start_label() const { return empty() ? QString() : moment_text(earliest_); }
+
+QString slider_scale::end_label() const { return empty() ? QString() : moment_text(latest_); }
+
+slider_state slider_scale::state() const {
+    slider_state state;
+    state.zoom_level = zoom_level_;
+    state.from = from_;
+    state.to = to_;
+    state.earliest = earliest_;
+    state.latest = latest_;
+    state.range_selected = true;
+    state.times_set = true;
+    return state;
+}
+
+}  // namespace tuv::explorer

@@ -1,0 +1,326 @@
+// The explorer's document and models on a real vault: the list in each mode
+// and where its rows lead, the cabinet tree, the commands' messages, the
+// check-in program's command line and the window hidden around it.
+#include <QAbstractItemModelTester>
+#include <QSignalSpy>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+
+#include "core/base/date.h"
+#include "core/db/db.h"
+#include "core/vault/file_entry.h"
+#include "core/vault/journal.h"
+#include "core/vault/repository.h"
+#include "explorer/CVellum_ExplorerDoc.h"
+#include "explorer/hview_model.h"
+#include "explorer/repository_size.h"
+#include "explorer/view_commands.h"
+#include "gui/cabinet_model.h"
+#include "gui/scripted_prompter.h"
+#include "platform/quillmark_registry.h"
+#include "platform/registry.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/test_vault.h"
+
+using namespace tuv::explorer;
+using tuv::gui::prompt_answer;
+using tuv::gui::prompt_icon;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Each row as its item data and its cells, joined by '|'.
+QStringList rows_of(const QAbstractItemModel& model) {
+    QStringList rows;
+    for (int row = 0; row < model.rowCount(); ++row) {
+        QStringList cells{model.index(row, 0).data(row_kind_role).toString()};
+        for (int column = 0; column < model.columnCount(); ++column) {
+            cells << model.index(row, column).data().toString();
+        }
+        rows << cells.join('|');
+    }
+    return rows;
+}
+
+QStringList headers_of(const QAbstractItemModel& model) {
+    QStringList headers;
+    for (int column = 0; column < model.columnCount(); ++column) {
+        headers << model.headerData(column, Qt::Horizontal).toString();
+    }
+    return headers;
+}
+
+void write_file(const fs::path& path, std::size_t size, char fill = 'x') {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << std::string(size, fill);
+}
+
+const QStringList entry_headers{"Name", "No. Of Versions", "1st Checkin Date",
+                                "Last Checkin Date"};
+const QString top_row = "100|..|||";
+
+}  // namespace
+
+class explorer_document_test : public QObject {
+    Q_OBJECT
+  private slots:
+    // \Docs\a.txt twice (the second without a description), \Docs\Sub\b.txt
+    // and \Mail\c.txt once.
+    void init() {
+        vault_ = std::make_unique<tuv::test::test_vault>();
+        checkin("a.txt", "one", "\\Docs", "2026-01-02 03:04:05", "first");
+        checkin("a.txt", "two", "\\Docs", "2026-02-03 04:05:06", "");
+        checkin("b.txt", "bee", "\\Docs\\Sub", "2026-02-04 10:00:00", "bee");
+        checkin("c.txt", "sea", "\\Mail", "2026-03-01 12:30:00", "sea");
+        prompts_ = std::make_unique<tuv::gui::scripted_prompter>();
+        doc_ = std::make_unique<CVellum_ExplorerDoc>(&vault_->repo(), *prompts_);
+        list_ = std::make_unique<hview_model>(*doc_);
+        tester_ = std::make_unique<QAbstractItemModelTester>(
+            list_.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        doc_->go_to(doc_->root_location());
+    }
+    void cleanup() {
+        tester_.reset();
+        list_.reset();
+        doc_.reset();
+    }
+
+    void navigating_rows_data() {
+        QTest::addColumn<QList<int>>("steps");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QStringList>("headers");
+        QTest::addColumn<QStringList>("rows");
+        const QStringList top{top_row, "102|Docs|||", "102|Mail|||"};
+        const QStringList docs{top_row, "103|a.txt|2|2026-1-2 3:4:5|2026-2-3 4:5:6",
+                               "102|Sub|||"};
+        const QStringList versions{"100|..|", "104|2026-2-3 4:5:6| ", "104|2026-1-2 3:4:5|first"};
+        const QStringList version_headers{"TimeStamp", "Description"};
+        QTest::newRow("top level") << QList<int>{} << 101 << entry_headers << top;
+        QTest::newRow("'..' at top level does nothing") << QList<int>{0} << 101 << entry_headers << top;
+        QTest::newRow("folder") << QList<int>{1} << 102 << entry_headers << docs;
+        QTest::newRow("'..' goes up") << QList<int>{1, 2, 0} << 102 << entry_headers << docs;
+        QTest::newRow("file: versions newest first")
+            << QList<int>{1, 1} << 103 << version_headers << versions;
+        QTest::newRow("version row does nothing")
+            << QList<int>{1, 1, 2} << 103 << version_headers << versions;
+        QTest::newRow("'..' leaves the versions") << QList<int>{1, 1, 0} << 102 << entry_headers << docs;
+    }
+    void navigating_rows() {
+        QFETCH(QList<int>, steps);
+        QFETCH(int, mode);
+        QFETCH(QStringList, headers);
+        QFETCH(QStringList, rows);
+        for (const int row : steps) list_->navigate(row);
+        QCOMPARE(doc_->list_mode(), mode);
+        QCOMPARE(headers_of(*list_), headers);
+        QCOMPARE(rows_of(*list_), rows);
+        QVERIFY(prompts_->prompts().empty());
+    }
+
+    void search_row_goes_to_its_file() {
+        doc_->search_results().push_back(vault_->repo().resolve("\\Mail\\c.txt"));
+        doc_->set_search_mode(true);
+        list_->reload();
+        QCOMPARE(rows_of(*list_), (QStringList{top_row,
+                                               "103|\\Mail\\c.txt|1|2026-3-1 12:30:0|2026-3-1 12:30:0"}));
+        list_->navigate(1);
+        QVERIFY(!doc_->search_mode());
+        QCOMPARE(doc_->current_location(), "\\Mail");
+        QCOMPARE(rows_of(*list_), (QStringList{"100|..|", "104|2026-3-1 12:30:0|sea"}));
+    }
+
+    // Two and a half pages of files: the view fetches them page by page, each
+    // appended after the last, and the last row still leads to its file.
+    void long_folder_comes_in_pages() {
+        tester_.reset();  // it fetches every page itself, inside its own reset checks
+        tuv::repository& repo = vault_->repo();
+        const std::int64_t big = repo.create_directory("Big", 1, "2026-04-01 00:00:00");
+        const int files = 2 * list_page_rows + list_page_rows / 2;
+        for (int n = 0; n < files; ++n) {
+            const std::string name = "f" + std::to_string(n);
+            const std::int64_t id = repo.create_file(name, big, 1, "2026-04-01 00:00:00", "text/plain");
+            repo.journal().insert_change(id, tuv::CHANGE_CREATED,
+                                         tuv::date(std::time_t{1775001600} + n), "", "v" + name);
+        }
+        doc_->go_to("\\Big");
+        QCOMPARE(list_->rowCount(), list_page_rows);
+        QSignalSpy inserted(list_.get(), &QAbstractItemModel::rowsInserted);
+        while (list_->canFetchMore({})) list_->fetchMore({});
+        QCOMPARE(inserted.size(), 2);
+        QCOMPARE(inserted[0][1].toInt(), list_page_rows);
+        QCOMPARE(inserted[1][2].toInt(), files);
+        QCOMPARE(list_->rowCount(), files + 1);
+        const QString last = "f" + QString::number(files - 1);
+        QCOMPARE(list_->row_at(files).name, last);
+        list_->navigate(files);
+        QCOMPARE(doc_->versions_file(), "\\Big\\" + last);
+        QCOMPARE(rows_of(*list_).value(1).section('|', 2), "v" + last);
+        QVERIFY(!list_->canFetchMore({}));
+    }
+
+    void missing_folder_is_reported_and_the_list_stays() {
+        list_->navigate(1);
+        vault_->database().execute("DELETE FROM file_info WHERE path = 'Sub'");
+        list_->navigate(2);
+        QCOMPARE(prompts_->prompts().size(), std::size_t(1));
+        QCOMPARE(prompts_->prompts()[0].caption, "Quillmark Explorer: Error");
+        QCOMPARE(prompts_->prompts()[0].icon, prompt_icon::exclamation);
+        QCOMPARE(doc_->current_location(), "\\Docs");
+    }
+
+    void tree_sorted_with_expandable_folders() {
+        write_file(files_ / "z.txt", 1);
+        vault_->repo().checkin_file(files_ / "z.txt", "\\Aardvark", "now", "text/plain", "");
+        tuv::gui::cabinet_model tree(vault_->repo(), tuv::gui::cabinet_root::hidden);
+        QAbstractItemModelTester tester(&tree, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QCOMPARE(tree.rowCount(), 3);
+        QCOMPARE(tree.index(0, 0).data().toString(), "Aardvark");
+        const QModelIndex docs = tree.index(1, 0);
+        QCOMPARE(tree.rowCount(docs), 1);  // the placeholder
+        QCOMPARE(tree.index(0, 0, docs).data().toString(), QString());
+        QCOMPARE(tree.rowCount(tree.index(2, 0)), 0);
+        QVERIFY(tree.expand(docs));
+        QCOMPARE(tree.vault_path(tree.index(0, 0, docs)), "\\Docs\\Sub");
+        tree.collapse(docs);
+        QCOMPARE(tree.index(0, 0, docs).data().toString(), QString());
+    }
+
+    void properties_with_nothing_selected() {
+        QVERIFY(!properties_of(*doc_, *list_, {}));
+        QCOMPARE(prompts_->prompts().at(0).text, "No items selected!!");
+        QCOMPARE(prompts_->prompts().at(0).caption, "Quillmark: Search");
+        QCOMPARE(prompts_->prompts().at(0).icon, prompt_icon::exclamation);
+    }
+
+    void properties_of_a_file_version() {
+        list_->navigate(1);
+        const auto texts = properties_of(*doc_, *list_, {1});
+        QVERIFY(texts);
+        QCOMPARE(QStringList({texts->name, texts->vault_path, texts->mime_type, texts->size}),
+                 QStringList({"a.txt", "\\Docs\\a.txt", "text/plain", "3 Bytes"}));
+    }
+
+    void check_out_of_up_row_refused() {
+        QVERIFY(!check_out_folder(*doc_, *list_, 0));
+        QCOMPARE(prompts_->prompts().at(0).text, " '..' directory can not be checked out");
+    }
+
+    void add_cabinet_with_existing_name_data() {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QStringList>("top");
+        QTest::newRow("yes asks again") << QStringList{"docs", "New"} << int(prompt_answer::yes)
+                                        << QStringList{top_row, "102|Docs|||", "102|Mail|||", "102|New|||"};
+        QTest::newRow("no stops") << QStringList{"MAIL"} << int(prompt_answer::no)
+                                  << QStringList{top_row, "102|Docs|||", "102|Mail|||"};
+    }
+    void add_cabinet_with_existing_name() {
+        QFETCH(QStringList, names);
+        QFETCH(int, answer);
+        QFETCH(QStringList, top);
+        prompts_->answer(prompt_answer(answer));
+        doc_->add_cabinet([&]() -> std::optional<QString> {
+            if (names.isEmpty()) return std::nullopt;
+            return names.takeFirst();
+        });
+        QVERIFY(names.isEmpty());
+        QCOMPARE(prompts_->prompts().at(0).text, "Cabinate already exists. Do you want to add another?");
+        QCOMPARE(prompts_->prompts().at(0).icon, prompt_icon::error);
+        QCOMPARE(prompts_->prompts().at(0).buttons, tuv::gui::prompt_buttons::yes_no);
+        doc_->go_to(doc_->root_location());
+        QCOMPARE(rows_of(*list_), top);
+    }
+
+    void change_type_without_records_falls_back_to_overview() {
+        vault_->repo().create_directory("Empty", 1, "now");
+        doc_->go_to("\\Empty");
+        doc_->set_change_type(tuv::CHANGE_MODIFIED);
+        QCOMPARE(prompts_->prompts().at(0).text,
+                 "Record Not Found : Couldn't find logs in journal \nPlease use other Change Type.");
+        QCOMPARE(prompts_->prompts().at(0).icon, prompt_icon::exclamation);
+        QCOMPARE(doc_->current_location(), "\\");
+        QCOMPARE(doc_->list_mode(), 101);
+    }
+
+    void repository_size_in_whole_megabytes() {
+        write_file(files_ / "data" / "tuv_s1", 2 * 1048576);
+        write_file(files_ / "data" / "tuv_s2", 1048575);
+        write_file(files_ / "data" / "notes", 5 * 1048576);
+        const auto bytes = container_bytes(files_ / "data");
+        QCOMPARE(bytes.value_or(0), std::uint64_t(3145727));
+        QCOMPARE(repository_size_text(*bytes), "Repository Size : 2 MB");
+        QVERIFY(!container_bytes(files_ / "none"));
+    }
+
+    void checkin_selection_forms_data() {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QString>("selection");
+        QTest::newRow("one") << QStringList{"/home/u/a.txt"} << "/home/u/a.txt";
+        QTest::newRow("three") << QStringList{"/home/u/a.txt", "/home/u/b c.txt", "/home/u/d"}
+                               << "/home/u#a.txt#b c.txt#d";
+    }
+    void checkin_selection_forms() {
+        QFETCH(QStringList, files);
+        QFETCH(QString, selection);
+        QCOMPARE(checkin_selection(files), selection);
+    }
+
+    void hidden_while_checkin_runs_data() {
+        QTest::addColumn<bool>("program_exists");
+        QTest::addColumn<QStringList>("messages");
+        QTest::newRow("program ends with 3") << true << QStringList{};
+        QTest::newRow("program missing") << false
+                                         << QStringList{"Unable to create Quillmark_Checkin process"};
+    }
+    void hidden_while_checkin_runs() {
+        QFETCH(bool, program_exists);
+        QFETCH(QStringList, messages);
+        const fs::path program = files_ / (program_exists ? "checkin.sh" : "missing.sh");
+        const fs::path out = files_ / "arguments";
+        if (program_exists) {
+            std::ofstream(program) << "#!/bin/sh\nprintf '%s:%s' \"$#\" \"$1\" > '" << out.string()
+                                   << "'\nexit 3\n";
+            fs::permissions(program, fs::perms::owner_all);
+        }
+        platform::create_registry_key(platform::registry_root::local_machine, platform::quillmark_key)
+            .set(platform::checkin_program_value, program.string());
+        QSignalSpy hidden(doc_.get(), &CVellum_ExplorerDoc::hide_main_window);
+        QSignalSpy shown(doc_.get(), &CVellum_ExplorerDoc::show_main_window);
+        list_->navigate(1);
+        prompts_->answer_files({"/f/a.txt", "/f/b.txt"});
+        doc_->check_in();
+        QCOMPARE(hidden.count(), 1);
+        QTRY_COMPARE(shown.count(), 1);
+        QVERIFY(doc_->refresh_flag());
+        QStringList shown_texts;
+        for (const auto& prompt : prompts_->prompts()) {
+            if (prompt.what == tuv::gui::prompt_record::kind::message) shown_texts << prompt.text;
+        }
+        QCOMPARE(shown_texts, messages);
+        QCOMPARE(prompts_->prompts().at(0).caption, "Quillmark: Select file for CheckIn");
+        if (program_exists) {
+            std::ifstream read(out);
+            const std::string arguments((std::istreambuf_iterator<char>(read)), {});
+            QCOMPARE(QString::fromStdString(arguments), "1:/f#a.txt#b.txt,\\Docs");
+        }
+    }
+
+  private:
+    void checkin(const std::string& name, const std::string& text, const std::string& directory,
+                 const std::string& when, const std::string& description) {
+        const fs::path source = files_ / name;
+        std::ofstream(source, std::ios::binary) << text;
+        vault_->repo().checkin_file(source, directory, when, "text/plain", description);
+    }
+
+    tuv::test::temp_dir files_;
+    std::unique_ptr<tuv::test::test_vault> vault_;
+    std::unique_ptr<tuv::gui::scripted_prompter> prompts_;
+    std::unique_ptr<CVellum_ExplorerDoc> doc_;
+    std::unique_ptr<hview_model> list_;
+    std::unique_ptr<QAbstractItemModelTester> tester_;
+};
+
+QTEST_MAIN(explorer_document_test)
+#include "explorer_document_test.moc"

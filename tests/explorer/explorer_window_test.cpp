@@ -1,0 +1,151 @@
+// The explorer from its start: one instance, the registry, the clean-up of
+// the folder View writes to, and the main window with its panes, search pane
+// and repository size, screenshot in each list mode.
+#include <QLabel>
+#include <QTest>
+#include <fstream>
+
+#include "core/vault/repository.h"
+#include "explorer/CLeftView.h"
+#include "explorer/CMainFrame.h"
+#include "explorer/CSearchFiltters.h"
+#include "explorer/CVellum_ExplorerApp.h"
+#include "explorer/CVellum_ExplorerDoc.h"
+#include "explorer/CVellum_HView.h"
+#include "explorer/temp_folder.h"
+#include "gui/scripted_prompter.h"
+#include "platform/named_mutex.h"
+#include "platform/quillmark_registry.h"
+#include "platform/registry.h"
+#include "tests/support/checks.h"
+#include "tests/support/screenshot.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/test_vault.h"
+
+namespace fs = std::filesystem;
+using tuv::gui::prompt_icon;
+
+class explorer_window_test : public QObject {
+    Q_OBJECT
+  private slots:
+    void init() {
+        vault_ = std::make_unique<tuv::test::test_vault>();
+        tuv::test::register_vault(vault_->db_path());
+        auto& repo = vault_->repo();
+        for (const char* name : {"Letters", "Projects"}) {
+            std::ofstream(files_.path() / "draft.txt") << "first " << name;
+            repo.checkin_file(files_.path() / "draft.txt", std::string("\\") + name,
+                              "2026-01-05 09:30:00", "text/plain", "first draft");
+        }
+        std::ofstream(files_.path() / "draft.txt") << "second, longer";
+        repo.checkin_file(files_.path() / "draft.txt", "\\Letters", "2026-02-10 16:45:00",
+                          "text/plain", "after review");
+        prompter_ = std::make_unique<tuv::gui::scripted_prompter>();
+        app_ = std::make_unique<CVellum_ExplorerApp>(*prompter_);
+        app_->set_opener([this](const std::string&) { return &vault_->repo(); });
+    }
+    void cleanup() {
+        app_.reset();
+        vault_.reset();
+    }
+
+    void one_explorer_at_a_time() {
+        const auto first = platform::named_mutex::try_acquire("Quillmark_Explorer", {});
+        QVERIFY(first);
+        int code = -1;
+        QCOMPARE(app_->start(code), nullptr);
+        QCOMPARE(code, 0);
+        QCOMPARE(prompter_->prompts().size(), 1u);
+        QCOMPARE(prompter_->prompts()[0].text, "One Instance of Quillmark Explorer is already running!");
+        QCOMPARE(prompter_->prompts()[0].icon, prompt_icon::information);
+    }
+
+    void start_up_clears_only_the_view_folder() {
+        const fs::path temp = files_.path() / "tmp";
+        const fs::path views = tuv::explorer::view_folder(temp);
+        fs::create_directories(views / "12" / "deeper");
+        std::ofstream(views / "12" / "deeper" / "2026-1-5 9.30.0_a.txt") << "a";
+        std::ofstream(views / "read-only.txt") << "b";
+        fs::permissions(views / "read-only.txt", fs::perms::owner_read);
+        std::ofstream(temp / "not ours.txt") << "c";
+        platform::create_registry_key(platform::registry_root::current_user, platform::quillmark_key)
+            .set(platform::temp_dir_value, temp.string());
+
+        int code = -1;
+        QVERIFY(app_->start(code) != nullptr);
+        QVERIFY(fs::is_empty(views));
+        QVERIFY(fs::exists(temp / "not ours.txt"));
+    }
+
+    void the_window_shows_the_vault_in_each_mode_and_its_size() {
+        int code = -1;
+        CMainFrame* frame = app_->start(code);
+        QVERIFY(frame != nullptr);
+        QCOMPARE(frame->windowTitle(), "Quillmark Explorer");
+        QCOMPARE(frame->list().model()->rowCount(), 3);  // "..", Letters, Projects
+        QVERIFY(frame->repository_size_text().startsWith("Repository Size : "));
+        tuv::test::screenshot(*frame, "explorer-top-level");
+
+        frame->list().rows().navigate(1);  // into \Letters
+        QCOMPARE(frame->list().model()->index(1, 0).data().toString(), "draft.txt");
+        QCOMPARE(frame->list().model()->index(1, 1).data().toString(), "2");
+        tuv::test::screenshot(*frame, "explorer-folder");
+
+        frame->list().rows().navigate(1);  // the versions of draft.txt, newest first
+        QCOMPARE(frame->list().model()->index(1, 1).data().toString(), "after review");
+        tuv::test::screenshot(*frame, "explorer-versions");
+    }
+
+    void view_opens_a_copy_and_a_missing_container_is_named() {
+        const fs::path temp = files_.path() / "tmp";
+        platform::create_registry_key(platform::registry_root::current_user, platform::quillmark_key)
+            .set(platform::temp_dir_value, temp.string());
+        int code = -1;
+        CMainFrame* frame = app_->start(code);
+        QVERIFY(frame != nullptr);
+        std::vector<fs::path> opened;
+        frame->list().set_file_opener([&](const fs::path& file) {
+            opened.push_back(file);
+            return true;
+        });
+        frame->list().rows().navigate(1);  // \Letters
+        frame->list().setCurrentIndex(frame->list().model()->index(1, 0));  // draft.txt
+        frame->list().view_selected();
+        QCOMPARE(opened.size(), 1u);
+        QCOMPARE(opened[0].parent_path().parent_path(), tuv::explorer::view_folder(temp));
+        QCOMPARE(opened[0].filename().string(), "2026-2-10 16.45.0_draft.txt");
+        QCOMPARE(tuv::test::file_contents(opened[0]), "second, longer");
+
+        for (const auto& container : fs::directory_iterator(vault_->repo().data_directory())) {
+            fs::remove(container.path());
+        }
+        frame->list().view_selected();
+        QCOMPARE(opened.size(), 1u);
+        QCOMPARE(prompter_->prompts().size(), 1u);
+        QCOMPARE(prompter_->prompts()[0].text,
+                 QString::fromStdString("Couldn't open disk (1, '" +
+                                        (vault_->repo().data_directory() / "tuv_s1").string() + "')"));
+        QCOMPARE(prompter_->prompts()[0].icon, prompt_icon::error);
+    }
+
+    void search_pane_toggles_and_its_close_button_hides_it() {
+        int code = -1;
+        CMainFrame* frame = app_->start(code);
+        QVERIFY(frame != nullptr);
+        for (int i = 0; i < 3; ++i) frame->toggle_search_pane();
+        QVERIFY(frame->search_pane_shown());
+        QVERIFY(frame->search_list() != nullptr);
+        tuv::test::screenshot(*frame, "explorer-search-pane");
+        emit frame->search_form()->SEARCH_CLOSE(0, 0);
+        QTRY_VERIFY(!frame->search_pane_shown());
+    }
+
+  private:
+    tuv::test::temp_dir files_;
+    std::unique_ptr<tuv::test::test_vault> vault_;
+    std::unique_ptr<tuv::gui::scripted_prompter> prompter_;
+    std::unique_ptr<CVellum_ExplorerApp> app_;
+};
+
+QTEST_MAIN(explorer_window_test)
+#include "explorer_window_test.moc"
