@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "core/base/date.h"
+#include "core/db/db.h"
 #include "core/storage/md5.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/installer.h"
