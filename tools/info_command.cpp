@@ -44,6 +44,10 @@ void run_info(repository& repo, std::ostream& out) {
     line(out, "Container size",
          repo.default_disk_size() ? std::to_string(*repo.default_disk_size()) + " bytes"
                                   : std::string("not set"));
+    line(out, "Compression",
+         !repo.compression_set() ? std::string("none (made before chunks were compressed)")
+         : repo.compression().enabled() ? "zstd, level " + std::to_string(repo.compression().level)
+                                        : std::string("none"));
 
     const auto directories =
         count(database, "SELECT COUNT(*) FROM file_info WHERE mime_type = 'directory'");

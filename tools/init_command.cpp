@@ -61,6 +61,7 @@ void add_init_command(CLI::App& app, command_context& context) {
     struct arguments {
         init_request request;
         std::string vault_folder;
+        std::string compression = "zstd:" + std::to_string(default_compression_level);
     };
     auto args = std::make_shared<arguments>();
     vault_options& vault = args->request.vault;
@@ -90,8 +91,15 @@ void add_init_command(CLI::App& app, command_context& context) {
                      "Capacity of one container file, in bytes")
         ->type_name("N")
         ->capture_default_str();
+    command
+        ->add_option("--compression", args->compression,
+                     "How new chunks are stored: zstd[:LEVEL] (level 1 to 19) or none")
+        ->type_name("CODEC")
+        ->capture_default_str();
     command->callback([&context, args] {
         init_request& request = args->request;
+        request.vault.compression =
+            parse_compression(args->compression, default_compression_level);
         request.vault.directory = args->vault_folder.empty()
                                       ? default_vault_folder()
                                       : std::filesystem::path(args->vault_folder);

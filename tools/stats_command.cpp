@@ -16,6 +16,13 @@ void line(std::ostream& out, const char* label, const std::string& value) {
     out << "  " << std::left << std::setw(16) << label << value << "\n";
 }
 
+std::string ratio(const std::optional<double>& r) {
+    if (!r) return "-";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", *r);
+    return text;
+}
+
 }  // namespace
 
 void run_stats(repository& repo, std::ostream& out) {
@@ -25,14 +32,10 @@ void run_stats(repository& repo, std::ostream& out) {
     line(out, "Versions", std::to_string(stats.versions));
     line(out, "Chunks", std::to_string(stats.chunks));
     line(out, "Logical bytes", std::to_string(stats.logical_bytes));
+    line(out, "Chunk bytes", std::to_string(stats.chunk_bytes));
     line(out, "Stored bytes", std::to_string(stats.stored_bytes));
-    std::string ratio = "-";
-    if (const auto r = stats.dedup_ratio()) {
-        char text[32];
-        std::snprintf(text, sizeof text, "%.2f", *r);
-        ratio = text;
-    }
-    line(out, "Dedup ratio", ratio);
+    line(out, "Dedup ratio", ratio(stats.dedup_ratio()));
+    line(out, "Compression", ratio(stats.compression_ratio()));
     line(out, "Containers", std::to_string(stats.containers));
 }
 

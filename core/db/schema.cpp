@@ -37,7 +37,10 @@ void create_schema(db& database) {
         " disk_id INTEGER NOT NULL,"
         " physical_offset INTEGER NOT NULL,"
         " size INTEGER NOT NULL,"
-        " refcount INTEGER NOT NULL)",
+        " refcount INTEGER NOT NULL,"
+        // How the bytes lie in the container; NULL for a raw chunk.
+        " stored_size INTEGER,"
+        " codec INTEGER)",
         "CREATE INDEX chunk_by_checksum ON chunk(checksum)",
 
         "CREATE TABLE bmap("
@@ -63,6 +66,12 @@ void create_schema(db& database) {
         "CREATE TABLE IF NOT EXISTS settings(key TEXT PRIMARY KEY, value TEXT)",
     };
     for (const char* statement : statements) database.execute(statement);
+}
+
+bool has_stored_form_columns(db& database) {
+    auto rows = database.query(
+        "SELECT 1 FROM pragma_table_info('chunk') WHERE name = 'stored_size'");
+    return rows->next();
 }
 
 }  // namespace tuv

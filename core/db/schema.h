@@ -9,6 +9,11 @@ class db;
 // caller holds the transaction.
 void create_schema(db& database);
 
+// Whether the chunk table has the stored_size and codec columns. A vault
+// made before chunks could be compressed has neither; it is never altered,
+// as it only ever stores raw chunks (docs/schema.md).
+bool has_stored_form_columns(db& database);
+
 // Written to the database header so that a vault can be told from any other
 // SQLite file.
 inline constexpr int schema_application_id = 0x51554C4D;  // "QULM"

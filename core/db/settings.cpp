@@ -73,4 +73,24 @@ void validate_path_separator(const std::string& separator) {
     }
 }
 
+compression_setting parse_compression(const std::string& text, int default_level) {
+    if (text == "none") return {};
+    if (text == "zstd") return {default_level};
+    if (text.starts_with("zstd:") && text.size() > 5 && text.size() <= 7) {
+        const std::string digits = text.substr(5);
+        bool number = true;
+        for (const char c : digits) number = number && std::isdigit(static_cast<unsigned char>(c));
+        const int level = number ? std::stoi(digits) : 0;
+        if (level >= min_compression_level && level <= max_compression_level) return {level};
+    }
+    invalid_setting(setting_key::compression, text,
+                    "it must be none, zstd or zstd:LEVEL with a level from " +
+                        std::to_string(min_compression_level) + " to " +
+                        std::to_string(max_compression_level));
+}
+
+std::string to_text(compression_setting setting) {
+    return setting.enabled() ? "zstd:" + std::to_string(setting.level) : "none";
+}
+
 }  // namespace tuv

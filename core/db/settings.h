@@ -18,6 +18,7 @@ inline constexpr const char* chunk_min_size = "chunk_min_size";
 inline constexpr const char* chunk_win_size = "chunk_win_size";
 inline constexpr const char* chunk_anchor = "chunk_anchor";
 inline constexpr const char* default_disk_size = "default_disk_size";
+inline constexpr const char* compression = "compression";
 }  // namespace setting_key
 
 // Reads settings rows; never writes.
@@ -57,5 +58,25 @@ void validate(const chunk_settings& settings);
 
 // Throws tuv_error unless the separator is exactly one character.
 void validate_path_separator(const std::string& separator);
+
+// How new chunks are stored: compressed with zstd at `level`, or raw when
+// the level is 0. Chunks already stored keep their form.
+struct compression_setting {
+    int level = 0;
+    bool enabled() const { return level != 0; }
+};
+inline constexpr int min_compression_level = 1;
+inline constexpr int max_compression_level = 19;
+// The level of a new vault and of a bare "zstd": chosen by measurement
+// (docs/benchmarks.md).
+inline constexpr int default_compression_level = 3;
+
+// Parses the setting's text: "none", "zstd" (the default level) or
+// "zstd:LEVEL" with a level from 1 to 19. Throws tuv_error "Invalid setting
+// compression = "<text>": ..." otherwise.
+compression_setting parse_compression(const std::string& text, int default_level);
+
+// The setting's text, as parse_compression reads it: "none" or "zstd:LEVEL".
+std::string to_text(compression_setting setting);
 
 }  // namespace tuv

@@ -3,6 +3,7 @@
 #include "core/base/date.h"
 #include "core/base/errors.h"
 #include "core/db/db.h"
+#include "core/storage/chunk_codec.h"
 #include "core/storage/container_read.h"
 #include "core/storage/file_io.h"
 #include "core/storage/vault_folder.h"
@@ -22,12 +23,16 @@ std::string block_reader::read_block(std::int64_t file_id, std::uint64_t offset,
                                      block_info* info) {
     db& database = storage_.database;
     block_info block;
+    std::uint64_t stored_size = 0;
+    std::optional<std::int64_t> codec;
     {
-        auto row = database.query(std::string(
-                                      "SELECT chunk.size, chunk.disk_id, chunk.physical_offset,"
-                                      " chunk.checksum FROM bmap JOIN chunk"
+        auto row = database.query("SELECT chunk.size, chunk.disk_id, chunk.physical_offset,"
+                                  " chunk.checksum, " +
+                                      stored_size_sql(storage_) + " AS stored_size, " +
+                                      codec_sql(storage_) +
+                                      " AS codec FROM bmap JOIN chunk"
                                       " ON chunk.chunk_id = bmap.chunk_id"
-                                      " WHERE bmap.file_id = ? AND bmap.virtual_offset = ?") +
+                                      " WHERE bmap.file_id = ? AND bmap.virtual_offset = ?" +
                                       bmap_live_at,
                                   {file_id, static_cast<std::int64_t>(offset), when, when});
         if (!row->next()) {
@@ -41,6 +46,8 @@ std::string block_reader::read_block(std::int64_t file_id, std::uint64_t offset,
         block.virtual_offset = offset;
         block.physical_offset = static_cast<std::uint64_t>(row->get_int64("physical_offset"));
         block.checksum = row->get_string("checksum");
+        stored_size = static_cast<std::uint64_t>(row->get_int64("stored_size"));
+        if (!row->is_null("codec")) codec = row->get_int64("codec");
     }
     std::filesystem::path path;
     {
@@ -53,9 +60,11 @@ std::string block_reader::read_block(std::int64_t file_id, std::uint64_t offset,
     }
     const auto container = open_container(storage_.files, block.disk_id, path);
     std::string bytes(block.size, '\0');
+    std::vector<std::uint8_t> scratch;
     read_stored_chunk(*container,
-                      {path, block.physical_offset, block.size, block.checksum, file_id, offset},
-                      reinterpret_cast<std::uint8_t*>(bytes.data()));
+                      {path, block.physical_offset, block.size, stored_size, codec, block.checksum,
+                       file_id, offset},
+                      reinterpret_cast<std::uint8_t*>(bytes.data()), scratch);
     if (info != nullptr) *info = block;
     return bytes;
 }

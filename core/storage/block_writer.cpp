@@ -5,6 +5,7 @@
 
 #include "core/base/errors.h"
 #include "core/db/db.h"
+#include "core/storage/chunk_codec.h"
 #include "core/storage/disk_manager.h"
 #include "core/storage/file_io.h"
 
@@ -25,7 +26,8 @@ block_writer::~block_writer() {
 }
 
 void block_writer::write_block(std::span<const std::uint8_t> bytes, const std::string& checksum,
-                               std::time_t when, std::uint64_t offset, std::int64_t file_id) {
+                               std::time_t when, std::uint64_t offset, std::int64_t file_id,
+                               std::span<const std::uint8_t> compressed) {
     db& database = storage_.database;
     const auto at = static_cast<std::int64_t>(offset);
     if (file_id != file_seen_) {
@@ -72,7 +74,7 @@ void block_writer::write_block(std::span<const std::uint8_t> bytes, const std::s
                                closed_at_end_->chunk_id == chunk_id;
     closed_at_end_.reset();
     const bool stored = chunk_id == 0;
-    if (stored) chunk_id = store_chunk(bytes, checksum, 2);
+    if (stored) chunk_id = store_chunk(bytes, compressed, checksum, 2);
     if (!fresh) close_overlapping(file_id, offset, bytes.size(), when, !closed_behind);
     database.execute(
         "INSERT INTO bmap(file_id, chunk_id, creation_date, deletion_date, virtual_offset)"
@@ -91,12 +93,13 @@ std::int64_t block_writer::find_chunk(const std::string& checksum) {
 
 std::int64_t block_writer::insert_chunk(std::span<const std::uint8_t> bytes,
                                         const std::string& checksum) {
-    const std::int64_t id = store_chunk(bytes, checksum, 1);
+    const std::int64_t id = store_chunk(bytes, {}, checksum, 1);
     write_pending();
     return id;
 }
 
 std::int64_t block_writer::store_chunk(std::span<const std::uint8_t> bytes,
+                                       std::span<const std::uint8_t> compressed,
                                        const std::string& checksum, std::int64_t refcount) {
     if (!disks_) {
         const auto& capacity = storage_.container_size;
@@ -106,18 +109,32 @@ std::int64_t block_writer::store_chunk(std::span<const std::uint8_t> bytes,
         disks_ = std::make_unique<disk_manager>(storage_.database, *capacity,
                                                 storage_.data_directory, storage_.folder);
     }
-    const chunk_location where = disks_->allocate(bytes.size());
+    // Only a form smaller than the chunk is worth its decompression.
+    const bool compress = !compressed.empty() && compressed.size() < bytes.size();
+    const std::span<const std::uint8_t> stored = compress ? compressed : bytes;
+    const chunk_location where = disks_->allocate(stored.size());
     created_container_ = created_container_ || where.new_container;
     // Bytes first: should the write fail, the error ends the check-in and
     // its transaction takes the rows back.
-    write_container(where.disk_id, where.container, where.offset, bytes);
+    write_container(where.disk_id, where.container, where.offset, stored);
 
     db& database = storage_.database;
-    database.execute(
-        "INSERT INTO chunk(checksum, disk_id, physical_offset, size, refcount)"
-        " VALUES(?, ?, ?, ?, ?)",
-        {checksum, where.disk_id, static_cast<std::int64_t>(where.offset),
-         static_cast<std::int64_t>(bytes.size()), refcount});
+    const auto offset = static_cast<std::int64_t>(where.offset);
+    const auto size = static_cast<std::int64_t>(bytes.size());
+    if (compress) {
+        database.execute(
+            "INSERT INTO chunk(checksum, disk_id, physical_offset, size, refcount, stored_size,"
+            " codec) VALUES(?, ?, ?, ?, ?, ?, ?)",
+            {checksum, where.disk_id, offset, size, refcount,
+             static_cast<std::int64_t>(stored.size()), static_cast<std::int64_t>(chunk_codec::zstd)});
+    } else {
+        // A raw chunk's row is as it always was, so a vault made before
+        // compression (without the two columns) takes it as well.
+        database.execute(
+            "INSERT INTO chunk(checksum, disk_id, physical_offset, size, refcount)"
+            " VALUES(?, ?, ?, ?, ?)",
+            {checksum, where.disk_id, offset, size, refcount});
+    }
     return database.last_insert_id();
 }
 

@@ -34,11 +34,13 @@ class block_writer {
     block_writer& operator=(const block_writer&) = delete;
 
     // Records the chunk `bytes` (whose MD5 is `checksum`) at `offset` of file
-    // `file_id` as of `when`. Container bytes are gathered and written in
-    // batches (all of them by sync_containers()); rows go into the caller's
-    // transaction.
+    // `file_id` as of `when`. A chunk not stored yet is stored as
+    // `compressed` (its zstd form) when that is given, else raw. Container
+    // bytes are gathered and written in batches (all of them by
+    // sync_containers()); rows go into the caller's transaction.
     void write_block(std::span<const std::uint8_t> bytes, const std::string& checksum,
-                     std::time_t when, std::uint64_t offset, std::int64_t file_id);
+                     std::time_t when, std::uint64_t offset, std::int64_t file_id,
+                     std::span<const std::uint8_t> compressed = {});
 
     // The id of the chunk with that checksum, or 0 when there is none.
     std::int64_t find_chunk(const std::string& checksum);
@@ -72,8 +74,9 @@ class block_writer {
 
   private:
     struct container_file;
-    std::int64_t store_chunk(std::span<const std::uint8_t> bytes, const std::string& checksum,
-                             std::int64_t refcount);
+    std::int64_t store_chunk(std::span<const std::uint8_t> bytes,
+                             std::span<const std::uint8_t> compressed,
+                             const std::string& checksum, std::int64_t refcount);
     void close_overlapping(std::int64_t file_id, std::uint64_t offset, std::uint64_t size,
                            std::time_t when, bool through_end);
     void write_container(std::int64_t disk_id, const std::filesystem::path& path,

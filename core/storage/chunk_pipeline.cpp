@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/storage/buffered_reader.h"
+#include "core/storage/chunk_codec.h"
 #include "core/storage/chunker.h"
 #include "core/storage/md5.h"
 
@@ -21,13 +22,19 @@ std::size_t depth_for(const chunk_settings& settings, std::size_t depth) {
 }  // namespace
 
 chunk_pipeline::chunk_pipeline(file_handle& input, const chunk_settings& settings,
-                               std::size_t depth)
-    : settings_(settings), slots_(depth_for(settings, depth)) {
+                               int compression_level, std::size_t depth)
+    : settings_(settings),
+      compression_level_(compression_level),
+      slots_(depth_for(settings, depth)) {
     validate(settings_);
-    storage_ = std::make_unique_for_overwrite<std::uint8_t[]>(slots_.size() * settings_.max_size);
+    const std::size_t per_slot = compression_level_ != 0 ? 2 : 1;
+    storage_ = std::make_unique_for_overwrite<std::uint8_t[]>(slots_.size() * per_slot *
+                                                              settings_.max_size);
     for (std::size_t i = 0; i < slots_.size(); ++i) {
-        slots_[i].buffer = storage_.get() + i * settings_.max_size;
+        slots_[i].buffer = storage_.get() + i * per_slot * settings_.max_size;
+        if (per_slot == 2) slots_[i].compressed = slots_[i].buffer + settings_.max_size;
     }
+    consumer_compressor_ = make_compressor();
     producer_ = std::thread([this, &input] { produce(input); });
 }
 
@@ -40,12 +47,21 @@ chunk_pipeline::~chunk_pipeline() {
     producer_.join();
 }
 
-void chunk_pipeline::hash(slot& s, std::unique_lock<std::mutex>& lock) {
+std::unique_ptr<chunk_compressor> chunk_pipeline::make_compressor() const {
+    if (compression_level_ == 0) return nullptr;
+    return std::make_unique<chunk_compressor>(compression_level_);
+}
+
+void chunk_pipeline::hash(slot& s, std::unique_lock<std::mutex>& lock,
+                          chunk_compressor* compressor) {
     s.state = hash_state::hashing;
     lock.unlock();
     std::string checksum = md5_hex(s.data.bytes.data(), s.data.bytes.size());
+    const std::size_t compressed =
+        compressor != nullptr ? compressor->compress(s.data.bytes, s.compressed) : 0;
     lock.lock();
     s.data.checksum = std::move(checksum);
+    s.data.compressed = std::span<const std::uint8_t>(s.compressed, compressed);
     s.state = hash_state::done;
     wake(waiting::consumer_for_hash);
 }
@@ -61,11 +77,12 @@ void chunk_pipeline::wake(waiting what) {
     if (consumer_waits_ == what || producer_waits_ == what) changed_.notify_all();
 }
 
-bool chunk_pipeline::hash_one_pending(std::unique_lock<std::mutex>& lock) {
+bool chunk_pipeline::hash_one_pending(std::unique_lock<std::mutex>& lock,
+                                      chunk_compressor* compressor) {
     for (std::uint64_t i = consumed_; i < produced_; ++i) {
         slot& s = slots_[i % slots_.size()];
         if (s.state == hash_state::pending) {
-            hash(s, lock);
+            hash(s, lock, compressor);
             return true;
         }
     }
@@ -75,12 +92,13 @@ bool chunk_pipeline::hash_one_pending(std::unique_lock<std::mutex>& lock) {
 void chunk_pipeline::produce(file_handle& input) {
     try {
         buffered_reader reader(input);
+        const std::unique_ptr<chunk_compressor> compressor = make_compressor();
         std::uint64_t offset = 0;
         std::unique_lock lock(mutex_);
         for (;;) {
             // Wait for a free slot, hashing what waits meanwhile.
             while (!stop_ && produced_ - consumed_ == slots_.size()) {
-                if (!hash_one_pending(lock)) wait(lock, waiting::producer_for_slots);
+                if (!hash_one_pending(lock, compressor.get())) wait(lock, waiting::producer_for_slots);
             }
             if (stop_) return;
             slot& s = slots_[produced_ % slots_.size()];
@@ -100,11 +118,11 @@ void chunk_pipeline::produce(file_handle& input) {
                 finished_ = true;
                 wake(waiting::consumer_for_chunks);
                 // Help with what is left, then stop.
-                while (!stop_ && hash_one_pending(lock)) {
+                while (!stop_ && hash_one_pending(lock, compressor.get())) {
                 }
                 return;
             }
-            hash_one_pending(lock);
+            hash_one_pending(lock, compressor.get());
         }
     } catch (...) {
         std::lock_guard lock(mutex_);
@@ -129,7 +147,7 @@ const chunk_pipeline::chunk* chunk_pipeline::next() {
         std::rethrow_exception(error_);
     }
     slot& s = slots_[consumed_ % slots_.size()];
-    if (s.state == hash_state::pending) hash(s, lock);
+    if (s.state == hash_state::pending) hash(s, lock, consumer_compressor_.get());
     while (s.state != hash_state::done) wait(lock, waiting::consumer_for_hash);
     handed_out_ = true;
     return &s.data;

@@ -1,11 +1,13 @@
-// Cuts a file into chunks and computes their checksums on a thread of its
-// own, handing the chunks over in file order, so that the check-in's
-// database work overlaps with reading, chunking and hashing. Hashing, the
-// costliest step, is shared: the consumer hashes a chunk itself when it
-// reaches one the producer has not hashed yet.
+// Cuts a file into chunks and computes their checksums (and, when the vault
+// compresses, their compressed form) on a thread of its own, handing the
+// chunks over in file order, so that the check-in's database work overlaps
+// with reading, chunking, hashing and compressing. Hashing and compressing,
+// the costliest steps, are shared: the consumer does a chunk itself when it
+// reaches one the producer has not done yet.
 //
-// Memory is bounded by `depth` buffers of max_size bytes, whatever the size
-// of the file; only the pages chunks touch are ever resident.
+// Memory is bounded by `depth` buffers of max_size bytes (twice that when
+// compressing) and one zstd context per thread, whatever the size of the
+// file; only the pages chunks touch are ever resident.
 #pragma once
 
 #include <algorithm>
@@ -24,6 +26,7 @@
 
 namespace tuv {
 
+class chunk_compressor;
 class file_handle;
 
 class chunk_pipeline {
@@ -32,14 +35,20 @@ class chunk_pipeline {
         std::uint64_t offset;
         std::span<const std::uint8_t> bytes;
         std::string checksum;  // md5_hex of bytes
+        // The bytes compressed; empty when the chunk is to be stored raw
+        // (compression is off, or would not make it smaller).
+        std::span<const std::uint8_t> compressed;
     };
 
     // `input` is borrowed and must outlive the pipeline; reading starts at
     // offset 0 at once. `depth` chunks may wait between the two threads; by
     // default as many as 4 MiB of max_size buffers hold (8 to 64), so that
     // small chunks do not make the threads wait on each other at every one.
-    // Throws tuv_error for settings that break the chunker's rules.
-    chunk_pipeline(file_handle& input, const chunk_settings& settings, std::size_t depth = 0);
+    // Chunks are compressed at zstd `compression_level`, or not at all
+    // when it is 0. Throws tuv_error for settings that break the chunker's
+    // rules.
+    chunk_pipeline(file_handle& input, const chunk_settings& settings,
+                   int compression_level = 0, std::size_t depth = 0);
     // Stops the producer and waits for it.
     ~chunk_pipeline();
     chunk_pipeline(const chunk_pipeline&) = delete;
@@ -53,7 +62,8 @@ class chunk_pipeline {
   private:
     enum class hash_state { pending, hashing, done };
     struct slot {
-        std::uint8_t* buffer = nullptr;  // max_size bytes of storage_
+        std::uint8_t* buffer = nullptr;      // max_size bytes of storage_
+        std::uint8_t* compressed = nullptr;  // max_size bytes of storage_, when compressing
         chunk data;
         bool last = false;
         hash_state state = hash_state::pending;
@@ -61,8 +71,11 @@ class chunk_pipeline {
 
     void produce(file_handle& input);
     // Hashes the oldest chunk nobody hashes yet; false when there is none.
-    bool hash_one_pending(std::unique_lock<std::mutex>& lock);
-    void hash(slot& s, std::unique_lock<std::mutex>& lock);
+    bool hash_one_pending(std::unique_lock<std::mutex>& lock, chunk_compressor* compressor);
+    // Hashes (and compresses with `compressor`, when there is one) the
+    // chunk of `s`, unlocking meanwhile.
+    void hash(slot& s, std::unique_lock<std::mutex>& lock, chunk_compressor* compressor);
+    std::unique_ptr<chunk_compressor> make_compressor() const;
     // A thread that waits is woken once what it waits for is there: for
     // the consumer, a quarter of the slots filled (or the end, or its
     // chunk's checksum); for the producer, a quarter of them free. Waking
@@ -74,6 +87,8 @@ class chunk_pipeline {
     std::size_t batch() const { return std::max<std::size_t>(1, slots_.size() / 4); }
 
     chunk_settings settings_;
+    int compression_level_;
+    std::unique_ptr<chunk_compressor> consumer_compressor_;
     // The slots' buffers, one allocation for all. Not zero-filled: only the
     // pages a chunk touches are ever faulted in, so a small file costs
     // little however large max_size is.

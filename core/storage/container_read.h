@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace tuv {
 
@@ -19,24 +21,30 @@ class file_system;
 std::unique_ptr<file_handle> open_container(file_system& files, std::int64_t disk_id,
                                             const std::filesystem::path& path);
 
-// Where a chunk lies, and where its block lies in which file (for messages).
+// Where a chunk lies and in what form, and where its block lies in which
+// file (for messages).
 struct stored_chunk {
     std::filesystem::path container;
     std::uint64_t physical_offset;
-    std::uint64_t size;
+    std::uint64_t size;         // the chunk's own length
+    std::uint64_t stored_size;  // its length in the container
+    std::optional<std::int64_t> codec;  // none: raw (core/storage/chunk_codec.h)
     std::string checksum;
     std::int64_t file_id;
     std::uint64_t virtual_offset;
 };
 
-// Reads the chunk's `size` bytes into `out` and checks their MD5. Throws
-// vault_damaged_error (naming the file by its id) when the container ends
-// early or the bytes differ.
-void read_stored_chunk(file_handle& container, const stored_chunk& chunk, std::uint8_t* out);
+// Reads the chunk's stored bytes, decodes its `size` bytes into `out` and
+// checks their MD5. Throws vault_damaged_error (naming the file by its id)
+// when the container ends early or the bytes do not decode to the chunk.
+// `scratch` holds compressed bytes between reading and decoding.
+void read_stored_chunk(file_handle& container, const stored_chunk& chunk, std::uint8_t* out,
+                       std::vector<std::uint8_t>& scratch);
 
 // The same for chunks that lie end to end in one container, in that order,
-// with one read for all of them.
+// with one read for all of them; their decoded bytes follow each other at
+// `out`.
 void read_stored_chunks(file_handle& container, std::span<const stored_chunk> chunks,
-                        std::uint8_t* out);
+                        std::uint8_t* out, std::vector<std::uint8_t>& scratch);
 
 }  // namespace tuv

@@ -23,6 +23,11 @@ struct vault_storage {
     // The capacity of a new container; absent in a vault that never stores
     // content (only a writer needs it, and fails without it).
     std::optional<std::uint64_t> container_size;
+    // The zstd level new chunks are compressed at; 0 stores them raw.
+    int compression_level = 0;
+    // Whether the chunk table has the stored_size and codec columns; a vault
+    // made before compression has neither, and holds raw chunks only.
+    bool stored_form_columns = false;
 };
 
 }  // namespace tuv

@@ -4,6 +4,7 @@
 
 #include "core/db/db.h"
 #include "core/storage/block_reader.h"
+#include "core/storage/chunk_codec.h"
 #include "core/storage/file_io.h"
 #include "core/storage/vault_folder.h"
 
@@ -19,11 +20,13 @@ std::uint64_t version_reader::read(std::int64_t file_id, std::time_t when,
     // One statement for the whole version; it also keeps one snapshot of
     // the vault for the whole read.
     auto rows = storage_.database.query(
-        std::string("SELECT bmap.virtual_offset, chunk.size, chunk.checksum, chunk.disk_id,"
-                    " chunk.physical_offset, disk_info.path AS container"
-                    " FROM bmap JOIN chunk ON chunk.chunk_id = bmap.chunk_id"
-                    " LEFT JOIN disk_info ON disk_info.disk_id = chunk.disk_id"
-                    " WHERE bmap.file_id = ?") +
+        "SELECT bmap.virtual_offset, chunk.size, chunk.checksum, chunk.disk_id,"
+        " chunk.physical_offset, " +
+            stored_size_sql(storage_) + " AS stored_size, " + codec_sql(storage_) +
+            " AS codec, disk_info.path AS container"
+            " FROM bmap JOIN chunk ON chunk.chunk_id = bmap.chunk_id"
+            " LEFT JOIN disk_info ON disk_info.disk_id = chunk.disk_id"
+            " WHERE bmap.file_id = ?" +
             bmap_live_at + " ORDER BY bmap.virtual_offset",
         {file_id, when, when});
     filled_ = 0;
@@ -51,12 +54,15 @@ std::uint64_t version_reader::read(std::int64_t file_id, std::time_t when,
         stored_chunk chunk{local_path(storage_.folder, rows->get_string("container")),
                            static_cast<std::uint64_t>(rows->get_int64("physical_offset")),
                            size,
+                           static_cast<std::uint64_t>(rows->get_int64("stored_size")),
+                           std::nullopt,
                            rows->get_string("checksum"),
                            file_id,
                            offset};
+        if (!rows->is_null("codec")) chunk.codec = rows->get_int64("codec");
         const bool follows = !pending_.empty() && disk_id == pending_disk_ &&
                              chunk.physical_offset ==
-                                 pending_.back().physical_offset + pending_.back().size;
+                                 pending_.back().physical_offset + pending_.back().stored_size;
         if (!follows) read_pending();
         if (filled_ + pending_bytes_ + size > piece_size_) {
             read_pending();
@@ -78,7 +84,7 @@ void version_reader::read_pending() {
     const std::size_t needed = filled_ + pending_bytes_;
     if (buffer_.size() < needed) buffer_.resize(std::max(needed, std::min(piece_size_, 2 * needed)));
     read_stored_chunks(container(pending_disk_, pending_.front().container), pending_,
-                       buffer_.data() + filled_);
+                       buffer_.data() + filled_, scratch_);
     filled_ = needed;
     pending_.clear();
     pending_bytes_ = 0;

@@ -55,6 +55,7 @@ private:
     std::map<std::int64_t, std::unique_ptr<file_handle>> containers_;
     std::vector<std::uint8_t> buffer_;
     std::size_t filled_ = 0;  // checked bytes at the start of buffer_
+    std::vector<std::uint8_t> scratch_;  // compressed bytes, read before decoding
     // Blocks to read next, end to end in the container `pending_disk_`.
     std::vector<stored_chunk> pending_;
     std::int64_t pending_disk_ = 0;

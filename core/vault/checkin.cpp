@@ -176,10 +176,10 @@ checkin_result repository::checkin_file(const std::filesystem::path& source,
                                 moment, recorded_source(source), description);
 
         // The content, chunk by chunk, cut and hashed on a second thread.
-        chunk_pipeline chunks(*input, chunks_);
+        chunk_pipeline chunks(*input, chunks_, compression_.level);
         std::uint64_t offset = 0;
         while (const chunk_pipeline::chunk* c = chunks.next()) {
-            entry->write(c->offset, c->bytes, c->checksum);
+            entry->write(c->offset, c->bytes, c->checksum, c->compressed);
             offset = c->offset + c->bytes.size();
             if (observer_ != nullptr) observer_->update(percent(offset, result.size_at_open));
         }

@@ -154,8 +154,9 @@ void file_entry::write(std::uint64_t offset, std::span<const std::uint8_t> bytes
 }
 
 void file_entry::write(std::uint64_t offset, std::span<const std::uint8_t> bytes,
-                       const std::string& checksum) {
-    block_writer_->write_block(bytes, checksum, modification_date_.seconds(), offset, file_id_);
+                       const std::string& checksum, std::span<const std::uint8_t> compressed) {
+    block_writer_->write_block(bytes, checksum, modification_date_.seconds(), offset, file_id_,
+                               compressed);
     if (!written_since_load_) {
         size_ = 0;
         written_since_load_ = true;

@@ -61,9 +61,10 @@ class file_entry {
     // file order), dated by the modification date. The first write after a
     // load starts the size again from 0; each adds the chunk's length.
     void write(std::uint64_t offset, std::span<const std::uint8_t> bytes);
-    // The same, with the bytes' md5_hex already computed.
+    // The same, with the bytes' md5_hex already computed and, when the
+    // vault compresses, their compressed form (empty: store them raw).
     void write(std::uint64_t offset, std::span<const std::uint8_t> bytes,
-               const std::string& checksum);
+               const std::string& checksum, std::span<const std::uint8_t> compressed = {});
 
     // The whole version at `moment`, in memory (for callers that want it so;
     // checkout streams instead). Adds its length to bytes_written(). Throws

@@ -96,6 +96,7 @@ void write_settings(db& database, const vault_options& options, const vault_layo
     put(setting_key::chunk_win_size, std::to_string(options.chunks.win_size));
     put(setting_key::chunk_anchor, std::to_string(options.chunks.anchor));
     put(setting_key::default_disk_size, std::to_string(options.container_size));
+    put(setting_key::compression, to_text(options.compression));
 }
 
 // The root directory is named by the separator itself, so that full paths
@@ -158,6 +159,8 @@ void validate(const vault_options& options) {
                         std::to_string(options.container_size) + "\": it must be between 1 and " +
                         std::to_string(INT64_MAX));
     }
+    // Read back as the programs read it: a level out of range is refused.
+    parse_compression(to_text(options.compression), default_compression_level);
     if (options.directory.empty()) throw tuv_error(std::string("No vault folder was given"));
 }
 

@@ -25,6 +25,7 @@ struct vault_options {
     std::string separator = "\\";
     chunk_settings chunks = default_chunk_settings;
     std::uint64_t container_size = default_container_size;
+    compression_setting compression{default_compression_level};
 };
 
 // Where the parts of a vault in `directory` live.

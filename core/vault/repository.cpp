@@ -3,6 +3,7 @@
 #include "core/base/date.h"
 #include "core/base/errors.h"
 #include "core/db/db_sqlite.h"
+#include "core/db/schema.h"
 #include "core/storage/block_reader.h"
 #include "core/storage/file_io.h"
 #include "core/storage/vault_folder.h"
@@ -43,6 +44,19 @@ repository::repository(const std::string& db_path, access mode)
             parse_setting_number(setting_key::default_disk_size, disk_size, INT64_MAX);
     } catch (const rec_not_found_exception&) {
         default_disk_size_.reset();
+    }
+
+    stored_form_columns_ = has_stored_form_columns(*database_);
+    try {
+        compression_ = parse_compression(reader.get_setting(setting_key::compression),
+                                         default_compression_level);
+        compression_set_ = true;
+    } catch (const rec_not_found_exception&) {
+        // Made before compression: raw, as it always was.
+    }
+    if (compression_.enabled() && !stored_form_columns_) {
+        throw tuv_error("Invalid setting compression = \"" + to_text(compression_) +
+                        "\": the vault's chunk table has no stored_size and codec columns");
     }
 
     journal_ = std::make_unique<tuv::journal>(database_.get());

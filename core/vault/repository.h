@@ -61,6 +61,10 @@ class repository {
     // Capacity of a new container; absent in a vault that never stores
     // content (only the writer needs it, and fails then).
     const std::optional<std::uint64_t>& default_disk_size() const { return default_disk_size_; }
+    // How new chunks are stored. A vault made before compression has no
+    // such setting (compression_set() is false) and stores them raw.
+    compression_setting compression() const { return compression_; }
+    bool compression_set() const { return compression_set_; }
 
     // --- The catalogue ---------------------------------------------------
     // Vault paths are names joined by path_separator(); a full path begins
@@ -166,7 +170,9 @@ class repository {
     // What the storage layer needs of this vault (its database, file system
     // and folders), for the block map, containers and version reads.
     vault_storage storage() {
-        return {*database_, *files_, folder_, data_directory_, default_disk_size_};
+        return {*database_,      *files_,           folder_,
+                data_directory_, default_disk_size_, compression_.level,
+                stored_form_columns_};
     }
 
     // True when the local `path` is one of the vault's own files: its
@@ -199,6 +205,9 @@ class repository {
     file_system* files_;
     chunk_settings chunks_{};
     std::optional<std::uint64_t> default_disk_size_;
+    compression_setting compression_;
+    bool compression_set_ = false;
+    bool stored_form_columns_ = false;
 };
 
 // The process's repository, open for reading and writing. The first call

@@ -6,6 +6,7 @@
 
 #include "core/db/db.h"
 #include "core/db/read_snapshot.h"
+#include "core/storage/chunk_codec.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/repository.h"
 
@@ -54,8 +55,13 @@ void add_file(const std::vector<block_span>& blocks, vault_stats& stats) {
 }  // namespace
 
 std::optional<double> vault_stats::dedup_ratio() const {
+    if (chunk_bytes == 0) return std::nullopt;
+    return static_cast<double>(logical_bytes) / static_cast<double>(chunk_bytes);
+}
+
+std::optional<double> vault_stats::compression_ratio() const {
     if (stored_bytes == 0) return std::nullopt;
-    return static_cast<double>(logical_bytes) / static_cast<double>(stored_bytes);
+    return static_cast<double>(chunk_bytes) / static_cast<double>(stored_bytes);
 }
 
 vault_stats collect_vault_stats(repository& repo) {
@@ -67,7 +73,9 @@ vault_stats collect_vault_stats(repository& repo) {
                                             directory_mime_type + "'");
     stats.files = count(database, "SELECT COUNT(*) FROM file_info") - stats.directories;
     stats.chunks = count(database, "SELECT COUNT(*) FROM chunk");
-    stats.stored_bytes = count(database, "SELECT COALESCE(SUM(size), 0) FROM chunk");
+    stats.chunk_bytes = count(database, "SELECT COALESCE(SUM(size), 0) FROM chunk");
+    stats.stored_bytes = count(
+        database, "SELECT COALESCE(SUM(" + stored_size_sql(repo.storage()) + "), 0) FROM chunk");
     stats.containers = count(database, "SELECT COUNT(*) FROM disk_info");
 
     // A block whose chunk row is gone counts as empty; verify names it.

@@ -3,8 +3,9 @@
 // A version of a file is one state of its block map: there is one per moment
 // a block of the file was made (a check-in that changed nothing adds none).
 // Its size is the sum of the chunks live at that moment. Logical bytes are
-// the sizes of all versions of all files added up, stored bytes the chunk
-// bytes the containers hold, each distinct chunk once.
+// the sizes of all versions of all files added up, chunk bytes what the
+// distinct chunks hold (each once, uncompressed), stored bytes what they
+// take in the containers (compressed where that was smaller).
 #pragma once
 
 #include <cstdint>
@@ -20,12 +21,16 @@ struct vault_stats {
     std::uint64_t versions = 0;
     std::uint64_t chunks = 0;
     std::uint64_t logical_bytes = 0;
+    std::uint64_t chunk_bytes = 0;
     std::uint64_t stored_bytes = 0;
     std::uint64_t containers = 0;
 
-    // logical_bytes / stored_bytes: how many times over sharing chunks pays;
-    // none while nothing is stored.
+    // logical_bytes / chunk_bytes: how many times over sharing chunks pays;
+    // none while no chunk holds a byte.
     std::optional<double> dedup_ratio() const;
+    // chunk_bytes / stored_bytes: what compression saves; none while
+    // nothing is stored.
+    std::optional<double> compression_ratio() const;
 };
 
 // Reads the figures of the vault of `repo` (borrowed) in one snapshot.

@@ -15,8 +15,8 @@
 #include "core/base/errors.h"
 #include "core/db/db.h"
 #include "core/db/read_snapshot.h"
+#include "core/storage/chunk_codec.h"
 #include "core/storage/file_io.h"
-#include "core/storage/md5.h"
 #include "core/storage/vault_folder.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/journal.h"
@@ -147,7 +147,8 @@ class checker {
           database_(repo.database()),
           options_(options),
           report_(report),
-          catalogue_(database_, repo.path_separator()) {}
+          catalogue_(database_, repo.path_separator()),
+          stored_(stored_size_sql(repo.storage())) {}
 
     void run() {
         check_catalogue();
@@ -247,8 +248,8 @@ class checker {
         std::map<std::int64_t, extent> extents;
         {
             auto rows = database_.query(
-                "SELECT disk_id, MAX(physical_offset + size), COUNT(*), MIN(chunk_id) FROM chunk"
-                " WHERE physical_offset >= 0 AND size >= 0 GROUP BY disk_id");
+                "SELECT disk_id, MAX(physical_offset + " + stored_ + "), COUNT(*), MIN(chunk_id)"
+                " FROM chunk WHERE physical_offset >= 0 AND " + stored_ + " >= 0 GROUP BY disk_id");
             while (rows->next()) {
                 extents[rows->get_int64(0)] = {static_cast<std::uint64_t>(rows->get_int64(1)),
                                                static_cast<std::uint64_t>(rows->get_int64(2)),
@@ -256,9 +257,9 @@ class checker {
             }
         }
         {
-            auto rows = database_.query(
-                "SELECT chunk_id, physical_offset, size FROM chunk"
-                " WHERE physical_offset < 0 OR size < 0 ORDER BY chunk_id");
+            auto rows = database_.query("SELECT chunk_id, physical_offset, " + stored_ +
+                                        " FROM chunk WHERE physical_offset < 0 OR size < 0 OR " +
+                                        stored_ + " < 0 ORDER BY chunk_id");
             while (rows->next()) {
                 const std::int64_t id = rows->get_int64(0);
                 chunk_problems_.emplace_back(
@@ -484,12 +485,12 @@ class checker {
     }
 
     void check_data() {
-        auto rows = database_.query(
-            "SELECT chunk_id, disk_id, physical_offset, size, checksum FROM chunk"
-            " ORDER BY disk_id, physical_offset");
+        auto rows = database_.query("SELECT chunk_id, disk_id, physical_offset, size, checksum, " +
+                                    stored_ + " AS stored_size, " + codec_sql(repo_.storage()) +
+                                    " AS codec FROM chunk ORDER BY disk_id, physical_offset");
         std::optional<std::int64_t> open_disk;
         std::unique_ptr<file_handle> container;
-        std::vector<std::uint8_t> buffer;
+        std::vector<std::uint8_t> stored, decoded;
         while (rows->next()) {
             const std::int64_t chunk_id = rows->get_int64(0);
             const std::int64_t disk_id = rows->get_int64(1);
@@ -500,27 +501,35 @@ class checker {
             const auto& [path, length] = known->second;
             const auto offset = static_cast<std::uint64_t>(rows->get_int64(2));
             const auto size = static_cast<std::uint64_t>(rows->get_int64(3));
+            const auto stored_size = static_cast<std::uint64_t>(rows->get_int64(5));
+            std::optional<std::int64_t> codec;
+            if (!rows->is_null("codec")) codec = rows->get_int64(6);
             // Chunks past a short container's end are covered by its line.
-            if (offset > length || size > length - offset) continue;
+            if (offset > length || stored_size > length - offset) continue;
+            const std::string where = "container " + std::to_string(disk_id) + " (" + path + ")";
             try {
                 if (open_disk != disk_id) {
                     container.reset();
                     open_disk = disk_id;
                     container = repo_.files().open(path, open_mode::read);
                 }
-                buffer.resize(size);
-                const std::size_t got = container->read_at(offset, buffer.data(), size);
-                if (got < size) {
-                    data_problems_.emplace_back(
-                        chunk_id, "container " + std::to_string(disk_id) + " (" + path +
-                                      ") ends before the chunk's " + std::to_string(size) +
-                                      " bytes at " + std::to_string(offset));
-                } else if (md5_hex(buffer.data(), size) != rows->get_string(4)) {
-                    data_problems_.emplace_back(chunk_id, "the bytes in container " +
-                                                              std::to_string(disk_id) + " (" +
-                                                              path + ") at " +
-                                                              std::to_string(offset) +
-                                                              " do not match their checksum");
+                stored.resize(stored_size);
+                const std::size_t got = container->read_at(offset, stored.data(), stored_size);
+                if (got < stored_size) {
+                    data_problems_.emplace_back(chunk_id, where + " ends before the chunk's " +
+                                                              std::to_string(stored_size) +
+                                                              " bytes at " +
+                                                              std::to_string(offset));
+                    continue;
+                }
+                // A raw chunk is checked where it was read.
+                decoded.resize(codec ? size : 0);
+                const auto problem = decode_chunk(stored, codec, size, rows->get_string(4),
+                                                  codec ? decoded.data() : stored.data());
+                if (problem) {
+                    data_problems_.emplace_back(chunk_id, "the bytes in " + where + " at " +
+                                                              std::to_string(offset) + " " +
+                                                              *problem);
                 }
             } catch (const io_error& e) {
                 data_problems_.emplace_back(chunk_id, e.what());
@@ -562,6 +571,7 @@ class checker {
     const verify_options& options_;
     verify_report& report_;
     catalogue catalogue_;
+    const std::string stored_;  // SQL for a chunk's length in its container
 
     std::vector<std::string> catalogue_problems_, journal_problems_, block_problems_,
         container_problems_, version_problems_;

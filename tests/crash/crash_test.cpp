@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "core/base/date.h"
+#include "core/db/db.h"
 #include "core/storage/md5.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/installer.h"
@@ -206,6 +207,10 @@ TEST(crash_test, killed_check_ins_never_damage_committed_versions) {
     // test proved nothing.
     EXPECT_GT(killed_in_check_in, kills / 4);
     EXPECT_GT(committed.size(), 20u);
+    repository repo(layout.database.string());
+    auto compressed = repo.database().query("SELECT COUNT(*) FROM chunk WHERE codec = 1");
+    ASSERT_TRUE(compressed->next());
+    EXPECT_GT(compressed->get_int64(0), 0);  // the kills met compressed chunks
 }
 
 }  // namespace

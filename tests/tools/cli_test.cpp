@@ -14,6 +14,7 @@
 #include "platform/registry.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_vault.h"
 
 namespace tuv::tools {
 namespace {
@@ -89,6 +90,45 @@ TEST_F(cli_test, init_passes_the_chosen_settings_to_the_vault) {
     EXPECT_NE(info.out.find("  Chunk sizes     64 to 4096 bytes, window 16, anchor 257\n"),
               std::string::npos);
     EXPECT_NE(info.out.find("  Container size  1000000 bytes\n"), std::string::npos);
+}
+
+TEST_F(cli_test, init_sets_the_compression_and_info_shows_it) {
+    const struct {
+        std::vector<std::string> option;
+        const char* shown;
+    } cases[] = {
+        {{}, "zstd, level 3"},
+        {{"--compression", "zstd"}, "zstd, level 3"},
+        {{"--compression", "zstd:19"}, "zstd, level 19"},
+        {{"--compression", "none"}, "none"},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        std::vector<std::string> args{"init", "--vault", (folder / std::to_string(++n)).string()};
+        args.insert(args.end(), c.option.begin(), c.option.end());
+        ASSERT_EQ(run(args).code, exit_ok);
+        const result info = run({"info"});
+        EXPECT_NE(info.out.find(std::string("  Compression     ") + c.shown + "\n"),
+                  std::string::npos)
+            << info.out;
+    }
+    // A vault made before compression has no setting, and stays raw.
+    test::test_vault old;
+    old.database().execute("DELETE FROM settings WHERE key = 'compression'");
+    EXPECT_NE(run({"--db", old.db_path(), "info"})
+                  .out.find("  Compression     none (made before chunks were compressed)\n"),
+              std::string::npos);
+}
+
+TEST_F(cli_test, init_refuses_an_unknown_compression_and_makes_nothing) {
+    const fs::path vault = folder / "v";
+    for (const char* bad : {"zstd:0", "zstd:20", "lz4", "zstd:3x"}) {
+        const result r = run({"init", "--vault", vault.string(), "--compression", bad});
+        EXPECT_EQ(r.code, exit_failed);
+        EXPECT_EQ(r.err, std::string("quillmark: Invalid setting compression = \"") + bad +
+                             "\": it must be none, zstd or zstd:LEVEL with a level from 1 to 19\n");
+    }
+    EXPECT_FALSE(fs::exists(vault));
 }
 
 TEST_F(cli_test, init_refuses_chunk_settings_that_break_the_rules_and_makes_nothing) {

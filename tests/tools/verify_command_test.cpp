@@ -41,6 +41,7 @@ class verify_command_test : public ::testing::Test {
     static vault_options options() {
         vault_options o;
         o.chunks = {100, 100, 16, 1};
+        o.compression = {};  // raw: the damage below lands in known chunks
         return o;
     }
 
@@ -136,8 +137,10 @@ TEST_F(verify_command_test, stats_prints_every_figure) {
               "  Versions        2\n"
               "  Chunks          4\n"
               "  Logical bytes   400\n"
+              "  Chunk bytes     300\n"
               "  Stored bytes    300\n"
               "  Dedup ratio     1.33\n"
+              "  Compression     1.00\n"
               "  Containers      1\n");
 }
 

@@ -72,7 +72,7 @@ TEST(chunk_pipeline_test, hands_over_the_same_chunks_in_order_as_the_plain_loop)
         const auto expected = plain_chunks(data, settings);
         for (const std::size_t depth : {std::size_t{1}, std::size_t{2}, std::size_t{8}}) {
             memory_file file(data);
-            chunk_pipeline pipeline(file, settings, depth);
+            chunk_pipeline pipeline(file, settings, 0, depth);
             std::size_t i = 0;
             while (const chunk_pipeline::chunk* c = pipeline.next()) {
                 ASSERT_LT(i, expected.size()) << "size " << size << " depth " << depth;
@@ -107,7 +107,7 @@ TEST(chunk_pipeline_test, a_read_error_reaches_the_consumer_after_the_good_chunk
 TEST(chunk_pipeline_test, stopping_early_does_not_hang) {
     const auto data = test::random_bytes(1 << 20, 3);
     memory_file file(data);
-    chunk_pipeline pipeline(file, chunk_settings{64, 1024, 16, 127}, 2);
+    chunk_pipeline pipeline(file, chunk_settings{64, 1024, 16, 127}, 0, 2);
     ASSERT_NE(pipeline.next(), nullptr);
     // The destructor must stop a producer that waits for a free slot.
 }

@@ -30,6 +30,7 @@ vault_options fixed_chunks() {
     vault_options options;
     options.chunks = {100, 100, 16, 1};  // every chunk exactly 100 bytes
     options.container_size = 300;
+    options.compression = {};  // raw: container offsets are the chunks' own
     return options;
 }
 
@@ -273,9 +274,11 @@ TEST_F(verify_test, stats_add_up_every_version_and_every_distinct_chunk) {
     EXPECT_EQ(stats.versions, 3u);
     EXPECT_EQ(stats.chunks, 5u);
     EXPECT_EQ(stats.logical_bytes, 250u + 200u + 200u);
+    EXPECT_EQ(stats.chunk_bytes, 350u);
     EXPECT_EQ(stats.stored_bytes, 350u);
     EXPECT_EQ(stats.containers, 2u);
     EXPECT_DOUBLE_EQ(*stats.dedup_ratio(), 650.0 / 350.0);
+    EXPECT_DOUBLE_EQ(*stats.compression_ratio(), 1.0);
 }
 
 TEST_F(verify_test, stats_ignore_a_check_in_that_changed_nothing_and_shrinking_counts) {
@@ -292,6 +295,7 @@ TEST(vault_stats_test, empty_vault_has_no_dedup_ratio) {
     EXPECT_EQ(stats.directories, 1u);
     EXPECT_EQ(stats.files + stats.versions + stats.chunks + stats.stored_bytes, 0u);
     EXPECT_EQ(stats.dedup_ratio(), std::nullopt);
+    EXPECT_EQ(stats.compression_ratio(), std::nullopt);
 }
 
 }  // namespace

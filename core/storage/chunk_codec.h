@@ -1,0 +1,62 @@
+// The stored form of a chunk: its bytes as they lie in a container. A chunk
+// is stored raw or compressed with zstd, whichever is smaller; its row keeps
+// `size` as the chunk's own length (offsets, the block map and every sum of
+// sizes stay in those terms) and, for a compressed chunk, `stored_size` and
+// `codec` (docs/storage.md). The checksum is always the MD5 of the chunk's
+// own bytes, so a chunk is found again whatever form it was stored in.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "core/storage/vault_storage.h"
+
+struct ZSTD_CCtx_s;
+struct ZSTD_DCtx_s;
+
+namespace tuv {
+
+// The values of chunk.codec. NULL, as in every row of a vault made before
+// compression, is raw.
+enum class chunk_codec : std::int64_t { raw = 0, zstd = 1 };
+
+// Compresses chunks at one zstd level. Holds a compression context: one per
+// thread, reused for every chunk.
+class chunk_compressor {
+  public:
+    explicit chunk_compressor(int level);
+    ~chunk_compressor();
+    chunk_compressor(const chunk_compressor&) = delete;
+    chunk_compressor& operator=(const chunk_compressor&) = delete;
+
+    // Compresses `bytes` into `out`, which has room for bytes.size() - 1
+    // bytes, and returns the compressed length; 0 when compressing would
+    // not make the chunk smaller (it is then stored raw).
+    std::size_t compress(std::span<const std::uint8_t> bytes, std::uint8_t* out);
+
+  private:
+    ZSTD_CCtx_s* context_;
+    int level_;
+};
+
+// Turns a chunk's stored bytes back into its `size` bytes at `out` (which
+// may be stored.data() for a raw chunk) and checks them against the
+// checksum. Returns what is wrong, worded to follow "the bytes in container
+// <c> at <offset> ": "do not match their checksum", "do not decompress",
+// "decompress to <n> bytes, not the chunk's <size>", "are stored with codec
+// <n>, which this version of Quillmark cannot read"; nothing when the chunk
+// is whole. `codec` is the row's value (none for raw).
+std::optional<std::string> decode_chunk(std::span<const std::uint8_t> stored,
+                                        std::optional<std::int64_t> codec, std::uint64_t size,
+                                        const std::string& checksum, std::uint8_t* out);
+
+// SQL for a `chunk` row's stored length and codec, to select beside its
+// other columns: a vault without the columns stores every chunk raw, its
+// full size in the container.
+std::string stored_size_sql(const vault_storage& storage);
+std::string codec_sql(const vault_storage& storage);
+
+}  // namespace tuv

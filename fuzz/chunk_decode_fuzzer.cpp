@@ -1,0 +1,90 @@
+// decode_chunk on damaged stored bytes: a chunk of text is compressed once;
+// the fuzz data then damages that stored form (the first byte chooses how:
+// bytes flipped at chosen places, the form cut short or run on, or the data
+// itself taken as the stored form) and chooses the codec and the size the
+// row claims.
+// Properties: decoding never writes outside the chunk's buffer (the
+// sanitizers watch), and it either reports a problem or yields exactly the
+// chunk's bytes; with the intact form and the true size it always yields
+// them.
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "core/storage/chunk_codec.h"
+#include "core/storage/md5.h"
+#include "fuzz/fuzz_check.h"
+
+namespace {
+
+struct sample {
+    std::vector<std::uint8_t> chunk;
+    std::vector<std::uint8_t> stored;
+    std::string checksum;
+};
+
+const sample& the_sample() {
+    static const sample s = [] {
+        sample made;
+        std::uint32_t state = 2024;
+        for (int i = 0; i < 4096; ++i) {
+            state = state * 1103515245 + 12345;
+            made.chunk.push_back(static_cast<std::uint8_t>("the vault keeps  "[(state >> 16) % 17]));
+        }
+        made.stored.resize(made.chunk.size());
+        tuv::chunk_compressor compressor(3);
+        made.stored.resize(compressor.compress(made.chunk, made.stored.data()));
+        made.checksum = tuv::md5_hex(made.chunk.data(), made.chunk.size());
+        return made;
+    }();
+    return s;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const sample& s = the_sample();
+    FUZZ_CHECK(!s.stored.empty());
+    if (size < 2) return 0;
+    const std::uint8_t mode = data[0];
+    const std::uint8_t claim = data[1];
+    data += 2;
+    size -= 2;
+
+    std::vector<std::uint8_t> stored = s.stored;
+    switch (mode % 4) {
+        case 0:  // bytes flipped: pairs of (place, mask)
+            for (std::size_t i = 0; i + 1 < size; i += 2) {
+                stored[data[i] * stored.size() / 256] ^= data[i + 1];
+            }
+            break;
+        case 1:  // cut short
+            stored.resize(size > 0 ? data[0] * stored.size() / 256 : 0);
+            break;
+        case 2:  // run on into what follows in the container
+            stored.insert(stored.end(), data, data + size);
+            break;
+        default:  // any bytes at all
+            stored.assign(data, data + size);
+            break;
+    }
+    // The codec the row names: mostly zstd, now and then raw or unknown.
+    const std::optional<std::int64_t> codec =
+        claim < 200 ? std::optional<std::int64_t>(1)
+                    : claim < 230 ? std::nullopt : std::optional<std::int64_t>(claim);
+    // The size the row claims: mostly the true one.
+    const std::uint64_t chunk_size = claim % 8 == 0 ? claim * 37u : s.chunk.size();
+
+    std::vector<std::uint8_t> out(chunk_size);
+    const auto problem = tuv::decode_chunk(stored, codec, chunk_size, s.checksum, out.data());
+    if (!problem) {
+        FUZZ_CHECK(out == s.chunk);
+    }
+    if (stored == s.stored && codec == 1 && chunk_size == s.chunk.size()) {
+        FUZZ_CHECK(!problem);
+    }
+    return 0;
+}
