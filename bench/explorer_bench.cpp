@@ -8,6 +8,7 @@
 //   defaults: 1000 100 10000 1000 (100,000 files in 1,000 folders, 3 versions
 //   each, plus one folder of 10,000 files and one file of 1,000 versions)
 #include <QApplication>
+#include <QLineEdit>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +22,7 @@
 #include "core/vault/journal.h"
 #include "core/vault/repository.h"
 #include "explorer/CVellum_ExplorerDoc.h"
+#include "explorer/CSearchFiltters.h"
 #include "explorer/hview_model.h"
 #include "gui/cabinet_model.h"
 #include "gui/scripted_prompter.h"
@@ -152,6 +154,42 @@ int main(int argc, char** argv) {
                 version_rows);
     std::printf("%-44s %8.1f ms (%d rows shown)\n", "refresh (list and tree) in that folder",
                 refresh_ms, list->rowCount());
+    // The time line: a year of one cabinet's history at each unit.
+    // The vault holds journal rows without content, so its span is the
+    // journal's, not that of blocks it does not have.
+    doc->set_time_span(moment(0).seconds(), moment(static_cast<int>(
+                           (folders * files + big_files) * versions_per_file + versions)).seconds());
+    doc->set_use_time_filter(true);
+    const struct {
+        const char* label;
+        int level;
+        double to;
+    } units[] = {{"history of a year, day level", tuv::explorer::zoom_day, 365},
+                 {"history of a year, month level", tuv::explorer::zoom_month, 11},
+                 {"history of a year, year level", tuv::explorer::zoom_year, 0}};
+    for (const auto& unit : units) {
+        doc->set_zoom_level(unit.level);
+        doc->set_selected_range(0, unit.to);
+        const double ms = millis([&] { doc->go_to("\\Cabinet 0"); });
+        std::printf("%-44s %8.1f ms (%d rows)\n", unit.label, ms, list->rowCount());
+    }
+    doc->set_use_time_filter(false);
+    doc->go_to(doc->root_location());
+    // The search pane over the whole vault, by name and by description.
+    CSearchFiltters search(*doc);
+    const struct {
+        const char* label;
+        const char* name;
+        const char* description;
+    } searches[] = {{"search by name (file 42*)", "file 42*", ""},
+                    {"search by description (*version 2*)", "", "version 2"}};
+    for (const auto& query : searches) {
+        search.name_field().setText(query.name);
+        search.description_field().setText(query.description);
+        const double ms = millis([&] { search.search(); });
+        std::printf("%-44s %8.1f ms (%zu results)\n", query.label, ms,
+                    doc->search_results().size());
+    }
     std::printf("%-44s %8ld MiB\n", "peak memory", peak_mib());
     return prompts.prompts().empty() ? 0 : 1;
 }
