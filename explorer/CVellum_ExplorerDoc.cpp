@@ -1,5 +1,6 @@
 #include "explorer/CVellum_ExplorerDoc.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <sstream>
@@ -25,6 +26,23 @@ QString checkin_selection(const QStringList& files) {
     QStringList parts{QFileInfo(files.front()).absolutePath()};
     for (const QString& file : files) parts << QFileInfo(file).fileName();
     return parts.join('#');
+}
+
+void tell_export_failures(gui::prompter& prompts, int failures, const QString& destination,
+                          const std::string& problems) {
+    if (failures == 0) return;
+    QString text = QString("Export to %1: %2 files or versions could not be written; ")
+                       .arg(destination)
+                       .arg(failures);
+    if (problems.empty()) {
+        text += QString("the reasons are in %1.").arg(QDir(destination).filePath(export_log_name));
+    } else {
+        // The log itself could not be written there: say what it would hold.
+        QStringList lines = QString::fromStdString(problems).split('\n', Qt::SkipEmptyParts);
+        if (lines.size() > 5) lines = lines.mid(0, 5) << "...";
+        text += "why:\n" + lines.join('\n');
+    }
+    prompts.message(nullptr, text, gui::caption_explorer, prompt_icon::exclamation);
 }
 
 repository* open_explorer_vault(gui::prompter& prompts) {
@@ -204,6 +222,7 @@ void CVellum_ExplorerDoc::export_vault(const export_chooser& choose) {
     tuv::export_engine engine(*repo_, root_.toStdString(), choice->destination.toStdString(),
                               choice->mode, tuv::entry_filter::both, progress, problems);
     engine.run();
+    tell_export_failures(prompts_, engine.failures(), choice->destination, problems.str());
 }
 
 void CVellum_ExplorerDoc::refresh() {

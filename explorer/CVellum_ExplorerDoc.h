@@ -56,6 +56,13 @@ using export_chooser = std::function<std::optional<export_choice>()>;
 // each after a '#'.
 QString checkin_selection(const QStringList& files);
 
+// Tells the person that an export into `destination` did not write
+// everything: how many failures, where their log is, and the lines the log
+// could not take (`problems`, e.g. when the folder cannot be written).
+// Says nothing when there were none.
+void tell_export_failures(gui::prompter& prompts, int failures, const QString& destination,
+                          const std::string& problems);
+
 // Opens the vault the current user's registry names (db_path), once per
 // process. A failure shows support_error_text (error icon) and gives null.
 repository* open_explorer_vault(gui::prompter& prompts);

@@ -134,6 +134,7 @@ std::optional<int> check_out_folder(CVellum_ExplorerDoc& doc, const hview_model&
                          destination->toStdString(), version_mode::latest, entry_filter::both,
                          progress, problems);
     engine.run();
+    tell_export_failures(doc.prompts(), engine.failures(), *destination, problems.str());
     return engine.failures();
 }
 

@@ -20,6 +20,7 @@
 #include "gui/scripted_prompter.h"
 #include "platform/quillmark_registry.h"
 #include "platform/registry.h"
+#include "tests/support/checks.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_vault.h"
 
@@ -304,6 +305,21 @@ class explorer_document_test : public QObject {
             const std::string arguments((std::istreambuf_iterator<char>(read)), {});
             QCOMPARE(QString::fromStdString(arguments), "1:/f#a.txt#b.txt,\\Docs");
         }
+    }
+
+    void export_that_cannot_write_says_where_and_why() {
+        // A file where the destination folder should be: neither the
+        // versions nor the log can be written below it.
+        const fs::path blocked = files_ / "blocked";
+        std::ofstream(blocked) << "not a folder";
+        const QString destination = QString::fromStdString(blocked.string());
+        doc_->export_vault([&] { return export_choice{destination, tuv::version_mode::latest}; });
+        QCOMPARE(prompts_->prompts().size(), 1u);
+        const auto& said = prompts_->prompts()[0];
+        QCOMPARE(said.text.section('\n', 0, 0),
+                 "Export to " + destination + ": 3 files or versions could not be written; why:");
+        QCOMPARE(said.icon, tuv::gui::prompt_icon::exclamation);
+        QCOMPARE(tuv::test::file_contents(blocked), "not a folder");
     }
 
   private:
