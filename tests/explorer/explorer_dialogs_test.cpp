@@ -17,6 +17,7 @@
 #include "gui/captions.h"
 #include "gui/scripted_prompter.h"
 #include "gui/version_text.h"
+#include "tests/support/combo_items.h"
 #include "tests/support/screenshot.h"
 #include "tests/support/test_vault.h"
 
@@ -30,12 +31,6 @@ const std::string report = "\\Cab\\report.txt";
 // The text the explorer's lists show for a moment given as date_format.
 std::string list_text(const std::string& moment) {
     return tuv::gui::version_list_text(tuv::date(moment).seconds());
-}
-
-QStringList entries(const QComboBox& box) {
-    QStringList texts;
-    for (int i = 0; i < box.count(); ++i) texts << box.itemText(i);
-    return texts;
 }
 
 }  // namespace
@@ -85,7 +80,7 @@ class explorer_dialogs_test : public QObject {
         const std::string when = list_text("2026-01-02 03:04:05");
         CVellumCheckout dialog(vault_->repo(), *prompter_, report, {when}, -1);
         QCOMPARE(dialog.windowTitle(), "Quillmark Explorer: Checkout");
-        QCOMPARE(entries(dialog.times()), QStringList{QString::fromStdString(when)});
+        QCOMPARE(tuv::test::combo_items(dialog.times()), QStringList{QString::fromStdString(when)});
         QCOMPARE(dialog.times().currentIndex(), 0);
         QCOMPARE(dialog.description().toPlainText(), "first draft");
         const auto lines = dialog.findChildren<QLineEdit*>();
@@ -108,7 +103,7 @@ class explorer_dialogs_test : public QObject {
         // As text, "2025-10-1 ..." would come first.
         CVellumCheckout dialog(vault_->repo(), *prompter_, report,
                                {october.toStdString(), september.toStdString()}, 1);
-        QCOMPARE(entries(dialog.times()), (QStringList{september, october}));
+        QCOMPARE(tuv::test::combo_items(dialog.times()), (QStringList{september, october}));
         QCOMPARE(dialog.times().currentText(), october);
         QCOMPARE(dialog.description().toPlainText(), " ");
         dialog.times().setCurrentIndex(0);

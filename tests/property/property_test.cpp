@@ -27,6 +27,7 @@
 #include "property/CVellum_PropertyDlg.h"
 #include "property/command_line.h"
 #include "property/property_model.h"
+#include "tests/support/combo_items.h"
 #include "tests/support/checks.h"
 #include "tests/support/screenshot.h"
 #include "tests/support/temp_dir.h"
@@ -53,12 +54,6 @@ QStringList texts(const std::vector<std::string>& paths) {
     QStringList out;
     for (const std::string& path : paths) out << QString::fromStdString(path);
     return out;
-}
-
-QStringList items_of(const QComboBox& combo) {
-    QStringList items;
-    for (int i = 0; i < combo.count(); ++i) items << combo.itemText(i);
-    return items;
 }
 
 }  // namespace
@@ -213,7 +208,7 @@ class property_test : public QObject {
             QCOMPARE(labels, (QStringList{"Details :", "File Name:", "Quillmark Path:", "Source Path:"}));
             QCOMPARE(dialog.file_name().text(), "report.txt");
             QCOMPARE(dialog.source_path().text(), QString::fromStdString(report_.string()));
-            QCOMPARE(items_of(dialog.vault_paths()),
+            QCOMPARE(tuv::test::combo_items(dialog.vault_paths()),
                      (QStringList{"\\Letters\\report.txt", "\\Backup\\Letters\\report.txt"}));
             QCOMPARE(dialog.check_out_button().text(), "Check&Out");
             QVERIFY(dialog.check_out_button().isDefault());
