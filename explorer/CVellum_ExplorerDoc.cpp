@@ -3,13 +3,13 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
-#include <sstream>
 
 #include "core/base/date.h"
 #include "core/base/errors.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/journal.h"
 #include "core/vault/repository.h"
+#include "explorer/export_runner.h"
 #include "gui/captions.h"
 #include "gui/prompter.h"
 #include "platform/CRegistry.h"
@@ -49,7 +49,8 @@ repository* open_explorer_vault(gui::prompter& prompts) {
     try {
         return open_repository(platform::read_db_path().value_or(std::string()));
     } catch (const std::runtime_error&) {
-        prompts.message(nullptr, gui::support_error_text, gui::caption_explorer, prompt_icon::error);
+        prompts.message(nullptr, gui::support_error_text, gui::caption_explorer,
+                        prompt_icon::error);
         return nullptr;
     }
 }
@@ -129,13 +130,15 @@ void CVellum_ExplorerDoc::run_search(const std::string& format,
 }
 
 void CVellum_ExplorerDoc::check_in() {
-    const auto files = prompts_.open_files(nullptr, checkin_dialog_title, QString(),
-                                           {{"All Files (*.*)", "*"}});
+    const auto files =
+        prompts_.open_files(nullptr, checkin_dialog_title, QString(), {{"All Files (*.*)", "*"}});
     if (!files || files->isEmpty()) return;
     start_checkin(checkin_selection(*files));
 }
 
-bool CVellum_ExplorerDoc::checkin_running() const { return checkin_ != nullptr; }
+bool CVellum_ExplorerDoc::checkin_running() const {
+    return checkin_ != nullptr;
+}
 
 void CVellum_ExplorerDoc::start_checkin(const QString& selection) {
     if (checkin_ != nullptr) return;  // one check-in at a time, as when the window is hidden
@@ -193,7 +196,8 @@ void CVellum_ExplorerDoc::add_cabinet(const tuv::gui::name_asker& ask) {
             const std::optional<QString> name = ask();
             if (!name) return;
             if (existing.contains(*name, Qt::CaseInsensitive)) {
-                if (prompts_.message(nullptr, "Cabinate already exists. Do you want to add another?",
+                if (prompts_.message(nullptr,
+                                     "Cabinate already exists. Do you want to add another?",
                                      tuv::gui::caption_explorer, prompt_icon::error,
                                      prompt_buttons::yes_no) == prompt_answer::yes) {
                     continue;
@@ -216,13 +220,7 @@ void CVellum_ExplorerDoc::export_vault(const export_chooser& choose) {
     if (repo_ == nullptr) return;
     const std::optional<export_choice> choice = choose();
     if (!choice) return;
-    // The engine logs every failure to log.txt in the destination.
-    std::ostringstream progress;
-    std::ostringstream problems;
-    tuv::export_engine engine(*repo_, root_.toStdString(), choice->destination.toStdString(),
-                              choice->mode, tuv::entry_filter::both, progress, problems);
-    engine.run();
-    tell_export_failures(prompts_, engine.failures(), choice->destination, problems.str());
+    run_export(*repo_, root_.toStdString(), choice->destination, choice->mode, prompts_);
 }
 
 void CVellum_ExplorerDoc::refresh() {

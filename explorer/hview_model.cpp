@@ -9,6 +9,7 @@
 #include "core/base/date.h"
 #include "core/base/errors.h"
 #include "core/db/db.h"
+#include "core/db/read_snapshot.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/journal.h"
 #include "core/vault/repository.h"
@@ -142,14 +143,7 @@ std::vector<list_row> hview_model::read_rows() const {
     if (repo == nullptr) return rows;
     const std::string& separator = repo->path_separator();
 
-    if (document_.search_mode()) {
-        for (const auto& entry : document_.search_results()) {
-            const QString path = QString::fromStdString(entry->full_path());
-            const version_span span = versions_of(*repo, entry->file_id());
-            if (span.count > 0) rows.push_back(file_row(path, path, span));
-        }
-        return rows;
-    }
+    if (document_.search_mode()) return rows;  // read as they are shown
     if (document_.list_mode() == mode_versions) {
         const QString path = document_.versions_file();
         const auto file = repo->resolve(path.toStdString());
@@ -188,10 +182,44 @@ void hview_model::reload() {
     }
     beginResetModel();
     rows_ = std::move(rows);
-    shown_ = std::min(rows_.size(), std::size_t{list_page_rows});
+    searching_ = document_.search_mode() && !failure;
+    search_paths_.reset();
+    if (searching_ && document_.repository() != nullptr) {
+        search_paths_ = std::make_unique<entry_paths>(document_.repository()->path_separator());
+    }
+    shown_ = 0;
     versions_columns_ = !document_.search_mode() && document_.list_mode() == mode_versions;
+    if (!failure) {
+        try {
+            read_search_rows(list_page_rows);
+        } catch (const tuv_error&) {
+            failure = std::current_exception();
+        }
+    }
+    shown_ = std::min(rows_.size(), std::size_t{list_page_rows});
     endResetModel();
     if (failure) std::rethrow_exception(failure);
+}
+
+std::size_t hview_model::rows_available() const {
+    if (!searching_) return rows_.size();
+    // The ".." row, then one per result.
+    return 1 + document_.search_results().size();
+}
+
+void hview_model::read_search_rows(std::size_t count) {
+    if (!searching_ || search_paths_ == nullptr) return;
+    repository& repo = *document_.repository();
+    const auto& results = document_.search_results();
+    count = std::min(count, rows_available());
+    // One snapshot for the page: the paths and versions agree, and the
+    // queries share one lock instead of taking it each.
+    const read_snapshot snapshot(repo.database());
+    while (rows_.size() < count) {
+        file_entry& entry = *results[rows_.size() - 1];
+        const QString path = QString::fromStdString(search_paths_->of(entry));
+        rows_.push_back(file_row(path, path, versions_of(repo, entry.file_id())));
+    }
 }
 
 void hview_model::leads_to(const list_row& row) {
@@ -258,11 +286,20 @@ int hview_model::rowCount(const QModelIndex& parent) const {
 }
 
 bool hview_model::canFetchMore(const QModelIndex& parent) const {
-    return !parent.isValid() && shown_ < rows_.size();
+    return !parent.isValid() && shown_ < rows_available();
 }
 
 void hview_model::fetchMore(const QModelIndex& parent) {
     if (!canFetchMore(parent)) return;
+    try {
+        read_search_rows(shown_ + list_page_rows);
+    } catch (const tuv_error& error) {
+        // What was read is shown; the rest of the results are let go.
+        searching_ = false;
+        document_.prompts().message(nullptr, QString::fromUtf8(error.what()), caption_error,
+                                    gui::prompt_icon::exclamation);
+    }
+    if (shown_ >= rows_.size()) return;
     const std::size_t more = std::min(rows_.size() - shown_, std::size_t{list_page_rows});
     beginInsertRows({}, static_cast<int>(shown_), static_cast<int>(shown_ + more - 1));
     shown_ += more;

@@ -3,14 +3,19 @@
 // document says. Reloads when the document's views change; navigate() is
 // what a double-click or Enter on a row does. A long list is shown in pages
 // (canFetchMore/fetchMore): rows only ever append after a reload, so
-// selections and row numbers stay valid while the view fetches.
+// selections and row numbers stay valid while the view fetches. A vault
+// error while fetching search rows is shown under caption_error and ends
+// the list there.
 //
 // Borrows the document, which must outlive the model.
 #pragma once
 
 #include <QAbstractTableModel>
 #include <QString>
+#include <memory>
 #include <vector>
+
+#include "core/vault/entry_paths.h"
 
 class CVellum_ExplorerDoc;
 
@@ -63,12 +68,18 @@ class hview_model : public QAbstractTableModel {
 
   private:
     std::vector<list_row> read_rows() const;
+    // Search results become rows only as they are shown: a search may find
+    // a whole vault, and each row needs its path and versions read.
+    std::size_t rows_available() const;
+    void read_search_rows(std::size_t count);
     void leads_to(const list_row& row);
 
     CVellum_ExplorerDoc& document_;
-    std::vector<list_row> rows_;  // all rows read; the first shown_ are shown
+    std::vector<list_row> rows_;  // rows read; the first shown_ are shown
     std::size_t shown_ = 0;
     bool versions_columns_ = false;
+    bool searching_ = false;
+    std::unique_ptr<entry_paths> search_paths_;
 };
 
 }  // namespace tuv::explorer

@@ -1,11 +1,10 @@
 #include "explorer/view_commands.h"
 
-#include <sstream>
-
 #include "core/base/errors.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/repository.h"
 #include "explorer/CVellum_ExplorerDoc.h"
+#include "explorer/export_runner.h"
 #include "explorer/hview_model.h"
 #include "explorer/temp_folder.h"
 #include "export/export_engine.h"
@@ -30,9 +29,8 @@ version_target target_of(const hview_model& model, int row) {
     return {at.vault_path, at.last_time};
 }
 
-std::filesystem::path temporary_name(const std::filesystem::path& temp_dir,
-                                     std::int64_t file_id, const QString& name,
-                                     const QString& time_text) {
+std::filesystem::path temporary_name(const std::filesystem::path& temp_dir, std::int64_t file_id,
+                                     const QString& name, const QString& time_text) {
     QString stamp = time_text;
     stamp.replace(':', '.');
     return temp_dir / std::to_string(file_id) / (stamp + "_" + name).toStdString();
@@ -128,14 +126,8 @@ std::optional<int> check_out_folder(CVellum_ExplorerDoc& doc, const hview_model&
     if (doc.repository() == nullptr) return std::nullopt;
     const auto destination = doc.prompts().browse_folder(nullptr, "Browse for Folder", QString());
     if (!destination) return std::nullopt;
-    std::ostringstream progress;
-    std::ostringstream problems;
-    export_engine engine(*doc.repository(), at.vault_path.toStdString(),
-                         destination->toStdString(), version_mode::latest, entry_filter::both,
-                         progress, problems);
-    engine.run();
-    tell_export_failures(doc.prompts(), engine.failures(), *destination, problems.str());
-    return engine.failures();
+    return run_export(*doc.repository(), at.vault_path.toStdString(), *destination,
+                      version_mode::latest, doc.prompts());
 }
 
 }  // namespace tuv::explorer

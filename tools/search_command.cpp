@@ -10,6 +10,7 @@
 #include "core/base/date.h"
 #include "core/base/errors.h"
 #include "core/base/parse_time.h"
+#include "core/vault/entry_paths.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/journal.h"
 #include "core/vault/repository.h"
@@ -66,11 +67,12 @@ void run_search(repository& repo, const search_options& options, std::ostream& o
     search(repo, results, request.format, request.arguments);
     filter_search_results(results, form.directory, separator);
 
+    entry_paths paths(separator);
     for (const auto& entry : results) {
         std::vector<std::tm> versions;
         repo.journal().get_change_range(entry->file_id(), 0, 0, LEVEL_ALL, 0, versions);
-        out << entry->full_path() << '\t' << versions.size() << '\t'
-            << journal_time(versions.front()) << '\t' << journal_time(versions.back()) << '\n';
+        out << paths.of(*entry) << '\t' << versions.size() << '\t' << journal_time(versions.front())
+            << '\t' << journal_time(versions.back()) << '\n';
     }
 }
 

@@ -10,9 +10,11 @@
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 
 namespace tuv {
@@ -115,6 +117,12 @@ class db {
 
     // The rowid of the last row this connection inserted.
     virtual std::int64_t last_insert_id() = 0;
+
+    // Differs whenever the content may have changed since the last call,
+    // through this connection or another: what a cache of a query's result
+    // is keyed on. Empty while this connection is writing, because what it
+    // sees then may yet be rolled back.
+    virtual std::optional<std::pair<std::int64_t, std::int64_t>> change_stamp() = 0;
 };
 
 }  // namespace tuv

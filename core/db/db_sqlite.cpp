@@ -3,6 +3,8 @@
 #include <utility>
 #include <vector>
 
+#include <sqlite3.h>
+
 #include "core/base/errors.h"
 
 namespace tuv {
@@ -60,15 +62,21 @@ class db_sqlite_recordset : public db_recordset {
 
   private:
     int find(const std::string& name) {
-        const int count = cursor_.colcount();
-        for (int i = 0; i < count; ++i) {
-            if (cursor_.getcolname(i) == name) return i;
+        // Read once: a long result asks for the same few names on every row.
+        if (names_.empty()) {
+            const int count = cursor_.colcount();
+            names_.reserve(static_cast<std::size_t>(count));
+            for (int i = 0; i < count; ++i) names_.push_back(cursor_.getcolname(i));
+        }
+        for (std::size_t i = 0; i < names_.size(); ++i) {
+            if (names_[i] == name) return static_cast<int>(i);
         }
         throw db_exception("Column name '" + name + "' not found");
     }
 
     db_sqlite::statement_lease lease_;
     sqlite3x::sqlite3_cursor cursor_;
+    std::vector<std::string> names_;
 };
 
 }  // namespace
@@ -256,6 +264,16 @@ std::unique_ptr<db_recordset> db_sqlite::execute_prepared() {
 std::int64_t db_sqlite::last_insert_id() {
     require_open();
     return connection_.insertid();
+}
+
+std::optional<std::pair<std::int64_t, std::int64_t>> db_sqlite::change_stamp() {
+    require_open();
+    sqlite3* handle = connection_.handle();
+    if (sqlite3_txn_state(handle, "main") == SQLITE_TXN_WRITE) return std::nullopt;
+    // data_version counts other connections' commits, total_changes this one's.
+    auto version = query("PRAGMA data_version", {});
+    version->next();
+    return std::pair{version->get_int64(0), sqlite3_total_changes64(handle)};
 }
 
 }  // namespace tuv

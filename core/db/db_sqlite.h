@@ -57,6 +57,7 @@ class db_sqlite : public db {
     std::unique_ptr<db_recordset> execute_prepared() override;
 
     std::int64_t last_insert_id() override;
+    std::optional<std::pair<std::int64_t, std::int64_t>> change_stamp() override;
 
     void set_busy_timeout(int milliseconds);
     // The wrapper connection, for the installer and for tests.

@@ -2,8 +2,11 @@
 // and files, listings and the changed children of a directory.
 #include "core/vault/catalogue.h"
 
+#include <algorithm>
+#include <array>
 #include <ctime>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "core/base/errors.h"
@@ -41,14 +44,9 @@ std::int64_t insert_entry(db& database, const std::string& name, std::int64_t pa
 // seeks on the journal's index by inode find them (the date index would read
 // the whole period). A catalogue with holes (a damaged vault) is checked row
 // by row.
-std::optional<std::int64_t> first_orphan_inode(db& database, const journal_period& period) {
-    auto ids = database.query("SELECT count(*), min(file_id), max(file_id) FROM file_info", {});
-    ids->next();
-    const std::int64_t count = ids->get_int64(0);
-    const std::int64_t lowest = ids->get_int64(1);
-    const std::int64_t highest = ids->get_int64(2);
-    ids.reset();
-
+std::optional<std::int64_t> first_orphan_inode(db& database, const journal_period& period,
+                                               std::int64_t count, std::int64_t lowest,
+                                               std::int64_t highest) {
     constexpr const char* by_inode =
         "SELECT min(inode) AS first FROM journal INDEXED BY journal_by_inode WHERE inode ";
     std::vector<sql_builder> checks;
@@ -157,6 +155,17 @@ void repository::list_directory(const std::string& full_path,
     while (rows->next()) out.push_back(file_entry::from_row(*this, *rows, std::string()));
 }
 
+repository::catalogue_ids repository::catalogue_id_span() {
+    // Counting a large catalogue takes longer than the listing it guards.
+    const auto stamp = database_->change_stamp();
+    if (stamp && stamp == catalogue_ids_stamp_) return catalogue_ids_;
+    auto row = database_->query("SELECT count(*), min(file_id), max(file_id) FROM file_info", {});
+    row->next();
+    catalogue_ids_ = {row->get_int64(0), row->get_int64(1), row->get_int64(2)};
+    catalogue_ids_stamp_ = stamp;
+    return catalogue_ids_;
+}
+
 void repository::changes_under(const std::string& full_path, int from, int to, int level,
                                int changetype, bool files_only, std::vector<change_entry>& out) {
     const std::unique_ptr<file_entry> directory = resolve(full_path, 0);
@@ -166,43 +175,68 @@ void repository::changes_under(const std::string& full_path, int from, int to, i
     // A journal row in the period whose inode has no catalogue row means the
     // catalogue is damaged: the children before it in inode order are
     // reported, then the error.
-    const std::optional<std::int64_t> orphan = first_orphan_inode(*database_, period);
+    const catalogue_ids ids = catalogue_id_span();
+    const std::optional<std::int64_t> orphan =
+        first_orphan_inode(*database_, period, ids.count, ids.lowest, ids.highest);
 
-    // The period's journal rows of the directory's children, each inode's
-    // rows together, oldest first. CROSS JOIN keeps the catalogue outside:
-    // its index on parent, then the journal's on inode, however wide the
-    // period is.
+    // The period's journal rows of the directory's children. CROSS JOIN keeps
+    // the catalogue outside: its index on parent, then the journal's on
+    // inode, however wide the period is. Only each inode's earliest change
+    // counts (id breaks ties within one second); it is picked here rather than
+    // by sorting every row in the database.
     sql_builder q;
     q.add(
         "SELECT journal.inode, journal.changetype, journal.year, journal.month, journal.day,"
-        " journal.hour, journal.minute, journal.second, file_info.path, file_info.size,"
-        " file_info.mime_type FROM file_info CROSS JOIN journal ON journal.inode = "
-        "file_info.file_id"
-        " WHERE file_info.parent_id = ? AND journal.inode <> 0",
+        " journal.hour, journal.minute, journal.second, journal.id, file_info.path,"
+        " file_info.size, file_info.mime_type FROM file_info CROSS JOIN journal ON"
+        " journal.inode = file_info.file_id WHERE file_info.parent_id = ? AND journal.inode <> 0",
         {directory->file_id()});
     if (files_only) q.add(" AND file_info.mime_type <> ?", {directory_mime_type});
-    q.add(" AND (").add(period.condition).add(") ORDER BY journal.inode, ");
-    q.add(journal_period::chronological);
+    q.add(" AND (").add(period.condition).add(")");
 
+    struct earliest {
+        std::int64_t inode;
+        std::array<std::int64_t, 7> when;  // year .. second, then the row id
+        change_entry change;
+    };
+    std::vector<earliest> found;
+    std::unordered_map<std::int64_t, std::size_t> index_of;
     auto rows = database_->query(q.sql(), q.params());
-    std::int64_t previous = 0;
     while (rows->next()) {
         const std::int64_t inode = rows->get_int64(0);
-        if (inode == previous) continue;  // only an inode's earliest change counts
-        previous = inode;
-        if (orphan && inode > *orphan) break;
+        std::array<std::int64_t, 7> when{};
+        for (std::size_t i = 0; i < when.size(); ++i) {
+            when[i] = rows->get_int64(static_cast<int>(i) + 2);
+        }
+        const auto [slot, added] = index_of.try_emplace(inode, found.size());
+        if (!added) {
+            earliest& known = found[slot->second];
+            if (when < known.when) {
+                known.when = when;
+                known.change.changetype = rows->get_int(1);
+            }
+            continue;
+        }
         change_entry change;
         change.changetype = rows->get_int(1);
-        change.full_path = join_vault_path(directory_path, rows->get_string(8), path_separator_);
-        change.size = static_cast<std::uint64_t>(rows->get_int64(9));
-        change.time.tm_year = rows->get_int(2) - 1900;
-        change.time.tm_mon = rows->get_int(3) - 1;
-        change.time.tm_mday = rows->get_int(4);
-        change.time.tm_hour = rows->get_int(5);
-        change.time.tm_min = rows->get_int(6);
-        change.time.tm_sec = rows->get_int(7);
-        change.mime_type = rows->get_string(10);
-        out.push_back(std::move(change));
+        change.full_path = join_vault_path(directory_path, rows->get_string(9), path_separator_);
+        change.size = static_cast<std::uint64_t>(rows->get_int64(10));
+        change.mime_type = rows->get_string(11);
+        found.push_back({inode, when, std::move(change)});
+    }
+    rows.reset();
+
+    std::sort(found.begin(), found.end(),
+              [](const earliest& a, const earliest& b) { return a.inode < b.inode; });
+    for (earliest& e : found) {
+        if (orphan && e.inode > *orphan) break;
+        e.change.time.tm_year = static_cast<int>(e.when[0]) - 1900;
+        e.change.time.tm_mon = static_cast<int>(e.when[1]) - 1;
+        e.change.time.tm_mday = static_cast<int>(e.when[2]);
+        e.change.time.tm_hour = static_cast<int>(e.when[3]);
+        e.change.time.tm_min = static_cast<int>(e.when[4]);
+        e.change.time.tm_sec = static_cast<int>(e.when[5]);
+        out.push_back(std::move(e.change));
     }
     if (orphan) throw rec_not_found_exception("change info for " + std::to_string(*orphan));
 }

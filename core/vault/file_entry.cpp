@@ -22,13 +22,18 @@ constexpr int max_depth = 10000;
 
 }  // namespace
 
-file_entry::file_entry(repository& repo)
-    : repo_(&repo), new_entry_(true), block_writer_(std::make_unique<tuv::block_writer>(repo.storage())) {}
+file_entry::file_entry(repository& repo) : repo_(&repo), new_entry_(true) {}
 
 file_entry::file_entry(repository& repo, std::int64_t file_id, std::string attributes)
-    : repo_(&repo), new_entry_(false), block_writer_(std::make_unique<tuv::block_writer>(repo.storage())) {
+    : repo_(&repo), new_entry_(false) {
     load(file_id);
     attributes_ = std::move(attributes);
+}
+
+tuv::block_writer& file_entry::block_writer() {
+    if (block_writer_ == nullptr)
+        block_writer_ = std::make_unique<tuv::block_writer>(repo_->storage());
+    return *block_writer_;
 }
 
 std::unique_ptr<file_entry> file_entry::from_row(repository& repo, db_recordset& row,
@@ -155,7 +160,7 @@ void file_entry::write(std::uint64_t offset, std::span<const std::uint8_t> bytes
 
 void file_entry::write(std::uint64_t offset, std::span<const std::uint8_t> bytes,
                        const std::string& checksum, std::span<const std::uint8_t> compressed) {
-    block_writer_->write_block(bytes, checksum, modification_date_.seconds(), offset, file_id_,
+    block_writer().write_block(bytes, checksum, modification_date_.seconds(), offset, file_id_,
                                compressed);
     if (!written_since_load_) {
         size_ = 0;

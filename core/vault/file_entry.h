@@ -108,8 +108,9 @@ class file_entry {
     const date& last_access_date() const { return last_access_date_; }
     const date& modification_date() const { return modification_date_; }
 
-    // The block map writer of this entry's new version.
-    tuv::block_writer& block_writer() { return *block_writer_; }
+    // The block map writer of this entry's new version, made at first use:
+    // most entries are only read, and a search may make a whole vault's.
+    tuv::block_writer& block_writer();
 
   private:
     void take_row(db_recordset& row);

@@ -164,14 +164,18 @@ class repository {
     // and so is one of the vault's own files (its database, a container):
     // "Cannot check in <source>: it is one of the vault's own files".
     checkin_result checkin_file(const std::filesystem::path& source, const std::string& directory,
-                      const std::string& when, const std::string& mime_type,
-                      const std::string& description);
+                                const std::string& when, const std::string& mime_type,
+                                const std::string& description);
 
     // What the storage layer needs of this vault (its database, file system
     // and folders), for the block map, containers and version reads.
     vault_storage storage() {
-        return {*database_,      *files_,           folder_,
-                data_directory_, default_disk_size_, compression_.level,
+        return {*database_,
+                *files_,
+                folder_,
+                data_directory_,
+                default_disk_size_,
+                compression_.level,
                 stored_form_columns_};
     }
 
@@ -193,6 +197,15 @@ class repository {
     void set_observer(progress_observer* observer) { observer_ = observer; }
 
   private:
+    // The number of catalogue rows and their lowest and highest ids, read
+    // again only when the database has changed since.
+    struct catalogue_ids {
+        std::int64_t count = 0;
+        std::int64_t lowest = 0;
+        std::int64_t highest = 0;
+    };
+    catalogue_ids catalogue_id_span();
+
     std::uint64_t write_version(file_entry& entry, const std::filesystem::path& destination,
                                 const date& moment, checkout_sync sync);
 
@@ -208,6 +221,8 @@ class repository {
     compression_setting compression_;
     bool compression_set_ = false;
     bool stored_form_columns_ = false;
+    catalogue_ids catalogue_ids_;
+    std::optional<std::pair<std::int64_t, std::int64_t>> catalogue_ids_stamp_;
 };
 
 // The process's repository, open for reading and writing. The first call

@@ -1,5 +1,6 @@
 #include "core/vault/search_form.h"
 
+#include "core/vault/entry_paths.h"
 #include "core/vault/file_entry.h"
 
 namespace tuv {
@@ -28,10 +29,11 @@ void filter_search_results(std::vector<std::unique_ptr<file_entry>>& results,
     const std::string prefix = directory.ends_with(separator) ? directory : directory + separator;
     // Every path is looked up before anything moves, so that a failed
     // lookup leaves the list as it was.
+    entry_paths paths(separator);
     std::vector<bool> keep;
     keep.reserve(results.size());
     for (const auto& entry : results) {
-        keep.push_back(!entry->is_directory() && entry->full_path().starts_with(prefix));
+        keep.push_back(!entry->is_directory() && paths.of(*entry).starts_with(prefix));
     }
     std::size_t kept = 0;
     for (std::size_t i = 0; i < results.size(); ++i) {

@@ -57,8 +57,7 @@ void write_file(const fs::path& path, std::size_t size, char fill = 'x') {
     std::ofstream(path, std::ios::binary) << std::string(size, fill);
 }
 
-const QStringList entry_headers{"Name", "No. Of Versions", "1st Checkin Date",
-                                "Last Checkin Date"};
+const QStringList entry_headers{"Name", "No. Of Versions", "1st Checkin Date", "Last Checkin Date"};
 const QString top_row = "100|..|||";
 
 }  // namespace
@@ -93,19 +92,20 @@ class explorer_document_test : public QObject {
         QTest::addColumn<QStringList>("headers");
         QTest::addColumn<QStringList>("rows");
         const QStringList top{top_row, "102|Docs|||", "102|Mail|||"};
-        const QStringList docs{top_row, "103|a.txt|2|2026-1-2 3:4:5|2026-2-3 4:5:6",
-                               "102|Sub|||"};
+        const QStringList docs{top_row, "103|a.txt|2|2026-1-2 3:4:5|2026-2-3 4:5:6", "102|Sub|||"};
         const QStringList versions{"100|..|", "104|2026-2-3 4:5:6| ", "104|2026-1-2 3:4:5|first"};
         const QStringList version_headers{"TimeStamp", "Description"};
         QTest::newRow("top level") << QList<int>{} << 101 << entry_headers << top;
-        QTest::newRow("'..' at top level does nothing") << QList<int>{0} << 101 << entry_headers << top;
+        QTest::newRow("'..' at top level does nothing")
+            << QList<int>{0} << 101 << entry_headers << top;
         QTest::newRow("folder") << QList<int>{1} << 102 << entry_headers << docs;
         QTest::newRow("'..' goes up") << QList<int>{1, 2, 0} << 102 << entry_headers << docs;
         QTest::newRow("file: versions newest first")
             << QList<int>{1, 1} << 103 << version_headers << versions;
         QTest::newRow("version row does nothing")
             << QList<int>{1, 1, 2} << 103 << version_headers << versions;
-        QTest::newRow("'..' leaves the versions") << QList<int>{1, 1, 0} << 102 << entry_headers << docs;
+        QTest::newRow("'..' leaves the versions")
+            << QList<int>{1, 1, 0} << 102 << entry_headers << docs;
     }
     void navigating_rows() {
         QFETCH(QList<int>, steps);
@@ -123,8 +123,8 @@ class explorer_document_test : public QObject {
         doc_->search_results().push_back(vault_->repo().resolve("\\Mail\\c.txt"));
         doc_->set_search_mode(true);
         list_->reload();
-        QCOMPARE(rows_of(*list_), (QStringList{top_row,
-                                               "103|\\Mail\\c.txt|1|2026-3-1 12:30:0|2026-3-1 12:30:0"}));
+        QCOMPARE(rows_of(*list_),
+                 (QStringList{top_row, "103|\\Mail\\c.txt|1|2026-3-1 12:30:0|2026-3-1 12:30:0"}));
         list_->navigate(1);
         QVERIFY(!doc_->search_mode());
         QCOMPARE(doc_->current_location(), "\\Mail");
@@ -140,7 +140,8 @@ class explorer_document_test : public QObject {
         const int files = 2 * list_page_rows + list_page_rows / 2;
         for (int n = 0; n < files; ++n) {
             const std::string name = "f" + std::to_string(n);
-            const std::int64_t id = repo.create_file(name, big, 1, "2026-04-01 00:00:00", "text/plain");
+            const std::int64_t id =
+                repo.create_file(name, big, 1, "2026-04-01 00:00:00", "text/plain");
             repo.journal().insert_change(id, tuv::CHANGE_CREATED,
                                          tuv::date(std::time_t{1775001600} + n), "", "v" + name);
         }
@@ -158,6 +159,15 @@ class explorer_document_test : public QObject {
         QCOMPARE(doc_->versions_file(), "\\Big\\" + last);
         QCOMPARE(rows_of(*list_).value(1).section('|', 2), "v" + last);
         QVERIFY(!list_->canFetchMore({}));
+
+        // Search results come in the same pages, each row with its path.
+        doc_->run_search("%A", {"v*"});
+        doc_->set_search_mode(true);
+        emit doc_->views_changed();
+        QCOMPARE(list_->rowCount(), list_page_rows);
+        while (list_->canFetchMore({})) list_->fetchMore({});
+        QCOMPARE(list_->rowCount(), files + 1);
+        QCOMPARE(list_->row_at(files).name, "\\Big\\" + last);
     }
 
     void missing_folder_is_reported_and_the_list_stays() {
@@ -174,7 +184,8 @@ class explorer_document_test : public QObject {
         write_file(files_ / "z.txt", 1);
         vault_->repo().checkin_file(files_ / "z.txt", "\\Aardvark", "now", "text/plain", "");
         tuv::gui::cabinet_model tree(vault_->repo(), tuv::gui::cabinet_root::hidden);
-        QAbstractItemModelTester tester(&tree, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester tester(&tree,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
         QCOMPARE(tree.rowCount(), 3);
         QCOMPARE(tree.index(0, 0).data().toString(), "Aardvark");
         const QModelIndex docs = tree.index(1, 0);
@@ -211,8 +222,9 @@ class explorer_document_test : public QObject {
         QTest::addColumn<QStringList>("names");
         QTest::addColumn<int>("answer");
         QTest::addColumn<QStringList>("top");
-        QTest::newRow("yes asks again") << QStringList{"docs", "New"} << int(prompt_answer::yes)
-                                        << QStringList{top_row, "102|Docs|||", "102|Mail|||", "102|New|||"};
+        QTest::newRow("yes asks again")
+            << QStringList{"docs", "New"} << int(prompt_answer::yes)
+            << QStringList{top_row, "102|Docs|||", "102|Mail|||", "102|New|||"};
         QTest::newRow("no stops") << QStringList{"MAIL"} << int(prompt_answer::no)
                                   << QStringList{top_row, "102|Docs|||", "102|Mail|||"};
     }
@@ -226,7 +238,8 @@ class explorer_document_test : public QObject {
             return names.takeFirst();
         });
         QVERIFY(names.isEmpty());
-        QCOMPARE(prompts_->prompts().at(0).text, "Cabinate already exists. Do you want to add another?");
+        QCOMPARE(prompts_->prompts().at(0).text,
+                 "Cabinate already exists. Do you want to add another?");
         QCOMPARE(prompts_->prompts().at(0).icon, prompt_icon::error);
         QCOMPARE(prompts_->prompts().at(0).buttons, tuv::gui::prompt_buttons::yes_no);
         doc_->go_to(doc_->root_location());
@@ -237,8 +250,9 @@ class explorer_document_test : public QObject {
         vault_->repo().create_directory("Empty", 1, "now");
         doc_->go_to("\\Empty");
         doc_->set_change_type(tuv::CHANGE_MODIFIED);
-        QCOMPARE(prompts_->prompts().at(0).text,
-                 "Record Not Found : Couldn't find logs in journal \nPlease use other Change Type.");
+        QCOMPARE(
+            prompts_->prompts().at(0).text,
+            "Record Not Found : Couldn't find logs in journal \nPlease use other Change Type.");
         QCOMPARE(prompts_->prompts().at(0).icon, prompt_icon::exclamation);
         QCOMPARE(doc_->current_location(), "\\");
         QCOMPARE(doc_->list_mode(), 101);
@@ -271,8 +285,8 @@ class explorer_document_test : public QObject {
         QTest::addColumn<bool>("program_exists");
         QTest::addColumn<QStringList>("messages");
         QTest::newRow("program ends with 3") << true << QStringList{};
-        QTest::newRow("program missing") << false
-                                         << QStringList{"Unable to create Quillmark_Checkin process"};
+        QTest::newRow("program missing")
+            << false << QStringList{"Unable to create Quillmark_Checkin process"};
     }
     void hidden_while_checkin_runs() {
         QFETCH(bool, program_exists);
@@ -280,11 +294,12 @@ class explorer_document_test : public QObject {
         const fs::path program = files_ / (program_exists ? "checkin.sh" : "missing.sh");
         const fs::path out = files_ / "arguments";
         if (program_exists) {
-            std::ofstream(program) << "#!/bin/sh\nprintf '%s:%s' \"$#\" \"$1\" > '" << out.string()
-                                   << "'\nexit 3\n";
+            std::ofstream(program)
+                << "#!/bin/sh\nprintf '%s:%s' \"$#\" \"$1\" > '" << out.string() << "'\nexit 3\n";
             fs::permissions(program, fs::perms::owner_all);
         }
-        platform::create_registry_key(platform::registry_root::local_machine, platform::quillmark_key)
+        platform::create_registry_key(platform::registry_root::local_machine,
+                                      platform::quillmark_key)
             .set(platform::checkin_program_value, program.string());
         QSignalSpy hidden(doc_.get(), &CVellum_ExplorerDoc::hide_main_window);
         QSignalSpy shown(doc_.get(), &CVellum_ExplorerDoc::show_main_window);

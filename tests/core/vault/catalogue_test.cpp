@@ -1,3 +1,5 @@
+#include "core/vault/catalogue.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -12,7 +14,6 @@
 #include "core/base/errors.h"
 #include "core/base/vault_path.h"
 #include "core/db/db.h"
-#include "core/vault/catalogue.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/journal.h"
 #include "core/vault/repository.h"
@@ -383,6 +384,18 @@ TEST_F(catalogue_test, changes_under_refuses_a_bad_level_and_a_row_without_entry
               "Record Not Found : change info for 999");
     // Outside the period the damaged row is never read.
     EXPECT_NO_THROW(repo().changes_under("\\docs", 2019, 2019, LEVEL_MONTHS, 0, false, out));
+}
+
+// The catalogue's id range is remembered between listings; a row another
+// program removes meanwhile must still be noticed.
+TEST_F(catalogue_test, changes_under_notices_a_row_removed_through_another_connection) {
+    build_history();
+    EXPECT_NO_THROW(changes("\\docs", 0, 0, LEVEL_YEARS, 0, false));
+    const std::int64_t last = scalar("SELECT max(file_id) FROM file_info");
+    v.database().clone()->execute("DELETE FROM file_info WHERE file_id = ?", {last});
+    EXPECT_EQ(
+        failure<rec_not_found_exception>([&] { changes("\\docs", 0, 0, LEVEL_YEARS, 0, false); }),
+        "Record Not Found : change info for " + std::to_string(last));
 }
 
 TEST(vault_path_test, join_puts_one_separator_between_names) {
