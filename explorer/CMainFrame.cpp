@@ -1,9 +1,9 @@
 #include "explorer/CMainFrame.h"
 
+#include <QActionGroup>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QLabel>
-#include <QActionGroup>
 #include <QMenuBar>
 #include <QSettings>
 #include <QSplitter>
@@ -11,6 +11,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
 
 #include "core/vault/journal.h"
 #include "core/vault/repository.h"
@@ -65,6 +66,8 @@ CMainFrame::CMainFrame(CVellum_ExplorerDoc& document, QWidget* parent)
     main_->setStretchFactor(1, 1);
     main_->setChildrenCollapsible(false);
     main_->setSizes({220, 680});
+    main_->setObjectName("main_splitter");
+    connect(main_, &QSplitter::splitterMoved, this, &CMainFrame::keep_tree_width);
     setCentralWidget(main_);
 
     statusBar()->addPermanentWidget(size_);
@@ -86,7 +89,8 @@ CMainFrame::CMainFrame(CVellum_ExplorerDoc& document, QWidget* parent)
 
 void CMainFrame::make_menus() {
     QMenu* file = menuBar()->addMenu("&File");
-    QAction* checkin = file->addAction("Quillmark &Checkin", &document_, &CVellum_ExplorerDoc::check_in);
+    QAction* checkin =
+        file->addAction("Quillmark &Checkin", &document_, &CVellum_ExplorerDoc::check_in);
     checkin->setShortcut(QKeySequence("Ctrl+N"));
     checkin->setStatusTip("CheckIn the file. Goto file level for checkin.");
     QAction* cabinet = file->addAction("&Add Cabinet", tree_, &CLeftView::add_cabinet);
@@ -109,9 +113,8 @@ void CMainFrame::make_menus() {
                         {"A&dded Files", tuv::CHANGE_CREATED},
                         {"&Modified Files", tuv::CHANGE_MODIFIED}};
     for (const auto& kind : change_types) {
-        QAction* action = view->addAction(kind.text, this, [this, type = kind.type] {
-            document_.set_change_type(type);
-        });
+        QAction* action = view->addAction(
+            kind.text, this, [this, type = kind.type] { document_.set_change_type(type); });
         action->setCheckable(true);
         action->setChecked(kind.type == 0);
         kinds->addAction(action);
@@ -127,9 +130,8 @@ void CMainFrame::make_menus() {
     QMenu* help = menuBar()->addMenu("&Help");
     QAction* contents = help->addAction("&Contents(F1)", this, &CMainFrame::show_help);
     contents->setShortcut(QKeySequence(Qt::Key_F1));
-    help->addAction(tuv::gui::explorer_about.button, this, [this] {
-        CAboutDlg(tuv::gui::explorer_about, this).exec();
-    });
+    help->addAction(tuv::gui::explorer_about.button, this,
+                    [this] { CAboutDlg(tuv::gui::explorer_about, this).exec(); });
 }
 
 void CMainFrame::toggle_search_pane() {
@@ -164,12 +166,15 @@ void CMainFrame::toggle_search_pane() {
 void CMainFrame::update_repository_size() {
     if (!count_size_ || document_.repository() == nullptr) return;
     count_size_ = false;
-    if (const auto bytes = tuv::explorer::container_bytes(document_.repository()->data_directory())) {
+    if (const auto bytes =
+            tuv::explorer::container_bytes(document_.repository()->data_directory())) {
         size_->setText(tuv::explorer::repository_size_text(*bytes));
     }
 }
 
-QString CMainFrame::repository_size_text() const { return size_->text(); }
+QString CMainFrame::repository_size_text() const {
+    return size_->text();
+}
 
 void CMainFrame::export_vault() {
     document_.export_vault([this]() -> std::optional<tuv::explorer::export_choice> {
@@ -185,6 +190,19 @@ void CMainFrame::show_help() {
     QDesktopServices::openUrl(QUrl::fromLocalFile(page));
 }
 
+void CMainFrame::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    keep_tree_width();
+}
+
+void CMainFrame::keep_tree_width() {
+    const QList<int> sizes = main_->sizes();
+    const int total = sizes.value(0) + sizes.value(1);
+    if (total <= 0) return;
+    const int tree = std::clamp(sizes.value(0), total / 10, total * 2 / 5);
+    if (tree != sizes.value(0)) main_->setSizes({tree, total - tree});
+}
+
 void CMainFrame::save_layout(QSettings& settings) const {
     settings.setValue("explorer/geometry", saveGeometry());
     settings.setValue("explorer/main_splitter", main_->saveState());
@@ -195,4 +213,5 @@ void CMainFrame::restore_layout(const QSettings& settings) {
     restoreGeometry(settings.value("explorer/geometry").toByteArray());
     main_->restoreState(settings.value("explorer/main_splitter").toByteArray());
     right_->restoreState(settings.value("explorer/right_splitter").toByteArray());
+    keep_tree_width();
 }

@@ -11,6 +11,7 @@ class CVellum_ExplorerDoc;
 class CVellum_HView;
 class CVellum_ThinFrameSplitterWnd;
 class QLabel;
+class QResizeEvent;
 class QSettings;
 class QSplitter;
 class QStackedWidget;
@@ -46,8 +47,13 @@ class CMainFrame : public QMainWindow {
     void save_layout(QSettings& settings) const;
     void restore_layout(const QSettings& settings);
 
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+
   private:
     void make_menus();
+    // Keeps the tree's column between 10% and 40% of the window's width.
+    void keep_tree_width();
 
     CVellum_ExplorerDoc& document_;
     QSplitter* main_;

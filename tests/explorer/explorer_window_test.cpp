@@ -2,6 +2,7 @@
 // the folder View writes to, and the main window with its panes, search pane
 // and repository size, screenshot in each list mode.
 #include <QLabel>
+#include <QSplitter>
 #include <QTest>
 #include <fstream>
 
@@ -138,6 +139,28 @@ class explorer_window_test : public QObject {
         tuv::test::screenshot(*frame, "explorer-search-pane");
         emit frame->search_form()->SEARCH_CLOSE(0, 0);
         QTRY_VERIFY(!frame->search_pane_shown());
+    }
+
+    // The tree's column stays between a tenth and two fifths of the width,
+    // whether the window or the bar moves.
+    void tree_column_keeps_its_share() {
+        int code = -1;
+        CMainFrame* frame = app_->start(code);
+        QVERIFY(frame != nullptr);
+        auto* splitter = frame->findChild<QSplitter*>("main_splitter");
+        QVERIFY(splitter != nullptr);
+        const auto tree_share = [&] {
+            const QList<int> sizes = splitter->sizes();
+            return double(sizes[0]) / (sizes[0] + sizes[1]);
+        };
+        for (const int tree : {5, 850}) {
+            splitter->setSizes({tree, 900 - tree});
+            emit splitter->splitterMoved(tree, 1);
+            QVERIFY2(tree_share() >= 0.099 && tree_share() <= 0.401,
+                     qPrintable(QString::number(tree_share())));
+        }
+        frame->resize(2000, 600);
+        QTRY_VERIFY(tree_share() <= 0.401);
     }
 
   private:
