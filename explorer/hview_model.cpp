@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <unordered_map>
 
@@ -52,25 +53,31 @@ std::tm moment_at(db_recordset& row, int first_column) {
 
 // Every file's versions below one folder in a single query, by name: a
 // folder of thousands of files costs one read, not one per file. The first
-// and last moments are kept as the rows come, so nothing needs sorting.
+// and last moments are kept as the rows come, so nothing needs sorting; a
+// file's rows come together, so the map is searched once per file.
 std::unordered_map<std::string, version_span> versions_below(repository& repo,
                                                              std::int64_t folder_id) {
     auto rows = repo.database().query(
-        "SELECT file_info.path, journal.year, journal.month, journal.day, journal.hour,"
-        " journal.minute, journal.second FROM file_info"
+        "SELECT file_info.file_id, file_info.path, journal.year, journal.month, journal.day,"
+        " journal.hour, journal.minute, journal.second FROM file_info"
         " JOIN journal ON journal.inode = file_info.file_id"
         " WHERE file_info.parent_id = ? AND file_info.mime_type <> ?",
         {folder_id, directory_mime_type});
     std::unordered_map<std::string, version_span> spans;
+    std::int64_t previous = 0;
+    version_span* span = nullptr;
     while (rows->next()) {
-        const std::tm moment = moment_at(*rows, 1);
-        version_span& span = spans[rows->get_string(0)];
-        if (span.count++ == 0) {
-            span.first = span.last = moment;
-        } else if (earlier(moment, span.first)) {
-            span.first = moment;
-        } else if (earlier(span.last, moment)) {
-            span.last = moment;
+        const std::tm moment = moment_at(*rows, 2);
+        if (const std::int64_t id = rows->get_int64(0); span == nullptr || id != previous) {
+            previous = id;
+            span = &spans[rows->get_string(1)];
+        }
+        if (span->count++ == 0) {
+            span->first = span->last = moment;
+        } else if (earlier(moment, span->first)) {
+            span->first = moment;
+        } else if (earlier(span->last, moment)) {
+            span->last = moment;
         }
     }
     return spans;
@@ -119,8 +126,8 @@ list_row file_row(const QString& name, const QString& path, const version_span& 
     return {row_file, name, path, span.count, text_of(span.first), text_of(span.last), {}};
 }
 
-QString last_name(const std::string& path, const std::string& separator) {
-    return QString::fromStdString(path.substr(path.rfind(separator) + separator.size()));
+std::string_view last_name(const std::string& path, const std::string& separator) {
+    return std::string_view(path).substr(path.rfind(separator) + separator.size());
 }
 
 }  // namespace
@@ -158,15 +165,17 @@ std::vector<list_row> hview_model::read_rows() const {
     }
     const auto folder = repo->resolve(document_.current_location().toStdString());
     const auto spans = versions_below(*repo, folder->file_id());
+    rows.reserve(rows.size() + document_.history().size());
     for (const change_entry& entry : document_.history()) {
-        const QString name = last_name(entry.full_path, separator);
+        const std::string_view name = last_name(entry.full_path, separator);
+        const auto text = [&] { return QString::fromUtf8(name.data(), qsizetype(name.size())); };
         const QString path = QString::fromStdString(entry.full_path);
         if (entry.mime_type == directory_mime_type) {
-            rows.push_back({row_folder, name, path, 0, {}, {}, {}});
+            rows.push_back({row_folder, text(), path, 0, {}, {}, {}});
             continue;
         }
-        const auto span = spans.find(name.toStdString());
-        if (span != spans.end()) rows.push_back(file_row(name, path, span->second));
+        const auto span = spans.find(std::string(name));
+        if (span != spans.end()) rows.push_back(file_row(text(), path, span->second));
     }
     return rows;
 }
