@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "platform/registry.h"
+#include "shellext/shell_ext.h"
 
 namespace tuv::shell {
 namespace {
@@ -139,7 +140,7 @@ fs::path service_menu_dir(const install_places& places) {
 
 std::string service_menu_text(const fs::path& program_dir) {
     const std::string shell = exec_argument((program_dir / shell_program).string());
-    const std::string properties = exec_argument((program_dir / "Quillmark_Property").string());
+    const std::string properties = exec_argument((program_dir / properties_program).string());
     // KDE reads the actions of any desktop file in its service-menu folder;
     // as an application that is never shown, the file also follows the
     // freedesktop rules, so desktop-file-validate can check it.
@@ -171,10 +172,14 @@ std::string service_menu_text(const fs::path& program_dir) {
 }
 
 void install_shell_integration(const install_places& places) {
-    std::error_code error;
-    if (!fs::is_regular_file(places.library, error)) {
-        fail(install_step::nautilus, "read", places.library,
-             error ? error : std::make_error_code(std::errc::no_such_file_or_directory));
+    // Nothing is recorded for programs that are not there to be started.
+    for (const fs::path& needed : {places.library, places.program_dir / shell_program,
+                                   places.program_dir / properties_program}) {
+        std::error_code error;
+        if (!fs::is_regular_file(needed, error)) {
+            throw install_error(install_step::registry,
+                                needed.string() + " is missing; build it first");
+        }
     }
     try {
         register_keys(places);

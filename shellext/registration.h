@@ -73,9 +73,10 @@ class install_error : public std::runtime_error {
     install_step step_;
 };
 
-// In the order above, once the library is known to be there. A failed step
-// leaves the steps before it in place and throws install_error; running it
-// again finishes the work.
+// In the order above, once the library and the two programs are known to be
+// there ("<path> is missing; build it first" otherwise). A failed step leaves
+// the steps before it in place and throws install_error; running it again
+// finishes the work.
 void install_shell_integration(const install_places& places);
 
 // Throws install_error for a file that exists and cannot be removed, after

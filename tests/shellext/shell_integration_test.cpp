@@ -34,6 +34,8 @@ class shell_integration_test : public ::testing::Test {
         fs::create_directories(bin_);
         fs::create_directories(library_.parent_path());
         std::ofstream(library_) << "the library's bytes";
+        std::ofstream(bin_ / "Quillmark_Shell") << "";
+        std::ofstream(bin_ / "Quillmark_Property") << "";
         // What `quillmark init` leaves, which must stay as it is.
         platform::create_registry_key(registry_root::local_machine, platform::quillmark_key)
             .set(platform::checkin_program_value, (bin_ / "Quillmark_Checkin").string());
@@ -143,6 +145,15 @@ TEST_F(shell_integration_test, service_menu_passes_desktop_file_validate) {
     const int status = pclose(pipe);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << output;
     EXPECT_EQ(output, "");
+}
+
+TEST_F(shell_integration_test, nothing_is_recorded_for_a_program_that_is_not_there) {
+    fs::remove(bin_ / "Quillmark_Shell");
+    const auto before = snapshot();
+    EXPECT_EQ(run("install"), 1);
+    EXPECT_EQ(err_.str(),
+              "quillmark: " + (bin_ / "Quillmark_Shell").string() + " is missing; build it first\n");
+    EXPECT_EQ(snapshot(), before);
 }
 
 TEST_F(shell_integration_test, a_nautilus_folder_it_cannot_write_is_named_with_what_to_run) {
