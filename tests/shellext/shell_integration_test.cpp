@@ -151,8 +151,8 @@ TEST_F(shell_integration_test, nothing_is_recorded_for_a_program_that_is_not_the
     fs::remove(bin_ / "Quillmark_Shell");
     const auto before = snapshot();
     EXPECT_EQ(run("install"), 1);
-    EXPECT_EQ(err_.str(),
-              "quillmark: " + (bin_ / "Quillmark_Shell").string() + " is missing; build it first\n");
+    EXPECT_EQ(err_.str(), "quillmark: " + (bin_ / "Quillmark_Shell").string() +
+                              " is missing; build it first\n");
     EXPECT_EQ(snapshot(), before);
 }
 
