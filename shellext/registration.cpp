@@ -4,7 +4,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <fstream>
+#include <iterator>
 #include <optional>
+#include <string_view>
 #include <system_error>
 
 #include "platform/registry.h"
@@ -88,6 +91,13 @@ void remove_file(install_step step, const fs::path& path, std::optional<install_
     if (error && !first) {
         first.emplace(step, "cannot remove " + path.string() + ": " + error.message());
     }
+}
+
+// Whether the file's bytes hold `text`; false when it cannot be read.
+bool file_holds(const fs::path& path, std::string_view text) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return bytes.find(text) != std::string::npos;
 }
 
 // A folder that nothing but this extension was likely to make goes when empty.
@@ -180,6 +190,15 @@ void install_shell_integration(const install_places& places) {
             throw install_error(install_step::registry,
                                 needed.string() + " is missing; build it first");
         }
+    }
+    // A library built with the address sanitizer stops Nautilus at its start,
+    // whose runtime must come first in a process.
+    if (file_holds(places.library, "libasan.so")) {
+        throw install_error(install_step::registry,
+                            places.library.string() +
+                                " was built with the address sanitizer, which Nautilus cannot "
+                                "load; install from an optimised build (scripts/build, then "
+                                "build/release/bin/quillmark shell-integration install)");
     }
     try {
         register_keys(places);

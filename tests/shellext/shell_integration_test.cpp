@@ -147,6 +147,14 @@ TEST_F(shell_integration_test, service_menu_passes_desktop_file_validate) {
     EXPECT_EQ(output, "");
 }
 
+TEST_F(shell_integration_test, a_library_nautilus_cannot_load_is_refused_before_anything_is_done) {
+    std::ofstream(library_) << "...NEEDED libasan.so.8...";
+    const auto before = snapshot();
+    EXPECT_EQ(run("install"), 1);
+    EXPECT_THAT(err_.str(), HasSubstr(library_.string() + " was built with the address sanitizer"));
+    EXPECT_EQ(snapshot(), before);
+}
+
 TEST_F(shell_integration_test, nothing_is_recorded_for_a_program_that_is_not_there) {
     fs::remove(bin_ / "Quillmark_Shell");
     const auto before = snapshot();
