@@ -16,6 +16,7 @@
 #include "core/vault/repository.h"
 #include "explorer/CVellum_ExplorerDoc.h"
 #include "gui/prompter.h"
+#include "gui/version_rows.h"
 #include "gui/version_text.h"
 
 namespace tuv::explorer {
@@ -83,33 +84,6 @@ std::unordered_map<std::string, version_span> versions_below(repository& repo,
     return spans;
 }
 
-// A file's versions, newest first, each with the description of the
-// earliest-written row of its second (what attributes_at gives), in one
-// query rather than one per version.
-struct version_text {
-    std::string moment;
-    std::string description;
-};
-
-std::vector<version_text> versions_newest_first(repository& repo, std::int64_t file_id) {
-    auto rows = repo.database().query(
-        "SELECT year, month, day, hour, minute, second, attributes FROM journal"
-        " WHERE inode = ? ORDER BY year, month, day, hour, minute, second, id",
-        {file_id});
-    std::vector<version_text> versions;
-    std::tm previous{};
-    std::string description;
-    while (rows->next()) {
-        const std::tm moment = moment_at(*rows, 0);
-        if (versions.empty() || earlier(previous, moment)) description = rows->get_string(6);
-        previous = moment;
-        versions.push_back({gui::version_list_text(moment), description});
-    }
-    if (versions.empty()) throw rec_not_found_exception("Couldn't find logs in journal ");
-    std::reverse(versions.begin(), versions.end());
-    return versions;
-}
-
 version_span versions_of(repository& repo, std::int64_t file_id) {
     std::vector<std::tm> moments;
     repo.journal().get_change_range(file_id, 0, 0, LEVEL_ALL, 0, moments);
@@ -154,11 +128,11 @@ std::vector<list_row> hview_model::read_rows() const {
     if (document_.list_mode() == mode_versions) {
         const QString path = document_.versions_file();
         const auto file = repo->resolve(path.toStdString());
-        for (const version_text& version : versions_newest_first(*repo, file->file_id())) {
-            const QString text = QString::fromStdString(version.moment);
-            const QString description = version.description.empty()
-                                            ? QStringLiteral(" ")
-                                            : QString::fromStdString(version.description);
+        // Newest first.
+        const std::vector<gui::version_row> versions = gui::versions_of(*repo, file->file_id());
+        for (auto version = versions.rbegin(); version != versions.rend(); ++version) {
+            const QString text = QString::fromStdString(version->moment);
+            const QString description = QString::fromStdString(version->description);
             rows.push_back({row_version, text, path, 0, {}, text, description});
         }
         return rows;

@@ -1,5 +1,6 @@
 #include "platform/reg_file.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <optional>
 
@@ -255,16 +256,34 @@ reg_key_section& reg_document::add_key(std::string_view path) {
     return keys.back();
 }
 
+namespace {
+
+// The key at `candidate` is `path` itself or lies below it.
+bool at_or_below(std::string_view candidate, std::string_view path) {
+    if (path.empty()) return true;
+    if (candidate.size() < path.size() ||
+        !same_registry_name(candidate.substr(0, path.size()), path))
+        return false;
+    return candidate.size() == path.size() || candidate[path.size()] == '\\';
+}
+
+}  // namespace
+
 bool reg_document::has_key(std::string_view path) const {
     if (path.empty()) return true;
-    for (const auto& key : keys) {
-        const std::string_view candidate = key.path;
-        if (candidate.size() < path.size() ||
-            !same_registry_name(candidate.substr(0, path.size()), path))
-            continue;
-        if (candidate.size() == path.size() || candidate[path.size()] == '\\') return true;
-    }
-    return false;
+    return std::any_of(keys.begin(), keys.end(),
+                       [&](const reg_key_section& key) { return at_or_below(key.path, path); });
+}
+
+bool reg_document::has_subkeys(std::string_view path) const {
+    return std::any_of(keys.begin(), keys.end(), [&](const reg_key_section& key) {
+        return key.path.size() != path.size() && at_or_below(key.path, path);
+    });
+}
+
+std::size_t reg_document::remove_key(std::string_view path) {
+    return std::erase_if(keys,
+                         [&](const reg_key_section& key) { return at_or_below(key.path, path); });
 }
 
 reg_document parse_reg_file(std::string_view text, registry_root root,

@@ -54,6 +54,11 @@ struct reg_document {
     // True for the root, for a key with its own section and for any key that
     // has a section somewhere below it.
     bool has_key(std::string_view path) const;
+    // True when some section lies below the key (not counting its own).
+    bool has_subkeys(std::string_view path) const;
+    // Removes the key's own section and every section below it; returns how
+    // many went. The root ("") takes every section with it.
+    std::size_t remove_key(std::string_view path);
 };
 
 // Case-insensitive comparison of key and value names (ASCII letters only).

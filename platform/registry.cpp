@@ -252,4 +252,23 @@ registry_key create_registry_key(registry_root root, const std::string& subkey) 
     return registry_key(root, subkey, std::move(file));
 }
 
+bool remove_registry_key(registry_root root, const std::string& subkey, key_removal how) {
+    check_key_path(root, subkey);
+    if (subkey.empty())
+        throw registry_error("cannot remove the registry root " + full_key_name(root, ""));
+    const std::filesystem::path file = registry_file(root);
+    if (!load(root, file).has_key(subkey)) return false;
+    bool removed = false;
+    modify(root, file, [&](reg_document& document) {
+        if (how == key_removal::if_empty) {
+            const reg_key_section* key = document.find_key(subkey);
+            if ((key != nullptr && !key->values.empty()) || document.has_subkeys(subkey))
+                return false;
+        }
+        removed = document.remove_key(subkey) > 0;
+        return removed;
+    });
+    return removed;
+}
+
 }  // namespace platform

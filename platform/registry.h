@@ -96,4 +96,16 @@ std::optional<registry_key> open_registry_key(registry_root root, const std::str
 // Opens the key, first adding it to the file when it does not exist yet.
 registry_key create_registry_key(registry_root root, const std::string& subkey);
 
+enum class key_removal {
+    with_subkeys,  // the key and every key below it, values and all
+    if_empty,      // only a key that holds neither values nor keys
+};
+
+// Removes a key as `how` says; true when something was removed. A missing
+// key is no error. Open registry_key objects of a removed key stay usable:
+// a set() on one creates the key again. Throws registry_error for the root
+// ("") and for a malformed sub-key path.
+bool remove_registry_key(registry_root root, const std::string& subkey,
+                         key_removal how = key_removal::with_subkeys);
+
 }  // namespace platform

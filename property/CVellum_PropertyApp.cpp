@@ -5,6 +5,7 @@
 #include "core/vault/repository.h"
 #include "gui/captions.h"
 #include "gui/prompter.h"
+#include "gui/version_rows.h"
 #include "property/CVellum_PropertyDlg.h"
 #include "property/property_model.h"
 
@@ -30,7 +31,7 @@ int CVellum_PropertyApp::run(const std::string& local_path) {
 
     std::vector<std::string> vault_paths;
     try {
-        vault_paths = tuv::property::vault_paths_for(*repo, local_path);
+        vault_paths = tuv::gui::vault_paths_for(*repo, local_path);
     } catch (const std::exception& error) {
         prompter_.message(nullptr, QString::fromUtf8(error.what()), tuv::gui::caption_properties,
                           prompt_icon::error);

@@ -1,14 +1,7 @@
 #include "property/property_model.h"
 
 #include <algorithm>
-#include <ctime>
 #include <stdexcept>
-
-#include "core/base/date.h"
-#include "core/vault/file_entry.h"
-#include "core/vault/journal.h"
-#include "core/vault/repository.h"
-#include "gui/version_text.h"
 
 namespace tuv::property {
 namespace {
@@ -19,34 +12,7 @@ constexpr int column_count = 2;
 
 }  // namespace
 
-std::vector<std::string> vault_paths_for(repository& repo, const std::string& local_path) {
-    std::vector<std::int64_t> inodes;
-    repo.journal().inodes_for_source(local_path, inodes);
-    std::vector<std::string> paths;
-    paths.reserve(inodes.size());
-    for (const std::int64_t inode : inodes) {
-        paths.push_back(file_entry(repo, inode, "").full_path());
-    }
-    return paths;
-}
-
-std::vector<version_row> versions_of(repository& repo, const std::string& vault_path) {
-    const auto entry = repo.resolve(vault_path);
-    std::vector<std::tm> moments;
-    repo.journal().get_change_range(entry->file_id(), 0, 0, LEVEL_ALL, 0, moments);
-    std::vector<version_row> rows;
-    rows.reserve(moments.size());
-    for (const std::tm& moment : moments) {
-        version_row row{gui::version_list_text(moment), {}};
-        // Read back through the text, as the checkout will read it.
-        row.description = entry->attributes_at(date(row.moment));
-        if (row.description.empty()) row.description = " ";
-        rows.push_back(std::move(row));
-    }
-    return rows;
-}
-
-void version_model::set_rows(std::vector<version_row> rows) {
+void version_model::set_rows(std::vector<gui::version_row> rows) {
     beginResetModel();
     rows_ = std::move(rows);
     endResetModel();
@@ -62,7 +28,7 @@ int version_model::columnCount(const QModelIndex& parent) const {
 
 QVariant version_model::data(const QModelIndex& index, int role) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid) || role != Qt::DisplayRole) return {};
-    const version_row& row = rows_[static_cast<std::size_t>(index.row())];
+    const gui::version_row& row = rows_[static_cast<std::size_t>(index.row())];
     return QString::fromStdString(index.column() == moment_column ? row.moment : row.description);
 }
 
@@ -82,7 +48,7 @@ void property_model::select(int index) {
     const std::string& path = vault_paths_.at(static_cast<std::size_t>(index));
     selected_ = index;
     versions_.set_rows({});
-    versions_.set_rows(versions_of(repo_, path));
+    versions_.set_rows(gui::versions_of(repo_, path));
 }
 
 std::vector<gui::checkout_row> property_model::checkout_rows(std::vector<int> rows) const {

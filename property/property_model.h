@@ -1,5 +1,6 @@
 // What the properties program knows about a local file, without widgets: the
-// vault files checked in from it, the one chosen, and that file's versions.
+// vault files checked in from it (gui::vault_paths_for), the one chosen, and
+// that file's versions (gui::versions_of).
 //
 // Everything here borrows the repository, which must outlive it, and only
 // reads the vault. Database and catalogue failures pass through as the core
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "gui/checkout_sequence.h"
+#include "gui/version_rows.h"
 
 namespace tuv {
 class repository;
@@ -18,31 +20,14 @@ class repository;
 
 namespace tuv::property {
 
-// The full vault paths of the files whose journal records a source path
-// containing `local_path` (journal::inodes_for_source), in inode order.
-std::vector<std::string> vault_paths_for(repository& repo, const std::string& local_path);
-
-// One version of a file as the list shows it.
-struct version_row {
-    // gui::version_list_text of the journal entry's moment: shown, and the
-    // date text of the version's checkout.
-    std::string moment;
-    // The description recorded at that moment; " " when there is none.
-    std::string description;
-};
-
-// One row per journal entry of the file at `vault_path`, oldest first,
-// entries that changed nothing included.
-std::vector<version_row> versions_of(repository& repo, const std::string& vault_path);
-
 // The versions list: "Modification Time" and "Description".
 class version_model : public QAbstractTableModel {
     Q_OBJECT
   public:
     using QAbstractTableModel::QAbstractTableModel;
 
-    void set_rows(std::vector<version_row> rows);
-    const version_row& row_at(int row) const { return rows_.at(static_cast<std::size_t>(row)); }
+    void set_rows(std::vector<gui::version_row> rows);
+    const gui::version_row& row_at(int row) const { return rows_.at(static_cast<std::size_t>(row)); }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -51,7 +36,7 @@ class version_model : public QAbstractTableModel {
                         int role = Qt::DisplayRole) const override;
 
   private:
-    std::vector<version_row> rows_;
+    std::vector<gui::version_row> rows_;
 };
 
 // The matching vault paths, the selected one and its versions.

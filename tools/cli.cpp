@@ -33,6 +33,7 @@ int run_cli(int argc, const char* const* argv, std::ostream& out, std::ostream& 
     add_mkdir_command(app, context);
     add_verify_command(app, context);
     add_stats_command(app, context);
+    add_shell_integration_command(app, context);
 
     // The chosen subcommand's callback runs inside parse(), after the whole
     // command line has been checked.

@@ -40,5 +40,6 @@ void add_checkout_command(CLI::App& app, command_context& context);
 void add_mkdir_command(CLI::App& app, command_context& context);
 void add_verify_command(CLI::App& app, command_context& context);
 void add_stats_command(CLI::App& app, command_context& context);
+void add_shell_integration_command(CLI::App& app, command_context& context);
 
 }  // namespace tuv::tools

@@ -12,18 +12,22 @@
 namespace tuv::tools {
 namespace fs = std::filesystem;
 
-fs::path default_vault_folder() {
+fs::path user_data_folder() {
     const char* data_home = std::getenv("XDG_DATA_HOME");
-    if (data_home != nullptr && fs::path(data_home).is_absolute()) {
-        return fs::path(data_home) / "quillmark" / "vault";
-    }
+    if (data_home != nullptr && fs::path(data_home).is_absolute()) return data_home;
     const char* home = std::getenv("HOME");
-    if (home == nullptr || *home == '\0') {
+    if (home == nullptr || *home == '\0') return {};
+    return fs::path(home) / ".local" / "share";
+}
+
+fs::path default_vault_folder() {
+    const fs::path data = user_data_folder();
+    if (data.empty()) {
         throw tuv_error(
             std::string("Neither XDG_DATA_HOME nor HOME is set: give the vault folder "
                         "with --vault"));
     }
-    return fs::path(home) / ".local" / "share" / "quillmark" / "vault";
+    return data / "quillmark" / "vault";
 }
 
 void run_init(const init_request& request, std::ostream& out) {

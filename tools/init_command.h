@@ -15,8 +15,12 @@ struct init_request {
     std::filesystem::path checkin_program;
 };
 
-// The vault folder used when none is given: $XDG_DATA_HOME/quillmark/vault,
-// else ~/.local/share/quillmark/vault.
+// The user's data folder: $XDG_DATA_HOME when it is an absolute path, else
+// ~/.local/share; empty when HOME is not set either.
+std::filesystem::path user_data_folder();
+
+// The vault folder used when none is given: quillmark/vault in
+// user_data_folder().
 std::filesystem::path default_vault_folder();
 
 // Refuses invalid options and a malformed registry before anything is made,

@@ -1,6 +1,7 @@
 #include "core/vault/journal.h"
 
 #include <cstdio>
+#include <tuple>
 
 #include "core/base/date.h"
 #include "core/base/errors.h"
@@ -21,6 +22,11 @@ std::tm time_of(db_recordset& row) {
     time.tm_min = row.get_int("minute");
     time.tm_sec = row.get_int("second");
     return time;
+}
+
+bool same_second(const std::tm& a, const std::tm& b) {
+    return std::tie(a.tm_year, a.tm_mon, a.tm_mday, a.tm_hour, a.tm_min, a.tm_sec) ==
+           std::tie(b.tm_year, b.tm_mon, b.tm_mday, b.tm_hour, b.tm_min, b.tm_sec);
 }
 
 }  // namespace
@@ -130,6 +136,23 @@ void journal::get_journal_logs(int from, int to, int level, int changetype,
         const std::int64_t inode = rows->get_int64("inode");
         if (out.contains(inode)) continue;
         out.emplace(inode, journal_log{inode, rows->get_int("changetype"), time_of(*rows)});
+    }
+}
+
+void journal::get_versions(std::int64_t inode, std::vector<journal_version>& out) {
+    auto rows = database().query(
+        "SELECT year, month, day, hour, minute, second, attributes FROM journal WHERE inode = ?"
+        " ORDER BY year, month, day, hour, minute, second, id",
+        {inode});
+    const std::size_t first = out.size();
+    while (rows->next()) {
+        journal_version version{time_of(*rows), rows->get_string("attributes")};
+        // Rows of one second come in the order they were written; the first
+        // one's description stands for all of them.
+        if (out.size() > first && same_second(out.back().time, version.time)) {
+            version.attributes = out.back().attributes;
+        }
+        out.push_back(std::move(version));
     }
 }
 

@@ -38,6 +38,13 @@ struct journal_log {
     std::tm time{};
 };
 
+// One version of an entry: the moment of a journal row and the description
+// recorded with it.
+struct journal_version {
+    std::tm time{};  // as journal_log's
+    std::string attributes;
+};
+
 // The rows of a period, across all inodes, as a condition on the journal's
 // columns (which no other table shares, so it also serves in joins).
 struct journal_period {
@@ -79,6 +86,12 @@ class journal {
     // The condition of get_journal_logs for a period. Throws tuv_error for a
     // level other than 0, 1 or 2.
     static journal_period period(int from, int to, int level, int changetype);
+
+    // Appends every row of one inode, oldest first (as get_change_range with
+    // LEVEL_ALL), each with the description of the first row written in its
+    // second: what file_entry::attributes_at reads for that moment. One query
+    // however many versions there are. No row is no error.
+    void get_versions(std::int64_t inode, std::vector<journal_version>& out);
 
     // Appends the distinct inodes whose source path contains `text`, in
     // ascending order. Every character of `text` stands for itself ("%" and

@@ -108,6 +108,35 @@ TEST_F(registry_test, open_finds_only_existing_keys_and_their_parents) {
     EXPECT_EQ(open_registry_key(registry_root::local_machine, app_key), std::nullopt);
 }
 
+TEST_F(registry_test, removing_a_key_takes_the_keys_below_it_and_leaves_its_neighbours) {
+    create_registry_key(registry_root::current_user, "A\\B\\C").set("x", "1");
+    create_registry_key(registry_root::current_user, "A\\B").set("y", "2");
+    create_registry_key(registry_root::current_user, "A\\BB").set("z", "3");
+    create_registry_key(registry_root::current_user, "A").set("w", "4");
+
+    EXPECT_TRUE(remove_registry_key(registry_root::current_user, "a\\b"));
+    EXPECT_EQ(open_registry_key(registry_root::current_user, "A\\B"), std::nullopt);
+    EXPECT_EQ(open_registry_key(registry_root::current_user, "A\\B\\C"), std::nullopt);
+    EXPECT_EQ(open_registry_key(registry_root::current_user, "A\\BB")->query("z"), "3");
+    EXPECT_EQ(open_registry_key(registry_root::current_user, "A")->query("w"), "4");
+    EXPECT_FALSE(remove_registry_key(registry_root::current_user, "A\\B"));
+    EXPECT_EQ(error_of([] { remove_registry_key(registry_root::current_user, ""); }),
+              "cannot remove the registry root HKEY_CURRENT_USER");
+}
+
+TEST_F(registry_test, removing_if_empty_leaves_a_key_with_values_or_keys) {
+    create_registry_key(registry_root::current_user, "Full").set("v", "1");
+    create_registry_key(registry_root::current_user, "Parent\\Child");
+    create_registry_key(registry_root::current_user, "Empty");
+
+    EXPECT_FALSE(remove_registry_key(registry_root::current_user, "Full", key_removal::if_empty));
+    EXPECT_FALSE(remove_registry_key(registry_root::current_user, "Parent", key_removal::if_empty));
+    EXPECT_TRUE(remove_registry_key(registry_root::current_user, "Empty", key_removal::if_empty));
+    EXPECT_TRUE(open_registry_key(registry_root::current_user, "Full"));
+    EXPECT_TRUE(open_registry_key(registry_root::current_user, "Parent\\Child"));
+    EXPECT_EQ(open_registry_key(registry_root::current_user, "Empty"), std::nullopt);
+}
+
 TEST_F(registry_test, roots_are_kept_in_separate_files) {
     create_registry_key(registry_root::local_machine, "A").set("v", "machine");
     create_registry_key(registry_root::classes_root, "A").set("v", "classes");

@@ -35,6 +35,7 @@
 
 using namespace tuv::property;
 using tuv::gui::prompt_icon;
+using tuv::gui::vault_paths_for;
 namespace fs = std::filesystem;
 
 namespace {

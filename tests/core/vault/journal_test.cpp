@@ -12,6 +12,8 @@
 #include "core/base/date.h"
 #include "core/base/errors.h"
 #include "core/db/db.h"
+#include "core/vault/file_entry.h"
+#include "core/vault/repository.h"
 #include "tests/support/checks.h"
 #include "tests/support/test_vault.h"
 
@@ -155,6 +157,34 @@ TEST_F(journal_test, all_level_lists_every_change_oldest_first) {
     EXPECT_EQ(created[0].tm_wday, 0);
     EXPECT_EQ(created[0].tm_yday, 0);
     EXPECT_EQ(created[0].tm_isdst, 0);
+}
+
+TEST_F(journal_test, versions_come_oldest_first_with_each_seconds_first_description) {
+    // The root is entry 1; a file under it has the rows.
+    const std::int64_t id =
+        v.repo().create_file("f.txt", 1, 0, "2007-01-01 00:00:00", "text/plain");
+    j().insert_change(id, CHANGE_MODIFIED, date(std::string("2008-05-01 10:00:00")), "", "second");
+    j().insert_change(id, CHANGE_CREATED, date(std::string("2007-12-31 23:59:59")), "", "first");
+    j().insert_change(id, CHANGE_MODIFIED, date(std::string("2008-05-01 10:00:00")), "", "later");
+    j().insert_change(id + 1, CHANGE_MODIFIED, date(std::string("2008-01-01 00:00:00")), "", "x");
+    std::vector<journal_version> out;
+    j().get_versions(id, out);
+    std::vector<std::tm> times;
+    std::vector<std::string> descriptions;
+    for (const journal_version& version : out) {
+        times.push_back(version.time);
+        descriptions.push_back(version.attributes);
+        // The same description as a lookup by moment gives.
+        EXPECT_EQ(version.attributes,
+                  file_entry(v.repo(), id, "").attributes_at(date(stamps({version.time}, 6)[0])));
+    }
+    EXPECT_THAT(stamps(times, 6),
+                ElementsAre("2007-12-31 23:59:59", "2008-05-01 10:00:00", "2008-05-01 10:00:00"));
+    EXPECT_THAT(descriptions, ElementsAre("first", "second", "second"));
+
+    out.clear();
+    j().get_versions(id + 2, out);
+    EXPECT_THAT(out, IsEmpty());
 }
 
 TEST_F(journal_test, years_level_gives_one_entry_per_year) {

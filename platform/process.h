@@ -1,0 +1,34 @@
+// Starting another program without waiting for it, as the file-manager
+// extension starts the check-in program. A Windows-style command line
+// (program name, one blank, the rest) is passed with the rest as the one
+// argument: start_detached(program, {rest}).
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+class process_error : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// The longest single argument Linux passes to a program, in bytes
+// (MAX_ARG_STRLEN less the terminating NUL).
+inline constexpr std::size_t max_argument_size = 32 * 4096 - 1;
+
+// Starts `program` (a path; argv[0] is its file name) with `arguments`, in
+// the caller's environment and current folder, in a session of its own and
+// with no open file of the caller's but the standard three, and returns as
+// soon as it runs. The caller never waits for it and keeps no child behind
+// (it is started through a short-lived intermediate process). Throws
+// process_error "cannot start <program>: <reason>" when it cannot be
+// started: missing, not executable, arguments too long.
+void start_detached(const std::filesystem::path& program,
+                    const std::vector<std::string>& arguments);
+
+}  // namespace platform
