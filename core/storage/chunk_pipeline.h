@@ -43,8 +43,10 @@ class chunk_pipeline {
 
     // `input` is borrowed and must outlive the pipeline; reading starts at
     // offset 0 at once. `depth` chunks may wait between the two threads; by
-    // default as many as 4 MiB of max_size buffers hold (8 to 64), so that
-    // small chunks do not make the threads wait on each other at every one.
+    // default as many as 4 MiB of max_size buffers hold, but at least 32 (so
+    // that chunks are hashed 16 at a time, the lanes of AVX-512) and at most
+    // 64, so that small chunks do not make the threads wait on each other at
+    // every one.
     // Chunks are compressed at zstd `compression_level`, or not at all
     // when it is 0. Throws tuv_error for settings that break the chunker's
     // rules.
