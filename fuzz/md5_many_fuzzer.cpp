@@ -12,23 +12,14 @@
 #include "core/storage/md5.h"
 #include "core/storage/md5_many.h"
 #include "fuzz/fuzz_check.h"
-
-namespace {
-
-std::uint32_t take(const std::uint8_t*& data, std::size_t& size, int bytes) {
-    std::uint32_t value = 0;
-    for (int i = 0; i < bytes && size > 0; ++i, ++data, --size) value = value << 8 | *data;
-    return value;
-}
-
-}  // namespace
+#include "fuzz/fuzz_input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::size_t count = 1 + take(data, size, 1) % 64;
+    const std::size_t count = 1 + fuzz::take(data, size, 1) % 64;
     std::vector<std::uint32_t> starts, lengths;
     for (std::size_t i = 0; i < count; ++i) {
-        starts.push_back(take(data, size, 2));
-        lengths.push_back(take(data, size, 2));
+        starts.push_back(fuzz::take(data, size, 2));
+        lengths.push_back(fuzz::take(data, size, 2));
     }
     // Repeating the pool lets short inputs still make messages of many blocks.
     std::vector<std::uint8_t> pool(data, data + size);

@@ -1,100 +1,66 @@
 // The MD5 block function over 8 lanes of 32 bits with AVX2. Compiled with
-// -mavx2; only ever called after the processor was found to have it.
-// Nothing from a header but intrinsics and constants is used here, so no
-// code built for AVX2 can end up shared with the rest of the program.
+// -mavx2; only ever called after the processor was found to have it
+// (md5_lane_steps.h says why nothing here reaches the rest of the program).
 #include <immintrin.h>
 
-#include <cstddef>
-#include <cstdint>
-#include <utility>
-
-#include "core/storage/md5_lanes.h"
+#include "core/storage/md5_lane_steps.h"
 
 namespace tuv::md5_detail {
 namespace {
 
-using vec = __m256i;
+struct avx2 {
+    using vec = __m256i;
+    static constexpr std::size_t lanes = 8;
 
-// The eight words at `offset` of every lane's blocks, one vector per word:
-// the 8 x 8 matrix of words (one row per lane) transposed.
-inline void load_words(const std::uint8_t* const* at, std::size_t offset, vec* x) {
-    vec r[8];
-    for (int l = 0; l < 8; ++l) {
-        r[l] = _mm256_loadu_si256(reinterpret_cast<const vec*>(at[l] + offset));
+    static vec load(const void* p) { return _mm256_loadu_si256(static_cast<const vec*>(p)); }
+    static void store(void* p, vec v) { _mm256_storeu_si256(static_cast<vec*>(p), v); }
+    static vec add(vec a, vec b) { return _mm256_add_epi32(a, b); }
+    static vec broadcast(std::uint32_t v) { return _mm256_set1_epi32(static_cast<int>(v)); }
+    template <int r>
+    static vec rotl(vec v) {
+        return _mm256_or_si256(_mm256_slli_epi32(v, r), _mm256_srli_epi32(v, 32 - r));
     }
-    vec t[8];
-    for (int i = 0; i < 4; ++i) {
-        t[2 * i] = _mm256_unpacklo_epi32(r[2 * i], r[2 * i + 1]);
-        t[2 * i + 1] = _mm256_unpackhi_epi32(r[2 * i], r[2 * i + 1]);
+    // Written so that b, which the step before computed, comes in last.
+    template <std::size_t round>
+    static vec round_function(vec b, vec c, vec d) {
+        if constexpr (round == 0) {
+            return _mm256_xor_si256(d, _mm256_and_si256(b, _mm256_xor_si256(c, d)));
+        }
+        if constexpr (round == 1) {
+            return _mm256_or_si256(_mm256_andnot_si256(d, c), _mm256_and_si256(b, d));
+        }
+        if constexpr (round == 2) return _mm256_xor_si256(b, _mm256_xor_si256(c, d));
+        if constexpr (round == 3) {
+            return _mm256_xor_si256(c,
+                                    _mm256_or_si256(b, _mm256_xor_si256(d, _mm256_set1_epi32(-1))));
+        }
     }
-    // u[4 * g + m], in its 128-bit half j, holds word 4 * j + m of lanes
-    // 4 * g to 4 * g + 3.
-    vec u[8];
-    for (int g = 0; g < 2; ++g) {
-        u[4 * g] = _mm256_unpacklo_epi64(t[4 * g], t[4 * g + 2]);
-        u[4 * g + 1] = _mm256_unpackhi_epi64(t[4 * g], t[4 * g + 2]);
-        u[4 * g + 2] = _mm256_unpacklo_epi64(t[4 * g + 1], t[4 * g + 3]);
-        u[4 * g + 3] = _mm256_unpackhi_epi64(t[4 * g + 1], t[4 * g + 3]);
-    }
-    for (int m = 0; m < 4; ++m) {
-        x[m] = _mm256_permute2x128_si256(u[m], u[4 + m], 0x20);
-        x[4 + m] = _mm256_permute2x128_si256(u[m], u[4 + m], 0x31);
-    }
-}
+    static vec unpacklo_32(vec a, vec b) { return _mm256_unpacklo_epi32(a, b); }
+    static vec unpackhi_32(vec a, vec b) { return _mm256_unpackhi_epi32(a, b); }
+    static vec unpacklo_64(vec a, vec b) { return _mm256_unpacklo_epi64(a, b); }
+    static vec unpackhi_64(vec a, vec b) { return _mm256_unpackhi_epi64(a, b); }
 
-template <int r>
-inline vec rotl(vec v) {
-    return _mm256_or_si256(_mm256_slli_epi32(v, r), _mm256_srli_epi32(v, 32 - r));
-}
-
-// One step, as the scalar code's.
-template <std::size_t i>
-inline void step(vec (&s)[4], const vec (&x)[16]) {
-    constexpr std::size_t w = word(i);
-    vec& a = s[(64 - i) % 4];
-    const vec b = s[(65 - i) % 4];
-    const vec c = s[(66 - i) % 4];
-    const vec d = s[(67 - i) % 4];
-    vec f;
-    if constexpr (i < 16) {
-        f = _mm256_xor_si256(d, _mm256_and_si256(b, _mm256_xor_si256(c, d)));
-    } else if constexpr (i < 32) {
-        f = _mm256_or_si256(_mm256_andnot_si256(d, c), _mm256_and_si256(b, d));
-    } else if constexpr (i < 48) {
-        f = _mm256_xor_si256(b, _mm256_xor_si256(c, d));
-    } else {
-        f = _mm256_xor_si256(c, _mm256_or_si256(b, _mm256_xor_si256(d, _mm256_set1_epi32(-1))));
+    // A block's 16 words are two rows of 8 per lane: two 8 x 8 transposes.
+    static void words(const std::uint8_t* const* at, std::size_t offset, vec (&x)[16]) {
+        for (std::size_t half = 0; half < 2; ++half) {
+            vec r[8];
+            for (std::size_t l = 0; l < 8; ++l) r[l] = load(at[l] + offset + 32 * half);
+            vec u[8];
+            lane_transpose<avx2>(r, u);
+            // Word 4 * j + m: half j of u[m], then of u[4 + m].
+            for (std::size_t m = 0; m < 4; ++m) {
+                x[8 * half + m] = _mm256_permute2x128_si256(u[m], u[4 + m], 0x20);
+                x[8 * half + 4 + m] = _mm256_permute2x128_si256(u[m], u[4 + m], 0x31);
+            }
+        }
     }
-    // f is the one term that waits on the step before: added last.
-    const vec early =
-        _mm256_add_epi32(a, _mm256_add_epi32(x[w], _mm256_set1_epi32(static_cast<int>(k[i]))));
-    const vec sum = _mm256_add_epi32(early, f);
-    a = _mm256_add_epi32(b, rotl<shift[i / 16][i % 4]>(sum));
-}
-
-template <std::size_t... i>
-inline void all_steps(vec (&s)[4], const vec (&x)[16], std::index_sequence<i...>) {
-    (step<i>(s, x), ...);
-}
+};
 
 }  // namespace
 
 void compress_8_avx2(std::uint32_t* state, const std::uint8_t* const* blocks_at,
                      std::size_t blocks) {
-    vec s[4];
-    for (int r = 0; r < 4; ++r)
-        s[r] = _mm256_loadu_si256(reinterpret_cast<const vec*>(state + 8 * r));
-    for (std::size_t n = 0; n < blocks; ++n) {
-        vec x[16];
-        load_words(blocks_at, 64 * n, x);
-        load_words(blocks_at, 64 * n + 32, x + 8);
-        const vec before[4] = {s[0], s[1], s[2], s[3]};
-        all_steps(s, x, std::make_index_sequence<64>{});
-        for (int r = 0; r < 4; ++r) s[r] = _mm256_add_epi32(s[r], before[r]);
-    }
-    for (int r = 0; r < 4; ++r) {
-        _mm256_storeu_si256(reinterpret_cast<vec*>(state + 8 * r), s[r]);
-    }
+    lane_steps<avx2>::compress(state, blocks_at, blocks);
 }
 
 }  // namespace tuv::md5_detail
