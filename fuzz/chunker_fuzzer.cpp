@@ -17,6 +17,7 @@
 #include "core/storage/chunker.h"
 #include "core/storage/file_io.h"
 #include "fuzz/fuzz_check.h"
+#include "fuzz/fuzz_input.h"
 
 namespace {
 
@@ -71,26 +72,20 @@ expected_chunk reference_chunk(const std::uint8_t* data, std::size_t remaining,
     return {n, false};
 }
 
-std::uint32_t take(const std::uint8_t*& data, std::size_t& size, int bytes) {
-    std::uint32_t value = 0;
-    for (int i = 0; i < bytes && size > 0; ++i, ++data, --size) value = value << 8 | *data;
-    return value;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     tuv::chunk_settings s{};
-    s.min_size = 1 + take(data, size, 2) % 512;
-    s.max_size = s.min_size + take(data, size, 2) % 1024;
+    s.min_size = 1 + fuzz::take(data, size, 2) % 512;
+    s.max_size = s.min_size + fuzz::take(data, size, 2) % 1024;
     // Windows up to 64 bytes keep the byte-by-byte reference fast.
-    s.win_size = take(data, size, 1) % (std::min<std::uint32_t>(s.min_size, 64) + 1);
-    const std::uint32_t anchor = take(data, size, 4);
+    s.win_size = fuzz::take(data, size, 1) % (std::min<std::uint32_t>(s.min_size, 64) + 1);
+    const std::uint32_t anchor = fuzz::take(data, size, 4);
     s.anchor = anchor & 0x80000000u ? std::max<std::uint32_t>(anchor & 0x7fffffffu, 1)
                                     : 1 + anchor % 1024;
-    const std::uint32_t base_choice = take(data, size, 4);
+    const std::uint32_t base_choice = fuzz::take(data, size, 4);
     const std::uint32_t base = base_choice % 4 == 0 ? base_choice : 2;
-    const std::size_t buffer_size = 1 + take(data, size, 1) % 64;
+    const std::size_t buffer_size = 1 + fuzz::take(data, size, 1) % 64;
 
     memory_file file(data, size);
     tuv::buffered_reader reader(file, buffer_size);

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "core/storage/md5.h"
+#include "core/storage/md5_many.h"
 
 namespace tuv {
 namespace {
@@ -44,6 +45,14 @@ std::size_t chunk_compressor::compress(std::span<const std::uint8_t> bytes, std:
 std::optional<std::string> decode_chunk(std::span<const std::uint8_t> stored,
                                         std::optional<std::int64_t> codec, std::uint64_t size,
                                         const std::string& checksum, std::uint8_t* out) {
+    auto problem = decode_chunk_unchecked(stored, codec, size, out);
+    if (!problem && md5_hex(out, size) != checksum) problem = checksum_mismatch;
+    return problem;
+}
+
+std::optional<std::string> decode_chunk_unchecked(std::span<const std::uint8_t> stored,
+                                                  std::optional<std::int64_t> codec,
+                                                  std::uint64_t size, std::uint8_t* out) {
     const std::int64_t form = codec.value_or(static_cast<std::int64_t>(chunk_codec::raw));
     if (form == static_cast<std::int64_t>(chunk_codec::raw)) {
         if (stored.size() != size) {
@@ -73,8 +82,16 @@ std::optional<std::string> decode_chunk(std::span<const std::uint8_t> stored,
         return "are stored with codec " + std::to_string(form) +
                ", which this version of Quillmark cannot read";
     }
-    if (md5_hex(out, size) != checksum) return std::string("do not match their checksum");
     return std::nullopt;
+}
+
+std::vector<bool> matching_checksums(std::span<const std::span<const std::uint8_t>> bytes,
+                                     std::span<const std::string_view> checksums) {
+    std::vector<md5::digest> digests(bytes.size());
+    md5_many(bytes, digests);
+    std::vector<bool> matches(bytes.size());
+    for (std::size_t i = 0; i < bytes.size(); ++i) matches[i] = to_hex(digests[i]) == checksums[i];
+    return matches;
 }
 
 std::string stored_size_sql(const vault_storage& storage) {

@@ -11,6 +11,8 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "core/storage/vault_storage.h"
 
@@ -52,6 +54,20 @@ class chunk_compressor {
 std::optional<std::string> decode_chunk(std::span<const std::uint8_t> stored,
                                         std::optional<std::int64_t> codec, std::uint64_t size,
                                         const std::string& checksum, std::uint8_t* out);
+
+// decode_chunk without the checksum test, for callers that check many
+// chunks together with matching_checksums.
+std::optional<std::string> decode_chunk_unchecked(std::span<const std::uint8_t> stored,
+                                                  std::optional<std::int64_t> codec,
+                                                  std::uint64_t size, std::uint8_t* out);
+
+// What decode_chunk says of bytes that do not match their checksum.
+inline constexpr const char* checksum_mismatch = "do not match their checksum";
+
+// For each chunk's decoded bytes, whether they match its checksum (the
+// md5_hex text): all hashed together (md5_many.h).
+std::vector<bool> matching_checksums(std::span<const std::span<const std::uint8_t>> bytes,
+                                     std::span<const std::string_view> checksums);
 
 // SQL for a `chunk` row's stored length and codec, to select beside its
 // other columns: a vault without the columns stores every chunk raw, its

@@ -1,11 +1,12 @@
 #include "core/storage/chunk_pipeline.h"
 
 #include <algorithm>
+#include <array>
 
 #include "core/storage/buffered_reader.h"
 #include "core/storage/chunk_codec.h"
 #include "core/storage/chunker.h"
-#include "core/storage/md5.h"
+#include "core/storage/md5_many.h"
 
 namespace tuv {
 
@@ -14,10 +15,12 @@ namespace {
 std::size_t depth_for(const chunk_settings& settings, std::size_t depth) {
     if (depth == 0) {
         constexpr std::size_t budget = 4 << 20;
-        depth = std::clamp<std::size_t>(budget / std::max<std::size_t>(settings.max_size, 1), 8, 64);
+        depth = std::clamp<std::size_t>(budget / std::max<std::size_t>(settings.max_size, 1), 32, 64);
     }
     return std::max<std::size_t>(depth, 2);
 }
+
+constexpr std::size_t max_hash_batch = 32;
 
 }  // namespace
 
@@ -25,7 +28,8 @@ chunk_pipeline::chunk_pipeline(file_handle& input, const chunk_settings& setting
                                int compression_level, std::size_t depth)
     : settings_(settings),
       compression_level_(compression_level),
-      slots_(depth_for(settings, depth)) {
+      slots_(depth_for(settings, depth)),
+      hash_batch_(std::clamp<std::size_t>(slots_.size() / 2, 1, max_hash_batch)) {
     validate(settings_);
     const std::size_t per_slot = compression_level_ != 0 ? 2 : 1;
     storage_ = std::make_unique_for_overwrite<std::uint8_t[]>(slots_.size() * per_slot *
@@ -52,18 +56,36 @@ std::unique_ptr<chunk_compressor> chunk_pipeline::make_compressor() const {
     return std::make_unique<chunk_compressor>(compression_level_);
 }
 
-void chunk_pipeline::hash(slot& s, std::unique_lock<std::mutex>& lock,
-                          chunk_compressor* compressor) {
-    s.state = hash_state::hashing;
+bool chunk_pipeline::hash_pending(std::unique_lock<std::mutex>& lock,
+                                  chunk_compressor* compressor) {
+    std::array<slot*, max_hash_batch> batch;
+    std::size_t n = 0;
+    for (std::uint64_t i = consumed_; i < produced_ && n < hash_batch_; ++i) {
+        slot& s = slots_[i % slots_.size()];
+        if (s.state == hash_state::pending) {
+            s.state = hash_state::hashing;
+            batch[n++] = &s;
+        }
+    }
+    if (n == 0) return false;
+    pending_ -= n;
+    // A slot being hashed is this thread's alone until it is marked done.
     lock.unlock();
-    std::string checksum = md5_hex(s.data.bytes.data(), s.data.bytes.size());
-    const std::size_t compressed =
-        compressor != nullptr ? compressor->compress(s.data.bytes, s.compressed) : 0;
+    std::array<std::span<const std::uint8_t>, max_hash_batch> bytes;
+    std::array<md5::digest, max_hash_batch> digests;
+    for (std::size_t i = 0; i < n; ++i) bytes[i] = batch[i]->data.bytes;
+    md5_many(std::span(bytes).first(n), std::span(digests).first(n));
+    for (std::size_t i = 0; i < n; ++i) {
+        slot& s = *batch[i];
+        s.data.checksum = to_hex(digests[i]);
+        const std::size_t compressed =
+            compressor != nullptr ? compressor->compress(s.data.bytes, s.compressed) : 0;
+        s.data.compressed = std::span<const std::uint8_t>(s.compressed, compressed);
+    }
     lock.lock();
-    s.data.checksum = std::move(checksum);
-    s.data.compressed = std::span<const std::uint8_t>(s.compressed, compressed);
-    s.state = hash_state::done;
+    for (std::size_t i = 0; i < n; ++i) batch[i]->state = hash_state::done;
     wake(waiting::consumer_for_hash);
+    return true;
 }
 
 void chunk_pipeline::wait(std::unique_lock<std::mutex>& lock, waiting what) {
@@ -77,18 +99,6 @@ void chunk_pipeline::wake(waiting what) {
     if (consumer_waits_ == what || producer_waits_ == what) changed_.notify_all();
 }
 
-bool chunk_pipeline::hash_one_pending(std::unique_lock<std::mutex>& lock,
-                                      chunk_compressor* compressor) {
-    for (std::uint64_t i = consumed_; i < produced_; ++i) {
-        slot& s = slots_[i % slots_.size()];
-        if (s.state == hash_state::pending) {
-            hash(s, lock, compressor);
-            return true;
-        }
-    }
-    return false;
-}
-
 void chunk_pipeline::produce(file_handle& input) {
     try {
         buffered_reader reader(input);
@@ -98,7 +108,7 @@ void chunk_pipeline::produce(file_handle& input) {
         for (;;) {
             // Wait for a free slot, hashing what waits meanwhile.
             while (!stop_ && produced_ - consumed_ == slots_.size()) {
-                if (!hash_one_pending(lock, compressor.get())) wait(lock, waiting::producer_for_slots);
+                if (!hash_pending(lock, compressor.get())) wait(lock, waiting::producer_for_slots);
             }
             if (stop_) return;
             slot& s = slots_[produced_ % slots_.size()];
@@ -113,16 +123,17 @@ void chunk_pipeline::produce(file_handle& input) {
             s.state = hash_state::pending;
             offset += length;
             ++produced_;
+            ++pending_;
             if (produced_ - consumed_ >= batch()) wake(waiting::consumer_for_chunks);
             if (last) {
                 finished_ = true;
                 wake(waiting::consumer_for_chunks);
                 // Help with what is left, then stop.
-                while (!stop_ && hash_one_pending(lock, compressor.get())) {
+                while (!stop_ && hash_pending(lock, compressor.get())) {
                 }
                 return;
             }
-            hash_one_pending(lock, compressor.get());
+            if (pending_ >= hash_batch_) hash_pending(lock, compressor.get());
         }
     } catch (...) {
         std::lock_guard lock(mutex_);
@@ -147,7 +158,8 @@ const chunk_pipeline::chunk* chunk_pipeline::next() {
         std::rethrow_exception(error_);
     }
     slot& s = slots_[consumed_ % slots_.size()];
-    if (s.state == hash_state::pending) hash(s, lock, consumer_compressor_.get());
+    // The oldest chunk: hashing what waits starts with it.
+    if (s.state == hash_state::pending) hash_pending(lock, consumer_compressor_.get());
     while (s.state != hash_state::done) wait(lock, waiting::consumer_for_hash);
     handed_out_ = true;
     return &s.data;

@@ -1,9 +1,10 @@
 // Cuts a file into chunks and computes their checksums (and, when the vault
 // compresses, their compressed form) on a thread of its own, handing the
 // chunks over in file order, so that the check-in's database work overlaps
-// with reading, chunking, hashing and compressing. Hashing and compressing,
-// the costliest steps, are shared: the consumer does a chunk itself when it
-// reaches one the producer has not done yet.
+// with reading, chunking, hashing and compressing. Chunks are hashed several
+// at a time (md5_many.h). Hashing and compressing, the costliest steps, are
+// shared: the consumer does the waiting chunks itself when it reaches one
+// the producer has not done yet.
 //
 // Memory is bounded by `depth` buffers of max_size bytes (twice that when
 // compressing) and one zstd context per thread, whatever the size of the
@@ -42,8 +43,10 @@ class chunk_pipeline {
 
     // `input` is borrowed and must outlive the pipeline; reading starts at
     // offset 0 at once. `depth` chunks may wait between the two threads; by
-    // default as many as 4 MiB of max_size buffers hold (8 to 64), so that
-    // small chunks do not make the threads wait on each other at every one.
+    // default as many as 4 MiB of max_size buffers hold, but at least 32 (so
+    // that chunks are hashed 16 at a time, the lanes of AVX-512) and at most
+    // 64, so that small chunks do not make the threads wait on each other at
+    // every one.
     // Chunks are compressed at zstd `compression_level`, or not at all
     // when it is 0. Throws tuv_error for settings that break the chunker's
     // rules.
@@ -70,11 +73,10 @@ class chunk_pipeline {
     };
 
     void produce(file_handle& input);
-    // Hashes the oldest chunk nobody hashes yet; false when there is none.
-    bool hash_one_pending(std::unique_lock<std::mutex>& lock, chunk_compressor* compressor);
     // Hashes (and compresses with `compressor`, when there is one) the
-    // chunk of `s`, unlocking meanwhile.
-    void hash(slot& s, std::unique_lock<std::mutex>& lock, chunk_compressor* compressor);
+    // oldest chunks nobody hashes yet, up to hash_batch_ of them together
+    // (md5_many.h), unlocking meanwhile; false when there were none.
+    bool hash_pending(std::unique_lock<std::mutex>& lock, chunk_compressor* compressor);
     std::unique_ptr<chunk_compressor> make_compressor() const;
     // A thread that waits is woken once what it waits for is there: for
     // the consumer, a quarter of the slots filled (or the end, or its
@@ -96,6 +98,10 @@ class chunk_pipeline {
     std::vector<slot> slots_;
     std::mutex mutex_;
     std::condition_variable changed_;
+    // The producer hashes once this many chunks wait, so that the lanes of
+    // md5_many are filled; the consumer hashes what waits when it must.
+    std::size_t hash_batch_;
+    std::size_t pending_ = 0;     // chunks in hash_state::pending
     std::uint64_t produced_ = 0;  // chunks cut so far
     std::uint64_t consumed_ = 0;  // chunks handed out and given back
     bool handed_out_ = false;     // slot of consumed_ is with the consumer

@@ -1,5 +1,8 @@
 #include "core/storage/container_read.h"
 
+#include <optional>
+#include <string_view>
+
 #include "core/base/errors.h"
 #include "core/storage/chunk_codec.h"
 #include "core/storage/file_io.h"
@@ -15,6 +18,17 @@ std::unique_ptr<file_handle> open_container(file_system& files, std::int64_t dis
                         "')");
     }
 }
+
+namespace {
+
+// The start of a message about a chunk's bytes, to be followed by what is
+// wrong with them (decode_chunk).
+std::string where(const stored_chunk& chunk) {
+    return "the bytes in container " + chunk.container.string() + " at " +
+           std::to_string(chunk.physical_offset) + " ";
+}
+
+}  // namespace
 
 void read_stored_chunk(file_handle& container, const stored_chunk& chunk, std::uint8_t* out,
                        std::vector<std::uint8_t>& scratch) {
@@ -37,26 +51,40 @@ void read_stored_chunks(file_handle& container, std::span<const stored_chunk> ch
         stored = scratch.data();
     }
     const std::size_t got = container.read_at(chunks.front().physical_offset, stored, stored_total);
+    // Every chunk is decoded first and all are then hashed together; the
+    // first fault in the chunks' order is the one reported, as when each
+    // was checked in turn.
+    const auto damaged = [](const stored_chunk& chunk, const std::string& detail) {
+        return vault_damaged_error(chunk.file_id, chunk.virtual_offset, detail);
+    };
+    std::optional<vault_damaged_error> fault;
+    std::vector<std::span<const std::uint8_t>> decoded;
+    std::vector<std::string_view> checksums;
     std::uint64_t at = 0;
     for (const stored_chunk& chunk : chunks) {
         if (got < at + chunk.stored_size) {
-            throw vault_damaged_error(chunk.file_id, chunk.virtual_offset,
-                                      "container " + chunk.container.string() +
-                                          " ends before the block's " +
-                                          std::to_string(chunk.stored_size) + " bytes at " +
-                                          std::to_string(chunk.physical_offset));
+            fault =
+                damaged(chunk, "container " + chunk.container.string() +
+                                   " ends before the block's " + std::to_string(chunk.stored_size) +
+                                   " bytes at " + std::to_string(chunk.physical_offset));
+            break;
         }
-        const auto problem = decode_chunk(std::span(stored + at, chunk.stored_size), chunk.codec,
-                                          chunk.size, chunk.checksum, out);
+        const auto problem = decode_chunk_unchecked(std::span(stored + at, chunk.stored_size),
+                                                    chunk.codec, chunk.size, out);
         if (problem) {
-            throw vault_damaged_error(chunk.file_id, chunk.virtual_offset,
-                                      "the bytes in container " + chunk.container.string() +
-                                          " at " + std::to_string(chunk.physical_offset) + " " +
-                                          *problem);
+            fault = damaged(chunk, where(chunk) + *problem);
+            break;
         }
+        decoded.emplace_back(out, chunk.size);
+        checksums.emplace_back(chunk.checksum);
         at += chunk.stored_size;
         out += chunk.size;
     }
+    const std::vector<bool> matches = matching_checksums(decoded, checksums);
+    for (std::size_t i = 0; i < matches.size(); ++i) {
+        if (!matches[i]) throw damaged(chunks[i], where(chunks[i]) + checksum_mismatch);
+    }
+    if (fault) throw *fault;
 }
 
 }  // namespace tuv

@@ -5,11 +5,12 @@
 #include <cstring>
 #include <utility>
 
-namespace tuv {
-namespace {
+#include "core/storage/md5_lanes.h"
 
-// floor(|sin(i + 1)| * 2^32), one per step.
-constexpr std::uint32_t k[64] = {
+namespace tuv {
+namespace md5_detail {
+
+const std::uint32_t k[64] = {
     0xd76aa478, 0xe8c7b756, 0x242070db, 0xc1bdceee, 0xf57c0faf, 0x4787c62a, 0xa8304613, 0xfd469501,
     0x698098d8, 0x8b44f7af, 0xffff5bb1, 0x895cd7be, 0x6b901122, 0xfd987193, 0xa679438e, 0x49b40821,
     0xf61e2562, 0xc040b340, 0x265e5a51, 0xe9b6c7aa, 0xd62f105d, 0x02441453, 0xd8a1e681, 0xe7d3fbc8,
@@ -19,21 +20,7 @@ constexpr std::uint32_t k[64] = {
     0xf4292244, 0x432aff97, 0xab9423a7, 0xfc93a039, 0x655b59c3, 0x8f0ccc92, 0xffeff47d, 0x85845dd1,
     0x6fa87e4f, 0xfe2ce6e0, 0xa3014314, 0x4e0811a1, 0xf7537e82, 0xbd3af235, 0x2ad7d2bb, 0xeb86d391};
 
-constexpr int shift[4][4] = {{7, 12, 17, 22}, {5, 9, 14, 20}, {4, 11, 16, 23}, {6, 10, 15, 21}};
-
-// Which message word step i takes.
-constexpr std::size_t word(std::size_t i) {
-    switch (i / 16) {
-        case 0:
-            return i;
-        case 1:
-            return (5 * i + 1) % 16;
-        case 2:
-            return (3 * i + 5) % 16;
-        default:
-            return (7 * i) % 16;
-    }
-}
+namespace {
 
 // The round functions, written so the part that does not need b (the word
 // computed by the step just before) can start early. In g the two terms have
@@ -82,6 +69,8 @@ inline void all_steps(std::uint32_t (&s)[4], const std::uint32_t (&x)[16],
     (step<i>(s, x), ...);
 }
 
+}  // namespace
+
 // Runs the compression over `blocks` whole 64-byte blocks read in place.
 void compress(std::array<std::uint32_t, 4>& state, const std::uint8_t* data, std::size_t blocks) {
     std::uint32_t s[4] = {state[0], state[1], state[2], state[3]};
@@ -95,7 +84,30 @@ void compress(std::array<std::uint32_t, 4>& state, const std::uint8_t* data, std
     state = {s[0], s[1], s[2], s[3]};
 }
 
-}  // namespace
+std::size_t last_blocks(const std::uint8_t* rest, std::uint64_t length, std::uint8_t* out) {
+    const std::size_t used = length % 64;
+    const std::size_t blocks = used < 56 ? 1 : 2;
+    if (used > 0) std::memcpy(out, rest, used);
+    out[used] = 0x80;
+    std::memset(out + used + 1, 0, 64 * blocks - 8 - used - 1);
+    const std::uint64_t bits = length * 8;
+    for (std::size_t i = 0; i < 8; ++i) {
+        out[64 * blocks - 8 + i] = static_cast<std::uint8_t>(bits >> (8 * i));
+    }
+    return blocks;
+}
+
+std::array<std::uint8_t, 16> digest_of(const std::uint32_t (&state)[4]) {
+    std::array<std::uint8_t, 16> out;
+    for (std::size_t i = 0; i < 16; ++i) {
+        out[i] = static_cast<std::uint8_t>(state[i / 4] >> (8 * (i % 4)));
+    }
+    return out;
+}
+
+}  // namespace md5_detail
+
+using md5_detail::compress;
 
 void md5::update(const void* data, std::size_t size) {
     if (size == 0) return;  // `data` may then be null, which memcpy must not see
@@ -115,17 +127,9 @@ void md5::update(const void* data, std::size_t size) {
 }
 
 md5::digest md5::finish() {
-    // 0x80, zeros up to 56 bytes into a block, then the bit count.
-    const std::uint64_t bits = length_ * 8;
-    std::uint8_t tail[72] = {0x80};
-    const std::size_t pad = 1 + (119 - length_ % 64) % 64;
-    for (std::size_t i = 0; i < 8; ++i) tail[pad + i] = static_cast<std::uint8_t>(bits >> (8 * i));
-    update(tail, pad + 8);
-
-    digest out;
-    for (std::size_t i = 0; i < 16; ++i) {
-        out[i] = static_cast<std::uint8_t>(state_[i / 4] >> (8 * (i % 4)));
-    }
+    std::uint8_t tail[128];
+    compress(state_, tail, md5_detail::last_blocks(pending_.data(), length_, tail));
+    const digest out = md5_detail::digest_of({state_[0], state_[1], state_[2], state_[3]});
     reset();
     return out;
 }

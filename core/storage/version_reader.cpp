@@ -18,7 +18,8 @@ version_reader::~version_reader() = default;
 std::uint64_t version_reader::read(std::int64_t file_id, std::time_t when,
                                    const std::function<void(std::span<const std::uint8_t>)>& sink) {
     // One statement for the whole version; it also keeps one snapshot of
-    // the vault for the whole read.
+    // the vault for the whole read. Columns are read by position: finding
+    // them by name for every block cost a tenth of an export's time.
     auto rows = storage_.database.query(
         "SELECT bmap.virtual_offset, chunk.size, chunk.checksum, chunk.disk_id,"
         " chunk.physical_offset, " +
@@ -36,9 +37,9 @@ std::uint64_t version_reader::read(std::int64_t file_id, std::time_t when,
     bool any = false;
     while (rows->next()) {
         any = true;
-        const auto offset = static_cast<std::uint64_t>(rows->get_int64("virtual_offset"));
-        const auto size = static_cast<std::uint64_t>(rows->get_int64("size"));
-        const std::int64_t disk_id = rows->get_int64("disk_id");
+        const auto offset = static_cast<std::uint64_t>(rows->get_int64(0));
+        const auto size = static_cast<std::uint64_t>(rows->get_int64(1));
+        const std::int64_t disk_id = rows->get_int64(3);
         // The blocks of a version lie end to end from offset 0.
         if (offset > expected) {
             throw vault_damaged_error(file_id, expected,
@@ -51,15 +52,15 @@ std::uint64_t version_reader::read(std::int64_t file_id, std::time_t when,
             throw rec_not_found_exception("Couldn't find disk info for disk_id = " +
                                           std::to_string(disk_id));
         }
-        stored_chunk chunk{local_path(storage_.folder, rows->get_string("container")),
-                           static_cast<std::uint64_t>(rows->get_int64("physical_offset")),
+        stored_chunk chunk{local_path(storage_.folder, rows->get_string(7)),
+                           static_cast<std::uint64_t>(rows->get_int64(4)),
                            size,
-                           static_cast<std::uint64_t>(rows->get_int64("stored_size")),
+                           static_cast<std::uint64_t>(rows->get_int64(5)),
                            std::nullopt,
-                           rows->get_string("checksum"),
+                           rows->get_string(2),
                            file_id,
                            offset};
-        if (!rows->is_null("codec")) chunk.codec = rows->get_int64("codec");
+        if (!rows->is_null("codec")) chunk.codec = rows->get_int64(6);
         const bool follows = !pending_.empty() && disk_id == pending_disk_ &&
                              chunk.physical_offset ==
                                  pending_.back().physical_offset + pending_.back().stored_size;

@@ -6,7 +6,9 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <span>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -139,6 +141,71 @@ std::string moment_text(std::int64_t seconds) {
     const std::string text = date(static_cast<std::time_t>(seconds)).to_text();
     return text.empty() ? std::to_string(seconds) + " s" : text;
 }
+
+// The chunks check_data reads back, hashed together (md5_many.h) once
+// about a megabyte of them is in hand. Problems are reported in the chunks'
+// order, as when each was checked on its own.
+class data_batch {
+  public:
+    explicit data_batch(std::vector<std::pair<std::int64_t, std::string>>& problems)
+        : problems_(problems) {}
+
+    // Room for `size` bytes after the chunks added so far; valid until the
+    // next call.
+    std::uint8_t* room(std::uint64_t size) {
+        if (bytes_.size() < used_ + size) bytes_.resize(used_ + size);
+        return bytes_.data() + used_;
+    }
+
+    // The chunk whose `size` bytes were put at room(), to be checked against
+    // `checksum`; `said` begins the line when they do not match.
+    void add(std::int64_t chunk_id, std::uint64_t size, std::string checksum, std::string said) {
+        entries_.push_back({chunk_id, used_, size, std::move(checksum), std::move(said), false});
+        used_ += size;
+        if (used_ >= flush_bytes) flush();
+    }
+
+    // A chunk found wrong before its bytes could be hashed.
+    void add_problem(std::int64_t chunk_id, std::string text) {
+        entries_.push_back({chunk_id, 0, 0, {}, std::move(text), true});
+    }
+
+    void flush() {
+        std::vector<std::span<const std::uint8_t>> bytes;
+        std::vector<std::string_view> checksums;
+        for (const entry& e : entries_) {
+            if (e.failed) continue;
+            bytes.emplace_back(bytes_.data() + e.at, e.size);
+            checksums.emplace_back(e.checksum);
+        }
+        const std::vector<bool> matches = matching_checksums(bytes, checksums);
+        std::size_t checked = 0;
+        for (entry& e : entries_) {
+            if (e.failed) {
+                problems_.emplace_back(e.chunk_id, std::move(e.text));
+            } else if (!matches[checked++]) {
+                problems_.emplace_back(e.chunk_id, e.text + checksum_mismatch);
+            }
+        }
+        entries_.clear();
+        used_ = 0;
+    }
+
+  private:
+    static constexpr std::uint64_t flush_bytes = 1 << 20;
+    struct entry {
+        std::int64_t chunk_id;
+        std::uint64_t at;
+        std::uint64_t size;
+        std::string checksum;
+        std::string text;  // the problem, or what begins a mismatch's line
+        bool failed;
+    };
+    std::vector<std::pair<std::int64_t, std::string>>& problems_;
+    std::vector<entry> entries_;
+    std::vector<std::uint8_t> bytes_;  // kept at its largest: no refill per batch
+    std::uint64_t used_ = 0;
+};
 
 class checker {
   public:
@@ -490,7 +557,8 @@ class checker {
                                     " AS codec FROM chunk ORDER BY disk_id, physical_offset");
         std::optional<std::int64_t> open_disk;
         std::unique_ptr<file_handle> container;
-        std::vector<std::uint8_t> stored, decoded;
+        std::vector<std::uint8_t> stored;
+        data_batch batch(data_problems_);
         while (rows->next()) {
             const std::int64_t chunk_id = rows->get_int64(0);
             const std::int64_t disk_id = rows->get_int64(1);
@@ -513,28 +581,35 @@ class checker {
                     open_disk = disk_id;
                     container = repo_.files().open(path, open_mode::read);
                 }
-                stored.resize(stored_size);
-                const std::size_t got = container->read_at(offset, stored.data(), stored_size);
+                // A raw chunk is read straight into the batch, a compressed
+                // one decoded into it.
+                std::uint8_t* into = batch.room(codec ? size : stored_size);
+                std::uint8_t* read_to = into;
+                if (codec) {
+                    stored.resize(stored_size);
+                    read_to = stored.data();
+                }
+                const std::size_t got = container->read_at(offset, read_to, stored_size);
                 if (got < stored_size) {
-                    data_problems_.emplace_back(chunk_id, where + " ends before the chunk's " +
-                                                              std::to_string(stored_size) +
-                                                              " bytes at " +
-                                                              std::to_string(offset));
+                    batch.add_problem(chunk_id, where + " ends before the chunk's " +
+                                                    std::to_string(stored_size) + " bytes at " +
+                                                    std::to_string(offset));
                     continue;
                 }
-                // A raw chunk is checked where it was read.
-                decoded.resize(codec ? size : 0);
-                const auto problem = decode_chunk(stored, codec, size, rows->get_string(4),
-                                                  codec ? decoded.data() : stored.data());
+                const std::string said =
+                    "the bytes in " + where + " at " + std::to_string(offset) + " ";
+                const auto problem =
+                    decode_chunk_unchecked(std::span(read_to, stored_size), codec, size, into);
                 if (problem) {
-                    data_problems_.emplace_back(chunk_id, "the bytes in " + where + " at " +
-                                                              std::to_string(offset) + " " +
-                                                              *problem);
+                    batch.add_problem(chunk_id, said + *problem);
+                } else {
+                    batch.add(chunk_id, size, rows->get_string(4), said);
                 }
             } catch (const io_error& e) {
-                data_problems_.emplace_back(chunk_id, e.what());
+                batch.add_problem(chunk_id, e.what());
             }
         }
+        batch.flush();
     }
 
     // Chunks are named by the first block that uses them, found in one pass

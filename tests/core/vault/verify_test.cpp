@@ -265,6 +265,53 @@ TEST_F(verify_test, reading_a_damaged_version_names_the_file_and_the_offset) {
               "no block begins here");
 }
 
+TEST_F(verify_test, the_first_fault_of_blocks_read_together_is_reported) {
+    // The three blocks of a.txt at t1 lie end to end in container 1 at 0,
+    // 100 and 200 and are checked together.
+    struct damage {
+        std::vector<std::streamoff> overwritten;
+        std::uintmax_t container_length;
+        std::string expected;
+    };
+    const std::string bytes_at = "the bytes in container " + container(1).string() + " at ";
+    const std::vector<damage> cases = {
+        {{210}, 250, "offset 200: " + bytes_at + "200 do not match their checksum"},
+        {{210, 120}, 250, "offset 100: " + bytes_at + "100 do not match their checksum"},
+        {{120}, 220, "offset 100: " + bytes_at + "100 do not match their checksum"},
+        {{}, 220, "offset 200: container " + container(1).string() +
+                      " ends before the block's 50 bytes at 200"},
+    };
+    const std::string original = contents(container(1));
+    for (const damage& d : cases) {
+        std::ofstream(container(1), std::ios::binary) << original;
+        {
+            std::fstream f(container(1), std::ios::in | std::ios::out | std::ios::binary);
+            for (const std::streamoff at : d.overwritten) f.seekp(at).put('X');
+        }
+        fs::resize_file(container(1), d.container_length);
+        try {
+            v.repo().checkout("\\docs\\a.txt", local / "out", t1);
+            ADD_FAILURE() << "no fault found: " << d.expected;
+        } catch (const vault_damaged_error& e) {
+            EXPECT_EQ(e.what(), "The vault is damaged: \\docs\\a.txt, " + d.expected);
+        }
+    }
+}
+
+TEST_F(verify_test, damaged_chunks_read_together_are_listed_in_their_order) {
+    for (const auto& [id, at] : {std::pair{2, 50}, std::pair{1, 20}, std::pair{1, 220}}) {
+        std::fstream f(container(id), std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(at).put('X');
+    }
+    EXPECT_EQ(problems(true),
+              (lines{"chunk 1 (\\docs\\a.txt, offset 0): the bytes in container 1 (" +
+                         container(1).string() + ") at 0 do not match their checksum",
+                     "chunk 3 (\\docs\\a.txt, offset 200): the bytes in container 1 (" +
+                         container(1).string() + ") at 200 do not match their checksum",
+                     "chunk 5 (\\docs\\a.txt, offset 100): the bytes in container 2 (" +
+                         container(2).string() + ") at 0 do not match their checksum"}));
+}
+
 // --- Figures ---------------------------------------------------------------
 
 TEST_F(verify_test, stats_add_up_every_version_and_every_distinct_chunk) {
