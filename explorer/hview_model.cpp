@@ -185,7 +185,7 @@ void hview_model::reload() {
 }
 
 std::size_t hview_model::rows_available() const {
-    if (!searching_) return rows_.size();
+    if (!searching_ || search_paths_ == nullptr) return rows_.size();
     // The ".." row, then one per result.
     return 1 + document_.search_results().size();
 }
