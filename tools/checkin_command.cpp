@@ -187,8 +187,9 @@ int run_checkin(repository& repo, const checkin_request& request, std::ostream& 
             << rate(static_cast<double>(result.size), elapsed) << ")\n";
         if (result.moved) {
             out << "Note: the time now is not later than the latest version of "
-                << result.vault_path << ", so this version is dated a second after it: "
-                << date(result.moment).to_text() << "\n";
+                << result.vault_path
+                << ", so this version is dated a second after it: " << date(result.moment).to_text()
+                << "\n";
         }
         if (result.changed_while_read()) {
             err << "quillmark: warning: " << file

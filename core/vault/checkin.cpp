@@ -1,16 +1,17 @@
 // The check-in of one local file as a new version of one vault file.
+#include "core/vault/checkin.h"
+
 #include <algorithm>
 #include <ctime>
 #include <vector>
 
-#include "core/vault/checkin.h"
-#include "core/vault/checkin_group.h"
 #include "core/base/errors.h"
 #include "core/base/vault_path.h"
 #include "core/db/db.h"
 #include "core/storage/block_writer.h"
 #include "core/storage/chunk_pipeline.h"
 #include "core/storage/file_io.h"
+#include "core/vault/checkin_group.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/journal.h"
 #include "core/vault/progress_observer.h"
@@ -88,23 +89,40 @@ checkin_result repository::checkin_file(const std::filesystem::path& source,
 }
 
 std::unique_ptr<file_handle> repository::open_checkin_source(const std::filesystem::path& source,
-                                                             const std::string& when) {
+                                                             const std::string& when,
+                                                             own_files& own) {
     const date moment(when);  // a bad date is refused before anything else
     check_entry_name(source.filename().string(), path_separator_);
 
     // The source is opened before anything is written: a file that vanished
     // leaves the vault untouched. Devices and FIFOs are refused before they
     // are opened, as reading them could hang or never end.
-    path_kind kind = path_kind::missing;
+    path_status status{path_kind::missing, source, {}};
     try {
-        kind = files_->status(source).kind;
+        status = files_->status(source);
     } catch (const io_error&) {
         // Left for the open below to report.
     }
-    if (kind == path_kind::other) {
+    if (status.kind == path_kind::other) {
         throw tuv_error("Cannot check in " + source.string() + ": it is not a regular file");
     }
-    if (is_own_file(source)) {
+    // The vault's own files by identity, links followed: the database and
+    // its log files, and anything in the data folder.
+    bool own_file = false;
+    if (status.kind == path_kind::regular) {
+        std::filesystem::path folder = status.target.parent_path();
+        if (folder.empty()) folder = ".";
+        if (folder != own.last_folder) {
+            own.last_folder_is_data = files_->status(folder).identity == own.data_folder;
+            own.last_folder = std::move(folder);
+        }
+        own_file = own.last_folder_is_data ||
+                   std::ranges::find(own.present, status.identity) != own.present.end();
+        for (const std::filesystem::path& log : own.absent) {
+            own_file = own_file || files_->status(log).identity == status.identity;
+        }
+    }
+    if (own_file) {
         throw tuv_error("Cannot check in " + source.string() + ": it is one of the vault's own files");
     }
     try {
@@ -137,7 +155,8 @@ checkin_result repository::checkin_into(file_handle& input, chunk_pipeline& chun
     std::unique_ptr<file_entry> entry;
     std::string walked = separator;
     auto root = known.find({0, separator});
-    if (root == known.end()) root = known.emplace(std::pair{0, separator}, resolve(separator)->file_id()).first;
+    if (root == known.end())
+        root = known.emplace(std::pair{0, separator}, resolve(separator)->file_id()).first;
     std::vector<std::int64_t> directories{root->second};
     bool created = false;
     const std::vector<std::string> names = split_below_root(vault_path, separator);
@@ -164,8 +183,7 @@ checkin_result repository::checkin_into(file_handle& input, chunk_pipeline& chun
                 if (moment.seconds() <= latest) {
                     if (when != "now") {
                         throw tuv_error("Cannot check in " + source.string() + " as " + walked +
-                                        ": its latest version is dated " +
-                                        date(latest).to_text() +
+                                        ": its latest version is dated " + date(latest).to_text() +
                                         ", and a new version must be later (asked for " +
                                         moment.to_text() + ")");
                     }

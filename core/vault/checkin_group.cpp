@@ -1,5 +1,10 @@
 #include "core/vault/checkin_group.h"
 
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <utility>
+
 #include "core/db/write_transaction.h"
 #include "core/storage/block_writer.h"
 #include "core/storage/chunk_pipeline.h"
@@ -15,10 +20,76 @@ constexpr std::uint64_t read_ahead_limit = 1 << 20;
 
 }  // namespace
 
+// A thread of the group's own that sets up the chunk pipeline of the file
+// read ahead (a small file's pipeline cuts, hashes and compresses it at
+// once) while the caller's thread writes the rows of the file before it.
+// It only reads the file: the repository and its database stay with the
+// caller's thread. One file at a time.
+class checkin_group::read_ahead {
+  public:
+    explicit read_ahead(repository& repo) : repo_(repo), thread_([this] { run(); }) {}
+    ~read_ahead() {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+    read_ahead(const read_ahead&) = delete;
+    read_ahead& operator=(const read_ahead&) = delete;
+
+    // Starts on `input`, which must stay open until collect().
+    void start(file_handle& input) {
+        std::lock_guard lock(mutex_);
+        input_ = &input;
+        changed_.notify_all();
+    }
+    // Waits for the pipeline started last; rethrows what setting it up threw.
+    std::unique_ptr<chunk_pipeline> collect() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return input_ == nullptr; });
+        if (error_) std::rethrow_exception(std::exchange(error_, nullptr));
+        return std::move(chunks_);
+    }
+
+  private:
+    void run() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [this] { return stop_ || input_ != nullptr; });
+            if (stop_) return;
+            lock.unlock();
+            std::unique_ptr<chunk_pipeline> chunks;
+            std::exception_ptr error;
+            try {
+                chunks = repo_.start_chunks(*input_);
+            } catch (...) {
+                error = std::current_exception();
+            }
+            lock.lock();
+            chunks_ = std::move(chunks);
+            error_ = error;
+            input_ = nullptr;
+            changed_.notify_all();
+        }
+    }
+
+    repository& repo_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    file_handle* input_ = nullptr;  // the file being set up, until it is done
+    std::unique_ptr<chunk_pipeline> chunks_;
+    std::exception_ptr error_;
+    bool stop_ = false;
+    std::thread thread_;
+};
+
 checkin_group::checkin_group(repository& repo, report_fn report, limits bounds)
     : repo_(repo), report_(std::move(report)), limits_(bounds) {}
 
 checkin_group::~checkin_group() {
+    reader_.reset();  // before the file it may still be reading closes
     abandon();
 }
 
@@ -34,13 +105,23 @@ void checkin_group::add(const std::filesystem::path& source, const std::string& 
     m.done.time = clock::now() - start;
     std::optional<member> previous = std::move(ahead_);
     ahead_ = std::move(m);
-    if (previous) take(std::move(*previous));
+    if (!previous) return;
+    // From the second file on, each small one is read while the one before
+    // it is written.
+    collect(*previous);
+    if (ahead_->input && ahead_->input->size() <= read_ahead_limit) {
+        if (!reader_) reader_ = std::make_unique<read_ahead>(repo_);
+        reader_->start(*ahead_->input);
+        ahead_->reading = true;
+    }
+    take(std::move(*previous));
 }
 
 void checkin_group::commit() {
     if (ahead_) {
         member last = std::move(*ahead_);
         ahead_.reset();
+        collect(last);
         take(std::move(last));
     }
     commit_group();
@@ -48,11 +129,21 @@ void checkin_group::commit() {
 
 void checkin_group::prepare(member& m) {
     try {
-        m.input = repo_.open_checkin_source(m.asked.source, m.asked.when);
-        if (m.input->size() <= read_ahead_limit) m.chunks = repo_.start_chunks(*m.input);
+        if (!own_) own_ = repo_.find_own_files();
+        m.input = repo_.open_checkin_source(m.asked.source, m.asked.when, *own_);
     } catch (...) {
         // Nothing of it will be written.
         m.done.error = std::current_exception();
+    }
+}
+
+void checkin_group::collect(member& m) {
+    if (!m.reading) return;
+    m.reading = false;
+    try {
+        m.chunks = reader_->collect();
+    } catch (...) {
+        m.done.error = std::current_exception();  // nothing of it was written
         m.input.reset();
     }
 }

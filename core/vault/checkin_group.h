@@ -13,7 +13,7 @@
 // again alone, in a transaction and a sync of its own.
 //
 // While one file's rows are written, the next one, when it is small, is
-// already read, cut, hashed and compressed on the chunk pipeline's thread:
+// already read, cut, hashed and compressed on a thread of the group's own:
 // add() opens the file it is given and checks in the one given before. So
 // a file is read at any time until it is reported, and a progress observer
 // set on the repository when a file is added (it reports that file's
@@ -33,6 +33,7 @@
 #include <vector>
 
 #include "core/vault/checkin.h"
+#include "core/vault/repository.h"
 
 namespace tuv {
 
@@ -40,7 +41,6 @@ class block_writer;
 class chunk_pipeline;
 class file_handle;
 class progress_observer;
-class repository;
 class write_transaction;
 
 class checkin_group {
@@ -81,8 +81,7 @@ class checkin_group {
     // or commit() is called; commits the group when it is full. Failures of
     // the file are reported, not thrown.
     void add(const std::filesystem::path& source, const std::string& directory,
-             const std::string& when, const std::string& mime_type,
-             const std::string& description);
+             const std::string& when, const std::string& mime_type, const std::string& description);
 
     // Checks in the file added last, commits the open group, if any, and
     // reports its files.
@@ -104,12 +103,16 @@ class checkin_group {
         // small file its chunks, already on their way.
         std::unique_ptr<file_handle> input;
         std::unique_ptr<chunk_pipeline> chunks;
+        bool reading = false;  // its pipeline is being set up by reader_
     };
+    class read_ahead;
     using clock = std::chrono::steady_clock;
 
-    // Opens the member's source and, for a small file, starts reading it;
-    // a failure goes to done.error.
+    // Opens the member's source; a failure goes to done.error.
     void prepare(member& m);
+    // Takes the member's pipeline from reader_ when it is being set up
+    // there; a failure goes to done.error.
+    void collect(member& m);
     // Checks the member in and adds it to the open group; commits the group
     // when it is full.
     void take(member m);
@@ -134,9 +137,11 @@ class checkin_group {
     limits limits_;
     std::unique_ptr<write_transaction> transaction_;
     std::unique_ptr<block_writer> writer_;
-    known_directories known_;  // in the open transaction
-    std::vector<member> members_;  // the open group's files, in order
-    std::optional<member> ahead_;  // added last, not checked in yet
+    known_directories known_;                   // in the open transaction
+    std::optional<repository::own_files> own_;  // taken at the first file
+    std::vector<member> members_;               // the open group's files, in order
+    std::optional<member> ahead_;               // added last, not checked in yet
+    std::unique_ptr<read_ahead> reader_;        // made at the second file
     std::uint64_t bytes_ = 0;
     clock::time_point started_;
 };

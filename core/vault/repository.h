@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/db/settings.h"
+#include "core/storage/file_io.h"
 #include "core/storage/vault_storage.h"
 #include "core/vault/catalogue.h"
 #include "core/vault/checkin.h"
@@ -26,8 +27,6 @@ class chunk_pipeline;
 class date;
 class db;
 class file_entry;
-class file_handle;
-class file_system;
 class journal;
 class progress_observer;
 
@@ -202,12 +201,26 @@ class repository {
   private:
     friend class checkin_group;
 
-    // The two steps of a check-in (checkin_file). First, before anything is
+    // The vault's own files (see is_own_file) by identity, looked up once
+    // for the check-ins of a run instead of for each source. A log file
+    // SQLite has not made when they are taken is looked for at each check.
+    struct own_files {
+        file_identity data_folder;
+        std::vector<file_identity> present;
+        std::vector<std::filesystem::path> absent;
+        // The folder of the source checked last, and whether it is the data
+        // folder: files come folder by folder.
+        std::filesystem::path last_folder;
+        bool last_folder_is_data = false;
+    };
+    own_files find_own_files();
+
+    // The steps of a check-in (checkin_file). First, before anything is
     // written: refuses a bad date, a bad name, a source that is not a
     // regular file or is one of the vault's own, and opens it (tuv_error
     // "Couldn't open file: <source>" when it cannot be opened).
     std::unique_ptr<file_handle> open_checkin_source(const std::filesystem::path& source,
-                                                     const std::string& when);
+                                                     const std::string& when, own_files& own);
     // Then its chunks are set on their way (reading starts at once, on a
     // thread of the pipeline's own; `input` must outlive the pipeline).
     std::unique_ptr<chunk_pipeline> start_chunks(file_handle& input);

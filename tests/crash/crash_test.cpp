@@ -9,12 +9,11 @@
 // each step checks in (crash_content.h); where exactly a kill lands still
 // depends on the machine's speed, which is the point: over many kills they
 // fall everywhere in the check-in.
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <iostream>
@@ -206,8 +205,8 @@ TEST(crash_test, killed_check_ins_never_damage_committed_versions) {
         // Whole or not at all (the next child goes on after the last step begun).
         for (const std::int64_t n : unreported) {
             const crash_version version = crash_step(n);
-            auto row = repo.database().query(
-                "SELECT inode FROM journal WHERE attributes = ?", {"step " + std::to_string(n)});
+            auto row = repo.database().query("SELECT inode FROM journal WHERE attributes = ?",
+                                             {"step " + std::to_string(n)});
             if (!row->next()) continue;
             file_entry entry(repo, row->get_int64(0), "");
             row.reset();

@@ -1,5 +1,7 @@
 // Check-ins in groups: reported only once committed, and a file that fails
 // never takes another file of its group down with it.
+#include "core/vault/checkin_group.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -9,7 +11,6 @@
 
 #include "core/base/errors.h"
 #include "core/db/db.h"
-#include "core/vault/checkin_group.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/repository.h"
 #include "core/vault/verify.h"
@@ -92,7 +93,8 @@ TEST_F(checkin_group_test, files_are_reported_once_their_group_is_committed) {
                 reported.push_back(done.source.filename().string());
                 repository other(v.db_path());
                 seen_by_others.push_back(test::query_rows(
-                    other.database(), "SELECT COUNT(*) FROM file_info WHERE mime_type <> 'directory'")[0]);
+                    other.database(),
+                    "SELECT COUNT(*) FROM file_info WHERE mime_type <> 'directory'")[0]);
             },
             checkin_group::limits{1 << 20, 2, std::chrono::seconds(60)});
         group.add(a, "\\g", when, "text/plain", "");
@@ -119,11 +121,11 @@ TEST_F(checkin_group_test, a_failing_file_leaves_the_others_of_its_group_committ
         "CREATE TEMP TRIGGER refuse BEFORE INSERT ON main.journal"
         " WHEN NEW.src_path LIKE '%/bad.txt'"
         " BEGIN SELECT RAISE(ABORT, 'injected database fault'); END");
-    EXPECT_EQ(check_in({a, gone, b, bad, c}, 10),
-              (std::vector<std::string>{"a.txt as \\g\\a.txt",
-                                        "gone.txt: Couldn't open file: " + gone.string(),
-                                        "b.txt as \\g\\b.txt",
-                                        "bad.txt: injected database fault", "c.txt as \\g\\c.txt"}));
+    EXPECT_EQ(
+        check_in({a, gone, b, bad, c}, 10),
+        (std::vector<std::string>{
+            "a.txt as \\g\\a.txt", "gone.txt: Couldn't open file: " + gone.string(),
+            "b.txt as \\g\\b.txt", "bad.txt: injected database fault", "c.txt as \\g\\c.txt"}));
     EXPECT_EQ(read("\\g\\a.txt"), std::string(150, 'a'));
     EXPECT_EQ(read("\\g\\b.txt"), std::string(250, 'b'));
     EXPECT_EQ(read("\\g\\c.txt"), std::string(90, 'c'));
@@ -154,11 +156,11 @@ TEST_F(checkin_group_test, a_failed_sync_of_a_single_file_is_its_failure) {
     files.fail(test::fs_operation::sync, 1, EIO);
     const fs::path a = local("a.txt", std::string(450, 'a'));
     const fs::path gone = folder / "gone.txt";
-    EXPECT_EQ(check_in({gone, a}, 10),
-              (std::vector<std::string>{
-                  "gone.txt: Couldn't open file: " + gone.string(),
-                  "a.txt: Cannot sync " + (v.layout().data / "tuv_s1").string() +
-                      ": Input/output error"}));
+    EXPECT_EQ(
+        check_in({gone, a}, 10),
+        (std::vector<std::string>{"gone.txt: Couldn't open file: " + gone.string(),
+                                  "a.txt: Cannot sync " + (v.layout().data / "tuv_s1").string() +
+                                      ": Input/output error"}));
     v.repo().set_file_system(file_system::local());
     EXPECT_EQ(test::failure<file_not_found_exception>([&] { v.repo().resolve("\\g"); }),
               "No such file or directory: g");
