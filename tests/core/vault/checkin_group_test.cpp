@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <fstream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -135,33 +136,36 @@ TEST_F(checkin_group_test, a_failing_file_leaves_the_others_of_its_group_committ
     expect_verified();
 }
 
-TEST_F(checkin_group_test, a_failed_sync_of_the_group_checks_each_file_in_again_alone) {
+// The first sync of a container fails with an I/O error.
+class checkin_group_sync_test : public checkin_group_test {
+  protected:
+    checkin_group_sync_test() {
+        v.repo().set_file_system(files);
+        files.fail(test::fs_operation::sync, 1, EIO);
+    }
+    ~checkin_group_sync_test() override { v.repo().set_file_system(file_system::local()); }
+
     test::faulty_file_system files;
-    v.repo().set_file_system(files);
-    files.fail(test::fs_operation::sync, 1, EIO);
     const fs::path a = local("a.txt", std::string(450, 'a'));
+};
+
+TEST_F(checkin_group_sync_test, a_failed_sync_of_the_group_checks_each_file_in_again_alone) {
     const fs::path b = local("b.txt", std::string(250, 'b'));
     EXPECT_EQ(check_in({a, b}, 10),
               (std::vector<std::string>{"a.txt as \\g\\a.txt", "b.txt as \\g\\b.txt"}));
     EXPECT_EQ(read("\\g\\a.txt"), std::string(450, 'a'));
     EXPECT_EQ(read("\\g\\b.txt"), std::string(250, 'b'));
     EXPECT_EQ(files.unsynced(), std::set<fs::path>{});
-    v.repo().set_file_system(file_system::local());
     expect_verified();
 }
 
-TEST_F(checkin_group_test, a_failed_sync_of_a_single_file_is_its_failure) {
-    test::faulty_file_system files;
-    v.repo().set_file_system(files);
-    files.fail(test::fs_operation::sync, 1, EIO);
-    const fs::path a = local("a.txt", std::string(450, 'a'));
+TEST_F(checkin_group_sync_test, a_failed_sync_of_a_single_file_is_its_failure) {
     const fs::path gone = folder / "gone.txt";
     EXPECT_EQ(
         check_in({gone, a}, 10),
         (std::vector<std::string>{"gone.txt: Couldn't open file: " + gone.string(),
                                   "a.txt: Cannot sync " + (v.layout().data / "tuv_s1").string() +
                                       ": Input/output error"}));
-    v.repo().set_file_system(file_system::local());
     EXPECT_EQ(test::failure<file_not_found_exception>([&] { v.repo().resolve("\\g"); }),
               "No such file or directory: g");
     expect_verified();
