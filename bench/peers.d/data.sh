@@ -51,8 +51,9 @@ tree_bytes() { find "$1" -type f -printf '%s\n' | awk '{ s += $1 } END { print s
 
 # The many-small-files series, versions 1..5, in $work/small/vI: version 1
 # is a copy of $small_tree (default /usr/include) holding its regular files
-# only (links are left out: the tools treat them differently), each later
-# version the one before with small.pl's edits (seed 20261207 + I).
+# only (links, and the folders they leave empty, are left out: the tools
+# treat them differently), each later version the one before with small.pl's
+# edits (seed 20261207 + I).
 small_tree=${QUILLMARK_BENCH_SMALL_TREE:-/usr/include}
 make_small() {
   local script i
@@ -61,6 +62,7 @@ make_small() {
   mkdir -p "$work/small"
   cp -a "$small_tree" "$work/small/v1"
   find "$work/small/v1" -type l -delete
+  find "$work/small/v1" -depth -type d -empty -delete
   for i in 2 3 4 5; do
     cp -a "$work/small/v$((i - 1))" "$work/small/v$i"
     perl "$script" "$work/small/v$i" $((20261207 + i))
