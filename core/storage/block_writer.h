@@ -5,8 +5,9 @@
 // gets a new live block. Container files written are kept open until the
 // check-in syncs them, so no committed row points at bytes not on disk.
 //
-// One writer serves one check-in (its rows go into the caller's
-// transaction); it is owned by the file entry being written.
+// One writer serves one check-in, or a group of them that share one
+// transaction and one sync (core/vault/checkin_group.h); its rows go into
+// the caller's transaction.
 #pragma once
 
 #include <cstdint>

@@ -22,6 +22,30 @@ std::size_t depth_for(const chunk_settings& settings, std::size_t depth) {
 
 constexpr std::size_t max_hash_batch = 32;
 
+// A file read no further than the size it had when the pipeline began: a
+// file cut on the caller's thread must not outgrow the slots (the rest would
+// wait for a consumer that never comes); one that grows is stored as it was.
+class size_bounded_file : public file_handle {
+  public:
+    size_bounded_file(file_handle& file, std::uint64_t size) : file_(file), size_(size) {}
+    std::size_t read_at(std::uint64_t offset, void* data, std::size_t size) override {
+        if (offset >= size_) return 0;
+        return file_.read_at(
+            offset, data, static_cast<std::size_t>(std::min<std::uint64_t>(size, size_ - offset)));
+    }
+    void write_at(std::uint64_t offset, const void* data, std::size_t size) override {
+        file_.write_at(offset, data, size);
+    }
+    void sync() override { file_.sync(); }
+    void truncate(std::uint64_t size) override { file_.truncate(size); }
+    std::uint64_t size() override { return std::min(file_.size(), size_); }
+    const std::filesystem::path& path() const override { return file_.path(); }
+
+  private:
+    file_handle& file_;
+    std::uint64_t size_;
+};
+
 }  // namespace
 
 chunk_pipeline::chunk_pipeline(file_handle& input, const chunk_settings& settings,
@@ -39,10 +63,21 @@ chunk_pipeline::chunk_pipeline(file_handle& input, const chunk_settings& setting
         if (per_slot == 2) slots_[i].compressed = slots_[i].buffer + settings_.max_size;
     }
     consumer_compressor_ = make_compressor();
+    // A small file is cut, hashed and compressed here and now, when all its
+    // chunks fit in the slots at once: for a few chunks a thread costs more
+    // than it saves. Each chunk but the last holds min_size bytes or more,
+    // and an empty one may end the file.
+    const std::uint64_t size = input.size();
+    if (size / std::max<std::uint32_t>(settings_.min_size, 1) + 2 <= slots_.size()) {
+        size_bounded_file bounded(input, size);
+        produce(bounded);
+        return;
+    }
     producer_ = std::thread([this, &input] { produce(input); });
 }
 
 chunk_pipeline::~chunk_pipeline() {
+    if (!producer_.joinable()) return;
     {
         std::lock_guard lock(mutex_);
         stop_ = true;

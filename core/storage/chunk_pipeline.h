@@ -50,6 +50,10 @@ class chunk_pipeline {
     // Chunks are compressed at zstd `compression_level`, or not at all
     // when it is 0. Throws tuv_error for settings that break the chunker's
     // rules.
+    // A file small enough that all its chunks fit in the `depth` slots is
+    // cut, hashed and compressed here, on the calling thread, without a
+    // thread of the pipeline's own, and read no further than the size it
+    // has now.
     chunk_pipeline(file_handle& input, const chunk_settings& settings,
                    int compression_level = 0, std::size_t depth = 0);
     // Stops the producer and waits for it.

@@ -81,6 +81,26 @@ bool repository::is_own_file(const std::filesystem::path& path) const {
     return false;
 }
 
+repository::own_files repository::find_own_files() {
+    own_files own;
+    own.data_folder = files_->status(data_directory_).identity;
+    const std::string database = database_->name();
+    auto mode = database_->query("PRAGMA journal_mode");
+    // In WAL mode SQLite makes no rollback journal.
+    const bool wal = mode->next() && mode->get_string(0) == "wal";
+    mode.reset();
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+        if (wal && std::string(suffix) == "-journal") continue;
+        const file_identity identity = files_->status(database + suffix).identity;
+        if (identity == file_identity{}) {
+            own.absent.emplace_back(database + suffix);
+        } else {
+            own.present.push_back(identity);
+        }
+    }
+    return own;
+}
+
 date repository::first_version_date(std::int64_t file_id) {
     return block_reader(storage()).first_version_date(file_id);
 }

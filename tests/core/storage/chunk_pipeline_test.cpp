@@ -90,6 +90,26 @@ TEST(chunk_pipeline_test, hands_over_the_same_chunks_in_order_as_the_plain_loop)
     }
 }
 
+// A file small enough to be cut on the calling thread that grows meanwhile
+// (its size was 300 bytes, it holds 5000 when read) is cut as it was: all
+// of it would not fit in the slots, and nobody would take chunks out.
+TEST(chunk_pipeline_test, a_small_file_that_grows_is_cut_as_it_was_on_the_calling_thread) {
+    struct growing_file : memory_file {
+        using memory_file::memory_file;
+        std::uint64_t size() override { return 300; }
+    };
+    const chunk_settings settings{64, 1024, 16, 127};
+    const auto data = test::random_bytes(5000, 11);
+    const auto expected =
+        plain_chunks(std::vector<std::uint8_t>(data.begin(), data.begin() + 300), settings);
+    growing_file file(data);
+    chunk_pipeline pipeline(file, settings, 0, 8);
+    std::vector<std::uint64_t> offsets;
+    while (const chunk_pipeline::chunk* c = pipeline.next()) offsets.push_back(c->offset);
+    ASSERT_EQ(offsets.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(offsets[i], expected[i].offset);
+}
+
 TEST(chunk_pipeline_test, a_read_error_reaches_the_consumer_after_the_good_chunks) {
     const chunk_settings settings{64, 1024, 16, 127};
     const auto data = test::random_bytes(200000, 7);
