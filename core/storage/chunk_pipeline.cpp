@@ -22,12 +22,12 @@ std::size_t depth_for(const chunk_settings& settings, std::size_t depth) {
 }  // namespace
 
 chunk_pipeline::chunk_pipeline(file_handle& input, const chunk_settings& settings,
-                               int compression_level, std::size_t depth)
+                               pipeline_compression compression, std::size_t depth)
     : settings_(settings),
-      compression_level_(compression_level),
+      compression_(std::move(compression)),
       slots_(depth_for(settings, depth)) {
     validate(settings_);
-    const std::size_t per_slot = compression_level_ != 0 ? 2 : 1;
+    const std::size_t per_slot = compression_.level != 0 ? 2 : 1;
     storage_ = std::make_unique_for_overwrite<std::uint8_t[]>(slots_.size() * per_slot *
                                                               settings_.max_size);
     for (std::size_t i = 0; i < slots_.size(); ++i) {
@@ -48,43 +48,92 @@ chunk_pipeline::~chunk_pipeline() {
 }
 
 std::unique_ptr<chunk_compressor> chunk_pipeline::make_compressor() const {
-    if (compression_level_ == 0) return nullptr;
-    return std::make_unique<chunk_compressor>(compression_level_);
+    if (compression_.level == 0) return nullptr;
+    return std::make_unique<chunk_compressor>(compression_.level);
 }
 
-void chunk_pipeline::hash(slot& s, std::unique_lock<std::mutex>& lock,
-                          chunk_compressor* compressor) {
-    s.state = hash_state::hashing;
+void chunk_pipeline::hash(slot& s, std::unique_lock<std::mutex>& lock) {
+    s.state = stage::hashing;
     lock.unlock();
     std::string checksum = md5_hex(s.data.bytes.data(), s.data.bytes.size());
-    const std::size_t compressed =
-        compressor != nullptr ? compressor->compress(s.data.bytes, s.compressed) : 0;
     lock.lock();
     s.data.checksum = std::move(checksum);
-    s.data.compressed = std::span<const std::uint8_t>(s.compressed, compressed);
-    s.state = hash_state::done;
-    wake(waiting::consumer_for_hash);
+    // A chunk of one byte cannot shrink; one already stored need not.
+    if (compression_.level == 0 || s.data.bytes.size() < 2) {
+        s.state = stage::ready;
+    } else if (compression_.find_stored) {
+        s.state = stage::hashed;
+    } else {
+        s.state = stage::to_compress;
+    }
+    if (&s == &at(consumed_)) wake(waiting::consumer_for_its_chunk);
+}
+
+void chunk_pipeline::compress(slot& s, std::unique_lock<std::mutex>& lock,
+                              chunk_compressor& compressor) {
+    s.state = stage::compressing;
+    lock.unlock();
+    const std::size_t length = compressor.compress(s.data.bytes, s.compressed);
+    lock.lock();
+    s.data.compressed = std::span<const std::uint8_t>(s.compressed, length);
+    s.state = stage::ready;
+    if (&s == &at(consumed_)) wake(waiting::consumer_for_its_chunk);
+}
+
+void chunk_pipeline::look_up_hashed(std::unique_lock<std::mutex>& lock) {
+    bool work = false;
+    for (std::uint64_t i = consumed_; i < produced_; ++i) {
+        slot& s = at(i);
+        if (s.state != stage::hashed) continue;
+        // Nobody else touches a hashed chunk, nor reuses its slot before the
+        // consumer gives it back.
+        lock.unlock();
+        const std::int64_t id = compression_.find_stored(s.data.checksum);
+        lock.lock();
+        s.data.stored_id = id;
+        s.state = id != 0 ? stage::ready : stage::to_compress;
+        work = work || id == 0;
+    }
+    if (work) wake(waiting::producer_for_work);
 }
 
 void chunk_pipeline::wait(std::unique_lock<std::mutex>& lock, waiting what) {
-    waiting& mine = what == waiting::producer_for_slots ? producer_waits_ : consumer_waits_;
+    const bool producer = what == waiting::producer_for_slots || what == waiting::producer_for_work;
+    waiting& mine = producer ? producer_waits_ : consumer_waits_;
     mine = what;
     changed_.wait(lock);
     mine = waiting::nobody;
 }
 
 void chunk_pipeline::wake(waiting what) {
-    if (consumer_waits_ == what || producer_waits_ == what) changed_.notify_all();
+    // A producer that waits for slots takes chunks to compress meanwhile.
+    const bool producer_wants =
+        producer_waits_ == what ||
+        (what == waiting::producer_for_work && producer_waits_ == waiting::producer_for_slots);
+    if (consumer_waits_ == what || producer_wants) changed_.notify_all();
 }
 
-bool chunk_pipeline::hash_one_pending(std::unique_lock<std::mutex>& lock,
-                                      chunk_compressor* compressor) {
+bool chunk_pipeline::help(std::unique_lock<std::mutex>& lock, chunk_compressor* compressor) {
     for (std::uint64_t i = consumed_; i < produced_; ++i) {
-        slot& s = slots_[i % slots_.size()];
-        if (s.state == hash_state::pending) {
-            hash(s, lock, compressor);
+        if (at(i).state == stage::cut) {
+            hash(at(i), lock);
             return true;
         }
+    }
+    if (compressor == nullptr) return false;
+    for (std::uint64_t i = consumed_; i < produced_; ++i) {
+        if (at(i).state == stage::to_compress) {
+            compress(at(i), lock, *compressor);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool chunk_pipeline::work_may_come() const {
+    for (std::uint64_t i = consumed_; i < produced_; ++i) {
+        const stage state = slots_[i % slots_.size()].state;
+        if (state == stage::hashing || state == stage::hashed) return true;
     }
     return false;
 }
@@ -96,12 +145,12 @@ void chunk_pipeline::produce(file_handle& input) {
         std::uint64_t offset = 0;
         std::unique_lock lock(mutex_);
         for (;;) {
-            // Wait for a free slot, hashing what waits meanwhile.
+            // Wait for a free slot, hashing and compressing meanwhile.
             while (!stop_ && produced_ - consumed_ == slots_.size()) {
-                if (!hash_one_pending(lock, compressor.get())) wait(lock, waiting::producer_for_slots);
+                if (!help(lock, compressor.get())) wait(lock, waiting::producer_for_slots);
             }
             if (stop_) return;
-            slot& s = slots_[produced_ % slots_.size()];
+            slot& s = at(produced_);
             lock.unlock();
             std::size_t length = 0;
             const bool last =
@@ -109,8 +158,10 @@ void chunk_pipeline::produce(file_handle& input) {
             lock.lock();
             s.data.offset = offset;
             s.data.bytes = std::span<const std::uint8_t>(s.buffer, length);
+            s.data.stored_id = 0;
+            s.data.compressed = {};
             s.last = last;
-            s.state = hash_state::pending;
+            s.state = stage::cut;
             offset += length;
             ++produced_;
             if (produced_ - consumed_ >= batch()) wake(waiting::consumer_for_chunks);
@@ -118,11 +169,14 @@ void chunk_pipeline::produce(file_handle& input) {
                 finished_ = true;
                 wake(waiting::consumer_for_chunks);
                 // Help with what is left, then stop.
-                while (!stop_ && hash_one_pending(lock, compressor.get())) {
+                while (!stop_) {
+                    if (help(lock, compressor.get())) continue;
+                    if (!work_may_come()) return;
+                    wait(lock, waiting::producer_for_work);
                 }
                 return;
             }
-            hash_one_pending(lock, compressor.get());
+            help(lock, compressor.get());
         }
     } catch (...) {
         std::lock_guard lock(mutex_);
@@ -135,7 +189,7 @@ void chunk_pipeline::produce(file_handle& input) {
 const chunk_pipeline::chunk* chunk_pipeline::next() {
     std::unique_lock lock(mutex_);
     if (handed_out_) {
-        ended_ = slots_[consumed_ % slots_.size()].last;
+        ended_ = at(consumed_).last;
         ++consumed_;
         handed_out_ = false;
         if (slots_.size() - (produced_ - consumed_) >= batch()) wake(waiting::producer_for_slots);
@@ -146,9 +200,14 @@ const chunk_pipeline::chunk* chunk_pipeline::next() {
         // The producer stopped before cutting the last chunk: it failed.
         std::rethrow_exception(error_);
     }
-    slot& s = slots_[consumed_ % slots_.size()];
-    if (s.state == hash_state::pending) hash(s, lock, consumer_compressor_.get());
-    while (s.state != hash_state::done) wait(lock, waiting::consumer_for_hash);
+    slot& s = at(consumed_);
+    if (s.state == stage::cut) hash(s, lock);
+    for (;;) {
+        look_up_hashed(lock);
+        if (s.state == stage::to_compress) compress(s, lock, *consumer_compressor_);
+        if (s.state == stage::ready) break;
+        wait(lock, waiting::consumer_for_its_chunk);  // the producer is at it
+    }
     handed_out_ = true;
     return &s.data;
 }

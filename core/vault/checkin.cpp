@@ -175,11 +175,18 @@ checkin_result repository::checkin_file(const std::filesystem::path& source,
         journal_->insert_change(entry->file_id(), created ? CHANGE_CREATED : CHANGE_MODIFIED,
                                 moment, recorded_source(source), description);
 
-        // The content, chunk by chunk, cut and hashed on a second thread.
-        chunk_pipeline chunks(*input, chunks_, compression_.level);
+        // The content, chunk by chunk, cut, hashed and (the chunks the vault
+        // does not hold yet) compressed on a second thread.
+        pipeline_compression compression{compression_.level};
+        if (compression.level != 0) {
+            compression.find_stored = [&writer = entry->block_writer()](const std::string& sum) {
+                return writer.find_chunk(sum);
+            };
+        }
+        chunk_pipeline chunks(*input, chunks_, std::move(compression));
         std::uint64_t offset = 0;
         while (const chunk_pipeline::chunk* c = chunks.next()) {
-            entry->write(c->offset, c->bytes, c->checksum, c->compressed);
+            entry->write(c->offset, c->bytes, c->checksum, c->compressed, c->stored_id);
             offset = c->offset + c->bytes.size();
             if (observer_ != nullptr) observer_->update(percent(offset, result.size_at_open));
         }

@@ -62,9 +62,12 @@ class file_entry {
     // load starts the size again from 0; each adds the chunk's length.
     void write(std::uint64_t offset, std::span<const std::uint8_t> bytes);
     // The same, with the bytes' md5_hex already computed and, when the
-    // vault compresses, their compressed form (empty: store them raw).
+    // vault compresses, their compressed form (empty: store them raw) and
+    // the id of the stored chunk with that checksum when it was looked up
+    // and found (0: look it up).
     void write(std::uint64_t offset, std::span<const std::uint8_t> bytes,
-               const std::string& checksum, std::span<const std::uint8_t> compressed = {});
+               const std::string& checksum, std::span<const std::uint8_t> compressed = {},
+               std::int64_t stored_id = 0);
 
     // The whole version at `moment`, in memory (for callers that want it so;
     // checkout streams instead). Adds its length to bytes_written(). Throws

@@ -170,8 +170,13 @@ class repository {
     // What the storage layer needs of this vault (its database, file system
     // and folders), for the block map, containers and version reads.
     vault_storage storage() {
-        return {*database_,      *files_,           folder_,
-                data_directory_, default_disk_size_, compression_.level,
+        return {*database_,
+                *files_,
+                folder_,
+                data_directory_,
+                default_disk_size_,
+                compression_.level,
+                headerless_frames_,
                 stored_form_columns_};
     }
 
@@ -207,6 +212,7 @@ class repository {
     std::optional<std::uint64_t> default_disk_size_;
     compression_setting compression_;
     bool compression_set_ = false;
+    bool headerless_frames_ = false;
     bool stored_form_columns_ = false;
 };
 

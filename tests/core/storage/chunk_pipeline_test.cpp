@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
+#include <thread>
 #include <vector>
 
 #include "core/storage/buffered_reader.h"
+#include "core/storage/chunk_codec.h"
 #include "core/storage/chunker.h"
 #include "core/storage/file_io.h"
 #include "core/storage/md5.h"
@@ -72,7 +75,7 @@ TEST(chunk_pipeline_test, hands_over_the_same_chunks_in_order_as_the_plain_loop)
         const auto expected = plain_chunks(data, settings);
         for (const std::size_t depth : {std::size_t{1}, std::size_t{2}, std::size_t{8}}) {
             memory_file file(data);
-            chunk_pipeline pipeline(file, settings, 0, depth);
+            chunk_pipeline pipeline(file, settings, {}, depth);
             std::size_t i = 0;
             while (const chunk_pipeline::chunk* c = pipeline.next()) {
                 ASSERT_LT(i, expected.size()) << "size " << size << " depth " << depth;
@@ -86,6 +89,46 @@ TEST(chunk_pipeline_test, hands_over_the_same_chunks_in_order_as_the_plain_loop)
             EXPECT_EQ(pipeline.next(), nullptr);
         }
     }
+}
+
+// Every other chunk is "stored": it comes with the id find_stored gave and
+// uncompressed; the others come compressed, and decompress to themselves.
+TEST(chunk_pipeline_test, compresses_only_the_chunks_that_are_not_stored) {
+    const chunk_settings settings{256, 1024, 16, 127};
+    auto data = test::random_bytes(300000, 11);
+    for (std::uint8_t& b : data) b = static_cast<std::uint8_t>('a' + b % 16);
+    const auto expected = plain_chunks(data, settings);
+    std::map<std::string, std::int64_t> stored;
+    for (std::size_t i = 0; i < expected.size(); i += 2) {
+        stored[expected[i].checksum] = static_cast<std::int64_t>(i + 1);
+    }
+    const auto consumer = std::this_thread::get_id();
+    bool asked_elsewhere = false;
+    const auto find_stored = [&](const std::string& checksum) -> std::int64_t {
+        asked_elsewhere = asked_elsewhere || std::this_thread::get_id() != consumer;
+        const auto found = stored.find(checksum);
+        return found == stored.end() ? 0 : found->second;
+    };
+    memory_file file(data);
+    chunk_pipeline pipeline(file, settings, {3, find_stored}, 8);
+    std::size_t i = 0;
+    std::vector<std::uint8_t> out(settings.max_size);
+    while (const chunk_pipeline::chunk* c = pipeline.next()) {
+        ASSERT_LT(i, expected.size());
+        EXPECT_EQ(c->checksum, expected[i].checksum);
+        if (i % 2 == 0) {
+            EXPECT_EQ(c->stored_id, static_cast<std::int64_t>(i + 1));
+            EXPECT_TRUE(c->compressed.empty()) << "chunk " << i;
+        } else if (c->bytes.size() >= settings.min_size) {  // the last may be too short
+            EXPECT_EQ(c->stored_id, 0);
+            ASSERT_FALSE(c->compressed.empty()) << "chunk " << i;
+            EXPECT_EQ(decode_chunk(c->compressed, 1, c->bytes.size(), c->checksum, out.data()),
+                      std::nullopt);
+        }
+        ++i;
+    }
+    EXPECT_EQ(i, expected.size());
+    EXPECT_FALSE(asked_elsewhere);
 }
 
 TEST(chunk_pipeline_test, a_read_error_reaches_the_consumer_after_the_good_chunks) {
@@ -107,7 +150,7 @@ TEST(chunk_pipeline_test, a_read_error_reaches_the_consumer_after_the_good_chunk
 TEST(chunk_pipeline_test, stopping_early_does_not_hang) {
     const auto data = test::random_bytes(1 << 20, 3);
     memory_file file(data);
-    chunk_pipeline pipeline(file, chunk_settings{64, 1024, 16, 127}, 0, 2);
+    chunk_pipeline pipeline(file, chunk_settings{64, 1024, 16, 127}, {}, 2);
     ASSERT_NE(pipeline.next(), nullptr);
     // The destructor must stop a producer that waits for a free slot.
 }
