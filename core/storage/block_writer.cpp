@@ -27,7 +27,8 @@ block_writer::~block_writer() {
 
 void block_writer::write_block(std::span<const std::uint8_t> bytes, const std::string& checksum,
                                std::time_t when, std::uint64_t offset, std::int64_t file_id,
-                               std::span<const std::uint8_t> compressed, std::int64_t stored_id) {
+                               std::span<const std::uint8_t> compressed,
+                               std::optional<std::int64_t> stored_id) {
     db& database = storage_.database;
     const auto at = static_cast<std::int64_t>(offset);
     if (file_id != file_seen_) {
@@ -63,7 +64,7 @@ void block_writer::write_block(std::span<const std::uint8_t> bytes, const std::s
 
     // Every block of a chunk adds one to its refcount, which starts at 1: a
     // chunk stored for this block starts at 2 at once.
-    std::int64_t chunk_id = stored_id != 0 ? stored_id : find_chunk(checksum);
+    std::int64_t chunk_id = stored_id ? *stored_id : find_chunk(checksum);
     // Unchanged too when the chunk before it closed its block a moment ago
     // (a new chunk closes the block that begins where it ends). It gets a
     // block again; and as nothing of the file changes here, it leaves the

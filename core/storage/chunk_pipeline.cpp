@@ -21,6 +21,12 @@ std::size_t depth_for(const chunk_settings& settings, std::size_t depth) {
 
 }  // namespace
 
+// Ordering: a slot's data is written before its state (or produced_, for a
+// slot just cut) and read after it, and every atomic is sequentially
+// consistent, so that a sleeper, which announces its wait before it checks
+// for what it waits for, and a waker, which changes that before it looks for
+// sleepers, cannot miss each other.
+
 chunk_pipeline::chunk_pipeline(file_handle& input, const chunk_settings& settings,
                                pipeline_compression compression, std::size_t depth)
     : settings_(settings),
@@ -39,10 +45,10 @@ chunk_pipeline::chunk_pipeline(file_handle& input, const chunk_settings& setting
 }
 
 chunk_pipeline::~chunk_pipeline() {
+    stop_ = true;
     {
-        std::lock_guard lock(mutex_);
-        stop_ = true;
-        changed_.notify_all();
+        std::lock_guard lock(sleep_);
+        woken_.notify_all();
     }
     producer_.join();
 }
@@ -52,12 +58,12 @@ std::unique_ptr<chunk_compressor> chunk_pipeline::make_compressor() const {
     return std::make_unique<chunk_compressor>(compression_.level);
 }
 
-void chunk_pipeline::hash(slot& s, std::unique_lock<std::mutex>& lock) {
-    s.state = stage::hashing;
-    lock.unlock();
-    std::string checksum = md5_hex(s.data.bytes.data(), s.data.bytes.size());
-    lock.lock();
-    s.data.checksum = std::move(checksum);
+bool chunk_pipeline::take(slot& s, stage from, stage to) {
+    return s.state.compare_exchange_strong(from, to);
+}
+
+void chunk_pipeline::hash(slot& s) {
+    s.data.checksum = md5_hex(s.data.bytes.data(), s.data.bytes.size());
     // A chunk of one byte cannot shrink; one already stored need not.
     if (compression_.level == 0 || s.data.bytes.size() < 2) {
         s.state = stage::ready;
@@ -69,70 +75,87 @@ void chunk_pipeline::hash(slot& s, std::unique_lock<std::mutex>& lock) {
     if (&s == &at(consumed_)) wake(waiting::consumer_for_its_chunk);
 }
 
-void chunk_pipeline::compress(slot& s, std::unique_lock<std::mutex>& lock,
-                              chunk_compressor& compressor) {
-    s.state = stage::compressing;
-    lock.unlock();
+void chunk_pipeline::compress(slot& s, chunk_compressor& compressor) {
     const std::size_t length = compressor.compress(s.data.bytes, s.compressed);
-    lock.lock();
     s.data.compressed = std::span<const std::uint8_t>(s.compressed, length);
     s.state = stage::ready;
     if (&s == &at(consumed_)) wake(waiting::consumer_for_its_chunk);
 }
 
-void chunk_pipeline::look_up_hashed(std::unique_lock<std::mutex>& lock) {
+void chunk_pipeline::look_up_hashed() {
     bool work = false;
     for (std::uint64_t i = consumed_; i < produced_; ++i) {
         slot& s = at(i);
         if (s.state != stage::hashed) continue;
-        // Nobody else touches a hashed chunk, nor reuses its slot before the
-        // consumer gives it back.
-        lock.unlock();
         const std::int64_t id = compression_.find_stored(s.data.checksum);
-        lock.lock();
-        s.data.stored_id = id;
-        s.state = id != 0 ? stage::ready : stage::to_compress;
+        // Only the chunks before it are stored before it.
+        if (id != 0 || !may_repeat_earlier(i)) s.data.stored_id = id;
+        s.state = id == 0 ? stage::to_compress : stage::ready;
         work = work || id == 0;
     }
     if (work) wake(waiting::producer_for_work);
 }
 
-void chunk_pipeline::wait(std::unique_lock<std::mutex>& lock, waiting what) {
+bool chunk_pipeline::may_repeat_earlier(std::uint64_t index) {
+    const std::string& checksum = at(index).data.checksum;
+    for (std::uint64_t i = consumed_; i < index; ++i) {
+        const slot& earlier = at(i);
+        const stage state = earlier.state;
+        if (state == stage::cut || state == stage::hashing) return true;
+        if (earlier.data.checksum == checksum) return true;
+    }
+    return false;
+}
+
+template <typename Done>
+void chunk_pipeline::wait(waiting what, Done done) {
     const bool producer = what == waiting::producer_for_slots || what == waiting::producer_for_work;
-    waiting& mine = producer ? producer_waits_ : consumer_waits_;
+    std::atomic<waiting>& mine = producer ? producer_waits_ : consumer_waits_;
+    std::unique_lock lock(sleep_);
     mine = what;
-    changed_.wait(lock);
+    while (!done()) woken_.wait(lock);
     mine = waiting::nobody;
 }
 
 void chunk_pipeline::wake(waiting what) {
     // A producer that waits for slots takes chunks to compress meanwhile.
-    const bool producer_wants =
-        producer_waits_ == what ||
-        (what == waiting::producer_for_work && producer_waits_ == waiting::producer_for_slots);
-    if (consumer_waits_ == what || producer_wants) changed_.notify_all();
+    const waiting producer = producer_waits_;
+    const bool wanted =
+        consumer_waits_ == what || producer == what ||
+        (what == waiting::producer_for_work && producer == waiting::producer_for_slots);
+    if (!wanted) return;
+    std::lock_guard lock(sleep_);
+    woken_.notify_all();
 }
 
-bool chunk_pipeline::help(std::unique_lock<std::mutex>& lock, chunk_compressor* compressor) {
+bool chunk_pipeline::help(chunk_compressor* compressor) {
     for (std::uint64_t i = consumed_; i < produced_; ++i) {
-        if (at(i).state == stage::cut) {
-            hash(at(i), lock);
+        if (take(at(i), stage::cut, stage::hashing)) {
+            hash(at(i));
             return true;
         }
     }
     if (compressor == nullptr) return false;
-    for (std::uint64_t i = consumed_; i < produced_; ++i) {
-        if (at(i).state == stage::to_compress) {
-            compress(at(i), lock, *compressor);
+    for (std::uint64_t i = produced_; i > consumed_; --i) {
+        if (take(at(i - 1), stage::to_compress, stage::compressing)) {
+            compress(at(i - 1), *compressor);
             return true;
         }
     }
     return false;
 }
 
-bool chunk_pipeline::work_may_come() const {
+bool chunk_pipeline::work_for_producer() {
     for (std::uint64_t i = consumed_; i < produced_; ++i) {
-        const stage state = slots_[i % slots_.size()].state;
+        const stage state = at(i).state;
+        if (state == stage::cut || state == stage::to_compress) return true;
+    }
+    return false;
+}
+
+bool chunk_pipeline::work_may_come() {
+    for (std::uint64_t i = consumed_; i < produced_; ++i) {
+        const stage state = at(i).state;
         if (state == stage::hashing || state == stage::hashed) return true;
     }
     return false;
@@ -143,70 +166,89 @@ void chunk_pipeline::produce(file_handle& input) {
         buffered_reader reader(input);
         const std::unique_ptr<chunk_compressor> compressor = make_compressor();
         std::uint64_t offset = 0;
-        std::unique_lock lock(mutex_);
         for (;;) {
             // Wait for a free slot, hashing and compressing meanwhile.
-            while (!stop_ && produced_ - consumed_ == slots_.size()) {
-                if (!help(lock, compressor.get())) wait(lock, waiting::producer_for_slots);
+            while (!stop_ && in_flight() == slots_.size()) {
+                if (help(compressor.get())) continue;
+                wait(waiting::producer_for_slots, [&] {
+                    return stop_ || slots_.size() - in_flight() >= batch() ||
+                           (compressor && work_for_producer());
+                });
             }
             if (stop_) return;
+            // The consumer gave this slot back: it is the producer's alone.
             slot& s = at(produced_);
-            lock.unlock();
             std::size_t length = 0;
-            const bool last =
-                read_chunk(reader, s.buffer, length, settings_) == chunk_status::last;
-            lock.lock();
+            const bool last = read_chunk(reader, s.buffer, length, settings_) == chunk_status::last;
             s.data.offset = offset;
             s.data.bytes = std::span<const std::uint8_t>(s.buffer, length);
-            s.data.stored_id = 0;
+            s.data.stored_id.reset();
             s.data.compressed = {};
             s.last = last;
             s.state = stage::cut;
             offset += length;
             ++produced_;
-            if (produced_ - consumed_ >= batch()) wake(waiting::consumer_for_chunks);
+            if (in_flight() >= batch()) wake(waiting::consumer_for_chunks);
             if (last) {
                 finished_ = true;
                 wake(waiting::consumer_for_chunks);
                 // Help with what is left, then stop.
                 while (!stop_) {
-                    if (help(lock, compressor.get())) continue;
-                    if (!work_may_come()) return;
-                    wait(lock, waiting::producer_for_work);
+                    if (help(compressor.get())) continue;
+                    if (!compressor || !work_may_come()) return;
+                    wait(waiting::producer_for_work,
+                         [&] { return stop_ || work_for_producer() || !work_may_come(); });
                 }
                 return;
             }
-            help(lock, compressor.get());
+            help(compressor.get());
         }
     } catch (...) {
-        std::lock_guard lock(mutex_);
         error_ = std::current_exception();
         finished_ = true;
         wake(waiting::consumer_for_chunks);
+        wake(waiting::consumer_for_its_chunk);
     }
 }
 
 const chunk_pipeline::chunk* chunk_pipeline::next() {
-    std::unique_lock lock(mutex_);
     if (handed_out_) {
         ended_ = at(consumed_).last;
         ++consumed_;
         handed_out_ = false;
-        if (slots_.size() - (produced_ - consumed_) >= batch()) wake(waiting::producer_for_slots);
+        if (slots_.size() - in_flight() >= batch()) wake(waiting::producer_for_slots);
     }
     if (ended_) return nullptr;
-    while (produced_ == consumed_ && !finished_) wait(lock, waiting::consumer_for_chunks);
-    if (produced_ == consumed_) {
-        // The producer stopped before cutting the last chunk: it failed.
-        std::rethrow_exception(error_);
+    if (in_flight() == 0) {
+        wait(waiting::consumer_for_chunks, [&] { return finished_ || in_flight() >= batch(); });
     }
+    // The producer stopped before cutting the last chunk: it failed.
+    if (in_flight() == 0) std::rethrow_exception(error_);
     slot& s = at(consumed_);
-    if (s.state == stage::cut) hash(s, lock);
+    if (take(s, stage::cut, stage::hashing)) hash(s);
     for (;;) {
-        look_up_hashed(lock);
-        if (s.state == stage::to_compress) compress(s, lock, *consumer_compressor_);
-        if (s.state == stage::ready) break;
-        wait(lock, waiting::consumer_for_its_chunk);  // the producer is at it
+        look_up_hashed();
+        if (take(s, stage::to_compress, stage::compressing)) compress(s, *consumer_compressor_);
+        const stage state = s.state;
+        if (state == stage::ready) break;
+        if (state == stage::hashed || state == stage::to_compress) continue;
+        // The producer is at it: compress the next chunk meanwhile, if any.
+        bool helped = false;
+        for (std::uint64_t i = consumed_ + 1; i < produced_ && !helped; ++i) {
+            if (take(at(i), stage::to_compress, stage::compressing)) {
+                compress(at(i), *consumer_compressor_);
+                helped = true;
+            }
+        }
+        if (helped) continue;
+        wait(waiting::consumer_for_its_chunk, [&] {
+            const stage now = s.state;
+            return (now != stage::hashing && now != stage::compressing) || (finished_ && error_);
+        });
+        // Only a failure (of memory) while hashing or compressing leaves it so.
+        if (s.state == stage::hashing || s.state == stage::compressing) {
+            std::rethrow_exception(error_);
+        }
     }
     handed_out_ = true;
     return &s.data;

@@ -18,6 +18,7 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -25,6 +26,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <thread>
@@ -54,9 +56,13 @@ class chunk_pipeline {
         std::uint64_t offset;
         std::span<const std::uint8_t> bytes;
         std::string checksum;  // md5_hex of bytes
-        // The id find_stored gave for the checksum: 0 when the chunk was not
-        // stored when asked (or nobody asked).
-        std::int64_t stored_id = 0;
+        // What find_stored said, when it holds until the chunk is stored:
+        // the id of the stored chunk with this checksum, or 0 when there was
+        // none and no chunk handed out since has the same checksum (so that
+        // none is stored yet, unless something else stores one meanwhile).
+        // Empty when nobody asked, or a chunk handed out since may have the
+        // same checksum.
+        std::optional<std::int64_t> stored_id;
         // The bytes compressed; empty when the chunk is to be stored raw
         // (compression is off, or would not make it smaller) or is stored
         // already.
@@ -82,46 +88,61 @@ class chunk_pipeline {
     const chunk* next();
 
   private:
-    // What a cut chunk goes through; `hashing` and `compressing` while a
-    // thread works on it, unlocked.
-    enum class stage { cut, hashing, hashed, to_compress, compressing, ready };
+    // What a cut chunk goes through. A thread takes a chunk to hash or to
+    // compress by moving it on to `hashing` or `compressing` (a compare and
+    // swap, so only one thread does), and on again when done; only the
+    // consumer moves a `hashed` chunk on, after its look-up. The slots are
+    // not locked: a mutex taken for every step let one thread starve the
+    // other of it. The mutex is only for sleeping.
+    enum class stage : std::uint8_t { cut, hashing, hashed, to_compress, compressing, ready };
     struct slot {
         std::uint8_t* buffer = nullptr;      // max_size bytes of storage_
         std::uint8_t* compressed = nullptr;  // max_size bytes of storage_, when compressing
         chunk data;
         bool last = false;
-        stage state = stage::cut;
+        std::atomic<stage> state{stage::cut};
     };
 
     void produce(file_handle& input);
-    // Hashes the oldest chunk nobody hashes yet, else compresses the oldest
-    // chunk to compress that nobody compresses yet; false when there is
-    // neither.
-    bool help(std::unique_lock<std::mutex>& lock, chunk_compressor* compressor);
-    // Whether a chunk cut may still become work for the producer.
-    bool work_may_come() const;
-    // These do the chunk of `s`, unlocking meanwhile.
-    void hash(slot& s, std::unique_lock<std::mutex>& lock);
-    void compress(slot& s, std::unique_lock<std::mutex>& lock, chunk_compressor& compressor);
-    // Asks find_stored about every hashed chunk not handed out yet.
-    void look_up_hashed(std::unique_lock<std::mutex>& lock);
+    // Hashes the oldest chunk nobody hashes yet, else compresses the newest
+    // chunk to compress that nobody compresses yet (the consumer works from
+    // the oldest on); false when there is neither.
+    bool help(chunk_compressor* compressor);
+    // Whether the producer may help now, or may have to later.
+    bool work_for_producer();
+    bool work_may_come();
+    // Moves `s` from `from` to `to` unless another thread did first.
+    static bool take(slot& s, stage from, stage to);
+    // These do the chunk of `s`, which the caller took.
+    void hash(slot& s);
+    void compress(slot& s, chunk_compressor& compressor);
+    // The consumer asks find_stored about every hashed chunk not handed out
+    // yet, so that the producer knows early which to compress.
+    void look_up_hashed();
+    // Whether a chunk handed out before the one at `index` (and after the
+    // last given back) may have its checksum.
+    bool may_repeat_earlier(std::uint64_t index);
     std::unique_ptr<chunk_compressor> make_compressor() const;
-    // A thread that waits is woken once what it waits for is there: for
-    // the consumer, a quarter of the slots filled (or the end, or its
-    // chunk done); for the producer, a quarter of them free, or chunks to
-    // compress. Waking costs a system call and a switch; batching them
-    // keeps the threads from waiting on each other at every chunk.
-    enum class waiting {
+    // A thread sleeps until what it waits for is there: for the consumer, a
+    // quarter of the slots filled (or the end), or its chunk no longer
+    // being hashed or compressed; for the producer, a quarter of the slots
+    // free, or chunks to compress. A thread wakes the other only when it
+    // sleeps for what was just done: waking costs a system call and a
+    // switch, and batching keeps the threads from waiting on each other at
+    // every chunk.
+    enum class waiting : std::uint8_t {
         nobody,
         consumer_for_chunks,
         consumer_for_its_chunk,
         producer_for_slots,
         producer_for_work
     };
-    void wait(std::unique_lock<std::mutex>& lock, waiting what);
+    template <typename Done>
+    void wait(waiting what, Done done);
     void wake(waiting what);
     std::size_t batch() const { return std::max<std::size_t>(1, slots_.size() / 4); }
     slot& at(std::uint64_t index) { return slots_[index % slots_.size()]; }
+    std::uint64_t in_flight() const { return produced_ - consumed_; }
 
     chunk_settings settings_;
     pipeline_compression compression_;
@@ -131,18 +152,18 @@ class chunk_pipeline {
     // little however large max_size is.
     std::unique_ptr<std::uint8_t[]> storage_;
     std::vector<slot> slots_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::uint64_t produced_ = 0;  // chunks cut so far
-    std::uint64_t consumed_ = 0;  // chunks handed out and given back
-    bool handed_out_ = false;     // slot of consumed_ is with the consumer
-    bool ended_ = false;          // the last chunk was handed out and given back
-    bool finished_ = false;       // the producer cut the last chunk or failed
-    bool stop_ = false;
-    // What each thread waits for; each writes only its own.
-    waiting consumer_waits_ = waiting::nobody;
-    waiting producer_waits_ = waiting::nobody;
-    std::exception_ptr error_;
+    std::atomic<std::uint64_t> produced_{0};  // chunks cut so far; the producer's
+    std::atomic<std::uint64_t> consumed_{0};  // chunks handed out and given back; the consumer's
+    bool handed_out_ = false;                 // slot of consumed_ is with the consumer
+    bool ended_ = false;                      // the last chunk was handed out and given back
+    std::atomic<bool> finished_{false};       // the producer cut the last chunk or failed
+    std::atomic<bool> stop_{false};
+    std::exception_ptr error_;  // set before finished_
+    // What each thread sleeps for; each writes only its own.
+    std::atomic<waiting> consumer_waits_{waiting::nobody};
+    std::atomic<waiting> producer_waits_{waiting::nobody};
+    std::mutex sleep_;
+    std::condition_variable woken_;
     std::thread producer_;
 };
 

@@ -155,7 +155,7 @@ void file_entry::write(std::uint64_t offset, std::span<const std::uint8_t> bytes
 
 void file_entry::write(std::uint64_t offset, std::span<const std::uint8_t> bytes,
                        const std::string& checksum, std::span<const std::uint8_t> compressed,
-                       std::int64_t stored_id) {
+                       std::optional<std::int64_t> stored_id) {
     block_writer_->write_block(bytes, checksum, modification_date_.seconds(), offset, file_id_,
                                compressed, stored_id);
     if (!written_since_load_) {

@@ -10,6 +10,7 @@
 #include <ctime>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -63,11 +64,11 @@ class file_entry {
     void write(std::uint64_t offset, std::span<const std::uint8_t> bytes);
     // The same, with the bytes' md5_hex already computed and, when the
     // vault compresses, their compressed form (empty: store them raw) and
-    // the id of the stored chunk with that checksum when it was looked up
-    // and found (0: look it up).
+    // what is known of the stored chunk with that checksum
+    // (block_writer::write_block).
     void write(std::uint64_t offset, std::span<const std::uint8_t> bytes,
                const std::string& checksum, std::span<const std::uint8_t> compressed = {},
-               std::int64_t stored_id = 0);
+               std::optional<std::int64_t> stored_id = std::nullopt);
 
     // The whole version at `moment`, in memory (for callers that want it so;
     // checkout streams instead). Adds its length to bytes_written(). Throws

@@ -91,44 +91,55 @@ TEST(chunk_pipeline_test, hands_over_the_same_chunks_in_order_as_the_plain_loop)
     }
 }
 
-// Every other chunk is "stored": it comes with the id find_stored gave and
-// uncompressed; the others come compressed, and decompress to themselves.
-TEST(chunk_pipeline_test, compresses_only_the_chunks_that_are_not_stored) {
-    const chunk_settings settings{256, 1024, 16, 127};
-    auto data = test::random_bytes(300000, 11);
-    for (std::uint8_t& b : data) b = static_cast<std::uint8_t>('a' + b % 16);
-    const auto expected = plain_chunks(data, settings);
-    std::map<std::string, std::int64_t> stored;
-    for (std::size_t i = 0; i < expected.size(); i += 2) {
-        stored[expected[i].checksum] = static_cast<std::int64_t>(i + 1);
+// The consumer stores every chunk not stored yet, as a check-in does. A
+// chunk comes compressed when it is not stored yet, and uncompressed when it
+// was stored before the file was cut; what it says of the stored chunk with
+// its checksum is what a look-up would say when it is handed out.
+TEST(chunk_pipeline_test, compresses_the_chunks_not_stored_and_knows_which_are) {
+    const chunk_settings settings{256, 256, 16, 1};  // every chunk 256 bytes
+    std::vector<std::vector<std::uint8_t>> blocks;
+    for (std::uint64_t b = 0; b < 8; ++b) {
+        auto block = test::random_bytes(256, b);
+        for (std::uint8_t& byte : block) byte = static_cast<std::uint8_t>('a' + byte % 16);
+        blocks.push_back(block);
     }
-    const auto consumer = std::this_thread::get_id();
-    bool asked_elsewhere = false;
-    const auto find_stored = [&](const std::string& checksum) -> std::int64_t {
-        asked_elsewhere = asked_elsewhere || std::this_thread::get_id() != consumer;
-        const auto found = stored.find(checksum);
-        return found == stored.end() ? 0 : found->second;
-    };
-    memory_file file(data);
-    chunk_pipeline pipeline(file, settings, {3, find_stored}, 8);
-    std::size_t i = 0;
-    std::vector<std::uint8_t> out(settings.max_size);
-    while (const chunk_pipeline::chunk* c = pipeline.next()) {
-        ASSERT_LT(i, expected.size());
-        EXPECT_EQ(c->checksum, expected[i].checksum);
-        if (i % 2 == 0) {
-            EXPECT_EQ(c->stored_id, static_cast<std::int64_t>(i + 1));
-            EXPECT_TRUE(c->compressed.empty()) << "chunk " << i;
-        } else if (c->bytes.size() >= settings.min_size) {  // the last may be too short
-            EXPECT_EQ(c->stored_id, 0);
-            ASSERT_FALSE(c->compressed.empty()) << "chunk " << i;
-            EXPECT_EQ(decode_chunk(c->compressed, 1, c->bytes.size(), c->checksum, out.data()),
-                      std::nullopt);
+    std::vector<std::uint8_t> data;
+    const auto order = test::random_bytes(60, 9);  // blocks repeat, near and far
+    for (const std::uint8_t b : order)
+        data.insert(data.end(), blocks[b % 8].begin(), blocks[b % 8].end());
+    for (const std::size_t depth : {std::size_t{4}, std::size_t{16}}) {
+        std::map<std::string, std::int64_t> stored{{md5_hex(blocks[0].data(), 256), 1000},
+                                                   {md5_hex(blocks[1].data(), 256), 1001}};
+        const auto consumer = std::this_thread::get_id();
+        bool asked_elsewhere = false;
+        const auto find_stored = [&](const std::string& checksum) -> std::int64_t {
+            asked_elsewhere = asked_elsewhere || std::this_thread::get_id() != consumer;
+            const auto found = stored.find(checksum);
+            return found == stored.end() ? 0 : found->second;
+        };
+        memory_file file(data);
+        chunk_pipeline pipeline(file, settings, {3, find_stored}, depth);
+        std::vector<std::uint8_t> out(256);
+        std::size_t handed = 0;
+        while (const chunk_pipeline::chunk* c = pipeline.next()) {
+            SCOPED_TRACE("depth " + std::to_string(depth) + ", chunk " + std::to_string(handed));
+            ++handed;
+            if (c->bytes.empty()) continue;  // the file ends on a chunk boundary
+            const std::int64_t now = find_stored(c->checksum);
+            EXPECT_EQ(c->stored_id.value_or(now), now);
+            if (now >= 1000) {
+                EXPECT_TRUE(c->compressed.empty());  // stored before the file was cut
+            }
+            if (now == 0) {
+                ASSERT_FALSE(c->compressed.empty());
+                EXPECT_EQ(decode_chunk(c->compressed, 1, 256, c->checksum, out.data()),
+                          std::nullopt);
+                stored[c->checksum] = static_cast<std::int64_t>(handed);
+            }
         }
-        ++i;
+        EXPECT_EQ(handed, order.size() + 1);
+        EXPECT_FALSE(asked_elsewhere);
     }
-    EXPECT_EQ(i, expected.size());
-    EXPECT_FALSE(asked_elsewhere);
 }
 
 TEST(chunk_pipeline_test, a_read_error_reaches_the_consumer_after_the_good_chunks) {
