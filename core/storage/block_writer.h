@@ -24,8 +24,12 @@
 
 namespace tuv {
 
+class db;
 class disk_manager;
 class file_handle;
+
+// The id of the stored chunk with that checksum, or 0 when there is none.
+std::int64_t find_stored_chunk(db& database, const std::string& checksum);
 
 class block_writer {
   public:
@@ -36,12 +40,16 @@ class block_writer {
 
     // Records the chunk `bytes` (whose MD5 is `checksum`) at `offset` of file
     // `file_id` as of `when`. A chunk not stored yet is stored as
-    // `compressed` (its zstd form) when that is given, else raw. Container
-    // bytes are gathered and written in batches (all of them by
-    // sync_containers()); rows go into the caller's transaction.
+    // `compressed` (its zstd frame) when that is given, else raw. When the
+    // caller knows what find_chunk() would say now, `stored_id` says it
+    // (the chunk with that checksum, or 0 for none): a chunk once found
+    // stays, as rows are never deleted. Container bytes are gathered and
+    // written in batches (all of them by sync_containers()); rows go into
+    // the caller's transaction.
     void write_block(std::span<const std::uint8_t> bytes, const std::string& checksum,
                      std::time_t when, std::uint64_t offset, std::int64_t file_id,
-                     std::span<const std::uint8_t> compressed = {});
+                     std::span<const std::uint8_t> compressed = {},
+                     std::optional<std::int64_t> stored_id = std::nullopt);
 
     // The id of the chunk with that checksum, or 0 when there is none.
     std::int64_t find_chunk(const std::string& checksum);

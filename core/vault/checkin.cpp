@@ -133,7 +133,14 @@ std::unique_ptr<file_handle> repository::open_checkin_source(const std::filesyst
 }
 
 std::unique_ptr<chunk_pipeline> repository::start_chunks(file_handle& input) {
-    return std::make_unique<chunk_pipeline>(input, chunks_, compression_.level);
+    // Only the chunks the vault does not hold yet are worth compressing.
+    pipeline_compression compression{compression_.level};
+    if (compression.level != 0) {
+        compression.find_stored = [&database = *database_](const std::string& checksum) {
+            return find_stored_chunk(database, checksum);
+        };
+    }
+    return std::make_unique<chunk_pipeline>(input, chunks_, std::move(compression));
 }
 
 checkin_result repository::checkin_into(file_handle& input, chunk_pipeline& chunks,
@@ -228,7 +235,7 @@ checkin_result repository::checkin_into(file_handle& input, chunk_pipeline& chun
     std::uint64_t offset = 0;
     while (const chunk_pipeline::chunk* c = chunks.next()) {
         writer.write_block(c->bytes, c->checksum, moment.seconds(), c->offset, entry->file_id(),
-                           c->compressed);
+                           c->compressed, c->stored_id);
         offset = c->offset + c->bytes.size();
         if (observer_ != nullptr) observer_->update(percent(offset, result.size_at_open));
     }

@@ -5,6 +5,7 @@
 #include "core/db/db_sqlite.h"
 #include "core/db/schema.h"
 #include "core/storage/block_reader.h"
+#include "core/storage/chunk_codec.h"
 #include "core/storage/file_io.h"
 #include "core/storage/vault_folder.h"
 #include "core/vault/journal.h"
@@ -53,6 +54,13 @@ repository::repository(const std::string& db_path, access mode)
         compression_set_ = true;
     } catch (const rec_not_found_exception&) {
         // Made before compression: raw, as it always was.
+    }
+    try {
+        headerless_frames_ =
+            parse_compressed_codec(reader.get_setting(setting_key::compressed_codec)) ==
+            static_cast<int>(chunk_codec::zstd_headerless);
+    } catch (const rec_not_found_exception&) {
+        // Compressed before frames lost their headers: whole frames.
     }
     if (compression_.enabled() && !stored_form_columns_) {
         throw tuv_error("Invalid setting compression = \"" + to_text(compression_) +

@@ -178,6 +178,7 @@ class repository {
                 data_directory_,
                 default_disk_size_,
                 compression_.level,
+                headerless_frames_,
                 stored_form_columns_};
     }
 
@@ -258,6 +259,7 @@ class repository {
     std::optional<std::uint64_t> default_disk_size_;
     compression_setting compression_;
     bool compression_set_ = false;
+    bool headerless_frames_ = false;
     bool stored_form_columns_ = false;
     catalogue_ids catalogue_ids_;
     std::optional<std::pair<std::int64_t, std::int64_t>> catalogue_ids_stamp_;
