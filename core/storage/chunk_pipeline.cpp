@@ -223,7 +223,7 @@ void chunk_pipeline::produce(file_handle& input) {
                 if (help(compressor.get())) continue;
                 wait(waiting::producer_for_slots, [&] {
                     return stop_ || slots_.size() - in_flight() >= batch() ||
-                           (compressor && work_for_producer());
+                           work_for_producer();
                 });
             }
             if (stop_) return;
