@@ -4,7 +4,9 @@
 # Every case runs with the registry pointed at a folder inside the build tree,
 # so no test can touch the user's own settings even if it forgets to set one.
 include(GoogleTest)
-find_package(GTest REQUIRED)
+if(NOT TARGET GTest::gtest)  # the Windows build compiles its own (cmake/windows.cmake)
+  find_package(GTest REQUIRED)
+endif()
 
 function(quillmark_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES" ${ARGN})

@@ -58,7 +58,7 @@ void run_init(const init_request& request, std::ostream& out) {
         << "  Containers      " << layout.data.string() << "\n"
         << "  Temporary files " << layout.temp.string() << "\n"
         << "Registered for the current user in "
-        << platform::registry_file(registry_root::current_user).string() << "\n";
+        << platform::registry_location(registry_root::current_user) << "\n";
 }
 
 void add_init_command(CLI::App& app, command_context& context) {
