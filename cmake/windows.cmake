@@ -2,6 +2,7 @@
 # SQLite and Zstandard compiled from source, GoogleTest compiled from
 # Debian's source package, static linking, and Wine to run the tests.
 enable_language(C)
+enable_language(RC)
 
 # Every program and the COM server carry the C++ runtime and the thread
 # library inside, so they run without MinGW's DLLs beside them.

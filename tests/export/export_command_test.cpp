@@ -12,6 +12,7 @@
 #include "core/vault/file_entry.h"
 #include "core/vault/repository.h"
 #include "tests/support/scoped_env.h"
+#include "tests/support/scoped_registry.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_vault.h"
 
@@ -74,7 +75,7 @@ class export_command_test : public ::testing::Test {
     }
 
     test::temp_dir folder;
-    test::scoped_env registry{"QUILLMARK_REGISTRY_DIR", (folder / "registry").string()};
+    test::scoped_registry registry{folder / "registry"};
     test::test_vault v;
     fs::path root = folder / "out";
 };

@@ -12,6 +12,7 @@
 #include "platform/registry.h"
 #include "tests/support/recorder.h"
 #include "tests/support/scoped_env.h"
+#include "tests/support/scoped_registry.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_vault.h"
 
@@ -53,7 +54,7 @@ class shell_ext_test : public ::testing::Test {
     }
 
     test::temp_dir dir_;
-    test::scoped_env registry_{"QUILLMARK_REGISTRY_DIR", (dir_ / "registry").string()};
+    test::scoped_registry registry_{dir_ / "registry"};
     test::scoped_env record_{test::record_variable, (dir_ / "record").string()};
     test::test_vault vault_;
     recording_prompter prompts_;

@@ -13,6 +13,7 @@
 #include "platform/quillmark_registry.h"
 #include "platform/registry.h"
 #include "tests/support/scoped_env.h"
+#include "tests/support/scoped_registry.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_vault.h"
 
@@ -45,7 +46,7 @@ class cli_test : public ::testing::Test {
     }
 
     test::temp_dir folder;
-    test::scoped_env registry{"QUILLMARK_REGISTRY_DIR", (folder / "registry").string()};
+    test::scoped_registry registry{folder / "registry"};
     test::scoped_env data_home{"XDG_DATA_HOME", (folder / "data-home").string()};
 };
 
