@@ -57,6 +57,8 @@ if(QUILLMARK_BUILD_TESTS)
   # CTest (and test discovery) start each .exe through wine-run, which gives
   # Wine a prefix of this build's own and boots it once.
   find_program(QUILLMARK_WINE NAMES wine wine64 REQUIRED)
+  find_program(QUILLMARK_WINESERVER NAMES wineserver wineserver64 REQUIRED
+               HINTS /usr/lib/wine)
   configure_file(${PROJECT_SOURCE_DIR}/cmake/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run
                  FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
                                   WORLD_READ WORLD_EXECUTE

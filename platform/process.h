@@ -12,6 +12,19 @@
 
 namespace platform {
 
+// What a program's file name ends in here: ".exe" on Windows.
+#ifdef _WIN32
+inline constexpr const char* program_suffix = ".exe";
+#else
+inline constexpr const char* program_suffix = "";
+#endif
+
+// The file of the program `name` in `folder`.
+inline std::filesystem::path program_file(const std::filesystem::path& folder,
+                                          const std::string& name) {
+    return folder / (name + program_suffix);
+}
+
 class process_error : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "core/base/errors.h"
+#include "platform/process.h"
 #include "platform/quillmark_registry.h"
 #include "platform/registry.h"
 #include "tools/command.h"
@@ -107,7 +108,7 @@ void add_init_command(CLI::App& app, command_context& context) {
         request.vault.directory = args->vault_folder.empty()
                                       ? default_vault_folder()
                                       : std::filesystem::path(args->vault_folder);
-        request.checkin_program = context.env.program_dir / "Quillmark_Checkin";
+        request.checkin_program = platform::program_file(context.env.program_dir, "Quillmark_Checkin");
         run_init(request, context.out);
     });
 }

@@ -13,6 +13,7 @@
 #include "core/vault/file_entry.h"
 #include "core/vault/repository.h"
 #include "core/vault/writer_lock.h"
+#include "tests/support/checks.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/scoped_registry.h"
 #include "tests/support/temp_dir.h"
@@ -143,6 +144,7 @@ TEST_F(checkin_command_test, refuses_while_another_writer_holds_the_vault_and_on
 }
 
 TEST_F(checkin_command_test, a_folder_brings_every_file_below_it_in_path_order) {
+    QUILLMARK_NEED_SYMLINKS();
     const fs::path proj = folder / "proj";
     fs::create_directories(proj / "sub" / "deeper");
     fs::create_directories(proj / "empty");
@@ -173,6 +175,7 @@ TEST_F(checkin_command_test, a_folder_brings_every_file_below_it_in_path_order) 
 }
 
 TEST_F(checkin_command_test, what_a_folder_holds_besides_files_and_folders_is_reported) {
+    QUILLMARK_NEED_SYMLINKS();
     const fs::path proj = folder / "proj";
     fs::create_directories(proj / "inner");
     std::ofstream(proj / "inner" / "a.txt") << "alpha";
