@@ -16,6 +16,11 @@ namespace fs = std::filesystem;
 fs::path user_data_folder() {
     const char* data_home = std::getenv("XDG_DATA_HOME");
     if (data_home != nullptr && fs::path(data_home).is_absolute()) return data_home;
+#ifdef _WIN32
+    // Where Windows keeps a user's own data on this machine.
+    const char* local = std::getenv("LOCALAPPDATA");
+    if (local != nullptr && fs::path(local).is_absolute()) return local;
+#endif
     const char* home = std::getenv("HOME");
     if (home == nullptr || *home == '\0') return {};
     return fs::path(home) / ".local" / "share";

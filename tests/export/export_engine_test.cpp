@@ -318,9 +318,13 @@ class export_other_separator_test : public export_engine_test {
 };
 
 TEST_F(export_other_separator_test, the_vault_separator_becomes_the_local_one) {
+#ifdef _WIN32
+    GTEST_SKIP() << "a Windows file name cannot hold a backslash";
+#else
     checkin("|docs|sub", "back\\slash.txt", "kept", t1);
     run("|docs");
     EXPECT_EQ(contents(root / "docs" / "sub" / "back\\slash.txt"), "kept");
+#endif
 }
 
 }  // namespace
