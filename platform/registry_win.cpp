@@ -79,8 +79,8 @@ unique_key open_key(registry_root root, const std::string& path, REGSAM access) 
 unique_key create_key(registry_root root, const std::string& path, REGSAM access) {
     const auto [base, subkey] = base_of(root, path);
     unique_key key;
-    const LSTATUS status = ::RegCreateKeyExA(base, subkey.c_str(), 0, nullptr, 0, access, nullptr,
-                                             key.out(), nullptr);
+    const LSTATUS status =
+        ::RegCreateKeyExA(base, subkey.c_str(), 0, nullptr, 0, access, nullptr, key.out(), nullptr);
     if (status != ERROR_SUCCESS) fail("create registry key", root, path, status);
     return key;
 }
@@ -121,10 +121,9 @@ void registry_key::set(const std::string& name, const std::string& value) {
     check_no_nul(name, "registry value name");
     check_no_nul(value, "registry value \"" + name + "\"");
     const unique_key key = create_key(root_, path_, KEY_SET_VALUE);
-    const LSTATUS status =
-        ::RegSetValueExA(key.get(), name.c_str(), 0, REG_SZ,
-                         reinterpret_cast<const BYTE*>(value.c_str()),
-                         static_cast<DWORD>(value.size() + 1));
+    const LSTATUS status = ::RegSetValueExA(key.get(), name.c_str(), 0, REG_SZ,
+                                            reinterpret_cast<const BYTE*>(value.c_str()),
+                                            static_cast<DWORD>(value.size() + 1));
     if (status != ERROR_SUCCESS) fail("write registry key", root_, path_, status);
 }
 
@@ -160,9 +159,9 @@ bool remove_registry_key(registry_root root, const std::string& subkey, key_remo
         if (key.get() == nullptr) return false;
         DWORD keys = 0;
         DWORD values = 0;
-        const LSTATUS status = ::RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &keys,
-                                                  nullptr, nullptr, &values, nullptr, nullptr,
-                                                  nullptr, nullptr);
+        const LSTATUS status =
+            ::RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &keys, nullptr, nullptr,
+                               &values, nullptr, nullptr, nullptr, nullptr);
         if (status != ERROR_SUCCESS) fail("read registry key", root, subkey, status);
         if (keys != 0 || values != 0) return false;
         const LSTATUS removed = ::RegDeleteKeyA(base, path.c_str());

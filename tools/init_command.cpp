@@ -113,7 +113,8 @@ void add_init_command(CLI::App& app, command_context& context) {
         request.vault.directory = args->vault_folder.empty()
                                       ? default_vault_folder()
                                       : std::filesystem::path(args->vault_folder);
-        request.checkin_program = platform::program_file(context.env.program_dir, "Quillmark_Checkin");
+        request.checkin_program =
+            platform::program_file(context.env.program_dir, "Quillmark_Checkin");
         run_init(request, context.out);
     });
 }

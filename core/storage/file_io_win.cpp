@@ -120,10 +120,9 @@ class windows_file_system : public file_system {
                 disposition = CREATE_NEW;
                 break;
         }
-        const HANDLE handle = ::CreateFileW(
-            platform::long_path(path).c_str(), access,
-            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, disposition,
-            FILE_ATTRIBUTE_NORMAL, nullptr);
+        const HANDLE handle = ::CreateFileW(platform::long_path(path).c_str(), access,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                            nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
             const DWORD error = ::GetLastError();
             // Windows refuses to open a folder as a file without saying why.
@@ -184,7 +183,8 @@ class windows_file_system : public file_system {
         std::error_code error;
         fs::path target = fs::canonical(path, error);
         if (error) {
-            if (error == std::errc::no_such_file_or_directory) return {path_kind::dangling_link, path};
+            if (error == std::errc::no_such_file_or_directory)
+                return {path_kind::dangling_link, path};
             throw io_error("Cannot follow the link " + path.string() + ": " + error.message());
         }
         const DWORD kind = attributes_of(target);

@@ -33,8 +33,7 @@ HRESULT register_server(const std::string& module_path) {
     try {
         // Made anew, so nothing of an older registration stays below it.
         platform::remove_registry_key(registry_root::classes_root, class_key());
-        platform::create_registry_key(registry_root::classes_root, class_key())
-            .set("", class_name);
+        platform::create_registry_key(registry_root::classes_root, class_key()).set("", class_name);
         platform::registry_key server = platform::create_registry_key(
             registry_root::classes_root, class_key() + "\\InprocServer32");
         server.set("", module_path);

@@ -28,9 +28,9 @@ inline constexpr const char* approved_text = "Quillmark Shell Extension";
 inline constexpr const char* class_name = "Tuv_ShellExt Class";
 inline constexpr const char* threading_model = "Apartment";
 
-std::string class_key();          // CLSID\<class_id>
-std::string page_handler_key();   // *\shellex\PropertySheetHandlers\<class_id>
-std::string menu_handler_key();   // *\shellex\ContextMenuHandlers\<class_id>
+std::string class_key();         // CLSID\<class_id>
+std::string page_handler_key();  // *\shellex\PropertySheetHandlers\<class_id>
+std::string menu_handler_key();  // *\shellex\ContextMenuHandlers\<class_id>
 
 // S_OK, E_ACCESSDENIED as above, or SELFREG_E_CLASS when a class key
 // cannot be written.

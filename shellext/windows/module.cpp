@@ -67,8 +67,8 @@ bool user_has_vault() {
 
 std::string module_path() {
     std::string path(32768, '\0');
-    const DWORD length = ::GetModuleFileNameA(module().instance, path.data(),
-                                              static_cast<DWORD>(path.size()));
+    const DWORD length =
+        ::GetModuleFileNameA(module().instance, path.data(), static_cast<DWORD>(path.size()));
     path.resize(length < path.size() ? length : 0);
     return path;
 }

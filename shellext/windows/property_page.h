@@ -7,8 +7,8 @@
 // releases the page, and holds a module lock while it exists.
 #pragma once
 
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 
 #include "shellext/shell_ext.h"
 

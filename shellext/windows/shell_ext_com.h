@@ -8,8 +8,8 @@
 // object. Each object holds a module lock while it lives.
 #pragma once
 
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 
 #include <string>
 #include <vector>

@@ -144,7 +144,8 @@ TEST_F(shell_ext_test, too_many_files_for_one_command_line_are_refused_with_the_
 
 TEST_F(shell_ext_test, properties_program_beside_the_checkin_program_gets_the_path) {
     fs::create_directory(dir_ / "bin");
-    fs::copy_file(QUILLMARK_TEST_RECORDER, platform::program_file(dir_ / "bin", properties_program));
+    fs::copy_file(QUILLMARK_TEST_RECORDER,
+                  platform::program_file(dir_ / "bin", properties_program));
     register_checkin_program(dir_ / "bin" / "Quillmark_Checkin");
     EXPECT_TRUE(start_properties("/d/a b#c.txt", prompts_));
     EXPECT_THAT(test::recorded_arguments(dir_ / "record"),

@@ -30,8 +30,8 @@ std::string failure(F&& operation) {
 // without the privilege.
 inline bool symlinks_work() {
     const auto base = std::filesystem::temp_directory_path();
-    const auto link = base / ("quillmark-link-probe-" + std::to_string(
-                                 reinterpret_cast<std::uintptr_t>(&base)));
+    const auto link =
+        base / ("quillmark-link-probe-" + std::to_string(reinterpret_cast<std::uintptr_t>(&base)));
     std::error_code error;
     std::filesystem::create_symlink(base, link, error);
     if (error) return false;
@@ -40,7 +40,7 @@ inline bool symlinks_work() {
 }
 
 // Skips the calling test where symlinks_work() is false.
-#define QUILLMARK_NEED_SYMLINKS()                                                           \
+#define QUILLMARK_NEED_SYMLINKS() \
     if (!::tuv::test::symlinks_work()) GTEST_SKIP() << "symbolic links cannot be made here"
 
 // Every byte of a local file; empty when it cannot be read.

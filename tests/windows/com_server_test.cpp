@@ -2,10 +2,10 @@
 // its class made through its class factory (and through CoCreateInstance
 // once registered), its interfaces called as the shell calls them.
 #include <gtest/gtest.h>
-#include <windows.h>
 #include <olectl.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <windows.h>
 
 #include <cstring>
 #include <fstream>
@@ -27,7 +27,8 @@ namespace {
 namespace fs = std::filesystem;
 using platform::registry_root;
 
-const CLSID class_id = {0x1ec23140, 0x80fd, 0x4221, {0x9a, 0x5e, 0xc1, 0x9c, 0xf8, 0x99, 0x3f, 0xbe}};
+const CLSID class_id = {
+    0x1ec23140, 0x80fd, 0x4221, {0x9a, 0x5e, 0xc1, 0x9c, 0xf8, 0x99, 0x3f, 0xbe}};
 const std::string class_text = "{1EC23140-80FD-4221-9A5E-C19CF8993FBE}";
 const std::string approved_key =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
@@ -201,15 +202,19 @@ TEST_F(com_server_test, regsvr32_registers_the_class_and_handlers_then_removes_t
     EXPECT_EQ(value(registry_root::classes_root, "CLSID\\" + class_text, ""), "Tuv_ShellExt Class");
     EXPECT_EQ(value(registry_root::classes_root, server, ""), dll_.string());
     EXPECT_EQ(value(registry_root::classes_root, server, "ThreadingModel"), "Apartment");
-    EXPECT_TRUE(has_key(registry_root::classes_root, "*\\shellex\\PropertySheetHandlers\\" + class_text));
-    EXPECT_TRUE(has_key(registry_root::classes_root, "*\\shellex\\ContextMenuHandlers\\" + class_text));
+    EXPECT_TRUE(
+        has_key(registry_root::classes_root, "*\\shellex\\PropertySheetHandlers\\" + class_text));
+    EXPECT_TRUE(
+        has_key(registry_root::classes_root, "*\\shellex\\ContextMenuHandlers\\" + class_text));
     EXPECT_EQ(value(registry_root::local_machine, approved_key, class_text),
               "Quillmark Shell Extension");
 
     ASSERT_EQ(run("regsvr32 /s /u " + quoted), 0u);
     EXPECT_FALSE(has_key(registry_root::classes_root, "CLSID\\" + class_text));
-    EXPECT_FALSE(has_key(registry_root::classes_root, "*\\shellex\\PropertySheetHandlers\\" + class_text));
-    EXPECT_FALSE(has_key(registry_root::classes_root, "*\\shellex\\ContextMenuHandlers\\" + class_text));
+    EXPECT_FALSE(
+        has_key(registry_root::classes_root, "*\\shellex\\PropertySheetHandlers\\" + class_text));
+    EXPECT_FALSE(
+        has_key(registry_root::classes_root, "*\\shellex\\ContextMenuHandlers\\" + class_text));
     EXPECT_TRUE(has_key(registry_root::classes_root, "*\\shellex\\PropertySheetHandlers"));
     EXPECT_EQ(value(registry_root::local_machine, approved_key, class_text), std::nullopt);
 }
@@ -278,9 +283,9 @@ TEST_F(com_server_test, help_text_is_given_narrow_or_wide_cut_to_the_buffer_and_
     EXPECT_EQ(menu->GetCommandString(1, GCS_HELPTEXTA, nullptr, narrow, sizeof narrow), S_OK);
     EXPECT_STREQ(narrow, "This will check-in the file to Quillmark");
     wchar_t wide_text[64];
-    EXPECT_EQ(menu->GetCommandString(1, GCS_HELPTEXTW, nullptr, reinterpret_cast<char*>(wide_text),
-                                     64),
-              S_OK);
+    EXPECT_EQ(
+        menu->GetCommandString(1, GCS_HELPTEXTW, nullptr, reinterpret_cast<char*>(wide_text), 64),
+        S_OK);
     EXPECT_STREQ(wide_text, L"This will check-in the file to Quillmark");
 
     char small[8];
@@ -289,9 +294,9 @@ TEST_F(com_server_test, help_text_is_given_narrow_or_wide_cut_to_the_buffer_and_
     EXPECT_EQ(std::string(small, 8), std::string("This\0###", 8));
     wchar_t small_wide[8];
     std::wmemset(small_wide, L'#', 8);
-    EXPECT_EQ(menu->GetCommandString(1, GCS_HELPTEXTW, nullptr, reinterpret_cast<char*>(small_wide),
-                                     5),
-              S_OK);
+    EXPECT_EQ(
+        menu->GetCommandString(1, GCS_HELPTEXTW, nullptr, reinterpret_cast<char*>(small_wide), 5),
+        S_OK);
     EXPECT_EQ(std::wstring(small_wide, 8), std::wstring(L"This\0###", 8));
     EXPECT_EQ(menu->GetCommandString(1, GCS_VERBA, nullptr, narrow, sizeof narrow), E_INVALIDARG);
     EXPECT_EQ(menu->GetCommandString(1, GCS_HELPTEXTA, nullptr, narrow, 0), E_INVALIDARG);
@@ -320,10 +325,10 @@ TEST_F(com_server_test, invoke_starts_the_checkin_program_on_the_files_of_the_se
     EXPECT_EQ(menu->InvokeCommand(&info), E_INVALIDARG);
     info.lpVerb = MAKEINTRESOURCEA(1);
     EXPECT_EQ(menu->InvokeCommand(&info), S_OK);
-    EXPECT_EQ(test::recorded_arguments(folder_ / "record"),
-              (std::vector<std::string>{"Quillmark_Checkin.exe",
-                                        (folder_ / "a.txt").string() + "#" +
-                                            (deep / "deep.txt").string()}));
+    EXPECT_EQ(
+        test::recorded_arguments(folder_ / "record"),
+        (std::vector<std::string>{"Quillmark_Checkin.exe", (folder_ / "a.txt").string() + "#" +
+                                                               (deep / "deep.txt").string()}));
     fs::remove_all(platform::long_path(folder_ / std::string(40, 'd')));
 }
 

@@ -49,8 +49,7 @@ TEST_F(registry_win_test, values_round_trip_through_the_real_registry_ignoring_c
     EXPECT_EQ(key.query("missing"), std::nullopt);
 
     HKEY real = nullptr;
-    ASSERT_EQ(::RegOpenKeyExA(HKEY_CURRENT_USER,
-                              real_key("HKEY_CURRENT_USER", app_key).c_str(), 0,
+    ASSERT_EQ(::RegOpenKeyExA(HKEY_CURRENT_USER, real_key("HKEY_CURRENT_USER", app_key).c_str(), 0,
                               KEY_QUERY_VALUE | KEY_SET_VALUE, &real),
               ERROR_SUCCESS);
     const DWORD one = 1;
@@ -58,7 +57,8 @@ TEST_F(registry_win_test, values_round_trip_through_the_real_registry_ignoring_c
     ::RegCloseKey(real);
     EXPECT_EQ(key.query("flag"), std::nullopt);  // not text
 
-    const CRegistry reader(registry_root::current_user, "software\\marrowgate software lab\\QUILLMARK");
+    const CRegistry reader(registry_root::current_user,
+                           "software\\marrowgate software lab\\QUILLMARK");
     std::string out;
     EXPECT_TRUE(reader.is_open());
     EXPECT_TRUE(reader.query("db_path", out));
@@ -73,7 +73,8 @@ TEST_F(registry_win_test, keys_are_removed_with_their_subkeys_or_only_when_empty
     create_registry_key(registry_root::classes_root, "CLSID\\{x}\\InprocServer32").set("", "a.dll");
     create_registry_key(registry_root::classes_root, "CLSID\\{y}");
     EXPECT_FALSE(remove_registry_key(registry_root::classes_root, "CLSID", key_removal::if_empty));
-    EXPECT_TRUE(remove_registry_key(registry_root::classes_root, "CLSID\\{y}", key_removal::if_empty));
+    EXPECT_TRUE(
+        remove_registry_key(registry_root::classes_root, "CLSID\\{y}", key_removal::if_empty));
     EXPECT_TRUE(remove_registry_key(registry_root::classes_root, "CLSID\\{x}"));
     EXPECT_FALSE(remove_registry_key(registry_root::classes_root, "CLSID\\{x}"));
     EXPECT_TRUE(open_registry_key(registry_root::classes_root, "CLSID"));
