@@ -1,8 +1,8 @@
 // decode_chunk on damaged stored bytes: a chunk of text is compressed once;
 // the fuzz data then damages that stored form (the first byte chooses how:
 // bytes flipped at chosen places, the form cut short or run on, or the data
-// itself taken as the stored form) and chooses the codec and the size the
-// row claims.
+// itself taken as the stored form) and chooses the codec (a whole frame,
+// or one without its header, damaged alike) and the size the row claims.
 // Properties: decoding never writes outside the chunk's buffer (the
 // sanitizers watch), and it either reports a problem or yields exactly the
 // chunk's bytes; with the intact form and the true size it always yields
@@ -22,7 +22,8 @@ namespace {
 
 struct sample {
     std::vector<std::uint8_t> chunk;
-    std::vector<std::uint8_t> stored;
+    std::vector<std::uint8_t> stored;      // a whole frame, codec 1
+    std::vector<std::uint8_t> headerless;  // without its header, codec 2
     std::string checksum;
 };
 
@@ -37,6 +38,9 @@ const sample& the_sample() {
         made.stored.resize(made.chunk.size());
         tuv::chunk_compressor compressor(3);
         made.stored.resize(compressor.compress(made.chunk, made.stored.data()));
+        const auto form = tuv::store_compressed(made.stored, made.chunk.size(),
+                                                tuv::chunk_codec::zstd_headerless);
+        made.headerless.assign(form.bytes.begin(), form.bytes.end());
         made.checksum = tuv::md5_hex(made.chunk.data(), made.chunk.size());
         return made;
     }();
@@ -47,14 +51,21 @@ const sample& the_sample() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const sample& s = the_sample();
-    FUZZ_CHECK(!s.stored.empty());
+    FUZZ_CHECK(!s.stored.empty() && s.headerless.size() < s.stored.size());
     if (size < 2) return 0;
     const std::uint8_t mode = data[0];
     const std::uint8_t claim = data[1];
     data += 2;
     size -= 2;
 
-    std::vector<std::uint8_t> stored = s.stored;
+    // The codec the row names: mostly one of the two zstd forms, now and
+    // then raw or unknown.
+    const std::optional<std::int64_t> codec = claim < 100   ? std::optional<std::int64_t>(1)
+                                              : claim < 200 ? std::optional<std::int64_t>(2)
+                                              : claim < 230 ? std::nullopt
+                                                            : std::optional<std::int64_t>(claim);
+    const std::vector<std::uint8_t>& intact = codec == 2 ? s.headerless : s.stored;
+    std::vector<std::uint8_t> stored = intact;
     switch (mode % 4) {
         case 0:  // bytes flipped: pairs of (place, mask)
             for (std::size_t i = 0; i + 1 < size; i += 2) {
@@ -71,10 +82,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             stored.assign(data, data + size);
             break;
     }
-    // The codec the row names: mostly zstd, now and then raw or unknown.
-    const std::optional<std::int64_t> codec =
-        claim < 200 ? std::optional<std::int64_t>(1)
-                    : claim < 230 ? std::nullopt : std::optional<std::int64_t>(claim);
     // The size the row claims: mostly the true one.
     const std::uint64_t chunk_size = claim % 8 == 0 ? claim * 37u : s.chunk.size();
 
@@ -83,7 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!problem) {
         FUZZ_CHECK(out == s.chunk);
     }
-    if (stored == s.stored && codec == 1 && chunk_size == s.chunk.size()) {
+    if (stored == intact && (codec == 1 || codec == 2) && chunk_size == s.chunk.size()) {
         FUZZ_CHECK(!problem);
     }
     return 0;

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <chrono>
+#include <deque>
 #include <functional>
 #include <iomanip>
 #include <memory>
@@ -10,6 +11,7 @@
 
 #include "core/base/date.h"
 #include "core/base/vault_path.h"
+#include "core/vault/checkin_group.h"
 #include "core/vault/progress_observer.h"
 #include "core/vault/repository.h"
 #include "core/vault/writer_lock.h"
@@ -57,6 +59,7 @@ class progress_bar : public progress_observer {
     // Clears the bar, so the file's final line takes its place.
     void clear() {
         if (last_ >= 0) out_ << "\r\033[K" << std::flush;
+        last_ = -1;
     }
 
   private:
@@ -157,40 +160,55 @@ int run_checkin(repository& repo, const checkin_request& request, std::ostream& 
             items.push_back({path, directory});
         }
     }
-    for (const auto& [file, folder] : items) {
-        std::error_code ignored;
-        const std::uintmax_t size = std::filesystem::file_size(file, ignored);
-        progress_bar bar(out, file.filename().string(), size == std::uintmax_t(-1) ? 0 : size);
-        if (terminal) repo.set_observer(&bar);
-        const auto start = clock::now();
-        try {
-            const checkin_result result = repo.checkin_file(file, folder, request.date,
-                                                            "text/plain", request.description);
-            bar.clear();
-            const double elapsed = seconds_since(start);
-            out << "Checked in " << file.string() << " as " << result.vault_path << ": "
-                << result.size
-                << " bytes in " << std::fixed << std::setprecision(2) << elapsed << " s ("
-                << rate(static_cast<double>(result.size), elapsed) << ")\n";
-            if (result.moved) {
-                out << "Note: the time now is not later than the latest version of " << result.vault_path
-                    << ", so this version is dated a second after it: "
-                    << date(result.moment).to_text() << "\n";
-            }
-            if (result.changed_while_read()) {
-                err << "quillmark: warning: " << file.string()
-                    << " changed while it was read; the version holds the " << result.size
-                    << " bytes read (it had " << result.size_at_open
-                    << " bytes when the check-in began and has " << result.size_at_end
-                    << " now)\n";
-            }
-        } catch (const std::exception& e) {
-            bar.clear();
-            err << "quillmark: " << file.string() << ": " << e.what() << "\n";
-            ++failed;
+    // Files go in by groups, one sync and one commit each, and are reported
+    // once their group is committed (core/vault/checkin_group.h). A file's
+    // bar lives until then, as the file is written while the next one is
+    // added.
+    std::deque<progress_bar> bars;
+    checkin_group group(repo, [&](const checkin_group::outcome& done) {
+        if (!bars.empty()) {
+            bars.front().clear();
+            bars.pop_front();
         }
+        const std::string file = done.source.string();
+        if (done.error) {
+            try {
+                std::rethrow_exception(done.error);
+            } catch (const std::exception& e) {
+                err << "quillmark: " << file << ": " << e.what() << "\n";
+            }
+            ++failed;
+            return;
+        }
+        const checkin_result& result = done.result;
+        const double elapsed = done.time.count();
+        out << "Checked in " << file << " as " << result.vault_path << ": " << result.size
+            << " bytes in " << std::fixed << std::setprecision(2) << elapsed << " s ("
+            << rate(static_cast<double>(result.size), elapsed) << ")\n";
+        if (result.moved) {
+            out << "Note: the time now is not later than the latest version of "
+                << result.vault_path
+                << ", so this version is dated a second after it: " << date(result.moment).to_text()
+                << "\n";
+        }
+        if (result.changed_while_read()) {
+            err << "quillmark: warning: " << file
+                << " changed while it was read; the version holds the " << result.size
+                << " bytes read (it had " << result.size_at_open
+                << " bytes when the check-in began and has " << result.size_at_end << " now)\n";
+        }
+    });
+    for (const auto& [file, folder] : items) {
+        if (terminal) {
+            std::error_code ignored;
+            const std::uintmax_t size = std::filesystem::file_size(file, ignored);
+            repo.set_observer(&bars.emplace_back(out, file.filename().string(),
+                                                 size == std::uintmax_t(-1) ? 0 : size));
+        }
+        group.add(file, folder, request.date, "text/plain", request.description);
         repo.set_observer(nullptr);
     }
+    group.commit();
     return failed;
 }
 

@@ -48,3 +48,23 @@ make_office() {
 
 # Bytes in the files below a folder (or of one file).
 tree_bytes() { find "$1" -type f -printf '%s\n' | awk '{ s += $1 } END { print s + 0 }'; }
+
+# The many-small-files series, versions 1..5, in $work/small/vI: version 1
+# is a copy of $small_tree (default /usr/include) holding its regular files
+# only (links, and the folders they leave empty, are left out: the tools
+# treat them differently), each later version the one before with small.pl's
+# edits (seed 20261207 + I).
+small_tree=${QUILLMARK_BENCH_SMALL_TREE:-/usr/include}
+make_small() {
+  local script i
+  script="$(dirname "${BASH_SOURCE[0]}")/small.pl"
+  rm -rf "$work/small"
+  mkdir -p "$work/small"
+  cp -a "$small_tree" "$work/small/v1"
+  find "$work/small/v1" -type l -delete
+  find "$work/small/v1" -depth -type d -empty -delete
+  for i in 2 3 4 5; do
+    cp -a "$work/small/v$((i - 1))" "$work/small/v$i"
+    perl "$script" "$work/small/v$i" $((20261207 + i))
+  done
+}

@@ -89,6 +89,12 @@ compression_setting parse_compression(const std::string& text, int default_level
                         std::to_string(max_compression_level));
 }
 
+int parse_compressed_codec(const std::string& text) {
+    if (text == "1") return 1;
+    if (text == "2") return 2;
+    invalid_setting(setting_key::compressed_codec, text, "it must be 1 or 2");
+}
+
 std::string to_text(compression_setting setting) {
     return setting.enabled() ? "zstd:" + std::to_string(setting.level) : "none";
 }

@@ -19,6 +19,7 @@ inline constexpr const char* chunk_win_size = "chunk_win_size";
 inline constexpr const char* chunk_anchor = "chunk_anchor";
 inline constexpr const char* default_disk_size = "default_disk_size";
 inline constexpr const char* compression = "compression";
+inline constexpr const char* compressed_codec = "compressed_codec";
 }  // namespace setting_key
 
 // Reads settings rows; never writes.
@@ -78,5 +79,13 @@ compression_setting parse_compression(const std::string& text, int default_level
 
 // The setting's text, as parse_compression reads it: "none" or "zstd:LEVEL".
 std::string to_text(compression_setting setting);
+
+// The codec a newly compressed chunk is stored with (a chunk row's `codec`):
+// 1, a whole zstd frame, as in a vault without the setting; 2, the frame
+// without its header, which new vaults take. Parses "1" or "2"; throws
+// tuv_error "Invalid setting compressed_codec = "<text>": it must be 1 or 2"
+// otherwise.
+inline constexpr int newest_compressed_codec = 2;
+int parse_compressed_codec(const std::string& text);
 
 }  // namespace tuv

@@ -27,7 +27,8 @@ block_writer::~block_writer() {
 
 void block_writer::write_block(std::span<const std::uint8_t> bytes, const std::string& checksum,
                                std::time_t when, std::uint64_t offset, std::int64_t file_id,
-                               std::span<const std::uint8_t> compressed) {
+                               std::span<const std::uint8_t> compressed,
+                               std::optional<std::int64_t> stored_id) {
     db& database = storage_.database;
     const auto at = static_cast<std::int64_t>(offset);
     if (file_id != file_seen_) {
@@ -63,7 +64,7 @@ void block_writer::write_block(std::span<const std::uint8_t> bytes, const std::s
 
     // Every block of a chunk adds one to its refcount, which starts at 1: a
     // chunk stored for this block starts at 2 at once.
-    std::int64_t chunk_id = find_chunk(checksum);
+    std::int64_t chunk_id = stored_id ? *stored_id : find_chunk(checksum);
     // Unchanged too when the chunk before it closed its block a moment ago
     // (a new chunk closes the block that begins where it ends). It gets a
     // block again; and as nothing of the file changes here, it leaves the
@@ -86,9 +87,13 @@ void block_writer::write_block(std::span<const std::uint8_t> bytes, const std::s
     }
 }
 
+std::int64_t find_stored_chunk(db& database, const std::string& checksum) {
+    auto row = database.query("SELECT chunk_id FROM chunk WHERE checksum = ?", {checksum});
+    return row->next() ? row->get_int64(0) : 0;
+}
+
 std::int64_t block_writer::find_chunk(const std::string& checksum) {
-    auto row = storage_.database.query("SELECT chunk_id FROM chunk WHERE checksum = ?", {checksum});
-    return row->next() ? row->get_int64("chunk_id") : 0;
+    return find_stored_chunk(storage_.database, checksum);
 }
 
 std::int64_t block_writer::insert_chunk(std::span<const std::uint8_t> bytes,
@@ -109,9 +114,15 @@ std::int64_t block_writer::store_chunk(std::span<const std::uint8_t> bytes,
         disks_ = std::make_unique<disk_manager>(storage_.database, *capacity,
                                                 storage_.data_directory, storage_.folder);
     }
+    compressed_form form{bytes, chunk_codec::raw};
+    if (!compressed.empty()) {
+        form = store_compressed(
+            compressed, bytes.size(),
+            storage_.headerless_frames ? chunk_codec::zstd_headerless : chunk_codec::zstd);
+    }
     // Only a form smaller than the chunk is worth its decompression.
-    const bool compress = !compressed.empty() && compressed.size() < bytes.size();
-    const std::span<const std::uint8_t> stored = compress ? compressed : bytes;
+    const bool compress = form.codec != chunk_codec::raw && form.bytes.size() < bytes.size();
+    const std::span<const std::uint8_t> stored = compress ? form.bytes : bytes;
     const chunk_location where = disks_->allocate(stored.size());
     created_container_ = created_container_ || where.new_container;
     // Bytes first: should the write fail, the error ends the check-in and
@@ -126,7 +137,7 @@ std::int64_t block_writer::store_chunk(std::span<const std::uint8_t> bytes,
             "INSERT INTO chunk(checksum, disk_id, physical_offset, size, refcount, stored_size,"
             " codec) VALUES(?, ?, ?, ?, ?, ?, ?)",
             {checksum, where.disk_id, offset, size, refcount,
-             static_cast<std::int64_t>(stored.size()), static_cast<std::int64_t>(chunk_codec::zstd)});
+             static_cast<std::int64_t>(stored.size()), static_cast<std::int64_t>(form.codec)});
     } else {
         // A raw chunk's row is as it always was, so a vault made before
         // compression (without the two columns) takes it as well.

@@ -5,8 +5,9 @@
 // gets a new live block. Container files written are kept open until the
 // check-in syncs them, so no committed row points at bytes not on disk.
 //
-// One writer serves one check-in (its rows go into the caller's
-// transaction); it is owned by the file entry being written.
+// One writer serves one check-in, or a group of them that share one
+// transaction and one sync (core/vault/checkin_group.h); its rows go into
+// the caller's transaction.
 #pragma once
 
 #include <cstdint>
@@ -23,8 +24,12 @@
 
 namespace tuv {
 
+class db;
 class disk_manager;
 class file_handle;
+
+// The id of the stored chunk with that checksum, or 0 when there is none.
+std::int64_t find_stored_chunk(db& database, const std::string& checksum);
 
 class block_writer {
   public:
@@ -35,12 +40,16 @@ class block_writer {
 
     // Records the chunk `bytes` (whose MD5 is `checksum`) at `offset` of file
     // `file_id` as of `when`. A chunk not stored yet is stored as
-    // `compressed` (its zstd form) when that is given, else raw. Container
-    // bytes are gathered and written in batches (all of them by
-    // sync_containers()); rows go into the caller's transaction.
+    // `compressed` (its zstd frame) when that is given, else raw. When the
+    // caller knows what find_chunk() would say now, `stored_id` says it
+    // (the chunk with that checksum, or 0 for none): a chunk once found
+    // stays, as rows are never deleted. Container bytes are gathered and
+    // written in batches (all of them by sync_containers()); rows go into
+    // the caller's transaction.
     void write_block(std::span<const std::uint8_t> bytes, const std::string& checksum,
                      std::time_t when, std::uint64_t offset, std::int64_t file_id,
-                     std::span<const std::uint8_t> compressed = {});
+                     std::span<const std::uint8_t> compressed = {},
+                     std::optional<std::int64_t> stored_id = std::nullopt);
 
     // The id of the chunk with that checksum, or 0 when there is none.
     std::int64_t find_chunk(const std::string& checksum);

@@ -2,9 +2,11 @@
 
 #include <zstd.h>
 
+#include <array>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "core/storage/md5.h"
 #include "core/storage/md5_many.h"
@@ -22,6 +24,54 @@ ZSTD_DCtx& thread_dctx() {
     thread_local std::unique_ptr<ZSTD_DCtx, dctx_free> context(ZSTD_createDCtx());
     if (!context) throw std::bad_alloc();
     return *context;
+}
+
+// The magic number and frame header zstd writes for `size` bytes
+// compressed in one go with the content size known (RFC 8878, 3.1.1): a
+// single segment, no dictionary, no checksum, the content size in the
+// smallest field that holds it (as zstd chooses it). Returns their length.
+constexpr std::size_t longest_frame_header = 4 + 1 + 8;
+std::size_t frame_header(std::uint64_t size, std::uint8_t* out) {
+    const std::array<std::uint8_t, 4> magic{0x28, 0xB5, 0x2F, 0xFD};
+    std::memcpy(out, magic.data(), magic.size());
+    unsigned field_code = 0;  // the field is 1, 2, 4 or 8 bytes long
+    std::uint64_t value = size;
+    if (size >= 0xFFFFFFFFu) {
+        field_code = 3;
+    } else if (size >= 65536 + 256) {
+        field_code = 2;
+    } else if (size >= 256) {
+        field_code = 1;
+        value = size - 256;
+    }
+    constexpr std::uint8_t single_segment = 0x20;
+    out[4] = static_cast<std::uint8_t>(field_code << 6 | single_segment);
+    const std::size_t field = std::size_t{1} << field_code;
+    for (std::size_t i = 0; i < field; ++i) {
+        out[5 + i] = static_cast<std::uint8_t>(value >> (8 * i));
+    }
+    return 5 + field;
+}
+
+std::string wrong_length(std::uint64_t got, std::uint64_t size) {
+    return "decompress to " + std::to_string(got) + " bytes, not the chunk's " +
+           std::to_string(size);
+}
+
+std::optional<std::string> decode_frame(std::span<const std::uint8_t> frame, std::uint64_t size,
+                                        std::uint8_t* out) {
+    // The frame must say how long it is, and say exactly the chunk's size:
+    // a damaged header is caught before anything is written.
+    const unsigned long long claimed = ZSTD_getFrameContentSize(frame.data(), frame.size());
+    if (claimed == ZSTD_CONTENTSIZE_ERROR || claimed == ZSTD_CONTENTSIZE_UNKNOWN) {
+        return std::string("do not decompress");
+    }
+    if (claimed != size) return wrong_length(claimed, size);
+    const std::size_t n =
+        ZSTD_decompressDCtx(&thread_dctx(), out, size, frame.data(), frame.size());
+    if (ZSTD_isError(n)) return std::string("do not decompress");
+    if (n != size) return wrong_length(n, size);
+    return std::nullopt;
 }
 
 }  // namespace
@@ -42,6 +92,18 @@ std::size_t chunk_compressor::compress(std::span<const std::uint8_t> bytes, std:
     return ZSTD_isError(n) ? 0 : n;
 }
 
+compressed_form store_compressed(std::span<const std::uint8_t> frame, std::uint64_t size,
+                                 chunk_codec codec) {
+    if (codec == chunk_codec::zstd_headerless) {
+        std::array<std::uint8_t, longest_frame_header> header{};
+        const std::size_t length = frame_header(size, header.data());
+        if (frame.size() > length && std::memcmp(frame.data(), header.data(), length) == 0) {
+            return {frame.subspan(length), chunk_codec::zstd_headerless};
+        }
+    }
+    return {frame, chunk_codec::zstd};
+}
+
 std::optional<std::string> decode_chunk(std::span<const std::uint8_t> stored,
                                         std::optional<std::int64_t> codec, std::uint64_t size,
                                         const std::string& checksum, std::uint8_t* out) {
@@ -54,6 +116,7 @@ std::optional<std::string> decode_chunk_unchecked(std::span<const std::uint8_t> 
                                                   std::optional<std::int64_t> codec,
                                                   std::uint64_t size, std::uint8_t* out) {
     const std::int64_t form = codec.value_or(static_cast<std::int64_t>(chunk_codec::raw));
+    std::optional<std::string> problem;
     if (form == static_cast<std::int64_t>(chunk_codec::raw)) {
         if (stored.size() != size) {
             return "hold " + std::to_string(stored.size()) + " bytes, not the chunk's " +
@@ -61,28 +124,20 @@ std::optional<std::string> decode_chunk_unchecked(std::span<const std::uint8_t> 
         }
         if (out != stored.data() && size > 0) std::memcpy(out, stored.data(), size);
     } else if (form == static_cast<std::int64_t>(chunk_codec::zstd)) {
-        // The frame must say how long it is, and say exactly the chunk's
-        // size: a damaged header is caught before anything is written.
-        const unsigned long long claimed = ZSTD_getFrameContentSize(stored.data(), stored.size());
-        if (claimed == ZSTD_CONTENTSIZE_ERROR || claimed == ZSTD_CONTENTSIZE_UNKNOWN) {
-            return std::string("do not decompress");
-        }
-        if (claimed != size) {
-            return "decompress to " + std::to_string(claimed) + " bytes, not the chunk's " +
-                   std::to_string(size);
-        }
-        const std::size_t n =
-            ZSTD_decompressDCtx(&thread_dctx(), out, size, stored.data(), stored.size());
-        if (ZSTD_isError(n)) return std::string("do not decompress");
-        if (n != size) {
-            return "decompress to " + std::to_string(n) + " bytes, not the chunk's " +
-                   std::to_string(size);
-        }
+        problem = decode_frame(stored, size, out);
+    } else if (form == static_cast<std::int64_t>(chunk_codec::zstd_headerless)) {
+        // The frame is put together again beside the stored bytes; it is
+        // at most a few bytes longer than the chunk's stored form.
+        thread_local std::vector<std::uint8_t> frame;
+        frame.resize(longest_frame_header + stored.size());
+        const std::size_t header = frame_header(size, frame.data());
+        if (!stored.empty()) std::memcpy(frame.data() + header, stored.data(), stored.size());
+        problem = decode_frame(std::span(frame.data(), header + stored.size()), size, out);
     } else {
         return "are stored with codec " + std::to_string(form) +
                ", which this version of Quillmark cannot read";
     }
-    return std::nullopt;
+    return problem;
 }
 
 std::vector<bool> matching_checksums(std::span<const std::span<const std::uint8_t>> bytes,

@@ -22,8 +22,11 @@ struct ZSTD_DCtx_s;
 namespace tuv {
 
 // The values of chunk.codec. NULL, as in every row of a vault made before
-// compression, is raw.
-enum class chunk_codec : std::int64_t { raw = 0, zstd = 1 };
+// compression, is raw. zstd is a whole zstd frame; zstd_headerless the
+// frame without its magic number and frame header, which say nothing the
+// row does not: a reader puts back the header zstd writes for a chunk of
+// that size compressed in one go (docs/storage.md).
+enum class chunk_codec : std::int64_t { raw = 0, zstd = 1, zstd_headerless = 2 };
 
 // Compresses chunks at one zstd level. Holds a compression context: one per
 // thread, reused for every chunk.
@@ -43,6 +46,18 @@ class chunk_compressor {
     ZSTD_CCtx_s* context_;
     int level_;
 };
+
+// How a chunk of `size` bytes that compressed to `frame` (a whole zstd frame,
+// as chunk_compressor makes it) is stored where new compressed chunks take
+// `codec` (zstd or zstd_headerless): headerless when the frame's header is
+// the one a reader puts back, otherwise the whole frame, codec zstd. The
+// bytes are a part of `frame`.
+struct compressed_form {
+    std::span<const std::uint8_t> bytes;
+    chunk_codec codec;
+};
+compressed_form store_compressed(std::span<const std::uint8_t> frame, std::uint64_t size,
+                                 chunk_codec codec);
 
 // Turns a chunk's stored bytes back into its `size` bytes at `out` (which
 // may be stored.data() for a raw chunk) and checks them against the

@@ -6,6 +6,7 @@
 #include "core/storage/buffered_reader.h"
 #include "core/storage/chunk_codec.h"
 #include "core/storage/chunker.h"
+#include "core/storage/md5.h"
 #include "core/storage/md5_many.h"
 
 namespace tuv {
@@ -22,16 +23,46 @@ std::size_t depth_for(const chunk_settings& settings, std::size_t depth) {
 
 constexpr std::size_t max_hash_batch = 32;
 
+// A file read no further than the size it had when the pipeline began: a
+// file cut on the caller's thread must not outgrow the slots (the rest would
+// wait for a consumer that never comes); one that grows is stored as it was.
+class size_bounded_file : public file_handle {
+  public:
+    size_bounded_file(file_handle& file, std::uint64_t size) : file_(file), size_(size) {}
+    std::size_t read_at(std::uint64_t offset, void* data, std::size_t size) override {
+        if (offset >= size_) return 0;
+        return file_.read_at(
+            offset, data, static_cast<std::size_t>(std::min<std::uint64_t>(size, size_ - offset)));
+    }
+    void write_at(std::uint64_t offset, const void* data, std::size_t size) override {
+        file_.write_at(offset, data, size);
+    }
+    void sync() override { file_.sync(); }
+    void truncate(std::uint64_t size) override { file_.truncate(size); }
+    std::uint64_t size() override { return std::min(file_.size(), size_); }
+    const std::filesystem::path& path() const override { return file_.path(); }
+
+  private:
+    file_handle& file_;
+    std::uint64_t size_;
+};
+
 }  // namespace
 
+// Ordering: a slot's data is written before its state (or produced_, for a
+// slot just cut) and read after it, and every atomic is sequentially
+// consistent, so that a sleeper, which announces its wait before it checks
+// for what it waits for, and a waker, which changes that before it looks for
+// sleepers, cannot miss each other.
+
 chunk_pipeline::chunk_pipeline(file_handle& input, const chunk_settings& settings,
-                               int compression_level, std::size_t depth)
+                               pipeline_compression compression, std::size_t depth)
     : settings_(settings),
-      compression_level_(compression_level),
+      compression_(std::move(compression)),
       slots_(depth_for(settings, depth)),
       hash_batch_(std::clamp<std::size_t>(slots_.size() / 2, 1, max_hash_batch)) {
     validate(settings_);
-    const std::size_t per_slot = compression_level_ != 0 ? 2 : 1;
+    const std::size_t per_slot = compression_.level != 0 ? 2 : 1;
     storage_ = std::make_unique_for_overwrite<std::uint8_t[]>(slots_.size() * per_slot *
                                                               settings_.max_size);
     for (std::size_t i = 0; i < slots_.size(); ++i) {
@@ -39,38 +70,47 @@ chunk_pipeline::chunk_pipeline(file_handle& input, const chunk_settings& setting
         if (per_slot == 2) slots_[i].compressed = slots_[i].buffer + settings_.max_size;
     }
     consumer_compressor_ = make_compressor();
+    // A small file is cut, hashed and compressed here and now, when all its
+    // chunks fit in the slots at once: for a few chunks a thread costs more
+    // than it saves. Each chunk but the last holds min_size bytes or more,
+    // and an empty one may end the file.
+    const std::uint64_t size = input.size();
+    if (size / std::max<std::uint32_t>(settings_.min_size, 1) + 2 <= slots_.size()) {
+        synchronous_ = true;
+        size_bounded_file bounded(input, size);
+        produce(bounded);
+        return;
+    }
     producer_ = std::thread([this, &input] { produce(input); });
 }
 
 chunk_pipeline::~chunk_pipeline() {
+    if (!producer_.joinable()) return;
+    stop_ = true;
     {
-        std::lock_guard lock(mutex_);
-        stop_ = true;
-        changed_.notify_all();
+        std::lock_guard lock(sleep_);
+        woken_.notify_all();
     }
     producer_.join();
 }
 
 std::unique_ptr<chunk_compressor> chunk_pipeline::make_compressor() const {
-    if (compression_level_ == 0) return nullptr;
-    return std::make_unique<chunk_compressor>(compression_level_);
+    if (compression_.level == 0) return nullptr;
+    return std::make_unique<chunk_compressor>(compression_.level);
 }
 
-bool chunk_pipeline::hash_pending(std::unique_lock<std::mutex>& lock,
-                                  chunk_compressor* compressor) {
+bool chunk_pipeline::take(slot& s, stage from, stage to) {
+    return s.state.compare_exchange_strong(from, to);
+}
+
+bool chunk_pipeline::hash_from(std::uint64_t first) {
     std::array<slot*, max_hash_batch> batch;
     std::size_t n = 0;
-    for (std::uint64_t i = consumed_; i < produced_ && n < hash_batch_; ++i) {
-        slot& s = slots_[i % slots_.size()];
-        if (s.state == hash_state::pending) {
-            s.state = hash_state::hashing;
-            batch[n++] = &s;
-        }
+    for (std::uint64_t i = first; i < produced_ && n < hash_batch_; ++i) {
+        if (take(at(i), stage::cut, stage::hashing)) batch[n++] = &at(i);
     }
     if (n == 0) return false;
-    pending_ -= n;
-    // A slot being hashed is this thread's alone until it is marked done.
-    lock.unlock();
+    cut_waiting_ -= n;
     std::array<std::span<const std::uint8_t>, max_hash_batch> bytes;
     std::array<md5::digest, max_hash_batch> digests;
     for (std::size_t i = 0; i < n; ++i) bytes[i] = batch[i]->data.bytes;
@@ -78,25 +118,98 @@ bool chunk_pipeline::hash_pending(std::unique_lock<std::mutex>& lock,
     for (std::size_t i = 0; i < n; ++i) {
         slot& s = *batch[i];
         s.data.checksum = to_hex(digests[i]);
-        const std::size_t compressed =
-            compressor != nullptr ? compressor->compress(s.data.bytes, s.compressed) : 0;
-        s.data.compressed = std::span<const std::uint8_t>(s.compressed, compressed);
+        // A chunk of one byte cannot shrink; one already stored need not.
+        if (compression_.level == 0 || s.data.bytes.size() < 2) {
+            s.state = stage::ready;
+        } else if (compression_.find_stored && !synchronous_) {
+            s.state = stage::hashed;
+        } else {
+            s.state = stage::to_compress;
+        }
     }
-    lock.lock();
-    for (std::size_t i = 0; i < n; ++i) batch[i]->state = hash_state::done;
-    wake(waiting::consumer_for_hash);
+    wake(waiting::consumer_for_its_chunk);
     return true;
 }
 
-void chunk_pipeline::wait(std::unique_lock<std::mutex>& lock, waiting what) {
-    waiting& mine = what == waiting::producer_for_slots ? producer_waits_ : consumer_waits_;
+void chunk_pipeline::compress(slot& s, chunk_compressor& compressor) {
+    const std::size_t length = compressor.compress(s.data.bytes, s.compressed);
+    s.data.compressed = std::span<const std::uint8_t>(s.compressed, length);
+    s.state = stage::ready;
+    if (&s == &at(consumed_)) wake(waiting::consumer_for_its_chunk);
+}
+
+void chunk_pipeline::look_up_hashed() {
+    bool work = false;
+    for (std::uint64_t i = consumed_; i < produced_; ++i) {
+        slot& s = at(i);
+        if (s.state != stage::hashed) continue;
+        const std::int64_t id = compression_.find_stored(s.data.checksum);
+        // Only the chunks before it are stored before it.
+        if (id != 0 || !may_repeat_earlier(i)) s.data.stored_id = id;
+        s.state = id == 0 ? stage::to_compress : stage::ready;
+        work = work || id == 0;
+    }
+    if (work) wake(waiting::producer_for_work);
+}
+
+bool chunk_pipeline::may_repeat_earlier(std::uint64_t index) {
+    const std::string& checksum = at(index).data.checksum;
+    for (std::uint64_t i = consumed_; i < index; ++i) {
+        const slot& earlier = at(i);
+        const stage state = earlier.state;
+        if (state == stage::cut || state == stage::hashing) return true;
+        if (earlier.data.checksum == checksum) return true;
+    }
+    return false;
+}
+
+template <typename Done>
+void chunk_pipeline::wait(waiting what, Done done) {
+    const bool producer = what == waiting::producer_for_slots || what == waiting::producer_for_work;
+    std::atomic<waiting>& mine = producer ? producer_waits_ : consumer_waits_;
+    std::unique_lock lock(sleep_);
     mine = what;
-    changed_.wait(lock);
+    while (!done()) woken_.wait(lock);
     mine = waiting::nobody;
 }
 
 void chunk_pipeline::wake(waiting what) {
-    if (consumer_waits_ == what || producer_waits_ == what) changed_.notify_all();
+    // A producer that waits for slots takes chunks to compress meanwhile.
+    const waiting producer = producer_waits_;
+    const bool wanted =
+        consumer_waits_ == what || producer == what ||
+        (what == waiting::producer_for_work && producer == waiting::producer_for_slots);
+    if (!wanted) return;
+    std::lock_guard lock(sleep_);
+    woken_.notify_all();
+}
+
+bool chunk_pipeline::help(chunk_compressor* compressor, std::size_t at_least) {
+    if (cut_waiting_ >= at_least && hash_from(consumed_)) return true;
+    if (compressor == nullptr) return false;
+    for (std::uint64_t i = produced_; i > consumed_; --i) {
+        if (take(at(i - 1), stage::to_compress, stage::compressing)) {
+            compress(at(i - 1), *compressor);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool chunk_pipeline::work_for_producer() {
+    for (std::uint64_t i = consumed_; i < produced_; ++i) {
+        const stage state = at(i).state;
+        if (state == stage::cut || state == stage::to_compress) return true;
+    }
+    return false;
+}
+
+bool chunk_pipeline::work_may_come() {
+    for (std::uint64_t i = consumed_; i < produced_; ++i) {
+        const stage state = at(i).state;
+        if (state == stage::hashing || state == stage::hashed) return true;
+    }
+    return false;
 }
 
 void chunk_pipeline::produce(file_handle& input) {
@@ -104,63 +217,91 @@ void chunk_pipeline::produce(file_handle& input) {
         buffered_reader reader(input);
         const std::unique_ptr<chunk_compressor> compressor = make_compressor();
         std::uint64_t offset = 0;
-        std::unique_lock lock(mutex_);
         for (;;) {
-            // Wait for a free slot, hashing what waits meanwhile.
-            while (!stop_ && produced_ - consumed_ == slots_.size()) {
-                if (!hash_pending(lock, compressor.get())) wait(lock, waiting::producer_for_slots);
+            // Wait for a free slot, hashing and compressing meanwhile.
+            while (!stop_ && in_flight() == slots_.size()) {
+                if (help(compressor.get())) continue;
+                wait(waiting::producer_for_slots, [&] {
+                    return stop_ || slots_.size() - in_flight() >= batch() ||
+                           (compressor && work_for_producer());
+                });
             }
             if (stop_) return;
-            slot& s = slots_[produced_ % slots_.size()];
-            lock.unlock();
+            // The consumer gave this slot back: it is the producer's alone.
+            slot& s = at(produced_);
             std::size_t length = 0;
-            const bool last =
-                read_chunk(reader, s.buffer, length, settings_) == chunk_status::last;
-            lock.lock();
+            const bool last = read_chunk(reader, s.buffer, length, settings_) == chunk_status::last;
             s.data.offset = offset;
             s.data.bytes = std::span<const std::uint8_t>(s.buffer, length);
+            s.data.stored_id.reset();
+            s.data.compressed = {};
             s.last = last;
-            s.state = hash_state::pending;
+            s.state = stage::cut;
             offset += length;
+            ++cut_waiting_;
             ++produced_;
-            ++pending_;
-            if (produced_ - consumed_ >= batch()) wake(waiting::consumer_for_chunks);
+            if (in_flight() >= batch()) wake(waiting::consumer_for_chunks);
             if (last) {
                 finished_ = true;
                 wake(waiting::consumer_for_chunks);
                 // Help with what is left, then stop.
-                while (!stop_ && hash_pending(lock, compressor.get())) {
+                while (!stop_) {
+                    if (help(compressor.get())) continue;
+                    if (!compressor || !work_may_come()) return;
+                    wait(waiting::producer_for_work,
+                         [&] { return stop_ || work_for_producer() || !work_may_come(); });
                 }
                 return;
             }
-            if (pending_ >= hash_batch_) hash_pending(lock, compressor.get());
+            help(compressor.get(), hash_batch_);
         }
     } catch (...) {
-        std::lock_guard lock(mutex_);
         error_ = std::current_exception();
         finished_ = true;
         wake(waiting::consumer_for_chunks);
+        wake(waiting::consumer_for_its_chunk);
     }
 }
 
 const chunk_pipeline::chunk* chunk_pipeline::next() {
-    std::unique_lock lock(mutex_);
     if (handed_out_) {
-        ended_ = slots_[consumed_ % slots_.size()].last;
+        ended_ = at(consumed_).last;
         ++consumed_;
         handed_out_ = false;
-        if (slots_.size() - (produced_ - consumed_) >= batch()) wake(waiting::producer_for_slots);
+        if (slots_.size() - in_flight() >= batch()) wake(waiting::producer_for_slots);
     }
     if (ended_) return nullptr;
-    while (produced_ == consumed_ && !finished_) wait(lock, waiting::consumer_for_chunks);
-    if (produced_ == consumed_) {
-        // The producer stopped before cutting the last chunk: it failed.
-        std::rethrow_exception(error_);
+    if (in_flight() == 0) {
+        wait(waiting::consumer_for_chunks, [&] { return finished_ || in_flight() >= batch(); });
     }
-    slot& s = slots_[consumed_ % slots_.size()];
-    // The oldest chunk: hashing what waits starts with it.
-    if (s.state == hash_state::pending) hash_pending(lock, consumer_compressor_.get());
-    while (s.state != hash_state::done) wait(lock, waiting::consumer_for_hash);
+    // The producer stopped before cutting the last chunk: it failed.
+    if (in_flight() == 0) std::rethrow_exception(error_);
+    slot& s = at(consumed_);
+    if (s.state == stage::cut) hash_from(consumed_);
+    for (;;) {
+        look_up_hashed();
+        if (take(s, stage::to_compress, stage::compressing)) compress(s, *consumer_compressor_);
+        const stage state = s.state;
+        if (state == stage::ready) break;
+        if (state == stage::hashed || state == stage::to_compress) continue;
+        // The producer is at it: compress the next chunk meanwhile, if any.
+        bool helped = false;
+        for (std::uint64_t i = consumed_ + 1; i < produced_ && !helped; ++i) {
+            if (take(at(i), stage::to_compress, stage::compressing)) {
+                compress(at(i), *consumer_compressor_);
+                helped = true;
+            }
+        }
+        if (helped) continue;
+        wait(waiting::consumer_for_its_chunk, [&] {
+            const stage now = s.state;
+            return (now != stage::hashing && now != stage::compressing) || (finished_ && error_);
+        });
+        // Only a failure (of memory) while hashing or compressing leaves it so.
+        if (s.state == stage::hashing || s.state == stage::compressing) {
+            std::rethrow_exception(error_);
+        }
+    }
     handed_out_ = true;
     return &s.data;
 }

@@ -1,10 +1,17 @@
 // Cuts a file into chunks and computes their checksums (and, when the vault
-// compresses, their compressed form) on a thread of its own, handing the
-// chunks over in file order, so that the check-in's database work overlaps
-// with reading, chunking, hashing and compressing. Chunks are hashed several
-// at a time (md5_many.h). Hashing and compressing, the costliest steps, are
-// shared: the consumer does the waiting chunks itself when it reaches one
-// the producer has not done yet.
+// compresses, the compressed form of the chunks it does not hold yet) on a
+// thread of its own, handing the chunks over in file order, so that the
+// check-in's database work overlaps with reading, chunking, hashing and
+// compressing. Chunks are hashed several at a time (md5_many.h). Hashing
+// and compressing, the costliest steps, are shared: the producer does them
+// while it cannot cut (every slot is full, or the file is cut) or once
+// enough chunks wait to fill the hash's lanes, the consumer does them
+// itself when it reaches a chunk that nobody has done yet.
+//
+// Whether a chunk is stored already is known only once it is hashed, and
+// only the consumer's thread may ask the database: the consumer asks for
+// every hashed chunk ahead of the one it hands out, so that the chunks to
+// compress are known early enough for the producer to compress them too.
 //
 // Memory is bounded by `depth` buffers of max_size bytes (twice that when
 // compressing) and one zstd context per thread, whatever the size of the
@@ -12,12 +19,15 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <thread>
@@ -30,14 +40,33 @@ namespace tuv {
 class chunk_compressor;
 class file_handle;
 
+// Which chunks a chunk_pipeline compresses, and how.
+struct pipeline_compression {
+    // The zstd level; 0 hands every chunk out uncompressed.
+    int level = 0;
+    // The id of the stored chunk with this checksum, or 0: only chunks
+    // without one are compressed. Called on the consumer's thread, from
+    // chunk_pipeline::next(), so it may use what the consumer uses. Empty:
+    // every chunk is compressed.
+    std::function<std::int64_t(const std::string& checksum)> find_stored = {};
+};
+
 class chunk_pipeline {
   public:
     struct chunk {
         std::uint64_t offset;
         std::span<const std::uint8_t> bytes;
         std::string checksum;  // md5_hex of bytes
+        // What find_stored said, when it holds until the chunk is stored:
+        // the id of the stored chunk with this checksum, or 0 when there was
+        // none and no chunk handed out since has the same checksum (so that
+        // none is stored yet, unless something else stores one meanwhile).
+        // Empty when nobody asked, or a chunk handed out since may have the
+        // same checksum.
+        std::optional<std::int64_t> stored_id;
         // The bytes compressed; empty when the chunk is to be stored raw
-        // (compression is off, or would not make it smaller).
+        // (compression is off, or would not make it smaller) or is stored
+        // already.
         std::span<const std::uint8_t> compressed;
     };
 
@@ -46,12 +75,16 @@ class chunk_pipeline {
     // default as many as 4 MiB of max_size buffers hold, but at least 32 (so
     // that chunks are hashed 16 at a time, the lanes of AVX-512) and at most
     // 64, so that small chunks do not make the threads wait on each other at
-    // every one.
-    // Chunks are compressed at zstd `compression_level`, or not at all
-    // when it is 0. Throws tuv_error for settings that break the chunker's
+    // every one. Throws tuv_error for settings that break the chunker's
     // rules.
+    //
+    // A file small enough that all its chunks fit in the `depth` slots is
+    // cut, hashed and compressed here, on the calling thread (which may be
+    // another than the consumer's), without a thread of the pipeline's own,
+    // and read no further than the size it has now. Its chunks are all
+    // compressed: find_stored may not be called from here.
     chunk_pipeline(file_handle& input, const chunk_settings& settings,
-                   int compression_level = 0, std::size_t depth = 0);
+                   pipeline_compression compression = {}, std::size_t depth = 0);
     // Stops the producer and waits for it.
     ~chunk_pipeline();
     chunk_pipeline(const chunk_pipeline&) = delete;
@@ -59,59 +92,97 @@ class chunk_pipeline {
 
     // The next chunk, valid until the next call; nullptr after the file's
     // last chunk (which may be empty) was handed out. Rethrows the error
-    // that stopped the producer (a read error of the file).
+    // that stopped the producer (a read error of the file) and what
+    // find_stored throws.
     const chunk* next();
 
   private:
-    enum class hash_state { pending, hashing, done };
+    // What a cut chunk goes through. A thread takes a chunk to hash or to
+    // compress by moving it on to `hashing` or `compressing` (a compare and
+    // swap, so only one thread does), and on again when done; only the
+    // consumer moves a `hashed` chunk on, after its look-up. The slots are
+    // not locked: a mutex taken for every step let one thread starve the
+    // other of it. The mutex is only for sleeping.
+    enum class stage : std::uint8_t { cut, hashing, hashed, to_compress, compressing, ready };
     struct slot {
         std::uint8_t* buffer = nullptr;      // max_size bytes of storage_
         std::uint8_t* compressed = nullptr;  // max_size bytes of storage_, when compressing
         chunk data;
         bool last = false;
-        hash_state state = hash_state::pending;
+        std::atomic<stage> state{stage::cut};
     };
 
     void produce(file_handle& input);
-    // Hashes (and compresses with `compressor`, when there is one) the
-    // oldest chunks nobody hashes yet, up to hash_batch_ of them together
-    // (md5_many.h), unlocking meanwhile; false when there were none.
-    bool hash_pending(std::unique_lock<std::mutex>& lock, chunk_compressor* compressor);
+    // Hashes the oldest chunks nobody hashes yet when at least `at_least`
+    // of them wait, else compresses the newest chunk to compress that
+    // nobody compresses yet (the consumer works from the oldest on); false
+    // when it did neither.
+    bool help(chunk_compressor* compressor, std::size_t at_least = 1);
+    // Whether the producer may help now, or may have to later.
+    bool work_for_producer();
+    bool work_may_come();
+    // Moves `s` from `from` to `to` unless another thread did first.
+    static bool take(slot& s, stage from, stage to);
+    // Takes up to hash_batch_ chunks to hash, from the `first` on, and
+    // hashes them together; false when there were none.
+    bool hash_from(std::uint64_t first);
+    // Compresses the chunk of `s`, which the caller took.
+    void compress(slot& s, chunk_compressor& compressor);
+    // The consumer asks find_stored about every hashed chunk not handed out
+    // yet, so that the producer knows early which to compress.
+    void look_up_hashed();
+    // Whether a chunk handed out before the one at `index` (and after the
+    // last given back) may have its checksum.
+    bool may_repeat_earlier(std::uint64_t index);
     std::unique_ptr<chunk_compressor> make_compressor() const;
-    // A thread that waits is woken once what it waits for is there: for
-    // the consumer, a quarter of the slots filled (or the end, or its
-    // chunk's checksum); for the producer, a quarter of them free. Waking
-    // costs a system call and a switch; batching them keeps the threads
-    // from waiting on each other at every chunk.
-    enum class waiting { nobody, consumer_for_chunks, consumer_for_hash, producer_for_slots };
-    void wait(std::unique_lock<std::mutex>& lock, waiting what);
+    // A thread sleeps until what it waits for is there: for the consumer, a
+    // quarter of the slots filled (or the end), or its chunk no longer
+    // being hashed or compressed; for the producer, a quarter of the slots
+    // free, or chunks to compress. A thread wakes the other only when it
+    // sleeps for what was just done: waking costs a system call and a
+    // switch, and batching keeps the threads from waiting on each other at
+    // every chunk.
+    enum class waiting : std::uint8_t {
+        nobody,
+        consumer_for_chunks,
+        consumer_for_its_chunk,
+        producer_for_slots,
+        producer_for_work
+    };
+    template <typename Done>
+    void wait(waiting what, Done done);
     void wake(waiting what);
     std::size_t batch() const { return std::max<std::size_t>(1, slots_.size() / 4); }
+    slot& at(std::uint64_t index) { return slots_[index % slots_.size()]; }
+    std::uint64_t in_flight() const { return produced_ - consumed_; }
 
     chunk_settings settings_;
-    int compression_level_;
+    pipeline_compression compression_;
+    // Cut on the constructor's thread: nobody may wait, and no chunk waits
+    // for a look-up.
+    bool synchronous_ = false;
     std::unique_ptr<chunk_compressor> consumer_compressor_;
     // The slots' buffers, one allocation for all. Not zero-filled: only the
     // pages a chunk touches are ever faulted in, so a small file costs
     // little however large max_size is.
     std::unique_ptr<std::uint8_t[]> storage_;
     std::vector<slot> slots_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
     // The producer hashes once this many chunks wait, so that the lanes of
-    // md5_many are filled; the consumer hashes what waits when it must.
+    // md5_many are filled.
     std::size_t hash_batch_;
-    std::size_t pending_ = 0;     // chunks in hash_state::pending
-    std::uint64_t produced_ = 0;  // chunks cut so far
-    std::uint64_t consumed_ = 0;  // chunks handed out and given back
-    bool handed_out_ = false;     // slot of consumed_ is with the consumer
-    bool ended_ = false;          // the last chunk was handed out and given back
-    bool finished_ = false;       // the producer cut the last chunk or failed
-    bool stop_ = false;
-    // What each thread waits for; each writes only its own.
-    waiting consumer_waits_ = waiting::nobody;
-    waiting producer_waits_ = waiting::nobody;
-    std::exception_ptr error_;
+    std::atomic<std::size_t> cut_waiting_{0};  // chunks in stage::cut
+    std::atomic<std::uint64_t> produced_{0};  // chunks cut so far; the producer's
+    std::atomic<std::uint64_t> consumed_{0};  // chunks handed out and given back; the consumer's
+    bool handed_out_ = false;                 // slot of consumed_ is with the consumer
+    bool ended_ = false;                      // the last chunk was handed out and given back
+    std::atomic<bool> finished_{false};       // the producer cut the last chunk or failed
+    std::atomic<bool> stop_{false};
+    std::exception_ptr error_;  // set before finished_
+    // What each thread sleeps for; each writes only its own.
+    std::atomic<waiting> consumer_waits_{waiting::nobody};
+    std::atomic<waiting> producer_waits_{waiting::nobody};
+    std::mutex sleep_;
+    std::condition_variable woken_;
     std::thread producer_;
 };
 

@@ -143,21 +143,27 @@ class posix_file_system : public file_system {
         struct stat info {};
         // A path that cannot be reached (a missing or unreadable folder on
         // the way) names nothing; creating a file there fails and says why.
-        if (::lstat(path.c_str(), &info) != 0) return {path_kind::missing, path};
+        if (::lstat(path.c_str(), &info) != 0) return {path_kind::missing, path, {}};
         if (!S_ISLNK(info.st_mode)) {
-            return {S_ISREG(info.st_mode) ? path_kind::regular : path_kind::other, path};
+            return {S_ISREG(info.st_mode) ? path_kind::regular : path_kind::other, path,
+                    identity_of(info)};
         }
         // realpath follows the whole chain, relative targets included.
         char* resolved = ::realpath(path.c_str(), nullptr);
         if (resolved == nullptr) {
-            if (errno == ENOENT || errno == ENOTDIR) return {path_kind::dangling_link, path};
+            if (errno == ENOENT || errno == ENOTDIR) return {path_kind::dangling_link, path, {}};
             fail("follow the link", path, errno);
         }
         std::filesystem::path target(resolved);
         std::free(resolved);
         if (::stat(target.c_str(), &info) != 0) fail("examine", target, errno);
-        if (!S_ISREG(info.st_mode)) return {path_kind::other, path};
-        return {path_kind::regular, std::move(target)};
+        if (!S_ISREG(info.st_mode)) return {path_kind::other, path, identity_of(info)};
+        return {path_kind::regular, std::move(target), identity_of(info)};
+    }
+
+  private:
+    static file_identity identity_of(const struct stat& info) {
+        return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
     }
 };
 

@@ -56,11 +56,23 @@ enum class path_kind {
     other,          // a folder, device, FIFO or socket, or a link to one
 };
 
+// Which file or folder a path names, links followed: the same for every
+// path to it (links, hard links, other names of a folder on the way); all
+// zero for a path that names nothing.
+struct file_identity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const file_identity&) const = default;
+};
+
 struct path_status {
     path_kind kind;
     // For a regular file: the file itself, every link in the path followed;
     // else the path as given.
     std::filesystem::path target;
+    // What the path names, links followed (folders included); all zero for
+    // a missing path or a dangling link.
+    file_identity identity;
 };
 
 class file_system {

@@ -25,6 +25,9 @@ struct vault_storage {
     std::optional<std::uint64_t> container_size;
     // The zstd level new chunks are compressed at; 0 stores them raw.
     int compression_level = 0;
+    // Whether a compressed chunk is stored without its frame header where
+    // it can be (codec 2), or as a whole frame (codec 1).
+    bool headerless_frames = false;
     // Whether the chunk table has the stored_size and codec columns; a vault
     // made before compression has neither, and holds raw chunks only.
     bool stored_form_columns = false;

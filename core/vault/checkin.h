@@ -5,7 +5,9 @@
 
 #include <cstdint>
 #include <ctime>
+#include <map>
 #include <string>
+#include <utility>
 
 namespace tuv {
 
@@ -23,5 +25,10 @@ struct checkin_result {
     std::uint64_t size_at_end = 0;
     bool changed_while_read() const { return size != size_at_open || size != size_at_end; }
 };
+
+// The directories the check-ins of one transaction found or made, by parent
+// id and name, so that the files of one folder do not each look its path up
+// again. Valid only in that transaction: rolled back, the ids may be gone.
+using known_directories = std::map<std::pair<std::int64_t, std::string>, std::int64_t>;
 
 }  // namespace tuv

@@ -159,9 +159,10 @@ void file_entry::write(std::uint64_t offset, std::span<const std::uint8_t> bytes
 }
 
 void file_entry::write(std::uint64_t offset, std::span<const std::uint8_t> bytes,
-                       const std::string& checksum, std::span<const std::uint8_t> compressed) {
+                       const std::string& checksum, std::span<const std::uint8_t> compressed,
+                       std::optional<std::int64_t> stored_id) {
     block_writer().write_block(bytes, checksum, modification_date_.seconds(), offset, file_id_,
-                               compressed);
+                               compressed, stored_id);
     if (!written_since_load_) {
         size_ = 0;
         written_since_load_ = true;

@@ -10,6 +10,7 @@
 #include <ctime>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -62,9 +63,12 @@ class file_entry {
     // load starts the size again from 0; each adds the chunk's length.
     void write(std::uint64_t offset, std::span<const std::uint8_t> bytes);
     // The same, with the bytes' md5_hex already computed and, when the
-    // vault compresses, their compressed form (empty: store them raw).
+    // vault compresses, their compressed form (empty: store them raw) and
+    // what is known of the stored chunk with that checksum
+    // (block_writer::write_block).
     void write(std::uint64_t offset, std::span<const std::uint8_t> bytes,
-               const std::string& checksum, std::span<const std::uint8_t> compressed = {});
+               const std::string& checksum, std::span<const std::uint8_t> compressed = {},
+               std::optional<std::int64_t> stored_id = std::nullopt);
 
     // The whole version at `moment`, in memory (for callers that want it so;
     // checkout streams instead). Adds its length to bytes_written(). Throws

@@ -87,6 +87,7 @@ void write_settings(db& database, const vault_options& options, const vault_layo
     put(setting_key::chunk_anchor, std::to_string(options.chunks.anchor));
     put(setting_key::default_disk_size, std::to_string(options.container_size));
     put(setting_key::compression, to_text(options.compression));
+    put(setting_key::compressed_codec, std::to_string(newest_compressed_codec));
 }
 
 // The root directory is named by the separator itself, so that full paths

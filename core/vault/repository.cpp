@@ -5,6 +5,7 @@
 #include "core/db/db_sqlite.h"
 #include "core/db/schema.h"
 #include "core/storage/block_reader.h"
+#include "core/storage/chunk_codec.h"
 #include "core/storage/file_io.h"
 #include "core/storage/vault_folder.h"
 #include "core/vault/journal.h"
@@ -54,6 +55,13 @@ repository::repository(const std::string& db_path, access mode)
     } catch (const rec_not_found_exception&) {
         // Made before compression: raw, as it always was.
     }
+    try {
+        headerless_frames_ =
+            parse_compressed_codec(reader.get_setting(setting_key::compressed_codec)) ==
+            static_cast<int>(chunk_codec::zstd_headerless);
+    } catch (const rec_not_found_exception&) {
+        // Compressed before frames lost their headers: whole frames.
+    }
     if (compression_.enabled() && !stored_form_columns_) {
         throw tuv_error("Invalid setting compression = \"" + to_text(compression_) +
                         "\": the vault's chunk table has no stored_size and codec columns");
@@ -79,6 +87,26 @@ bool repository::is_own_file(const std::filesystem::path& path) const {
         if (fs::equivalent(path, database + suffix, ignored)) return true;
     }
     return false;
+}
+
+repository::own_files repository::find_own_files() {
+    own_files own;
+    own.data_folder = files_->status(data_directory_).identity;
+    const std::string database = database_->name();
+    auto mode = database_->query("PRAGMA journal_mode");
+    // In WAL mode SQLite makes no rollback journal.
+    const bool wal = mode->next() && mode->get_string(0) == "wal";
+    mode.reset();
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+        if (wal && std::string(suffix) == "-journal") continue;
+        const file_identity identity = files_->status(database + suffix).identity;
+        if (identity == file_identity{}) {
+            own.absent.emplace_back(database + suffix);
+        } else {
+            own.present.push_back(identity);
+        }
+    }
+    return own;
 }
 
 date repository::first_version_date(std::int64_t file_id) {

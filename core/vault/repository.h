@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/db/settings.h"
+#include "core/storage/file_io.h"
 #include "core/storage/vault_storage.h"
 #include "core/vault/catalogue.h"
 #include "core/vault/checkin.h"
@@ -21,10 +22,11 @@
 
 namespace tuv {
 
+class block_writer;
+class chunk_pipeline;
 class date;
 class db;
 class file_entry;
-class file_system;
 class journal;
 class progress_observer;
 
@@ -176,6 +178,7 @@ class repository {
                 data_directory_,
                 default_disk_size_,
                 compression_.level,
+                headerless_frames_,
                 stored_form_columns_};
     }
 
@@ -197,6 +200,42 @@ class repository {
     void set_observer(progress_observer* observer) { observer_ = observer; }
 
   private:
+    friend class checkin_group;
+
+    // The vault's own files (see is_own_file) by identity, looked up once
+    // for the check-ins of a run instead of for each source. A log file
+    // SQLite has not made when they are taken is looked for at each check.
+    struct own_files {
+        file_identity data_folder;
+        std::vector<file_identity> present;
+        std::vector<std::filesystem::path> absent;
+        // The folder of the source checked last, and whether it is the data
+        // folder: files come folder by folder.
+        std::filesystem::path last_folder;
+        bool last_folder_is_data = false;
+    };
+    own_files find_own_files();
+
+    // The steps of a check-in (checkin_file). First, before anything is
+    // written: refuses a bad date, a bad name, a source that is not a
+    // regular file or is one of the vault's own, and opens it (tuv_error
+    // "Couldn't open file: <source>" when it cannot be opened).
+    std::unique_ptr<file_handle> open_checkin_source(const std::filesystem::path& source,
+                                                     const std::string& when, own_files& own);
+    // Then its chunks are set on their way (reading starts at once, on a
+    // thread of the pipeline's own; `input` must outlive the pipeline).
+    std::unique_ptr<chunk_pipeline> start_chunks(file_handle& input);
+    // Last, inside the caller's transaction: the rows of the new version,
+    // its chunks, taken from `chunks`, recorded through `writer`, whose
+    // container bytes the caller syncs before it commits. `known` holds the
+    // directories found or made so far in the transaction, and takes those
+    // of this path.
+    checkin_result checkin_into(file_handle& input, chunk_pipeline& chunks,
+                                const std::filesystem::path& source, const std::string& directory,
+                                const std::string& when, const std::string& mime_type,
+                                const std::string& description, block_writer& writer,
+                                known_directories& known);
+
     // The number of catalogue rows and their lowest and highest ids, read
     // again only when the database has changed since.
     struct catalogue_ids {
@@ -220,6 +259,7 @@ class repository {
     std::optional<std::uint64_t> default_disk_size_;
     compression_setting compression_;
     bool compression_set_ = false;
+    bool headerless_frames_ = false;
     bool stored_form_columns_ = false;
     catalogue_ids catalogue_ids_;
     std::optional<std::pair<std::int64_t, std::int64_t>> catalogue_ids_stamp_;

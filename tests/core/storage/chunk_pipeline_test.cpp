@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
+#include <thread>
 #include <vector>
 
 #include "core/storage/buffered_reader.h"
+#include "core/storage/chunk_codec.h"
 #include "core/storage/chunker.h"
 #include "core/storage/file_io.h"
 #include "core/storage/md5.h"
@@ -74,7 +77,7 @@ TEST(chunk_pipeline_test, hands_over_the_same_chunks_in_order_as_the_plain_loop)
         for (const std::size_t depth :
              {std::size_t{1}, std::size_t{2}, std::size_t{8}, std::size_t{64}}) {
             memory_file file(data);
-            chunk_pipeline pipeline(file, settings, 0, depth);
+            chunk_pipeline pipeline(file, settings, {}, depth);
             std::size_t i = 0;
             while (const chunk_pipeline::chunk* c = pipeline.next()) {
                 ASSERT_LT(i, expected.size()) << "size " << size << " depth " << depth;
@@ -87,6 +90,77 @@ TEST(chunk_pipeline_test, hands_over_the_same_chunks_in_order_as_the_plain_loop)
             EXPECT_EQ(i, expected.size()) << "size " << size << " depth " << depth;
             EXPECT_EQ(pipeline.next(), nullptr);
         }
+    }
+}
+
+// A file small enough to be cut on the calling thread that grows meanwhile
+// (its size was 300 bytes, it holds 5000 when read) is cut as it was: all
+// of it would not fit in the slots, and nobody would take chunks out.
+TEST(chunk_pipeline_test, a_small_file_that_grows_is_cut_as_it_was_on_the_calling_thread) {
+    struct growing_file : memory_file {
+        using memory_file::memory_file;
+        std::uint64_t size() override { return 300; }
+    };
+    const chunk_settings settings{64, 1024, 16, 127};
+    const auto data = test::random_bytes(5000, 11);
+    const auto expected =
+        plain_chunks(std::vector<std::uint8_t>(data.begin(), data.begin() + 300), settings);
+    growing_file file(data);
+    chunk_pipeline pipeline(file, settings, {}, 8);
+    std::vector<std::uint64_t> offsets;
+    while (const chunk_pipeline::chunk* c = pipeline.next()) offsets.push_back(c->offset);
+    ASSERT_EQ(offsets.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(offsets[i], expected[i].offset);
+}
+
+// The consumer stores every chunk not stored yet, as a check-in does. A
+// chunk comes compressed when it is not stored yet, and uncompressed when it
+// was stored before the file was cut; what it says of the stored chunk with
+// its checksum is what a look-up would say when it is handed out.
+TEST(chunk_pipeline_test, compresses_the_chunks_not_stored_and_knows_which_are) {
+    const chunk_settings settings{256, 256, 16, 1};  // every chunk 256 bytes
+    std::vector<std::vector<std::uint8_t>> blocks;
+    for (std::uint64_t b = 0; b < 8; ++b) {
+        auto block = test::random_bytes(256, b);
+        for (std::uint8_t& byte : block) byte = static_cast<std::uint8_t>('a' + byte % 16);
+        blocks.push_back(block);
+    }
+    std::vector<std::uint8_t> data;
+    const auto order = test::random_bytes(60, 9);  // blocks repeat, near and far
+    for (const std::uint8_t b : order)
+        data.insert(data.end(), blocks[b % 8].begin(), blocks[b % 8].end());
+    for (const std::size_t depth : {std::size_t{4}, std::size_t{16}}) {
+        std::map<std::string, std::int64_t> stored{{md5_hex(blocks[0].data(), 256), 1000},
+                                                   {md5_hex(blocks[1].data(), 256), 1001}};
+        const auto consumer = std::this_thread::get_id();
+        bool asked_elsewhere = false;
+        const auto find_stored = [&](const std::string& checksum) -> std::int64_t {
+            asked_elsewhere = asked_elsewhere || std::this_thread::get_id() != consumer;
+            const auto found = stored.find(checksum);
+            return found == stored.end() ? 0 : found->second;
+        };
+        memory_file file(data);
+        chunk_pipeline pipeline(file, settings, {3, find_stored}, depth);
+        std::vector<std::uint8_t> out(256);
+        std::size_t handed = 0;
+        while (const chunk_pipeline::chunk* c = pipeline.next()) {
+            SCOPED_TRACE("depth " + std::to_string(depth) + ", chunk " + std::to_string(handed));
+            ++handed;
+            if (c->bytes.empty()) continue;  // the file ends on a chunk boundary
+            const std::int64_t now = find_stored(c->checksum);
+            EXPECT_EQ(c->stored_id.value_or(now), now);
+            if (now >= 1000) {
+                EXPECT_TRUE(c->compressed.empty());  // stored before the file was cut
+            }
+            if (now == 0) {
+                ASSERT_FALSE(c->compressed.empty());
+                EXPECT_EQ(decode_chunk(c->compressed, 1, 256, c->checksum, out.data()),
+                          std::nullopt);
+                stored[c->checksum] = static_cast<std::int64_t>(handed);
+            }
+        }
+        EXPECT_EQ(handed, order.size() + 1);
+        EXPECT_FALSE(asked_elsewhere);
     }
 }
 
@@ -109,7 +183,7 @@ TEST(chunk_pipeline_test, a_read_error_reaches_the_consumer_after_the_good_chunk
 TEST(chunk_pipeline_test, stopping_early_does_not_hang) {
     const auto data = test::random_bytes(1 << 20, 3);
     memory_file file(data);
-    chunk_pipeline pipeline(file, chunk_settings{64, 1024, 16, 127}, 0, 2);
+    chunk_pipeline pipeline(file, chunk_settings{64, 1024, 16, 127}, {}, 2);
     ASSERT_NE(pipeline.next(), nullptr);
     // The destructor must stop a producer that waits for a free slot.
 }

@@ -193,7 +193,8 @@ TEST_P(version_roundtrip_test, a_damaged_block_stops_the_read_after_the_pieces_b
     {
         auto row = v.database().query(
             "SELECT MIN(virtual_offset), physical_offset FROM bmap JOIN chunk USING(chunk_id)"
-            " WHERE physical_offset <= 30000 AND physical_offset + size > 30000");
+            " WHERE physical_offset <= 30000"
+            " AND physical_offset + COALESCE(stored_size, size) > 30000");
         ASSERT_TRUE(row->next());
         damaged_at = static_cast<std::uint64_t>(row->get_int64(0));
         physical = static_cast<std::uint64_t>(row->get_int64(1));

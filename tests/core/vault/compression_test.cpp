@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -16,6 +16,7 @@
 #include "core/db/schema.h"
 #include "core/vault/repository.h"
 #include "core/vault/verify.h"
+#include "tests/support/checks.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_vault.h"
 
@@ -92,7 +93,7 @@ TEST_F(compression_test, compressible_chunks_are_stored_compressed_and_noise_raw
     const lines forms = chunk_forms();
     ASSERT_EQ(forms.size(), 4u);  // 1000, 1000, 1000 and 500 bytes
     for (std::size_t i : {0u, 1u, 3u}) {
-        EXPECT_TRUE(forms[i].ends_with(" 1")) << forms[i];
+        EXPECT_TRUE(forms[i].ends_with(" 2")) << forms[i];
     }
     EXPECT_EQ(forms[2], "1000 - -");
     // The container holds each chunk in its stored form, end to end.
@@ -142,11 +143,32 @@ TEST_F(compression_test, raw_chunk_is_shared_with_compressed_content) {
     const lines forms = chunk_forms();
     ASSERT_EQ(forms.size(), 4u);
     EXPECT_EQ(lines(forms.begin(), forms.begin() + 3), (lines{"1000 - -", "1000 - -", "0 - -"}));
-    EXPECT_TRUE(forms[3].starts_with("1000 ") && forms[3].ends_with(" 1")) << forms[3];
+    EXPECT_TRUE(forms[3].starts_with("1000 ") && forms[3].ends_with(" 2")) << forms[3];
     EXPECT_EQ(value("SELECT refcount FROM chunk WHERE chunk_id = 1"), 3);
     EXPECT_EQ(read("a.txt"), shared);
     EXPECT_EQ(read("b.txt", t2), shared + text(1000, 6));
     EXPECT_EQ(problems(), lines{});
+}
+
+// A vault compressed before frames were stored without their header has no
+// compressed_codec setting: it goes on storing whole frames, and reads both.
+TEST_F(compression_test, vault_without_compressed_codec_stores_whole_frames) {
+    checkin("a.txt", text(1000, 8));
+    v.database().execute("DELETE FROM settings WHERE key = 'compressed_codec'");
+    {
+        repository before(v.db_path());
+        std::ofstream(local / "b.txt", std::ios::binary) << text(1000, 9);
+        before.checkin_file(local / "b.txt", "\\", t2, "text/plain", "");
+    }
+    EXPECT_EQ(test::query_rows(v.database(), "SELECT codec FROM chunk WHERE size > 0"),
+              (lines{"2", "1"}));
+    EXPECT_EQ(read("a.txt"), text(1000, 8));
+    EXPECT_EQ(read("b.txt", t2), text(1000, 9));
+    EXPECT_EQ(problems(), lines{});
+
+    v.database().execute("INSERT INTO settings(key, value) VALUES('compressed_codec', '3')");
+    EXPECT_EQ(test::failure<tuv_error>([&] { repository broken(v.db_path()); }),
+              "Invalid setting compressed_codec = \"3\": it must be 1 or 2");
 }
 
 // Each kind of damage to the second (compressed) chunk of a.txt, as a read
@@ -171,13 +193,11 @@ TEST_F(compression_test, damaged_compressed_chunk_is_named_by_reading_and_by_ver
         std::string read_error;  // after "The vault is damaged: \a.txt, offset 1000: "
         std::string verify_problem;
     } cases[] = {
-        {"a byte of the frame header",
-         [&] { flip(at + 4); },
+        {"a byte of the block header", [&] { flip(at); },
          "the bytes in container " + where + " do not decompress",
          "chunk 2 (\\a.txt, offset 1000): the bytes in container 1 (" + container.string() +
              ") at " + std::to_string(at) + " do not decompress"},
-        {"a byte of the compressed data",
-         [&] { flip(at + stored / 2); },
+        {"a byte of the compressed data", [&] { flip(at + stored / 2); },
          "the bytes in container " + where + " do not match their checksum",
          "chunk 2 (\\a.txt, offset 1000): the bytes in container 1 (" + container.string() +
              ") at " + std::to_string(at) + " do not match their checksum"},
@@ -188,9 +208,8 @@ TEST_F(compression_test, damaged_compressed_chunk_is_named_by_reading_and_by_ver
          },
          "container " + container.string() + " ends before the block's " +
              std::to_string(stored + 5000) + " bytes at " + std::to_string(at),
-         "container 1 (" + container.string() + ") is " +
-             std::to_string(fs::file_size(container)) + " bytes long, but its chunks reach " +
-             std::to_string(at + stored + 5000)},
+         "container 1 (" + container.string() + ") is " + std::to_string(fs::file_size(container)) +
+             " bytes long, but its chunks reach " + std::to_string(at + stored + 5000)},
         {"a codec of a newer version",
          [&] { v.database().execute("UPDATE chunk SET codec = 7 WHERE chunk_id = 2"); },
          "the bytes in container " + where +
@@ -217,7 +236,7 @@ TEST_F(compression_test, damaged_compressed_chunk_is_named_by_reading_and_by_ver
         EXPECT_EQ(problems(), lines{c.verify_problem});
         // Undone for the next case.
         std::ofstream(container, std::ios::binary | std::ios::trunc) << bytes;
-        v.database().execute("UPDATE chunk SET stored_size = ?, codec = 1 WHERE chunk_id = 2",
+        v.database().execute("UPDATE chunk SET stored_size = ?, codec = 2 WHERE chunk_id = 2",
                              {stored});
         ASSERT_EQ(problems(), lines{});
     }

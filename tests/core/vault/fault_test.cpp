@@ -179,7 +179,8 @@ TEST_P(fault_test, every_file_system_call_failing_leaves_the_vault_as_it_was) {
         dry.v.repo().set_file_system(dry.faulty);
         dry.checkin(GetParam());
         calls = dry.faulty.log();
-        auto compressed = dry.v.database().query("SELECT COUNT(*) FROM chunk WHERE codec = 1");
+        auto compressed =
+            dry.v.database().query("SELECT COUNT(*) FROM chunk WHERE codec IS NOT NULL");
         ASSERT_TRUE(compressed->next());
         ASSERT_GT(compressed->get_int64(0), 0);  // the faults hit compressed chunks too
         for (auto& call : calls) call.path = dry.relative(call.path);
