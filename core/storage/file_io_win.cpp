@@ -175,22 +175,41 @@ class windows_file_system : public file_system {
 
     path_status status(const fs::path& path) override {
         const DWORD attributes = attributes_of(path);
-        if (attributes == INVALID_FILE_ATTRIBUTES) return {path_kind::missing, path};
+        if (attributes == INVALID_FILE_ATTRIBUTES) return {path_kind::missing, path, {}};
         if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-            return {(attributes & FILE_ATTRIBUTE_DIRECTORY) ? path_kind::other : path_kind::regular,
-                    path};
+            const path_kind kind =
+                (attributes & FILE_ATTRIBUTE_DIRECTORY) ? path_kind::other : path_kind::regular;
+            return {kind, path, identity_of(path)};
         }
         std::error_code error;
         fs::path target = fs::canonical(path, error);
         if (error) {
             if (error == std::errc::no_such_file_or_directory)
-                return {path_kind::dangling_link, path};
+                return {path_kind::dangling_link, path, {}};
             throw io_error("Cannot follow the link " + path.string() + ": " + error.message());
         }
         const DWORD kind = attributes_of(target);
-        if (kind == INVALID_FILE_ATTRIBUTES) return {path_kind::dangling_link, path};
-        if (kind & FILE_ATTRIBUTE_DIRECTORY) return {path_kind::other, path};
-        return {path_kind::regular, std::move(target)};
+        if (kind == INVALID_FILE_ATTRIBUTES) return {path_kind::dangling_link, path, {}};
+        if (kind & FILE_ATTRIBUTE_DIRECTORY) return {path_kind::other, path, identity_of(target)};
+        file_identity identity = identity_of(target);
+        return {path_kind::regular, std::move(target), identity};
+    }
+
+  private:
+    // The volume and the file's index on it, links followed; all zero when
+    // the file cannot be opened to ask.
+    static file_identity identity_of(const fs::path& path) {
+        const HANDLE handle = ::CreateFileW(
+            platform::long_path(path).c_str(), FILE_READ_ATTRIBUTES,
+            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+            FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) return {};
+        BY_HANDLE_FILE_INFORMATION info{};
+        const BOOL known = ::GetFileInformationByHandle(handle, &info);
+        ::CloseHandle(handle);
+        if (!known) return {};
+        return {info.dwVolumeSerialNumber,
+                (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
     }
 };
 
