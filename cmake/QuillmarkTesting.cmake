@@ -4,8 +4,16 @@
 # Every case runs with the registry pointed at a folder inside the build tree,
 # so no test can touch the user's own settings even if it forgets to set one.
 include(GoogleTest)
-find_package(GTest REQUIRED)
+if(NOT TARGET GTest::gtest)  # the Windows build compiles its own (cmake/windows.cmake)
+  find_package(GTest REQUIRED)
+endif()
 
+# On Windows the registry is the real one, so the tests get a key apart.
+if(WIN32)
+  set(QUILLMARK_TEST_REGISTRY "QUILLMARK_REGISTRY_KEY=Software\\Quillmark Tests\\shared")
+else()
+  set(QUILLMARK_TEST_REGISTRY "QUILLMARK_REGISTRY_DIR=${CMAKE_BINARY_DIR}/test-registry")
+endif()
 function(quillmark_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
@@ -13,7 +21,7 @@ function(quillmark_add_test name)
                         GTest::gtest GTest::gmock GTest::gtest_main)
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 120
-    PROPERTIES ENVIRONMENT "QUILLMARK_REGISTRY_DIR=${CMAKE_BINARY_DIR}/test-registry")
+    PROPERTIES ENVIRONMENT "${QUILLMARK_TEST_REGISTRY}")
 endfunction()
 
 # quillmark_add_qt_test(<name> SOURCES <files...> [LIBRARIES <targets...>])

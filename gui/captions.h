@@ -12,6 +12,13 @@ inline constexpr const char* caption_properties = "Quillmark Properties";
 inline constexpr const char* caption_checkout = "Quillmark: Checkout";
 inline constexpr const char* caption_warning = "Quillmark!";
 
+// The interactive checkout's dialog title, question and message
+// (gui/checkout_sequence.h; the Windows shell page runs its own).
+inline constexpr const char* save_as_title = "Quillmark: Save file as";
+inline constexpr const char* replace_question =
+    "File with the same name already exist. \n Do you really want to replace it?";
+inline constexpr const char* done_text = "Checkout done!";
+
 // What refuses a new cabinet's name, in the check-in program and the
 // explorer alike (the characters of tuv::cabinet_forbidden_characters).
 inline constexpr const char* cabinet_name_message =

@@ -12,11 +12,6 @@
 namespace tuv::gui {
 namespace {
 
-const char* const save_as_title = "Quillmark: Save file as";
-const char* const replace_question =
-    "File with the same name already exist. \n Do you really want to replace it?";
-const char* const done_text = "Checkout done!";
-
 // The name a vault path ends in: what follows its last separator.
 QString last_component(const std::string& source, const std::string& separator) {
     const std::size_t at = source.rfind(separator);

@@ -13,13 +13,6 @@
 namespace platform {
 namespace {
 
-bool valid_name(const std::string& name) {
-    return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-               c == '_' || c == '-' || c == '.';
-    });
-}
-
 // This user's folder in the shared temporary directory. Anyone may create
 // names there, so the folder is only used when it is a real folder, ours,
 // and closed to everyone else: otherwise another user could hold our mutexes
@@ -55,7 +48,7 @@ std::filesystem::path lock_directory() {
 
 std::optional<named_mutex> named_mutex::try_acquire(const std::string& name,
                                                     std::chrono::milliseconds timeout) {
-    if (!valid_name(name)) throw named_mutex_error("invalid mutex name \"" + name + "\"");
+    if (!valid_mutex_name(name)) throw named_mutex_error("invalid mutex name \"" + name + "\"");
     using std::filesystem::perms;
     std::optional<file_lock> lock = file_lock::try_acquire(
         lock_directory() / (name + ".lock"), perms::owner_read | perms::owner_write, timeout);

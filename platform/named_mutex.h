@@ -21,8 +21,16 @@
 // system failures other than the mutex being held elsewhere, naming the file
 // and the system's reason, e.g. "cannot open lock file <path>: No such file
 // or directory".
+//
+// On Windows it is a Windows named mutex (CreateMutexA) in the session's
+// namespace, so it too is one per user session; a holder that dies
+// without releasing it leaves it abandoned, which the next acquire takes.
+// Windows counts a thread's repeated acquisitions of a mutex, so a second
+// acquire fails only from another thread or process there. The name rules
+// and messages are the same; there is no lock folder.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <optional>
 #include <string>
@@ -36,6 +44,14 @@ inline constexpr const char* checkin_mutex_name = "Quillmark_CheckinMARROWGATE";
 
 using named_mutex_error = lock_error;
 
+// Whether a mutex may have this name (see above).
+inline bool valid_mutex_name(const std::string& name) {
+    return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               c == '_' || c == '-' || c == '.';
+    });
+}
+
 // Owns the lock while held(); movable, not copyable.
 class named_mutex {
   public:
@@ -44,6 +60,21 @@ class named_mutex {
     static std::optional<named_mutex> try_acquire(const std::string& name,
                                                   std::chrono::milliseconds timeout);
 
+#ifdef _WIN32
+    named_mutex(named_mutex&& other) noexcept;
+    named_mutex& operator=(named_mutex&& other) noexcept;
+    named_mutex(const named_mutex&) = delete;
+    named_mutex& operator=(const named_mutex&) = delete;
+    ~named_mutex();
+
+    bool held() const { return handle_ != nullptr; }
+    // Must be called on the thread that acquired it, as Windows requires.
+    void release() noexcept;
+
+  private:
+    explicit named_mutex(void* handle) : handle_(handle) {}
+    void* handle_;  // the mutex's HANDLE, owned and held
+#else
     // False after release() or after being moved from.
     bool held() const { return lock_.held(); }
     // Lets the next holder in; does nothing when not held.
@@ -52,6 +83,7 @@ class named_mutex {
   private:
     explicit named_mutex(file_lock lock) : lock_(std::move(lock)) {}
     file_lock lock_;
+#endif
 };
 
 }  // namespace platform

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "platform/reg_file.h"
+#include "platform/registry_common.h"
 
 namespace platform {
 namespace {
@@ -35,21 +36,6 @@ class unique_fd {
   private:
     int fd_;
 };
-
-std::string full_key_name(registry_root root, const std::string& path) {
-    std::string name(registry_root_name(root));
-    if (!path.empty()) name += '\\' + path;
-    return name;
-}
-
-void check_key_path(registry_root root, const std::string& path) {
-    if (!valid_key_path(path))
-        throw registry_error("invalid registry key name \"" + full_key_name(root, path) + "\"");
-}
-
-void check_no_nul(const std::string& text, const std::string& what) {
-    if (text.find('\0') != std::string::npos) throw registry_error(what + " contains a NUL byte");
-}
 
 const char* non_empty_env(const char* name) {
     const char* value = getenv(name);
@@ -137,18 +123,6 @@ void modify(registry_root root, const std::filesystem::path& file, Change change
 
 }  // namespace
 
-std::string_view registry_root_name(registry_root root) {
-    switch (root) {
-        case registry_root::current_user:
-            return "HKEY_CURRENT_USER";
-        case registry_root::local_machine:
-            return "HKEY_LOCAL_MACHINE";
-        case registry_root::classes_root:
-            return "HKEY_CLASSES_ROOT";
-    }
-    throw registry_error("unknown registry root " + std::to_string(static_cast<int>(root)));
-}
-
 std::filesystem::path registry_directory() {
     if (const char* folder = non_empty_env("QUILLMARK_REGISTRY_DIR")) return folder;
     // The XDG rules say a relative XDG_CONFIG_HOME is to be ignored.
@@ -167,25 +141,8 @@ std::filesystem::path registry_file(registry_root root) {
     return registry_directory() / (std::string(registry_root_name(root)) + ".reg");
 }
 
-registry_key::registry_key(registry_root root, std::string path, std::filesystem::path file)
-    : root_(root), path_(std::move(path)), file_(std::move(file)) {}
-
-registry_key::registry_key(registry_key&& other) noexcept
-    : root_(other.root_),
-      path_(std::move(other.path_)),
-      file_(std::move(other.file_)),
-      open_(std::exchange(other.open_, false)) {}
-
-registry_key& registry_key::operator=(registry_key&& other) noexcept {
-    root_ = other.root_;
-    path_ = std::move(other.path_);
-    file_ = std::move(other.file_);
-    open_ = std::exchange(other.open_, false);
-    return *this;
-}
-
-void registry_key::check_open() const {
-    if (!open_) throw registry_error("registry key " + full_key_name(root_, path_) + " is closed");
+std::string registry_location(registry_root root) {
+    return registry_file(root).string();
 }
 
 std::optional<std::string> registry_key::query(const std::string& name) const {

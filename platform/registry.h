@@ -1,10 +1,15 @@
-// A small stand-in for the Windows registry: keys under three roots holding
-// text values, stored as one ".reg" text file per root.
+// A small registry layer with the Windows semantics the programs need: keys
+// under three roots holding text values.
 //
-// Files live in registry_directory(): $QUILLMARK_REGISTRY_DIR when set and
-// non-empty, else $XDG_CONFIG_HOME/quillmark/registry when that is set to an
-// absolute path, else $HOME/.config/quillmark/registry. The folder is created
-// on the first write. A missing file is an empty root.
+// On Windows it is the real registry. When QUILLMARK_REGISTRY_KEY is set and
+// non-empty, the three roots are instead the keys
+// HKEY_CURRENT_USER\<that key>\<root name>: a registry apart, for tests.
+//
+// Elsewhere it stands in for the Windows registry, stored as one ".reg" text
+// file per root. Files live in registry_directory(): $QUILLMARK_REGISTRY_DIR
+// when set and non-empty, else $XDG_CONFIG_HOME/quillmark/registry when that
+// is set to an absolute path, else $HOME/.config/quillmark/registry. The
+// folder is created on the first write. A missing file is an empty root.
 //
 // Semantics follow Windows where the programs rely on them:
 // - key and value names compare case-insensitively (ASCII letters only);
@@ -42,12 +47,18 @@ enum class registry_root { current_user, local_machine, classes_root };
 // "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE" or "HKEY_CLASSES_ROOT".
 std::string_view registry_root_name(registry_root root);
 
+#ifndef _WIN32
 // Resolved from the environment on every call. Throws registry_error when
 // none of the variables gives a folder.
 std::filesystem::path registry_directory();
 
 // registry_directory() / "<root name>.reg".
 std::filesystem::path registry_file(registry_root root);
+#endif
+
+// Where a root's keys are kept, for messages: its file, or on Windows its
+// key ("HKEY_CURRENT_USER").
+std::string registry_location(registry_root root);
 
 // An open key. It remembers the file it was opened in, so a later change of
 // the environment does not move it. Using a closed key throws registry_error.
@@ -85,7 +96,7 @@ class registry_key {
 
     registry_root root_;
     std::string path_;
-    std::filesystem::path file_;
+    std::filesystem::path file_;  // the root's file; empty on Windows
     bool open_ = true;
 };
 

@@ -164,7 +164,8 @@ bool start_checkin(const selection& chosen, shell_prompter& prompts) {
 bool start_properties(const std::string& local_path, shell_prompter& prompts) {
     const std::optional<fs::path> checkin = registered_checkin_program(prompts);
     if (!checkin) return false;
-    return start(checkin->parent_path() / properties_program, local_path, prompts);
+    return start(platform::program_file(checkin->parent_path(), properties_program), local_path,
+                 prompts);
 }
 
 std::string page_more_text(std::size_t more) {

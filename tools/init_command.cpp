@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "core/base/errors.h"
+#include "platform/process.h"
 #include "platform/quillmark_registry.h"
 #include "platform/registry.h"
 #include "tools/command.h"
@@ -15,6 +16,11 @@ namespace fs = std::filesystem;
 fs::path user_data_folder() {
     const char* data_home = std::getenv("XDG_DATA_HOME");
     if (data_home != nullptr && fs::path(data_home).is_absolute()) return data_home;
+#ifdef _WIN32
+    // Where Windows keeps a user's own data on this machine.
+    const char* local = std::getenv("LOCALAPPDATA");
+    if (local != nullptr && fs::path(local).is_absolute()) return local;
+#endif
     const char* home = std::getenv("HOME");
     if (home == nullptr || *home == '\0') return {};
     return fs::path(home) / ".local" / "share";
@@ -58,7 +64,7 @@ void run_init(const init_request& request, std::ostream& out) {
         << "  Containers      " << layout.data.string() << "\n"
         << "  Temporary files " << layout.temp.string() << "\n"
         << "Registered for the current user in "
-        << platform::registry_file(registry_root::current_user).string() << "\n";
+        << platform::registry_location(registry_root::current_user) << "\n";
 }
 
 void add_init_command(CLI::App& app, command_context& context) {
@@ -107,7 +113,8 @@ void add_init_command(CLI::App& app, command_context& context) {
         request.vault.directory = args->vault_folder.empty()
                                       ? default_vault_folder()
                                       : std::filesystem::path(args->vault_folder);
-        request.checkin_program = context.env.program_dir / "Quillmark_Checkin";
+        request.checkin_program =
+            platform::program_file(context.env.program_dir, "Quillmark_Checkin");
         run_init(request, context.out);
     });
 }

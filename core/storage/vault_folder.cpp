@@ -24,12 +24,15 @@ std::string outside(const std::string& what, const fs::path& folder) {
 
 }  // namespace
 
+// A relative path is stored with "/" on every system, so that a vault folder
+// copied between Windows and POSIX systems still finds its files.
 fs::path local_path(const fs::path& vault_folder, const fs::path& stored) {
-    return stored.is_absolute() ? stored : vault_folder / stored;
+    return stored.is_absolute() ? stored : vault_folder / fs::path(stored).make_preferred();
 }
 
 fs::path stored_path(const fs::path& vault_folder, const fs::path& local) {
-    return relative_inside(vault_folder, local).value_or(local);
+    const std::optional<fs::path> relative = relative_inside(vault_folder, local);
+    return relative ? fs::path(relative->generic_string()) : local;
 }
 
 std::vector<std::string> outside_folder_warnings(const vault_storage& storage) {

@@ -1,11 +1,6 @@
 #include "core/vault/installer.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cctype>
-#include <cerrno>
-#include <cstring>
 #include <system_error>
 #include <vector>
 
@@ -14,6 +9,7 @@
 #include "core/db/db_sqlite.h"
 #include "core/db/schema.h"
 #include "core/db/write_transaction.h"
+#include "core/storage/file_io.h"
 #include "core/storage/vault_folder.h"
 #include "core/vault/journal.h"
 
@@ -65,13 +61,7 @@ void make_folder(const fs::path& folder, undo_list& undo) {
 }
 
 void sync_folder(const fs::path& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0 || ::fsync(fd) != 0) {
-        const std::string reason = std::strerror(errno);
-        if (fd >= 0) ::close(fd);
-        throw tuv_error("Cannot sync the folder " + folder.string() + ": " + reason);
-    }
-    ::close(fd);
+    file_system::local().sync_directory(folder);
 }
 
 void refuse_existing_vault(const vault_layout& layout) {

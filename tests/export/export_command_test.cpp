@@ -11,7 +11,9 @@
 #include "core/base/errors.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/repository.h"
+#include "tests/support/checks.h"
 #include "tests/support/scoped_env.h"
+#include "tests/support/scoped_registry.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_vault.h"
 
@@ -74,7 +76,7 @@ class export_command_test : public ::testing::Test {
     }
 
     test::temp_dir folder;
-    test::scoped_env registry{"QUILLMARK_REGISTRY_DIR", (folder / "registry").string()};
+    test::scoped_registry registry{folder / "registry"};
     test::test_vault v;
     fs::path root = folder / "out";
 };
@@ -171,7 +173,7 @@ TEST_F(export_command_test, sources_are_exported_in_order_and_a_missing_one_is_r
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "No such file or directory: missing.txt\n");
     const std::int64_t docs = v.repo().resolve("\\docs")->file_id();
-    EXPECT_EQ(contents(root / "log.txt"),
+    EXPECT_EQ(test::text_file_contents(root / "log.txt"),
               "Exception: No such file or directory: missing.txt\n"
               "Filename: missing.txt\nParent ID: " +
                   std::to_string(docs) + "\n");
@@ -186,9 +188,9 @@ TEST_F(export_command_test, a_second_run_appends_to_the_log) {
     const std::string line =
         "Exception: Couldn't open " + (root / "docs" / "a.txt").string() + "\n";
     ASSERT_EQ(run({"-f", "\\docs", root.string()}).code, 1);
-    EXPECT_EQ(contents(root / "log.txt"), line);
+    EXPECT_EQ(test::text_file_contents(root / "log.txt"), line);
     ASSERT_EQ(run({"-f", "\\docs", root.string()}).code, 1);
-    EXPECT_EQ(contents(root / "log.txt"), line + line);
+    EXPECT_EQ(test::text_file_contents(root / "log.txt"), line + line);
 }
 
 TEST_F(export_command_test, without_a_registered_vault_nothing_is_exported_and_it_says_so) {

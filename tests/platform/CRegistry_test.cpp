@@ -6,6 +6,7 @@
 #include <string>
 
 #include "tests/support/scoped_env.h"
+#include "tests/support/scoped_registry.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -21,7 +22,7 @@ class CRegistry_test : public ::testing::Test {
     }
 
     tuv::test::temp_dir dir_;
-    tuv::test::scoped_env env_{"QUILLMARK_REGISTRY_DIR", dir_.path().string()};
+    tuv::test::scoped_registry env_{dir_.path()};
 };
 
 TEST_F(CRegistry_test, missing_key_is_not_open_and_queries_fail) {

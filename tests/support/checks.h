@@ -26,9 +26,32 @@ std::string failure(F&& operation) {
     return "<no exception>";
 }
 
+// Whether symbolic links can be made here: not under Wine, nor on Windows
+// without the privilege.
+inline bool symlinks_work() {
+    const auto base = std::filesystem::temp_directory_path();
+    const auto link =
+        base / ("quillmark-link-probe-" + std::to_string(reinterpret_cast<std::uintptr_t>(&base)));
+    std::error_code error;
+    std::filesystem::create_symlink(base, link, error);
+    if (error) return false;
+    std::filesystem::remove(link, error);
+    return true;
+}
+
+// Skips the calling test where symlinks_work() is false.
+#define QUILLMARK_NEED_SYMLINKS() \
+    if (!::tuv::test::symlinks_work()) GTEST_SKIP() << "symbolic links cannot be made here"
+
 // Every byte of a local file; empty when it cannot be read.
 inline std::string file_contents(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A text file as the C runtime reads text: on Windows "\r\n" becomes "\n".
+inline std::string text_file_contents(const std::filesystem::path& path) {
+    std::ifstream in(path);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 

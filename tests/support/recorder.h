@@ -1,7 +1,8 @@
 // A program that stands in for another one in tests (the check-in program,
 // Quillmark_Shell): test_recorder writes the arguments it was started with
 // to the file that QUILLMARK_TEST_RECORD names, whole or not at all, and
-// ends. Its path is the macro QUILLMARK_TEST_RECORDER in the tests that
+// ends. On Windows, which passes a command line, it records the name it was
+// started by and the rest of the line after one blank. Its path is the macro QUILLMARK_TEST_RECORDER in the tests that
 // link quillmark_test_recorder.
 #pragma once
 

@@ -5,6 +5,19 @@
 #include <utility>
 
 namespace tuv::test {
+namespace {
+
+#ifdef _WIN32
+// The C runtime's own calls; setting a variable empty removes it.
+void setenv(const char* name, const char* value, int) {
+    _putenv_s(name, value);
+}
+void unsetenv(const char* name) {
+    _putenv_s(name, "");
+}
+#endif
+
+}  // namespace
 
 scoped_env::scoped_env(std::string name, std::optional<std::string> value)
     : name_(std::move(name)) {

@@ -13,7 +13,9 @@
 #include "core/vault/file_entry.h"
 #include "core/vault/repository.h"
 #include "core/vault/writer_lock.h"
+#include "tests/support/checks.h"
 #include "tests/support/scoped_env.h"
+#include "tests/support/scoped_registry.h"
 #include "tests/support/temp_dir.h"
 #include "tools/cli.h"
 
@@ -82,7 +84,7 @@ class checkin_command_test : public ::testing::Test {
     }
 
     test::temp_dir folder;
-    test::scoped_env registry{"QUILLMARK_REGISTRY_DIR", (folder / "registry").string()};
+    test::scoped_registry registry{folder / "registry"};
     test::scoped_env runtime{"XDG_RUNTIME_DIR", (folder / "run").string()};
 };
 
@@ -142,6 +144,7 @@ TEST_F(checkin_command_test, refuses_while_another_writer_holds_the_vault_and_on
 }
 
 TEST_F(checkin_command_test, a_folder_brings_every_file_below_it_in_path_order) {
+    QUILLMARK_NEED_SYMLINKS();
     const fs::path proj = folder / "proj";
     fs::create_directories(proj / "sub" / "deeper");
     fs::create_directories(proj / "empty");
@@ -172,6 +175,7 @@ TEST_F(checkin_command_test, a_folder_brings_every_file_below_it_in_path_order) 
 }
 
 TEST_F(checkin_command_test, what_a_folder_holds_besides_files_and_folders_is_reported) {
+    QUILLMARK_NEED_SYMLINKS();
     const fs::path proj = folder / "proj";
     fs::create_directories(proj / "inner");
     std::ofstream(proj / "inner" / "a.txt") << "alpha";
@@ -192,6 +196,9 @@ TEST_F(checkin_command_test, what_a_folder_holds_besides_files_and_folders_is_re
 }
 
 TEST_F(checkin_command_test, special_files_named_on_the_command_line_are_refused_unread) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no FIFOs or /dev/zero";
+#else
     const fs::path fifo = folder / "pipe";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     const std::string notes = local("notes.txt", "n");
@@ -202,6 +209,7 @@ TEST_F(checkin_command_test, special_files_named_on_the_command_line_are_refused
     const std::vector<std::string> out = lines(r.out);
     ASSERT_EQ(out.size(), 1u) << r.out;
     EXPECT_TRUE(checked_in(out[0], notes, "\\notes.txt", 1)) << out[0];
+#endif
 }
 
 TEST_F(checkin_command_test, final_line_names_the_file_as_stored_and_a_moved_moment) {

@@ -82,12 +82,16 @@ TEST_F(search_command_test, period_runs_from_the_first_day_to_the_end_of_the_las
 TEST_F(search_command_test, periods_beyond_32_bit_times_find_their_files) {
     const std::int64_t late = v.repo().create_file("late", 1, 1, "2038-01-19 23:00:00", "x/y");
     change(late, CHANGE_CREATED, "2038-01-19 23:00:00", "late");
-    const std::int64_t early = v.repo().create_file("early", 1, 1, "1901-12-13 00:30:00", "x/y");
-    change(early, CHANGE_CREATED, "1901-12-13 00:30:00", "early");
     EXPECT_EQ(run({.from = "2026-01-01", .to = "2038-01-19"}),
               "\\late\t1\t2038-01-19 23:00:00\t2038-01-19 23:00:00\n");
+#ifdef _WIN32
+    GTEST_SKIP() << "the Windows C runtime has no local time before 1970";
+#else
+    const std::int64_t early = v.repo().create_file("early", 1, 1, "1901-12-13 00:30:00", "x/y");
+    change(early, CHANGE_CREATED, "1901-12-13 00:30:00", "early");
     EXPECT_EQ(run({.from = "1901-12-13", .to = "1901-12-13"}),
               "\\early\t1\t1901-12-13 00:30:00\t1901-12-13 00:30:00\n");
+#endif
 }
 
 TEST_F(search_command_test, bad_options_are_reported) {

