@@ -7,6 +7,7 @@
 #include "core/base/date.h"
 #include "core/base/errors.h"
 #include "core/base/vault_path.h"
+#include "core/db/read_snapshot.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/journal.h"
 #include "core/vault/repository.h"
@@ -139,6 +140,11 @@ void export_engine::export_tree(const std::string& directory, const fs::path& lo
 }
 
 void export_engine::export_file(file_entry& entry, const std::string& path, const fs::path& local) {
+    // One snapshot per file: the version looked up is the one read, though a
+    // check-in commits meanwhile, and the database's lock is taken once for
+    // the file's queries, not once per query. It is held no longer than
+    // reading the version holds it anyway.
+    const read_snapshot snapshot(repo_.database());
     // checkout() writes beside `local` and renames only a complete version,
     // so a failure leaves an existing local file as it was.
     switch (version_mode_) {
