@@ -142,6 +142,9 @@ void CMainFrame::toggle_search_pane() {
         search_form_ = nullptr;
         search_list_ = nullptr;
         left_->setCurrentWidget(tree_);
+        const QList<int> sizes = main_->sizes();
+        main_->setSizes({sizes.value(0) - search_form_width, sizes.value(1) + search_form_width});
+        keep_tree_width();
         return;
     }
     search_pane_ = new CVellum_ThinFrameSplitterWnd(Qt::Horizontal);
@@ -155,12 +158,10 @@ void CMainFrame::toggle_search_pane() {
             Qt::QueuedConnection);
     left_->addWidget(search_pane_);
     left_->setCurrentWidget(search_pane_);
-    // The pane needs room for its form and a list beside it.
+    // The form comes beside the column the tree had; the list takes that.
     const QList<int> sizes = main_->sizes();
-    if (sizes.size() == 2 && sizes[0] < 2 * search_form_width) {
-        const int total = sizes[0] + sizes[1];
-        main_->setSizes({2 * search_form_width + 40, total - 2 * search_form_width - 40});
-    }
+    main_->setSizes({sizes.value(0) + search_form_width, sizes.value(1) - search_form_width});
+    keep_tree_width();
 }
 
 void CMainFrame::update_repository_size() {
@@ -197,10 +198,12 @@ void CMainFrame::resizeEvent(QResizeEvent* event) {
 
 void CMainFrame::keep_tree_width() {
     const QList<int> sizes = main_->sizes();
-    const int total = sizes.value(0) + sizes.value(1);
-    if (total <= 0) return;
-    const int tree = std::clamp(sizes.value(0), total / 10, total * 2 / 5);
-    if (tree != sizes.value(0)) main_->setSizes({tree, total - tree});
+    // The search form's fixed width comes on top of the column's share.
+    const int form = search_pane_ != nullptr ? search_form_width : 0;
+    const int room = sizes.value(0) + sizes.value(1) - form;
+    if (room <= 0) return;
+    const int tree = std::clamp(sizes.value(0), form + room / 10, form + room * 2 / 5);
+    if (tree != sizes.value(0)) main_->setSizes({tree, sizes.value(0) + sizes.value(1) - tree});
 }
 
 void CMainFrame::save_layout(QSettings& settings) const {

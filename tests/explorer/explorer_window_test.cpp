@@ -161,6 +161,14 @@ class explorer_window_test : public QObject {
         }
         frame->resize(2000, 600);
         QTRY_VERIFY(tree_share() <= 0.401);
+        // Beside the search form, the search list has the column's share.
+        const int total = splitter->sizes()[0] + splitter->sizes()[1];
+        splitter->setSizes({total / 5, total - total / 5});
+        const int column = splitter->sizes()[0];
+        frame->toggle_search_pane();
+        QCOMPARE(splitter->sizes()[0], column + frame->search_form()->width());
+        frame->toggle_search_pane();
+        QCOMPARE(splitter->sizes()[0], column);
     }
 
   private:
