@@ -3,6 +3,7 @@
 #include <QActionGroup>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QLabel>
 #include <QMenuBar>
 #include <QSettings>
@@ -186,8 +187,9 @@ void CMainFrame::export_vault() {
 }
 
 void CMainFrame::show_help() {
-    // The help page is installed beside the program.
-    const QString page = QCoreApplication::applicationDirPath() + "/" + help_file;
+    // bin/../share/quillmark, in the build tree as installed.
+    const QString page = QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                                         "/../share/quillmark/" + help_file);
     QDesktopServices::openUrl(QUrl::fromLocalFile(page));
 }
 

@@ -1,5 +1,6 @@
 #include "gui/registered_vault.h"
 
+#include <QCoreApplication>
 #include <QString>
 #include <exception>
 
@@ -12,6 +13,17 @@ namespace {
 
 constexpr const char* make_vault_hint = "\nTo make a vault, run: quillmark init";
 
+// A user of an installed package may start here, before any `quillmark
+// init`: the file manager's check-in then finds its program. Not being able
+// to write that is no reason to say more than that there is no vault.
+void register_checkin_program() {
+    try {
+        platform::register_missing_checkin_program(
+            QCoreApplication::applicationDirPath().toStdString());
+    } catch (const std::exception&) {
+    }
+}
+
 }  // namespace
 
 repository* open_registered_vault(prompter& prompts, const char* caption, const vault_opener& open,
@@ -20,6 +32,7 @@ repository* open_registered_vault(prompter& prompts, const char* caption, const 
     try {
         const CRegistry registry(platform::registry_root::current_user, platform::quillmark_key);
         if (!registry.query(platform::db_path_value, db_path) || db_path.empty()) {
+            register_checkin_program();
             prompts.message(nullptr,
                             QString("No Quillmark vault is set up for this user: the registry "
                                     "has no db_path.") + make_vault_hint,

@@ -21,6 +21,8 @@ using vault_opener = std::function<repository*(const std::string& db_path)>;
 // path, or the vault cannot be opened, tells the person so in one message
 // box under `caption` (error icon, ending in how to make a vault) and
 // returns null. The repository belongs to whatever `open` took it from.
+// Without a vault it also registers the check-in program beside this one as
+// QuillmarkPath when none that exists is registered.
 repository* open_registered_vault(prompter& prompts, const char* caption, const vault_opener& open,
                                   std::string& db_path);
 

@@ -2,6 +2,7 @@
 // the current user (the vault) and the same key under the machine (programs).
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -19,5 +20,13 @@ inline constexpr const char* checkin_program_value = "QuillmarkPath";
 // The vault database path of the current user; nullopt when none is set.
 // Throws registry_error for a malformed registry file.
 std::optional<std::string> read_db_path();
+
+// Registers the check-in program in `program_dir` as QuillmarkPath when the
+// machine's value is unset or names no file, and that program is there: what
+// makes an installed package's programs usable for a user who never ran
+// `quillmark init` from it, or whose registered program has since gone. A
+// value naming a program that exists is kept. Returns whether it wrote.
+// Throws registry_error for a registry it cannot read or write.
+bool register_missing_checkin_program(const std::filesystem::path& program_dir);
 
 }  // namespace platform

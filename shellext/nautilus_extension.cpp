@@ -21,6 +21,7 @@ extern "C" {
 #include <new>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -69,6 +70,8 @@ class helper_prompter : public shell_prompter {
     }
 
   private:
+    // The one `quillmark shell-integration install` registered from a build
+    // tree, else the one installed beside the other programs.
     static std::optional<fs::path> registered_helper() {
         try {
             const CRegistry registry(platform::registry_root::classes_root,
@@ -77,6 +80,9 @@ class helper_prompter : public shell_prompter {
             if (registry.query("", path) && !path.empty()) return path;
         } catch (const std::exception&) {
         }
+        const fs::path installed = fs::path(QUILLMARK_INSTALLED_BIN_DIR) / shell_program;
+        std::error_code error;
+        if (fs::is_regular_file(installed, error)) return installed;
         return std::nullopt;
     }
 };

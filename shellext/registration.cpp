@@ -4,13 +4,12 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <fstream>
-#include <iterator>
 #include <optional>
-#include <string_view>
 #include <system_error>
+#include <vector>
 
 #include "platform/registry.h"
+#include "shellext/elf_needed.h"
 #include "shellext/shell_ext.h"
 
 namespace tuv::shell {
@@ -93,11 +92,28 @@ void remove_file(install_step step, const fs::path& path, std::optional<install_
     }
 }
 
-// Whether the file's bytes hold `text`; false when it cannot be read.
-bool file_holds(const fs::path& path, std::string_view text) {
-    std::ifstream in(path, std::ios::binary);
-    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    return bytes.find(text) != std::string::npos;
+// Nautilus loads only a 64-bit shared library, and not one that needs the
+// address sanitizer's runtime, which must come first in a process: decided
+// from what the library links, not from text it may hold.
+void check_loadable(const fs::path& library) {
+    const std::string advice =
+        "install from an optimised build (scripts/build, then build/release/bin/quillmark "
+        "shell-integration install)";
+    std::vector<std::string> needed;
+    try {
+        needed = needed_libraries(library);
+    } catch (const elf_error& error) {
+        throw install_error(install_step::registry,
+                            std::string(error.what()) + ", which Nautilus cannot load; " + advice);
+    }
+    for (const std::string& name : needed) {
+        if (name.starts_with("libasan.so")) {
+            throw install_error(install_step::registry,
+                                library.string() +
+                                    " was built with the address sanitizer, which Nautilus "
+                                    "cannot load; " + advice);
+        }
+    }
 }
 
 // A folder that nothing but this extension was likely to make goes when empty.
@@ -191,15 +207,7 @@ void install_shell_integration(const install_places& places) {
                                 needed.string() + " is missing; build it first");
         }
     }
-    // A library built with the address sanitizer stops Nautilus at its start,
-    // whose runtime must come first in a process.
-    if (file_holds(places.library, "libasan.so")) {
-        throw install_error(install_step::registry,
-                            places.library.string() +
-                                " was built with the address sanitizer, which Nautilus cannot "
-                                "load; install from an optimised build (scripts/build, then "
-                                "build/release/bin/quillmark shell-integration install)");
-    }
+    check_loadable(places.library);
     try {
         register_keys(places);
     } catch (const platform::registry_error& e) {

@@ -34,6 +34,26 @@ shell::install_error with_advice(const shell::install_error& error, integration_
                               places.nautilus_dir.string() + "; to finish, run: " + command};
 }
 
+// Whether `bin` is where the package installs the programs: the package's
+// own files then serve every user, and are its to add and remove.
+bool installed_programs(const fs::path& bin) {
+    std::error_code error;
+    return fs::equivalent(bin, QUILLMARK_INSTALLED_BIN_DIR, error);
+}
+
+// What `install` and `remove` say when run from the installed package.
+void refuse_installed(integration_action action, std::ostream& out) {
+    const std::string what = std::string("The Quillmark package puts the Nautilus extension into ") +
+                             default_nautilus_dir + " and the Dolphin service menu into " +
+                             QUILLMARK_INSTALLED_DATA_DIR + "/kio/servicemenus for every user";
+    if (action == integration_action::install) {
+        out << what << ": there is nothing to install. quillmark shell-integration is for "
+                       "programs run from a build tree.\n";
+        return;
+    }
+    throw tuv_error(what + "; to take them away, remove the package: sudo apt remove quillmark");
+}
+
 }  // namespace
 
 void run_shell_integration(integration_action action, const shell::install_places& places,
@@ -64,7 +84,8 @@ void add_shell_integration_command(CLI::App& app, command_context& context) {
     auto* command = app.add_subcommand(
         "shell-integration",
         "Add \"Quillmark Checkin\" and the Quillmark properties to Nautilus and Dolphin, or "
-        "remove them");
+        "remove them, for programs run from a build tree (the package does this for every "
+        "user)");
     command->add_option("action", args->action, "install or remove")
         ->required()
         ->check(CLI::IsMember({"install", "remove"}));
@@ -77,15 +98,16 @@ void add_shell_integration_command(CLI::App& app, command_context& context) {
         const fs::path data = user_data_folder();
         if (data.empty()) throw tuv_error(std::string("Neither XDG_DATA_HOME nor HOME is set"));
         const fs::path& bin = context.env.program_dir;
+        const integration_action action =
+            args->action == "install" ? integration_action::install : integration_action::remove;
+        if (installed_programs(bin)) return refuse_installed(action, context.out);
         const shell::install_places places{
             .library = bin.parent_path() / "lib" / "quillmark" / shell::library_file_name,
             .program_dir = bin,
             .nautilus_dir = args->nautilus_dir,
             .data_dir = data,
         };
-        run_shell_integration(
-            args->action == "install" ? integration_action::install : integration_action::remove,
-            places, context.out);
+        run_shell_integration(action, places, context.out);
     });
 }
 

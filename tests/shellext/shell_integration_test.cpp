@@ -1,8 +1,10 @@
 // `quillmark shell-integration install|remove` in temporary folders: what it
 // records and copies, that remove takes all of it away, and that the Dolphin
 // service menu passes desktop-file-validate.
+#include <dlfcn.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -28,12 +30,20 @@ namespace fs = std::filesystem;
 using platform::registry_root;
 using ::testing::HasSubstr;
 
+// A real shared library that needs no sanitizer runtime: SQLite's, as this
+// process loaded it.
+fs::path loadable_library() {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&sqlite3_libversion), &info) == 0) return {};
+    return info.dli_fname;
+}
+
 class shell_integration_test : public ::testing::Test {
   protected:
     void SetUp() override {
         fs::create_directories(bin_);
         fs::create_directories(library_.parent_path());
-        std::ofstream(library_) << "the library's bytes";
+        fs::copy_file(loadable_library(), library_);
         std::ofstream(bin_ / "Quillmark_Shell") << "";
         std::ofstream(bin_ / "Quillmark_Property") << "";
         // What `quillmark init` leaves, which must stay as it is.
@@ -112,7 +122,8 @@ TEST_F(shell_integration_test, install_records_the_registration_and_puts_both_fi
     EXPECT_TRUE(platform::open_registry_key(registry_root::classes_root,
                                             "*\\shellex\\PropertySheetHandlers\\" + id));
 
-    EXPECT_EQ(tuv::test::file_contents(nautilus_ / "libtuv_fileext.so"), "the library's bytes");
+    EXPECT_EQ(tuv::test::file_contents(nautilus_ / "libtuv_fileext.so"),
+              tuv::test::file_contents(library_));
     EXPECT_EQ(tuv::test::file_contents(menu_file()), tuv::shell::service_menu_text(bin_));
     struct stat info {};
     ASSERT_EQ(stat(menu_file().c_str(), &info), 0);
@@ -148,10 +159,45 @@ TEST_F(shell_integration_test, service_menu_passes_desktop_file_validate) {
 }
 
 TEST_F(shell_integration_test, a_library_nautilus_cannot_load_is_refused_before_anything_is_done) {
-    std::ofstream(library_) << "...NEEDED libasan.so.8...";
+    const std::string advice =
+        ", which Nautilus cannot load; install from an optimised build (scripts/build, then "
+        "build/release/bin/quillmark shell-integration install)\n";
+    const std::string real = tuv::test::file_contents(loadable_library());
+    const struct {
+        std::string bytes;
+        std::string reason;
+    } cases[] = {
+        // The text the old check looked for, in a library that does not link it.
+        {real + "libasan.so.8", ""},
+        {"not a library", " is not a 64-bit shared library"},
+        {real.substr(0, 200), " is not a 64-bit shared library"},
+    };
+    for (const auto& item : cases) {
+        std::ofstream(library_, std::ios::binary | std::ios::trunc) << item.bytes;
+        if (item.reason.empty()) {
+            EXPECT_EQ(run("install"), 0) << err_.str();
+            continue;
+        }
+        const auto before = snapshot();
+        EXPECT_EQ(run("install"), 1);
+        EXPECT_EQ(err_.str(), "quillmark: " + library_.string() + item.reason + advice);
+        EXPECT_EQ(snapshot(), before);
+    }
+}
+
+// The library this build really makes: refused when built with the address
+// sanitizer (as the debug preset builds it), installed otherwise.
+TEST_F(shell_integration_test, the_library_this_build_makes_installs_unless_sanitized) {
+    fs::copy_file(QUILLMARK_NAUTILUS_EXTENSION, library_, fs::copy_options::overwrite_existing);
+    if (!QUILLMARK_SANITIZED) {
+        EXPECT_EQ(run("install"), 0) << err_.str();
+        return;
+    }
     const auto before = snapshot();
     EXPECT_EQ(run("install"), 1);
-    EXPECT_THAT(err_.str(), HasSubstr(library_.string() + " was built with the address sanitizer"));
+    EXPECT_THAT(err_.str(), HasSubstr(library_.string() +
+                                      " was built with the address sanitizer, which Nautilus "
+                                      "cannot load; install from an optimised build"));
     EXPECT_EQ(snapshot(), before);
 }
 
