@@ -27,10 +27,14 @@
 #include "gui/CAboutDlg.h"
 #include "gui/app_icon.h"
 #include "gui/captions.h"
+#include "platform/CRegistry.h"
+#include "platform/quillmark_registry.h"
+#include "platform/registry.h"
 
 namespace {
 
 constexpr int form_height = 112;
+constexpr int tree_width = 175;
 constexpr int search_form_width = 190;
 const char* const help_file = "quillmark-help.html";
 
@@ -45,8 +49,9 @@ CMainFrame::CMainFrame(CVellum_ExplorerDoc& document, QWidget* parent)
       size_(new QLabel) {
     setWindowTitle(tuv::gui::caption_explorer);
     setWindowIcon(tuv::gui::app_icon());
+    // The first size; the window then keeps what the person makes of it.
     setMinimumSize(700, 500);
-    resize(900, 600);
+    resize(700, 500);
 
     // The tree first: on a refresh it rebuilds the history the list shows.
     tree_ = new CLeftView(document_);
@@ -58,6 +63,7 @@ CMainFrame::CMainFrame(CVellum_ExplorerDoc& document, QWidget* parent)
     right_->setStretchFactor(0, 1);
     right_->setStretchFactor(1, 0);
     right_->setChildrenCollapsible(false);
+    right_->setSizes({500 - form_height, form_height});
     // The time line keeps its height; the list takes the rest.
     form_->setMinimumHeight(form_height);
     form_->setMaximumHeight(form_height + 40);
@@ -66,7 +72,7 @@ CMainFrame::CMainFrame(CVellum_ExplorerDoc& document, QWidget* parent)
     main_->setStretchFactor(0, 0);
     main_->setStretchFactor(1, 1);
     main_->setChildrenCollapsible(false);
-    main_->setSizes({220, 680});
+    main_->setSizes({tree_width, 700 - tree_width});
     main_->setObjectName("main_splitter");
     connect(main_, &QSplitter::splitterMoved, this, &CMainFrame::keep_tree_width);
     setCentralWidget(main_);
@@ -168,8 +174,15 @@ void CMainFrame::toggle_search_pane() {
 void CMainFrame::update_repository_size() {
     if (!count_size_ || document_.repository() == nullptr) return;
     count_size_ = false;
+    std::string data_dir;
+    try {
+        CRegistry(platform::registry_root::current_user, platform::quillmark_key)
+            .query(platform::data_dir_value, data_dir);
+    } catch (const platform::registry_error&) {
+        // A registry that cannot be read leaves the vault's own folder.
+    }
     if (const auto bytes =
-            tuv::explorer::container_bytes(document_.repository()->data_directory())) {
+            tuv::explorer::repository_bytes(data_dir, document_.repository()->data_directory())) {
         size_->setText(tuv::explorer::repository_size_text(*bytes));
     }
 }

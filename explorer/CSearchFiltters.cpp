@@ -2,9 +2,11 @@
 
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <initializer_list>
 
 #include "core/vault/file_entry.h"
 #include "core/vault/repository.h"
@@ -69,6 +71,28 @@ CSearchFiltters::CSearchFiltters(CVellum_ExplorerDoc& document, QWidget* parent)
     connect(name_, &QLineEdit::returnPressed, this, &CSearchFiltters::search);
     connect(description_, &QLineEdit::returnPressed, this, &CSearchFiltters::search);
     connect(close_, &QPushButton::clicked, this, [this] { emit SEARCH_CLOSE(0, 0); });
+    for (QWidget* child :
+         std::initializer_list<QWidget*>{name_, description_, reset_, search_, close_}) {
+        child->installEventFilter(this);
+    }
+}
+
+bool CSearchFiltters::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::ShortcutOverride && event->type() != QEvent::KeyPress) {
+        return QWidget::eventFilter(watched, event);
+    }
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->modifiers() != Qt::AltModifier ||
+        (key->key() != Qt::Key_S && key->key() != Qt::Key_R)) {
+        return QWidget::eventFilter(watched, event);
+    }
+    // Claimed at the override, so that no shortcut of the window takes it;
+    // when the key itself arrives, its button is pressed as a mnemonic would.
+    event->accept();
+    if (event->type() == QEvent::KeyPress) {
+        (key->key() == Qt::Key_S ? search_ : reset_)->animateClick();
+    }
+    return true;
 }
 
 void CSearchFiltters::reset() {

@@ -51,6 +51,12 @@ class CSearchFiltters : public QWidget {
     // "X": the main frame hides the pane.
     void SEARCH_CLOSE(int unused1, int unused2);
 
+  protected:
+    // The pane's own accelerators, Alt+R (Reset) and Alt+S (Search), come
+    // before the window's menu while the focus is in the pane: the menu's
+    // "&Search (F3)" shares the letter.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
     CVellum_ExplorerDoc& document_;
     QLineEdit* name_;

@@ -1,11 +1,13 @@
 #include "explorer/CVellum_HView.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QMenu>
 #include <QMimeData>
+#include <QStatusTipEvent>
 #include <QUrl>
 #include <algorithm>
 
@@ -103,10 +105,21 @@ void CVellum_HView::check_out_folder() {
 void CVellum_HView::show_menu(const QPoint& at) {
     const QModelIndex index = indexAt(at);
     QMenu menu(this);
+    // A popup menu is a window of its own, where an item's status tip would
+    // stop: it is handed to the list, and so to the main window's status bar.
+    connect(&menu, &QMenu::hovered, this, [this](QAction* item) {
+        QStatusTipEvent tip(item->statusTip());
+        QCoreApplication::sendEvent(this, &tip);
+    });
+    connect(&menu, &QMenu::aboutToHide, this, [this] {
+        QStatusTipEvent tip{QString()};
+        QCoreApplication::sendEvent(this, &tip);
+    });
     if (index.isValid()) {
         const int kind = model_.row_at(index.row()).kind;
         if (kind == row_file || kind == row_version) {
-            menu.addAction("&View", this, &CVellum_HView::view_selected);
+            menu.addAction("&View", this, &CVellum_HView::view_selected)
+                ->setStatusTip("View or Open File.");
             menu.addAction("Check&Out", this, &CVellum_HView::check_out_selected);
             menu.addAction("Prope&rties", this, &CVellum_HView::properties_of_selected);
             menu.exec(viewport()->mapToGlobal(at));

@@ -12,6 +12,9 @@ using tuv::explorer::slider_part;
 
 namespace {
 
+// Where a range's status text may go onto a second line.
+constexpr QLatin1String range_end{" To: "};
+
 constexpr int preferred_height = 76;
 
 QString cell_text(int level, std::time_t moment) {
@@ -182,9 +185,19 @@ void CVellum_Slider::paintEvent(QPaintEvent*) {
     painter.setFont(bold);
     painter.setPen(colours.color(QPalette::WindowText));
     const QRect status = scale_.status_row();
-    painter.drawText(status, Qt::AlignCenter,
-                     QFontMetrics(bold).elidedText(scale_.status_text(), Qt::ElideRight,
-                                                   status.width()));
+    const QString text = scale_.status_text();
+    const QFontMetrics metrics(bold);
+    if (metrics.horizontalAdvance(text) <= status.width() || !text.contains(range_end)) {
+        painter.drawText(status, Qt::AlignCenter,
+                         metrics.elidedText(text, Qt::ElideRight, status.width()));
+        return;
+    }
+    // Too narrow for a range on one line (the window's first size is): each
+    // end on a line of its own, so that both dates stay readable.
+    const qsizetype cut = text.lastIndexOf(range_end);
+    QStringList lines{text.left(cut), text.mid(cut + 1)};
+    for (QString& line : lines) line = metrics.elidedText(line, Qt::ElideRight, status.width());
+    painter.drawText(status, Qt::AlignCenter, lines.join('\n'));
 }
 
 void CVellum_Slider::mousePressEvent(QMouseEvent* event) {

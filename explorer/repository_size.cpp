@@ -19,6 +19,14 @@ std::optional<std::uint64_t> container_bytes(const std::filesystem::path& data_d
     return total;
 }
 
+std::optional<std::uint64_t> repository_bytes(const std::string& data_dir,
+                                              const std::filesystem::path& vault_data_directory) {
+    if (!data_dir.empty()) {
+        if (const auto bytes = container_bytes(data_dir)) return bytes;
+    }
+    return container_bytes(vault_data_directory);
+}
+
 QString repository_size_text(std::uint64_t bytes) {
     return QString("%1 : %2 MB").arg("Repository Size").arg(bytes >> 20);
 }

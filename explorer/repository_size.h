@@ -5,12 +5,19 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <string>
 
 namespace tuv::explorer {
 
 // The total size of the container files (tuv_s<N>) in `data_directory`;
 // nullopt when there is none (the display then stays as it was).
 std::optional<std::uint64_t> container_bytes(const std::filesystem::path& data_directory);
+
+// The size to show: the containers in the registry's DataDir (`data_dir`),
+// or in the vault's own data folder when DataDir is unset (empty) or holds
+// none, as after the vault was moved without registering it again.
+std::optional<std::uint64_t> repository_bytes(const std::string& data_dir,
+                                              const std::filesystem::path& vault_data_directory);
 
 // "Repository Size : N MB", N the bytes over 2^20 rounded down.
 QString repository_size_text(std::uint64_t bytes);

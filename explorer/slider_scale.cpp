@@ -246,7 +246,9 @@ QString slider_scale::unit_text(double value) const {
 
 QString slider_scale::status_text() const {
     if (empty()) return {};
-    if (static_cast<int>(from_) == static_cast<int>(to_)) {
+    // One unit is selected when the ends meet; a band inside one unit is
+    // still a range.
+    if (from_ == to_) {
         const char* pattern = zoom_level_ == zoom_year    ? "Selected year: %1"
                               : zoom_level_ == zoom_month ? "Selected month: %1"
                                                           : "Selected date: %1";

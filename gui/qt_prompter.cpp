@@ -18,13 +18,15 @@ QMessageBox::Icon to_qt(prompt_icon icon) {
 }
 
 // "All Files (*.*);;Text Files (*.txt)": Qt reads the patterns from the
-// labels. "*.*" there would hide every name without a dot, which on this
-// system means most programs and many documents, so all files are all files.
+// labels, not from the callers' patterns. "*.*" there would hide every name
+// without a dot, which on this system means most programs and many
+// documents: whatever form a caller gives it ("*" or "*.*"), all files are
+// all files.
 QString filter_text(const std::vector<file_filter>& filters) {
     QStringList parts;
     for (const file_filter& filter : filters) {
         QString label = filter.label;
-        if (filter.pattern == "*.*") label.replace("(*.*)", "(*)");
+        if (filter.pattern == "*" || filter.pattern == "*.*") label.replace("(*.*)", "(*)");
         parts << label;
     }
     return parts.join(";;");

@@ -128,6 +128,12 @@ class explorer_timeline_test : public QObject {
         QTest::newRow("the 23-hour day") << zoom_day << 300.0 << 14.0 << 14.0
                                          << "Selected date: March 29, 2020"
                                          << "2020-03-29 00:00:00 .. 2020-03-29 23:59:59";
+        // One unit is selected only when the ends meet, not when a band
+        // lies inside one unit.
+        QTest::newRow("band inside one day")
+            << zoom_day << 300.0 << 14.2 << 14.8
+            << "Selected Range From: March 29, 2020 To: March 29, 2020"
+            << "2020-03-29 00:00:00 .. 2020-03-29 23:59:59";
         QTest::newRow("days over the clock change")
             << zoom_day << 300.0 << 0.0 << 20.0
             << "Selected Range From: March 15, 2020 To: April 04, 2020"

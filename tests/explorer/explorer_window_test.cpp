@@ -1,9 +1,14 @@
 // The explorer from its start: one instance, the registry, the clean-up of
 // the folder View writes to, and the main window with its panes, search pane
 // and repository size, screenshot in each list mode.
+#include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTest>
+#include <QTimer>
 #include <fstream>
 
 #include "core/vault/repository.h"
@@ -13,6 +18,7 @@
 #include "explorer/CVellum_ExplorerApp.h"
 #include "explorer/CVellum_ExplorerDoc.h"
 #include "explorer/CVellum_HView.h"
+#include "explorer/TFormView.h"
 #include "explorer/temp_folder.h"
 #include "gui/scripted_prompter.h"
 #include "platform/named_mutex.h"
@@ -139,6 +145,80 @@ class explorer_window_test : public QObject {
         tuv::test::screenshot(*frame, "explorer-search-pane");
         emit frame->search_form()->SEARCH_CLOSE(0, 0);
         QTRY_VERIFY(!frame->search_pane_shown());
+    }
+
+    // Before the person changes it: 700 x 500, the tree 175 wide, the time
+    // line 112 high; the list's View says what it does in the status bar.
+    void first_look_and_the_view_prompt() {
+        int code = -1;
+        CMainFrame* frame = app_->start(code);
+        QVERIFY(frame != nullptr);
+        frame->show();
+        QVERIFY(QTest::qWaitForWindowExposed(frame));
+        QCOMPARE(frame->size(), QSize(700, 500));
+        QCOMPARE(frame->findChild<QSplitter*>("main_splitter")->sizes()[0], 175);
+        QCOMPARE(frame->findChild<TFormView*>()->height(), 112);
+        tuv::test::screenshot(*frame, "explorer-first-size");
+
+        CVellum_HView& list = frame->list();
+        list.rows().navigate(1);  // into \Letters, whose row 1 is draft.txt
+        const QModelIndex file = list.model()->index(1, 0);
+        list.setCurrentIndex(file);
+        QString tip;
+        QTimer::singleShot(0, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            QVERIFY(menu != nullptr);
+            menu->setActiveAction(menu->actions().front());
+            tip = frame->statusBar()->currentMessage();
+            menu->close();
+        });
+        emit list.customContextMenuRequested(list.visualRect(file).center());
+        QCOMPARE(tip, "View or Open File.");
+    }
+
+    // The size counts the containers in the registry's DataDir, else those
+    // in the vault's own data folder.
+    void repository_size_reads_data_dir() {
+        const tuv::test::temp_dir elsewhere;
+        fs::create_directories(elsewhere / "empty");
+        std::ofstream(elsewhere / "tuv_s1", std::ios::binary) << std::string(3 << 20, 'x');
+        const struct {
+            fs::path data_dir;
+            QString text;
+        } cases[] = {{elsewhere.path(), "Repository Size : 3 MB"},
+                     {elsewhere / "empty", "Repository Size : 0 MB"}};
+        for (const auto& item : cases) {
+            platform::create_registry_key(platform::registry_root::current_user,
+                                          platform::quillmark_key)
+                .set(platform::data_dir_value, item.data_dir.string());
+            CVellum_ExplorerApp app(*prompter_);
+            app.set_opener([this](const std::string&) { return &vault_->repo(); });
+            int code = -1;
+            CMainFrame* frame = app.start(code);
+            QVERIFY(frame != nullptr);
+            QCOMPARE(frame->repository_size_text(), item.text);
+        }
+    }
+
+    // Inside the main window, whose menu "&Search (F3)" shares the letter:
+    // with the focus in the pane, Alt+S searches and Alt+R resets.
+    void search_pane_accelerators_come_before_the_menu() {
+        int code = -1;
+        CMainFrame* frame = app_->start(code);
+        QVERIFY(frame != nullptr);
+        frame->show();
+        QVERIFY(QTest::qWaitForWindowExposed(frame));
+        frame->toggle_search_pane();
+        QLineEdit& name = frame->search_form()->name_field();
+        name.setFocus();
+        QTest::keyClicks(&name, "no such file");
+        QTest::keyClick(&name, Qt::Key_S, Qt::AltModifier);
+        QTRY_COMPARE(prompter_->prompts().size(), 1u);
+        QCOMPARE(prompter_->prompts()[0].text, "No items found matching the criteria");
+        QVERIFY(frame->search_pane_shown());
+        QTest::keyClick(&name, Qt::Key_R, Qt::AltModifier);
+        QTRY_COMPARE(name.text(), "");
+        QVERIFY(frame->search_pane_shown());
     }
 
     // The tree's column stays between a tenth and two fifths of the width,
