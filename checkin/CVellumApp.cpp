@@ -27,6 +27,14 @@ namespace {
 constexpr auto instance_wait = 500ms;
 constexpr auto writer_wait = 500ms;
 
+QString refused_text(const std::vector<std::string>& pieces) {
+    QString text = "Nothing was checked in: the command line names what is not the full path "
+                   "of an existing file:\n";
+    for (const std::string& piece : pieces) text += QString::fromStdString(piece) + "\n";
+    return text + "A path holding \"#\" or \",\" cannot be given joined with others; give "
+                  "each path as an argument of its own after --files.";
+}
+
 }  // namespace
 
 CVellumApp::CVellumApp(tuv::gui::prompter& prompter)
@@ -37,7 +45,7 @@ CVellumApp::CVellumApp(tuv::gui::prompter& prompter)
           return dialog.exec() == QDialog::Accepted;
       }) {}
 
-int CVellumApp::run(const std::string& command_line) {
+int CVellumApp::run(const std::vector<std::string>& arguments) {
     const std::string mutex_name = QCoreApplication::applicationName().toStdString() + "MARROWGATE";
     std::optional<platform::named_mutex> instance;
     try {
@@ -57,12 +65,18 @@ int CVellumApp::run(const std::string& command_line) {
         tuv::gui::open_registered_vault(prompter_, tuv::gui::caption_checkin, open_, db_path);
     if (repo == nullptr) return 1;
 
-    if (command_line.empty()) {
+    const tuv::checkin::command_line line = tuv::checkin::read_command_line(arguments);
+    if (line.files.empty() && line.refused.empty()) {
         prompter_.message(nullptr, "Please select the file for Quillmark.",
                           tuv::gui::caption_checkin, prompt_icon::error);
         return 1;
     }
-    const tuv::checkin::command_line line = tuv::checkin::parse_command_line(command_line);
+    if (!line.refused.empty()) {
+        // The line was cut inside a path: what is left may name other files.
+        prompter_.message(nullptr, refused_text(line.refused), tuv::gui::caption_checkin,
+                          prompt_icon::error);
+        return 1;
+    }
     tuv::checkin::checkin_form form(line, repo->path_separator(), QDateTime::currentDateTime());
     if (!ask_(form, *repo)) return 0;
     return lock_and_check_in(*repo, db_path, form, line.files) ? 0 : 1;

@@ -37,10 +37,10 @@ class CVellumApp {
     void set_opener(opener open) { open_ = std::move(open); }
     void set_details_asker(details_asker ask) { ask_ = std::move(ask); }
 
-    // Runs the program on its command line (the text after the program's
-    // name) and returns its exit code: 0 when every file was checked in or
-    // the dialog was cancelled, 1 otherwise.
-    int run(const std::string& command_line);
+    // Runs the program on its arguments (checkin/command_line.h) and
+    // returns its exit code: 0 when every file was checked in or the dialog
+    // was cancelled, 1 otherwise.
+    int run(const std::vector<std::string>& arguments);
 
   private:
     bool lock_and_check_in(tuv::repository& repo, const std::string& db_path,

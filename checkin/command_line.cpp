@@ -1,5 +1,8 @@
 #include "checkin/command_line.h"
 
+#include <span>
+#include <system_error>
+
 #include "gui/command_line.h"
 
 namespace tuv::checkin {
@@ -41,11 +44,40 @@ command_line parse_command_line(const std::string& text) {
     return result;
 }
 
-std::string command_line_text(const std::vector<std::string>& arguments) {
-    if (!arguments.empty() && arguments.front() == "--files") {
-        return gui::command_line_text(std::span(arguments).subspan(1), '#');
+command_line read_command_line(const std::vector<std::string>& arguments) {
+    std::span<const std::string> rest(arguments);
+    std::optional<std::string> destination;
+    if (rest.size() >= 2 && rest[0] == "--to") {
+        destination = rest[1];
+        rest = rest.subspan(2);
     }
-    return gui::command_line_text(arguments);
+    if (rest.empty() || rest[0] != "--files") {
+        command_line joined = parse_command_line(gui::command_line_text(arguments));
+        std::vector<std::filesystem::path> kept;
+        for (const std::filesystem::path& file : joined.files) {
+            std::error_code error;
+            // A piece cut out of a path holding "#" or ",", never looked for
+            // in the current folder.
+            if (file.is_absolute() && std::filesystem::is_regular_file(file, error)) {
+                kept.push_back(file);
+            } else {
+                joined.refused.insert(joined.refused.begin(), file.string());
+            }
+        }
+        joined.files = std::move(kept);
+        return joined;
+    }
+    command_line line;
+    line.destination = std::move(destination);
+    const std::span<const std::string> paths = rest.subspan(1);
+    for (auto path = paths.rbegin(); path != paths.rend(); ++path) {
+        std::error_code error;
+        const std::filesystem::path whole = std::filesystem::absolute(*path, error);
+        line.files.push_back(error ? std::filesystem::path(*path) : whole);
+    }
+    line.multiple = line.files.size() > 1;
+    if (line.files.size() == 1) line.selection = line.files.front().string();
+    return line;
 }
 
 }  // namespace tuv::checkin

@@ -1,13 +1,15 @@
 // The check-in program's command line: which local files to check in, in
 // which order, and which vault directory to offer.
 //
-// Two forms. Form A (from the file manager): full local paths joined by "#".
-// Form B (from the explorer): a selection, ",", then a vault directory; the
-// selection is one full local path, or a local folder followed by "#" and
-// names of files in it joined by "#". The last "," of the whole text starts
-// the directory, and "#" always separates paths, so paths holding either
-// cannot be expressed; a path cut apart by them names a file that does not
-// exist, which the check-in reports.
+// Our own programs give every path as an argument of its own, taken whole:
+// "[--to VAULT_DIR] --files PATH...". Outside callers use the joined forms.
+// Form A (a file manager): full local paths joined by "#". Form B: a
+// selection, ",", then a vault directory; the selection is one full local
+// path, or a local folder followed by "#" and names of files in it joined by
+// "#". The last "," of the whole text starts the directory, and "#" always
+// separates paths, so paths holding either cannot be expressed there: a
+// piece of a joined form that is not the full path of an existing file is
+// refused, and then nothing is checked in.
 #pragma once
 
 #include <filesystem>
@@ -18,21 +20,26 @@
 namespace tuv::checkin {
 
 struct command_line {
-    std::string selection;                   // the text before the directory (form B) or all
-    std::optional<std::string> destination;  // form B's vault directory
-    bool multiple = false;                   // the selection holds "#"
-    // The files in the order they are checked in: form A from the last path
-    // to the first, form B from the last name to the first.
+    std::string selection;                   // the one path, or the joined text
+    std::optional<std::string> destination;  // the vault directory to offer
+    bool multiple = false;                   // more than one path
+    // The files in the order they are checked in: from the last path (or
+    // name) given to the first.
     std::vector<std::filesystem::path> files;
+    // Pieces of a joined form that are not the full path of an existing
+    // file, as given; when there are any, nothing is checked in.
+    std::vector<std::string> refused;
 };
 
-// Reads the text after the program name. Empty text gives no files.
+// Reads a joined form, the text after the program name. Empty text gives no
+// files. Refuses nothing: read_command_line checks the pieces.
 command_line parse_command_line(const std::string& text);
 
-// The program's command line from its arguments: joined by single blanks
-// (gui::command_line_text).
-// After the option "--files" the arguments are paths, joined by "#" into
-// form A: what the desktop file passes for several selected files.
-std::string command_line_text(const std::vector<std::string>& arguments);
+// The program's command line from its arguments. "--to VAULT_DIR" and then
+// "--files" take each following argument as one whole path (a relative one
+// against the current folder, as a shell user means it); otherwise the
+// arguments are joined by single blanks into a joined form, whose pieces
+// must each be the full path of an existing file.
+command_line read_command_line(const std::vector<std::string>& arguments);
 
 }  // namespace tuv::checkin

@@ -1,7 +1,6 @@
 // Quillmark_Checkin: checks the local files named on its command line into
 // the vault, after asking where, when and why.
 #include "checkin/CVellumApp.h"
-#include "checkin/command_line.h"
 #include "checkin/script_hook.h"
 #include "gui/window_main.h"
 
@@ -12,6 +11,6 @@ int main(int argc, char** argv) {
             const auto hook = tuv::checkin::script_hook::from_environment();
             CVellumApp app(hook ? hook->prompter() : prompter);
             if (hook) hook->install(app);
-            return app.run(tuv::checkin::command_line_text(arguments));
+            return app.run(arguments);
         });
 }

@@ -21,13 +21,6 @@ using tuv::gui::prompt_icon;
 
 namespace tuv::explorer {
 
-QString checkin_selection(const QStringList& files) {
-    if (files.size() == 1) return files.front();
-    QStringList parts{QFileInfo(files.front()).absolutePath()};
-    for (const QString& file : files) parts << QFileInfo(file).fileName();
-    return parts.join('#');
-}
-
 void tell_export_failures(gui::prompter& prompts, int failures, const QString& destination,
                           const std::string& problems) {
     if (failures == 0) return;
@@ -133,14 +126,14 @@ void CVellum_ExplorerDoc::check_in() {
     const auto files =
         prompts_.open_files(nullptr, checkin_dialog_title, QString(), {{"All Files (*.*)", "*"}});
     if (!files || files->isEmpty()) return;
-    start_checkin(checkin_selection(*files));
+    start_checkin(*files);
 }
 
 bool CVellum_ExplorerDoc::checkin_running() const {
     return checkin_ != nullptr;
 }
 
-void CVellum_ExplorerDoc::start_checkin(const QString& selection) {
+void CVellum_ExplorerDoc::start_checkin(const QStringList& files) {
     if (checkin_ != nullptr) return;  // one check-in at a time, as when the window is hidden
     emit hide_main_window();
     std::string program;
@@ -167,8 +160,8 @@ void CVellum_ExplorerDoc::start_checkin(const QString& selection) {
                          tuv::gui::caption_explorer, prompt_icon::error);
         checkin_ended();
     });
-    // The command line after the program's name travels as one argument.
-    checkin_->start(QString::fromStdString(program), {selection + "," + current_});
+    // Every path whole, whatever "#" or "," it holds; so is the location.
+    checkin_->start(QString::fromStdString(program), QStringList{"--to", current_, "--files"} + files);
 }
 
 void CVellum_ExplorerDoc::checkin_ended() {

@@ -51,11 +51,6 @@ struct export_choice {
 };
 using export_chooser = std::function<std::optional<export_choice>()>;
 
-// The check-in program's selection for the files of one open-file dialog:
-// one file gives its full path; several give their folder and their names,
-// each after a '#'.
-QString checkin_selection(const QStringList& files);
-
 // Tells the person that an export into `destination` did not write
 // everything: how many failures, where their log is, and the lines the log
 // could not take (`problems`, e.g. when the folder cannot be written).
@@ -131,11 +126,11 @@ class CVellum_ExplorerDoc : public QObject {
     // --- Commands ----------------------------------------------------------
     // Ctrl+N: asks for files and runs the check-in program on them.
     void check_in();
-    // Starts the check-in program on a selection (checkin_selection) and the
-    // current location. Emits hide_main_window() first and
-    // show_main_window() once the program has ended or could not start;
-    // never waits.
-    void start_checkin(const QString& selection);
+    // Starts the check-in program on local files, each path an argument of
+    // its own, and the current location ("--to DIR --files PATH..."). Emits
+    // hide_main_window() first and show_main_window() once the program has
+    // ended or could not start; never waits.
+    void start_checkin(const QStringList& files);
     bool checkin_running() const;
 
     // Ctrl+W: a new cabinet under the current location, named by `ask`.

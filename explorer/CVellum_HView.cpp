@@ -165,15 +165,5 @@ void CVellum_HView::dropEvent(QDropEvent* event) {
     const QStringList files = dropped_files(event->mimeData());
     if (files.isEmpty()) return;
     event->acceptProposedAction();
-    // The check-in program takes the files of one folder at a time.
-    const QString folder = QFileInfo(files.front()).absolutePath();
-    for (const QString& file : files) {
-        if (QFileInfo(file).absolutePath() != folder) {
-            document_.prompts().message(this, "Please drop the files of one folder at a time.",
-                                        tuv::gui::caption_explorer,
-                                        tuv::gui::prompt_icon::information);
-            return;
-        }
-    }
-    document_.start_checkin(checkin_selection(files));
+    document_.start_checkin(files);
 }

@@ -63,7 +63,7 @@ class checkin_app_test : public QObject {
             opened = true;
             return &vault_->repo();
         });
-        QCOMPARE(app_->run((files_ / "a.txt").string()), 1);
+        QCOMPARE(app_->run({(files_ / "a.txt").string()}), 1);
         QCOMPARE(opened, false);
         expect_one("Another instance of the application is already running.", prompt_icon::error);
     }
@@ -93,7 +93,7 @@ class checkin_app_test : public QObject {
                 return nullptr;
             });
         }
-        QCOMPARE(app_->run(command_line.toStdString()), 1);
+        QCOMPARE(app_->run({command_line.toStdString()}), 1);
         expect_one(message, prompt_icon::error);
     }
 
@@ -101,7 +101,7 @@ class checkin_app_test : public QObject {
         const auto writer = tuv::try_lock_writer(vault_->db_path(), {});
         QVERIFY(writer);
         prompter_->answer(tuv::gui::prompt_answer::cancel);
-        QCOMPARE(app_->run(write_text(files_ / "a.txt", "a").string()), 1);
+        QCOMPARE(app_->run({write_text(files_ / "a.txt", "a").string()}), 1);
         QCOMPARE(prompter_->prompts().size(), 1u);
         QCOMPARE(prompter_->prompts()[0].text,
                  "Another check-in of this vault is running.\nRetry when it has finished, or "
@@ -113,8 +113,8 @@ class checkin_app_test : public QObject {
     void a_run_checks_in_what_it_can_and_sums_up_the_rest() {
         const fs::path a = write_text(files_ / "a.txt", "first");
         const fs::path gone = files_ / "gone.txt";
-        // Form A: the last path first.
-        QCOMPARE(app_->run(a.string() + "#" + gone.string()), 1);
+        // The last path first.
+        QCOMPARE(app_->run({"--files", a.string(), gone.string()}), 1);
         expect_one(QString::fromStdString("Not every file was checked in.\n\nFailed: Cannot check in " +
                                           gone.string() + ": it does not exist\nChecked in: " +
                                           a.string() + " as \\Cab\\a.txt"),
@@ -124,6 +124,27 @@ class checkin_app_test : public QObject {
         QCOMPARE(entry->read(tuv::date("2026-01-02 03:04:05")), "first");
     }
 
+    // A joined command line cut inside a path stores nothing: not the
+    // folder's other files, not a name found in the current folder.
+    void a_joined_line_cut_inside_a_path_checks_nothing_in() {
+        const fs::path hashed = write_text(files_ / "hash#1.txt", "whole");
+        write_text(files_ / "hash", "another file");
+        const fs::path before = fs::current_path();
+        fs::current_path(files_);
+        write_text(files_ / "1.txt", "here");
+        const int code = app_->run({hashed.string()});
+        fs::current_path(before);
+        QCOMPARE(code, 1);
+        expect_one("Nothing was checked in: the command line names what is not the full path of "
+                   "an existing file:\n1.txt\nA path holding \"#\" or \",\" cannot be given "
+                   "joined with others; give each path as an argument of its own after --files.",
+                   prompt_icon::error);
+        QVERIFY_THROWS_EXCEPTION(tuv::tuv_error, vault_->repo().resolve("\\Cab\\hash"));
+        QCOMPARE(app_->run({"--files", hashed.string()}), 0);
+        QCOMPARE(vault_->repo().resolve("\\Cab\\hash#1.txt")->read(tuv::date("2026-01-02 03:04:05")),
+                 "whole");
+    }
+
     void a_database_error_ends_the_run_and_asks_to_try_again() {
         const fs::path a = write_text(files_ / "a.txt", "a");
         const fs::path b = write_text(files_ / "b.txt", "b");
@@ -131,7 +152,7 @@ class checkin_app_test : public QObject {
         sqlite3* other = nullptr;
         QCOMPARE(sqlite3_open(vault_->db_path().c_str(), &other), SQLITE_OK);
         QCOMPARE(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
-        const int code = app_->run(a.string() + "#" + b.string());
+        const int code = app_->run({a.string() + "#" + b.string()});
         sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
         sqlite3_close(other);
 

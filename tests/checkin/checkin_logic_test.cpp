@@ -1,12 +1,16 @@
 // The check-in program's rules without windows: its command line, the main
 // dialog's texts and moment, and new names.
 #include <QTest>
+#include <filesystem>
+#include <fstream>
 
 #include "checkin/cabinet_names.h"
 #include "checkin/checkin_form.h"
 #include "checkin/command_line.h"
+#include "tests/support/temp_dir.h"
 
 using namespace tuv::checkin;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -50,11 +54,53 @@ class checkin_logic_test : public QObject {
         QCOMPARE(line.multiple, multiple);
     }
 
+    // Each path after --files arrives whole, whatever it holds; a joined
+    // form's pieces must be full paths of existing files, never looked for
+    // in the current folder.
+    void command_line_from_arguments_data() {
+        QTest::addColumn<QStringList>("arguments");  // "@" stands for the test's folder
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QString>("destination");  // "-" for none
+        QTest::addColumn<QStringList>("refused");
+        QTest::newRow("--files, whole paths")
+            << QStringList{"--files", "@/hash#1.txt", "@/q,r.txt"}
+            << QStringList{"@/q,r.txt", "@/hash#1.txt"} << "-" << QStringList{};
+        QTest::newRow("--to a cabinet with a comma")
+            << QStringList{"--to", "\\q,r", "--files", "@/a b.txt"} << QStringList{"@/a b.txt"}
+            << "\\q,r" << QStringList{};
+        QTest::newRow("joined, blanks join arguments")
+            << QStringList{"@/a", "b.txt"} << QStringList{"@/a b.txt"} << "-" << QStringList{};
+        QTest::newRow("joined, cut inside a path")
+            << QStringList{"@/hash#1.txt"} << QStringList{} << "-"
+            << QStringList{"@/hash", "1.txt"};
+        QTest::newRow("joined, a missing file") << QStringList{"@/a b.txt#@/gone.txt"}
+                                                << QStringList{"@/a b.txt"} << "-"
+                                                << QStringList{"@/gone.txt"};
+    }
     void command_line_from_arguments() {
-        QCOMPARE(command_line_text({"/home/me/my", "notes.txt"}), "/home/me/my notes.txt");
-        QCOMPARE(command_line_text({"/x#a.txt#b.txt,\\"}), "/x#a.txt#b.txt,\\");
-        QCOMPARE(command_line_text({"--files", "/a b.txt", "/c.txt"}), "/a b.txt#/c.txt");
-        QCOMPARE(command_line_text({}), "");
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, files);
+        QFETCH(QString, destination);
+        QFETCH(QStringList, refused);
+        const tuv::test::temp_dir folder;
+        for (const char* name : {"hash#1.txt", "q,r.txt", "a b.txt", "1.txt"}) {
+            std::ofstream(folder / name) << name;
+        }
+        const QString at = QString::fromStdString(folder.path().string());
+        std::vector<std::string> given;
+        for (const QString& argument : arguments) {
+            given.push_back(QString(argument).replace("@", at).toStdString());
+        }
+        // A relative piece must not find 1.txt here.
+        const fs::path before = fs::current_path();
+        fs::current_path(folder.path());
+        const command_line line = read_command_line(given);
+        fs::current_path(before);
+        QCOMPARE(files_of(line), files.replaceInStrings("@", at));
+        QCOMPARE(line.destination ? QString::fromStdString(*line.destination) : "-", destination);
+        QStringList refused_pieces;
+        for (const std::string& piece : line.refused) refused_pieces << QString::fromStdString(piece);
+        QCOMPARE(refused_pieces, refused.replaceInStrings("@", at));
     }
 
     void destination_text_data() {

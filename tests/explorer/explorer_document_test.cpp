@@ -268,19 +268,6 @@ class explorer_document_test : public QObject {
         QVERIFY(!container_bytes(files_ / "none"));
     }
 
-    void checkin_selection_forms_data() {
-        QTest::addColumn<QStringList>("files");
-        QTest::addColumn<QString>("selection");
-        QTest::newRow("one") << QStringList{"/home/u/a.txt"} << "/home/u/a.txt";
-        QTest::newRow("three") << QStringList{"/home/u/a.txt", "/home/u/b c.txt", "/home/u/d"}
-                               << "/home/u#a.txt#b c.txt#d";
-    }
-    void checkin_selection_forms() {
-        QFETCH(QStringList, files);
-        QFETCH(QString, selection);
-        QCOMPARE(checkin_selection(files), selection);
-    }
-
     void hidden_while_checkin_runs_data() {
         QTest::addColumn<bool>("program_exists");
         QTest::addColumn<QStringList>("messages");
@@ -295,7 +282,7 @@ class explorer_document_test : public QObject {
         const fs::path out = files_ / "arguments";
         if (program_exists) {
             std::ofstream(program)
-                << "#!/bin/sh\nprintf '%s:%s' \"$#\" \"$1\" > '" << out.string() << "'\nexit 3\n";
+                << "#!/bin/sh\nprintf '%s|' \"$@\" > '" << out.string() << "'\nexit 3\n";
             fs::permissions(program, fs::perms::owner_all);
         }
         platform::create_registry_key(platform::registry_root::local_machine,
@@ -304,7 +291,7 @@ class explorer_document_test : public QObject {
         QSignalSpy hidden(doc_.get(), &CVellum_ExplorerDoc::hide_main_window);
         QSignalSpy shown(doc_.get(), &CVellum_ExplorerDoc::show_main_window);
         list_->navigate(1);
-        prompts_->answer_files({"/f/a.txt", "/f/b.txt"});
+        prompts_->answer_files({"/f/a#1.txt", "/g/b,2.txt"});
         doc_->check_in();
         QCOMPARE(hidden.count(), 1);
         QTRY_COMPARE(shown.count(), 1);
@@ -318,7 +305,8 @@ class explorer_document_test : public QObject {
         if (program_exists) {
             std::ifstream read(out);
             const std::string arguments((std::istreambuf_iterator<char>(read)), {});
-            QCOMPARE(QString::fromStdString(arguments), "1:/f#a.txt#b.txt,\\Docs");
+            // Every path whole, wherever it lies and whatever it holds.
+            QCOMPARE(QString::fromStdString(arguments), "--to|\\Docs|--files|/f/a#1.txt|/g/b,2.txt|");
         }
     }
 
