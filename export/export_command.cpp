@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/base/control_pictures.h"
 #include "core/base/errors.h"
 #include "core/vault/repository.h"
 #include "export/export_engine.h"
@@ -95,7 +96,7 @@ int run_export_command(int argc, const char* const* argv, std::ostream& out, std
     try {
         db_path = platform::read_db_path();
     } catch (const platform::registry_error& error) {
-        out << error.what() << '\n';
+        out << with_control_pictures(error.what()) << '\n';
         return exit_no_vault;
     }
     if (!db_path) {
@@ -109,7 +110,7 @@ int run_export_command(int argc, const char* const* argv, std::ostream& out, std
         // only reads the vault.
         repo = std::make_unique<repository>(*db_path, repository::access::read_only);
     } catch (const tuv_error& error) {
-        out << error.what() << '\n';
+        out << with_control_pictures(error.what()) << '\n';
         return exit_no_vault;
     }
 

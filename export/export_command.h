@@ -13,8 +13,9 @@
 // Start-up, in this order:
 // - no db_path registered: "No vault is registered for this user (registry
 //   value db_path)" on `err`, exit code 3;
-// - the registry file or the vault cannot be read: the error's text and a
-//   line break on `out`, exit code 3;
+// - the registry file or the vault cannot be read: the error's text (control
+//   characters shown as pictures, core/base/control_pictures.h) and a line
+//   break on `out`, exit code 3;
 // - a wrong command line: one of "Invalid number of arguments", "Invalid
 //   number of options", "Invalid option", "Invalid destination: the folder
 //   name is empty", "Invalid source: the vault path is empty" and a line

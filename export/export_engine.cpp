@@ -4,6 +4,7 @@
 #include <system_error>
 #include <vector>
 
+#include "core/base/control_pictures.h"
 #include "core/base/date.h"
 #include "core/base/errors.h"
 #include "core/base/vault_path.h"
@@ -82,7 +83,7 @@ void export_engine::run() {
     } catch (const file_not_found_exception& error) {
         // Said on the error stream too: with no log line of its own before,
         // a user may look there first.
-        problems_ << error.what() << "\n";
+        problems_ << with_control_pictures(error.what()) << "\n";
         log_error(error);
         return;
     } catch (const tuv_error& error) {
@@ -171,7 +172,7 @@ void export_engine::export_versions(file_entry& entry, const std::string& path,
         const std::string time_text = format_moment(moment, date_format);
         const fs::path versioned = local.parent_path() / versioned_name(name, moment);
         progress_ << "date" << time_text << '\n'
-                  << "file" << versioned.string() << '\n'
+                  << "file" << with_control_pictures(versioned.string()) << '\n'
                   << std::flush;
         try {
             repo_.checkout(path, versioned, time_text, checkout_sync::unsynced);
@@ -201,19 +202,19 @@ fs::path export_engine::local_path_of(const std::string& vault_path) const {
 void export_engine::log_error(const tuv_error& error) {
     ++failures_;
     if (const auto* missing = dynamic_cast<const file_not_found_exception*>(&error)) {
-        write_log(std::string("Exception: ") + error.what() +
-                  "\nFilename: " + missing->missing_path() + "\nParent ID: " +
-                  std::to_string(static_cast<std::uint64_t>(missing->parent_inode())) + "\n");
+        write_log(
+            {std::string("Exception: ") + error.what(), "Filename: " + missing->missing_path(),
+             "Parent ID: " + std::to_string(static_cast<std::uint64_t>(missing->parent_inode()))});
         return;
     }
-    write_log(std::string("Exception: ") + error.what() + "\n");
+    write_log({std::string("Exception: ") + error.what()});
 }
 
 void export_engine::log_version_error(const tuv_error& error, const std::string& path,
                                       const std::string& time_text) {
     ++failures_;
-    write_log(std::string("Exception: ") + error.what() + ". FileName: " + path +
-              ". check-in time: " + time_text + "\n");
+    write_log({std::string("Exception: ") + error.what() + ". FileName: " + path +
+               ". check-in time: " + time_text});
 }
 
 void export_engine::open_log() {
@@ -229,7 +230,11 @@ void export_engine::open_log() {
     log_.open(log_path_, std::ios::out | std::ios::app);
 }
 
-void export_engine::write_log(const std::string& lines) {
+void export_engine::write_log(std::initializer_list<std::string> lines) {
+    // A name or a message may hold a line break: each line must stay one
+    // line, so that the log can be read line by line.
+    std::string text;
+    for (const std::string& line : lines) text += with_control_pictures(line) + "\n";
     if (!log_.is_open()) {
         // A failure before the export made any folder (a source not in the
         // vault) makes the root, so that its log has a place.
@@ -239,10 +244,10 @@ void export_engine::write_log(const std::string& lines) {
     if (log_.is_open()) {
         // Flushed line by line: the log must hold what happened even if the
         // run is cut short.
-        log_ << lines << std::flush;
+        log_ << text << std::flush;
         if (log_) return;
     }
-    problems_ << lines << std::flush;
+    problems_ << text << std::flush;
 }
 
 }  // namespace tuv

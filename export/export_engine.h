@@ -27,12 +27,17 @@
 // file cannot take (its folder cannot be made, the disk is full, it is not a
 // regular file or a link to one) go to the error stream instead, so no
 // failure goes unsaid.
+//
+// Every line written, to the progress stream, the error stream or the log,
+// shows control characters as pictures (core/base/control_pictures.h): a
+// name, a path or a message that holds a line break still gives one line.
 #pragma once
 
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <ostream>
 #include <string>
 
@@ -88,7 +93,9 @@ class export_engine {
     void log_version_error(const tuv_error& error, const std::string& path,
                            const std::string& time_text);
     void open_log();
-    void write_log(const std::string& lines);
+    // Appends each line, control characters shown as pictures, and a line
+    // break.
+    void write_log(std::initializer_list<std::string> lines);
 
     repository& repo_;
     std::string source_;

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/base/control_pictures.h"
 #include "core/base/errors.h"
 #include "core/base/vault_path.h"
 #include "core/vault/file_entry.h"
@@ -22,16 +23,19 @@ void run_ls(repository& repo, const std::string& vault_dir, std::ostream& out) {
         return a->name() < b->name();
     });
 
+    // Sizes line up after the longest name as written.
+    std::vector<std::string> names;
     std::size_t width = 0;
     for (const auto& child : children) {
-        if (!child->is_directory()) width = std::max(width, child->name().size());
+        names.push_back(with_control_pictures(child->name()));
+        if (!child->is_directory()) width = std::max(width, names.back().size());
     }
-    for (const auto& child : children) {
-        if (child->is_directory()) {
-            out << child->name() << repo.path_separator() << "\n";
+    for (std::size_t i = 0; i < children.size(); ++i) {
+        if (children[i]->is_directory()) {
+            out << names[i] << repo.path_separator() << "\n";
         } else {
-            out << child->name() << std::string(width - child->name().size() + 2, ' ')
-                << child->size() << "\n";
+            out << names[i] << std::string(width - names[i].size() + 2, ' ') << children[i]->size()
+                << "\n";
         }
     }
 }
@@ -69,6 +73,7 @@ void add_ls_command(CLI::App& app, command_context& context) {
     auto* command = app.add_subcommand("ls", "List a vault directory");
     command->add_option("VAULT_DIR", *vault_dir,
                         "Full vault path of the directory (default: the root)");
+    note_control_pictures(*command);
     command->callback([&context, vault_dir] {
         const auto repo = open_vault(context.db_option, repository::access::read_only);
         run_ls(*repo, vault_dir->empty() ? repo->path_separator() : *vault_dir, context.out);

@@ -11,7 +11,8 @@ class repository;
 namespace tuv::tools {
 
 // One line per child of the directory: directories first, each name ending
-// in the separator, then files with their size; both sorted by name.
+// in the separator, then files with their size; both sorted by name. Names
+// show control characters as pictures (core/base/control_pictures.h).
 void run_ls(repository& repo, const std::string& vault_dir, std::ostream& out);
 
 // Creates a cabinet or folder at a full vault path, dated now, under an

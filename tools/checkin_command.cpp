@@ -9,6 +9,7 @@
 #include <memory>
 #include <sstream>
 
+#include "core/base/control_pictures.h"
 #include "core/base/date.h"
 #include "core/base/vault_path.h"
 #include "core/vault/checkin_group.h"
@@ -24,6 +25,12 @@ namespace {
 using clock = std::chrono::steady_clock;
 
 constexpr const char* not_regular = "not a regular file; not checked in";
+
+// A file that was not checked in, in one line: "quillmark: <path>: <why>".
+void report_failure(std::ostream& err, const std::filesystem::path& path, const std::string& why) {
+    err << "quillmark: " << with_control_pictures(path.string()) << ": "
+        << with_control_pictures(why) << "\n";
+}
 
 double seconds_since(clock::time_point start) {
     return std::chrono::duration<double>(clock::now() - start).count();
@@ -44,7 +51,7 @@ std::string rate(double bytes, double seconds) {
 class progress_bar : public progress_observer {
   public:
     progress_bar(std::ostream& out, std::string name, std::uintmax_t size)
-        : out_(out), name_(std::move(name)), size_(static_cast<double>(size)) {}
+        : out_(out), name_(with_control_pictures(name)), size_(static_cast<double>(size)) {}
 
     void update(int percent) override {
         if (percent == last_) return;
@@ -120,13 +127,13 @@ void add_folder(const std::filesystem::path& folder, const std::string& director
         name = fs::weakly_canonical(folder, ignored).filename();
     }
     if (name.empty()) {
-        err << "quillmark: " << folder.string() << ": a folder without a name; check in what is below it\n";
+        report_failure(err, folder, "a folder without a name; check in what is below it");
         ++failed;
         return;
     }
     std::vector<fs::path> files;
     gather(folder, files, [&](const fs::path& path, const std::string& what) {
-        err << "quillmark: " << path.string() << ": " << what << "\n";
+        report_failure(err, path, what);
         ++failed;
     });
     const std::string root = join_vault_path(directory, name.string(), separator);
@@ -154,7 +161,7 @@ int run_checkin(repository& repo, const checkin_request& request, std::ostream& 
             add_folder(path, directory, separator, items, err, failed);
         } else if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
             // A device or a FIFO could be read for ever, holding the writer lock.
-            err << "quillmark: " << path.string() << ": " << not_regular << "\n";
+            report_failure(err, path, not_regular);
             ++failed;
         } else {
             items.push_back({path, directory});
@@ -170,24 +177,25 @@ int run_checkin(repository& repo, const checkin_request& request, std::ostream& 
             bars.front().clear();
             bars.pop_front();
         }
-        const std::string file = done.source.string();
         if (done.error) {
             try {
                 std::rethrow_exception(done.error);
             } catch (const std::exception& e) {
-                err << "quillmark: " << file << ": " << e.what() << "\n";
+                report_failure(err, done.source, e.what());
             }
             ++failed;
             return;
         }
+        // Names and paths may hold any character; each report stays one line.
+        const std::string file = with_control_pictures(done.source.string());
         const checkin_result& result = done.result;
+        const std::string vault_path = with_control_pictures(result.vault_path);
         const double elapsed = done.time.count();
-        out << "Checked in " << file << " as " << result.vault_path << ": " << result.size
-            << " bytes in " << std::fixed << std::setprecision(2) << elapsed << " s ("
+        out << "Checked in " << file << " as " << vault_path << ": " << result.size << " bytes in "
+            << std::fixed << std::setprecision(2) << elapsed << " s ("
             << rate(static_cast<double>(result.size), elapsed) << ")\n";
         if (result.moved) {
-            out << "Note: the time now is not later than the latest version of "
-                << result.vault_path
+            out << "Note: the time now is not later than the latest version of " << vault_path
                 << ", so this version is dated a second after it: " << date(result.moment).to_text()
                 << "\n";
         }
@@ -232,6 +240,7 @@ void add_checkin_command(CLI::App& app, command_context& context) {
     command
         ->add_option("--description", request.description, "Description stored with each version")
         ->type_name("TEXT");
+    note_control_pictures(*command);
     command->callback([&context, args] {
         // The vault opens first, so that a wrong one is reported as such;
         // then one writer at a time, whether this command or the check-in

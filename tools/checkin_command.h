@@ -27,7 +27,8 @@ struct checkin_request {
 // that fails is reported on `err` in one line and does not stop the others
 // (so is an entry below a folder that is not a regular file, or a folder
 // that cannot be listed). Empty folders are not made in the vault. `terminal`: draw a progress bar on `out` while a file is checked
-// in. Returns the number of files that failed.
+// in. Paths and messages in these lines show control characters as pictures
+// (core/base/control_pictures.h). Returns the number of files that failed.
 int run_checkin(repository& repo, const checkin_request& request, std::ostream& out,
                 std::ostream& err, bool terminal);
 

@@ -8,6 +8,13 @@
 
 namespace tuv::tools {
 
+void note_control_pictures(CLI::App& command) {
+    command.footer(command.get_footer() +
+                   "\nEach line is one record: a control character in a name, a path or a\n"
+                   "description is shown as its Unicode control picture, U+2400 plus its code\n"
+                   "(a line break as ␊, a tab as ␉), and DEL as ␡ (U+2421).");
+}
+
 int run_cli(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
             const cli_environment& env) {
     command_context context{.out = out, .err = err, .env = env};

@@ -42,4 +42,9 @@ void add_verify_command(CLI::App& app, command_context& context);
 void add_stats_command(CLI::App& app, command_context& context);
 void add_shell_integration_command(CLI::App& app, command_context& context);
 
+// Appends to the command's --help footer how its lines show control
+// characters (core/base/control_pictures.h). For every command that writes
+// names or descriptions one record per line.
+void note_control_pictures(CLI::App& command);
+
 }  // namespace tuv::tools

@@ -4,6 +4,7 @@
 #include <iomanip>
 #include <vector>
 
+#include "core/base/control_pictures.h"
 #include "core/base/date.h"
 #include "core/db/db.h"
 #include "core/storage/vault_folder.h"
@@ -26,7 +27,7 @@ std::string counted(std::int64_t n, const std::string& one, const std::string& m
 }
 
 void line(std::ostream& out, const char* label, const std::string& value) {
-    out << "  " << std::left << std::setw(16) << label << value << "\n";
+    out << "  " << std::left << std::setw(16) << label << with_control_pictures(value) << "\n";
 }
 
 }  // namespace
@@ -72,11 +73,15 @@ void run_info(repository& repo, std::ostream& out) {
              name + " (id " + std::to_string(root_id) + "), created " + created.to_text() + ", " +
                  counted(static_cast<std::int64_t>(changes.size()), "change"));
     }
-    for (const std::string& warning : outside_folder_warnings(repo.storage())) out << warning << "\n";
+    for (const std::string& warning : outside_folder_warnings(repo.storage())) {
+        out << with_control_pictures(warning) << "\n";
+    }
 }
 
 void add_info_command(CLI::App& app, command_context& context) {
-    app.add_subcommand("info", "Show what the vault holds")->callback([&context] {
+    auto* command = app.add_subcommand("info", "Show what the vault holds");
+    note_control_pictures(*command);
+    command->callback([&context] {
         run_info(*open_vault(context.db_option, repository::access::read_only), context.out);
     });
 }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/base/control_pictures.h"
 #include "core/base/date.h"
 #include "core/base/errors.h"
 #include "core/base/parse_time.h"
@@ -71,8 +72,8 @@ void run_search(repository& repo, const search_options& options, std::ostream& o
     for (const auto& entry : results) {
         std::vector<std::tm> versions;
         repo.journal().get_change_range(entry->file_id(), 0, 0, LEVEL_ALL, 0, versions);
-        out << paths.of(*entry) << '\t' << versions.size() << '\t' << journal_time(versions.front())
-            << '\t' << journal_time(versions.back()) << '\n';
+        out << with_control_pictures(paths.of(*entry)) << '\t' << versions.size() << '\t'
+            << journal_time(versions.front()) << '\t' << journal_time(versions.back()) << '\n';
     }
 }
 
@@ -91,6 +92,7 @@ void add_search_command(CLI::App& app, command_context& context) {
         ->type_name("YYYY-MM-DD");
     command->add_option("--under", options->under, "Only files below this vault directory")
         ->type_name("VAULT_DIR");
+    note_control_pictures(*command);
     command->callback([&context, options] {
         run_search(*open_vault(context.db_option, repository::access::read_only), *options,
                    context.out);

@@ -28,8 +28,9 @@ struct search_options {
 //   <full vault path> TAB <versions> TAB <first version> TAB <last version>
 //
 // where versions is the number of the file's journal rows and the two dates
-// are its oldest and newest journal row, "YYYY-MM-DD HH:MM:SS". Directories
-// are never listed.
+// are its oldest and newest journal row, "YYYY-MM-DD HH:MM:SS", and the path
+// shows control characters as pictures (core/base/control_pictures.h).
+// Directories are never listed.
 //
 // With --from and --to a file matches when it was created or modified from
 // the start of the first day to the start of the day after the last day

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "core/base/control_pictures.h"
 #include "core/base/date.h"
 #include "core/base/errors.h"
 #include "core/db/db.h"
@@ -26,7 +27,8 @@ void run_versions(repository& repo, const std::string& vault_path, std::ostream&
     while (rows->next()) {
         out << journal_moment_text(rows->get_int("year"), rows->get_int("month"),
                                    rows->get_int("day"), rows->get_int("hour"),
-                                   rows->get_int("minute"), rows->get_int("second")) << "\t" << rows->get_string("attributes") << "\n";
+                                   rows->get_int("minute"), rows->get_int("second"))
+            << "\t" << with_control_pictures(rows->get_string("attributes")) << "\n";
     }
 }
 
@@ -66,6 +68,7 @@ void add_versions_command(CLI::App& app, command_context& context) {
     auto vault_path = std::make_shared<std::string>();
     auto* command = app.add_subcommand("versions", "List the versions of a vault file");
     add_vault_path(*command, *vault_path);
+    note_control_pictures(*command);
     command->callback([&context, vault_path] {
         run_versions(*open_vault(context.db_option, repository::access::read_only), *vault_path,
                      context.out);

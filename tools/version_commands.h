@@ -14,7 +14,8 @@ class repository;
 namespace tuv::tools {
 
 // One line per journal row of the file, oldest first:
-// "YYYY-MM-DD HH:MM:SS", a tab, the description.
+// "YYYY-MM-DD HH:MM:SS", a tab, the description with its control characters
+// shown as pictures (core/base/control_pictures.h).
 void run_versions(repository& repo, const std::string& vault_path, std::ostream& out);
 
 // Writes the version at `at` ("YYYY-MM-DD HH:MM:SS"), by default the latest,

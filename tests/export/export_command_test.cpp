@@ -182,6 +182,32 @@ TEST_F(export_command_test, sources_are_exported_in_order_and_a_missing_one_is_r
     EXPECT_FALSE(fs::exists(root / "docs" / "a.txt"));
 }
 
+// A line break or a tab in a name shows as its control picture, so that
+// each printed or logged line stays one line.
+TEST_F(export_command_test, all_versions_lines_show_control_characters_as_pictures) {
+#ifdef _WIN32
+    GTEST_SKIP() << "a Windows file name cannot hold a line break or a tab";
+#else
+    checkin("\\docs\\Line\nbreak\tx", "e.txt", "echo", t1);
+    const result r = run({"-a", "\\docs\\Line\nbreak\tx\\e.txt", root.string()});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, std::string("date") + t1 + "\nfile" +
+                         (root / "docs" / "Line␊break␉x" / "e_2024-01-02 03-04-05.txt").string() +
+                         "\n");
+    EXPECT_EQ(contents(root / "docs" / "Line\nbreak\tx" / "e_2024-01-02 03-04-05.txt"), "echo");
+#endif
+}
+
+TEST_F(export_command_test, a_missing_name_is_said_and_logged_on_one_line) {
+    const result r = run({"\\docs\\gone\nfile\t.txt", root.string()});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "No such file or directory: gone␊file␉.txt\n");
+    EXPECT_EQ(test::text_file_contents(root / "log.txt"),
+              "Exception: No such file or directory: gone␊file␉.txt\n"
+              "Filename: gone␊file␉.txt\nParent ID: " +
+                  std::to_string(v.repo().resolve("\\docs")->file_id()) + "\n");
+}
+
 TEST_F(export_command_test, a_second_run_appends_to_the_log) {
     fs::create_directories(root);
     std::ofstream(root / "docs") << "a file in the folder's way";
@@ -213,15 +239,19 @@ TEST_F(export_command_test, an_empty_file_as_the_vault_is_refused_and_stays_empt
 }
 
 TEST_F(export_command_test, a_vault_that_cannot_be_opened_is_reported_on_standard_output) {
-    const fs::path missing = folder / "nowhere" / "quillmark.db";
+    // A line break in the path stays on the one line.
+    const fs::path missing = folder / "no\nwhere" / "quillmark.db";
+    const fs::path shown = folder / "no␊where" / "quillmark.db";
     test::register_vault(missing.string());
     std::string expected;
     try {
         repository probe(missing.string());
     } catch (const tuv_error& e) {
-        expected = std::string(e.what()) + "\n";
+        expected = e.what();
     }
-    ASSERT_NE(expected, "");
+    ASSERT_NE(expected.find(missing.string()), std::string::npos) << expected;
+    expected.replace(expected.find(missing.string()), missing.string().size(), shown.string());
+    expected += "\n";
     const result r = run({"\\docs", root.string()});
     EXPECT_EQ(r.code, 3);
     EXPECT_EQ(r.out, expected);

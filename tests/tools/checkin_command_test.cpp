@@ -112,6 +112,20 @@ TEST_F(checkin_command_test, a_missing_file_is_reported_and_the_others_are_check
     EXPECT_TRUE(checked_in(out[1], b, "\\b.txt", 6)) << out[1];
 }
 
+TEST_F(checkin_command_test, report_lines_show_control_characters_as_pictures) {
+    const std::string a = local("a.txt", "alpha");
+    const std::string gone = (folder / "gone\nfile.txt").string();
+    const std::string gone_shown = (folder / "gone␊file.txt").string();
+    const result r =
+        run({"checkin", a, gone, "--to", "\\Line\nbreak\tx", "--description", "one\ntwo"});
+    EXPECT_EQ(r.code, exit_failed);
+    EXPECT_EQ(r.err, "quillmark: " + gone_shown + ": Couldn't open file: " + gone_shown + "\n");
+    const std::vector<std::string> out = lines(r.out);
+    ASSERT_EQ(out.size(), 1u) << r.out;
+    EXPECT_TRUE(checked_in(out[0], a, "\\Line␊break␉x\\a.txt", 5)) << out[0];
+    EXPECT_TRUE(journal().back().ends_with(" one\ntwo")) << journal().back();
+}
+
 TEST_F(checkin_command_test, date_option_dates_the_journal_rows) {
     const std::vector<std::string> before = journal();
     ASSERT_EQ(run({"checkin", local("a.txt", "alpha"), "--date", "2024-05-06 07:08:09",

@@ -7,8 +7,10 @@
 #include <sstream>
 #include <vector>
 
+#include "core/base/date.h"
 #include "core/db/db_sqlite.h"
 #include "core/vault/file_entry.h"
+#include "core/vault/installer.h"
 #include "core/vault/repository.h"
 #include "platform/process.h"
 #include "platform/quillmark_registry.h"
@@ -247,6 +249,72 @@ TEST_F(catalogue_cli_test, search_and_versions_take_their_options_from_the_comma
     EXPECT_EQ(run({"versions", "\\Cab\\notes.txt"}).out,
               "2024-03-10 09:00:00\tas of 2024-03-10 09:00:00\n"
               "2024-03-12 10:30:00\tas of 2024-03-12 10:30:00\n");
+}
+
+// A line break or a tab typed into a description or a name shows as its
+// control picture, so that each record stays one line; the vault keeps the
+// text as typed.
+TEST_F(catalogue_cli_test, versions_shows_a_description_on_one_line_and_keeps_it) {
+    const fs::path local = folder / "notes.txt";
+    std::ofstream(local) << "notes";
+    const std::string typed = "first line\nsecond\tpart";
+    ASSERT_EQ(
+        run({"checkin", local.string(), "--date", "2024-03-10 09:00:00", "--description", typed})
+            .code,
+        exit_ok);
+    EXPECT_EQ(run({"versions", "\\notes.txt"}).out,
+              "2024-03-10 09:00:00\tfirst line␊second␉part\n");
+    repository repo((folder / "v" / "quillmark.db").string());
+    EXPECT_EQ(repo.resolve("\\notes.txt")->attributes_at(date("2024-03-10 09:00:00")), typed);
+}
+
+TEST_F(catalogue_cli_test, ls_shows_each_name_on_one_line) {
+    {
+        repository repo((folder / "v" / "quillmark.db").string());
+        const auto root = repo.resolve("\\");
+        repo.create_directory("Tab\there", root->file_id(), "now");
+        repo.create_file("two\nlines.txt", root->file_id(), 12, "now", "text/plain");
+    }
+    EXPECT_EQ(run({"ls"}).out, "Tab␉here\\\ntwo␊lines.txt  12\n");
+}
+
+TEST_F(catalogue_cli_test, search_shows_each_path_on_one_line) {
+    std::ofstream(folder / "notes.txt") << "notes";
+    ASSERT_EQ(run({"checkin", (folder / "notes.txt").string(), "--to", "\\Line\nbreak\tx", "--date",
+                   "2024-03-10 09:00:00"})
+                  .code,
+              exit_ok);
+    EXPECT_EQ(run({"search", "--name", "notes"}).out,
+              "\\Line␊break␉x\\notes.txt\t1\t2024-03-10 09:00:00\t2024-03-10 09:00:00\n");
+}
+
+TEST_F(cli_test, info_shows_each_path_on_one_line) {
+#ifdef _WIN32
+    GTEST_SKIP() << "a Windows file name cannot hold a line break or a tab";
+#else
+    const vault_layout layout = install_vault({.directory = folder / "a\nb\tc"});
+    const result r = run({"--db", layout.database.string(), "info"});
+    ASSERT_EQ(r.code, exit_ok) << r.err;
+    const fs::path shown = folder / "a␊b␉c";
+    EXPECT_NE(r.out.find("  Database        " + (shown / "quillmark.db").string() + "\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("  Data directory  " + (shown / "data").string() + "\n"),
+              std::string::npos)
+        << r.out;
+#endif
+}
+
+TEST_F(cli_test, help_of_the_listing_commands_says_how_control_characters_show) {
+    for (const char* command : {"info", "ls", "checkin", "search", "versions"}) {
+        EXPECT_NE(run({command, "--help"})
+                      .out.find("\nEach line is one record: a control character in a name, a "
+                                "path or a\ndescription is shown as its Unicode control picture, "
+                                "U+2400 plus its code\n(a line break as ␊, a tab as ␉), and DEL "
+                                "as ␡ (U+2421).\n"),
+                  std::string::npos)
+            << command;
+    }
 }
 
 TEST_F(cli_test, help_lists_the_subcommands_in_order_and_the_exit_codes) {
