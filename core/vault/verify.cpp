@@ -18,6 +18,7 @@
 #include "core/db/db.h"
 #include "core/db/read_snapshot.h"
 #include "core/storage/chunk_codec.h"
+#include "core/storage/disk_manager.h"
 #include "core/storage/file_io.h"
 #include "core/storage/vault_folder.h"
 #include "core/vault/file_entry.h"
@@ -351,9 +352,7 @@ class checker {
                 container_lengths_[disk_id] = {path, length};
                 if (length < reach) {
                     container_problems_.push_back(
-                        "container " + std::to_string(disk_id) + " (" + path + ") is " +
-                        std::to_string(length) + " bytes long, but its chunks reach " +
-                        std::to_string(reach));
+                        short_container_text(disk_id, path, length, reach));
                 }
             } catch (const io_error& e) {
                 container_problems_.push_back("container " + std::to_string(disk_id) + ": " +
