@@ -277,6 +277,7 @@ class checker {
     }
 
     void check_journal() {
+        report_.versions = count_file_versions(database_);
         auto rows = database_.query(
             "SELECT file_id FROM file_info WHERE NOT EXISTS"
             " (SELECT 1 FROM journal WHERE journal.inode = file_info.file_id) ORDER BY file_id");
@@ -492,7 +493,6 @@ class checker {
                 live.erase(by_deletion[next_deleted]);
             }
             if (live.empty()) continue;
-            ++report_.versions;
             std::uint64_t expected = 0;
             std::size_t seen = 0;
             for (const std::size_t i : live) {
