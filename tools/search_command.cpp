@@ -34,11 +34,6 @@ std::int64_t day_start(const std::string& text, const char* option) {
     throw tuv_error("Invalid date \"" + text + "\" for " + option + ": expected YYYY-MM-DD");
 }
 
-std::string journal_time(const std::tm& t) {
-    return journal_moment_text(t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min,
-                               t.tm_sec);
-}
-
 }  // namespace
 
 void run_search(repository& repo, const search_options& options, std::ostream& out) {
@@ -73,7 +68,8 @@ void run_search(repository& repo, const search_options& options, std::ostream& o
         std::vector<std::tm> versions;
         repo.journal().get_change_range(entry->file_id(), 0, 0, LEVEL_ALL, 0, versions);
         out << with_control_pictures(paths.of(*entry)) << '\t' << versions.size() << '\t'
-            << journal_time(versions.front()) << '\t' << journal_time(versions.back()) << '\n';
+            << journal_moment_text(versions.front()) << '\t'
+            << journal_moment_text(versions.back()) << '\n';
     }
 }
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 #include "core/base/control_pictures.h"
 #include "core/base/date.h"
@@ -20,15 +21,11 @@ namespace tuv::tools {
 void run_versions(repository& repo, const std::string& vault_path, std::ostream& out) {
     const auto entry = repo.resolve(vault_path);
     if (entry->is_directory()) throw tuv_error(vault_path + " is a directory, not a file");
-    auto rows = repo.database().query(
-        "SELECT year, month, day, hour, minute, second, attributes FROM journal"
-        " WHERE inode = ? ORDER BY year, month, day, hour, minute, second, id",
-        {entry->file_id()});
-    while (rows->next()) {
-        out << journal_moment_text(rows->get_int("year"), rows->get_int("month"),
-                                   rows->get_int("day"), rows->get_int("hour"),
-                                   rows->get_int("minute"), rows->get_int("second"))
-            << "\t" << with_control_pictures(rows->get_string("attributes")) << "\n";
+    std::vector<journal_version> versions;
+    repo.journal().get_versions(entry->file_id(), versions);
+    for (const journal_version& version : versions) {
+        out << journal_moment_text(version.time) << "\t"
+            << with_control_pictures(version.attributes) << "\n";
     }
 }
 

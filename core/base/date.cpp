@@ -33,9 +33,22 @@ bool same_day(const std::tm& a, const std::tm& b) {
     return a.tm_year == b.tm_year && a.tm_mon == b.tm_mon && a.tm_mday == b.tm_mday;
 }
 
-// The moment all six calendar fields name, or nullopt when mktime had to
-// move any of them.
-std::optional<std::time_t> exact_local_time(const std::tm& fields) {
+std::time_t seconds_from_text(const std::string& text) {
+    if (text == "now") return std::time(nullptr);
+
+    // The whole text must be the date: "10:00:00xyz" or an embedded NUL is
+    // not a date with something after it.
+    std::tm tm{};
+    const char* end = parse_time(text.c_str(), date_format, tm);
+    if (end != text.c_str() + text.size()) throw invalid_date_exception();
+    const std::optional<std::time_t> seconds = local_moment(tm);
+    if (!seconds) throw invalid_date_exception();
+    return *seconds;
+}
+
+}  // namespace
+
+std::optional<std::time_t> local_moment(const std::tm& fields) {
     std::tm tm{};
     const std::optional<std::time_t> seconds = normalised(fields, tm);
     // Refusing a time in a spring-forward gap rather than taking mktime's
@@ -46,21 +59,6 @@ std::optional<std::time_t> exact_local_time(const std::tm& fields) {
     }
     return seconds;
 }
-
-std::time_t seconds_from_text(const std::string& text) {
-    if (text == "now") return std::time(nullptr);
-
-    // The whole text must be the date: "10:00:00xyz" or an embedded NUL is
-    // not a date with something after it.
-    std::tm tm{};
-    const char* end = parse_time(text.c_str(), date_format, tm);
-    if (end != text.c_str() + text.size()) throw invalid_date_exception();
-    const std::optional<std::time_t> seconds = exact_local_time(tm);
-    if (!seconds) throw invalid_date_exception();
-    return *seconds;
-}
-
-}  // namespace
 
 std::optional<std::time_t> local_day_start(const std::tm& fields) {
     std::tm midnight{};

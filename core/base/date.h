@@ -49,6 +49,11 @@ class date {
     bool changed_ = false;
 };
 
+// The moment the local calendar fields of `fields` name (tm_year to tm_sec;
+// the rest is ignored), read as date's text is, or nullopt for fields that
+// its text would refuse.
+std::optional<std::time_t> local_moment(const std::tm& fields);
+
 // The first moment of the local day that the year, month and day of
 // `fields` name (midnight, or the end of a daylight-saving gap that skips
 // midnight), or nullopt for a day the month does not have: the day is

@@ -216,6 +216,14 @@ void block_writer::write_container(std::int64_t disk_id, const std::filesystem::
         container_file opened;
         opened.disk_id = disk_id;
         opened.file = storage_.files.open(path, open_mode::read_write);
+        // The first chunk a writer puts in a container goes where the
+        // committed ones end. A container shorter than that was cut short:
+        // writing past its end would leave a hole where its chunks were, and
+        // a length that no longer shows it.
+        if (const std::uint64_t length = opened.file->size(); length < offset) {
+            throw tuv_error(short_container_text(disk_id, path, length, offset) +
+                            "; nothing is stored in a damaged container");
+        }
         found = containers_.emplace(path, std::move(opened)).first;
     }
     container_file& c = found->second;

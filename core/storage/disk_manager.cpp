@@ -7,6 +7,12 @@
 
 namespace tuv {
 
+std::string short_container_text(std::int64_t disk_id, const std::filesystem::path& path,
+                                 std::uint64_t length, std::uint64_t reach) {
+    return "container " + std::to_string(disk_id) + " (" + path.string() + ") is " +
+           std::to_string(length) + " bytes long, but its chunks reach " + std::to_string(reach);
+}
+
 disk_manager::disk_manager(db& database, std::uint64_t container_size,
                            std::filesystem::path data_directory, std::filesystem::path vault_folder)
     : database_(database),

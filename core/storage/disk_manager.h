@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace tuv {
@@ -18,6 +19,12 @@ struct chunk_location {
     std::filesystem::path container;  // the container file, as a local path
     bool new_container = false;       // registered by this allocation
 };
+
+// The problem of a container file shorter than the furthest byte its chunks
+// use, as every reader and writer words it: "container <id> (<path>) is
+// <length> bytes long, but its chunks reach <reach>".
+std::string short_container_text(std::int64_t disk_id, const std::filesystem::path& path,
+                                 std::uint64_t length, std::uint64_t reach);
 
 class disk_manager {
   public:

@@ -1,5 +1,6 @@
 #include "core/vault/journal.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <tuple>
 
@@ -7,6 +8,7 @@
 #include "core/base/errors.h"
 #include "core/db/db.h"
 #include "core/db/sql_builder.h"
+#include "core/vault/file_entry.h"
 
 namespace tuv {
 namespace {
@@ -29,7 +31,42 @@ bool same_second(const std::tm& a, const std::tm& b) {
            std::tie(b.tm_year, b.tm_mon, b.tm_mday, b.tm_hour, b.tm_min, b.tm_sec);
 }
 
+// The rows that are versions: those of the entries that are files. One
+// parameter: directory_mime_type.
+constexpr const char* file_version_rows =
+    " FROM journal JOIN file_info ON file_info.file_id = journal.inode"
+    " WHERE file_info.mime_type <> ?";
+
 }  // namespace
+
+std::uint64_t count_file_versions(db& database) {
+    auto row =
+        database.query(std::string("SELECT COUNT(*)") + file_version_rows, {directory_mime_type});
+    return row->next() ? static_cast<std::uint64_t>(row->get_int64(0)) : 0;
+}
+
+file_version_moments::file_version_moments(db& database)
+    : rows_(database.query(std::string("SELECT journal.inode, year, month, day, hour, minute,"
+                                       " second") +
+                               file_version_rows + " ORDER BY journal.inode",
+                           {directory_mime_type})),
+      on_row_(rows_->next()) {}
+
+file_version_moments::~file_version_moments() = default;
+
+std::vector<std::time_t> file_version_moments::of(std::int64_t file_id) {
+    std::vector<std::time_t> moments;
+    for (; on_row_; on_row_ = rows_->next()) {
+        const std::int64_t inode = rows_->get_int64(0);
+        if (inode > file_id) break;
+        if (inode < file_id) continue;  // a file the caller had no use for
+        if (const auto moment = local_moment(time_of(*rows_))) moments.push_back(*moment);
+    }
+    // Sorted here: around a daylight-saving change the calendar's order is
+    // not the clock's.
+    std::sort(moments.begin(), moments.end());
+    return moments;
+}
 
 db& journal::database() {
     if (database_ == nullptr) throw db_exception(std::string("db instance dead"));
@@ -171,6 +208,11 @@ std::string journal_moment_text(int year, int month, int day, int hour, int minu
     std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", year, month, day, hour,
                   minute, second);
     return text;
+}
+
+std::string journal_moment_text(const std::tm& moment) {
+    return journal_moment_text(moment.tm_year + 1900, moment.tm_mon + 1, moment.tm_mday,
+                               moment.tm_hour, moment.tm_min, moment.tm_sec);
 }
 
 }  // namespace tuv

@@ -1,11 +1,20 @@
 // The change journal: one row per creation or new version of a catalogue
 // entry and per directory whose content changed, stamped with the local
 // calendar time of the check-in. Rows are never changed or deleted.
+//
+// A version of a file is one check-in of it, which is one journal row of the
+// file: every check-in writes one, also when the content did not change. Such
+// a check-in adds no block; its version holds the blocks live at its moment,
+// as the one before it did (docs/storage.md, "The block map"). The explorer,
+// `quillmark versions`, search and the export list these rows, and the
+// vault's figures count them (count_file_versions, file_version_moments). A
+// directory's rows are changes, not versions.
 #pragma once
 
 #include <cstdint>
 #include <ctime>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +24,7 @@ namespace tuv {
 
 class date;
 class db;
+class db_recordset;
 
 // Kinds of change in the `changetype` column. Readers pass 0 for "any".
 inline constexpr int CHANGE_CREATED = 1;
@@ -29,6 +39,8 @@ inline constexpr int LEVEL_DAYS = 2;    // from: month 1 to 12, to: year
 // A moment as the journal stores it, in its six fields (month 1 to 12),
 // written "YYYY-MM-DD HH:MM:SS" as the commands and reports show it.
 std::string journal_moment_text(int year, int month, int day, int hour, int minute, int second);
+// The same for the fields of a journal_log or journal_version time.
+std::string journal_moment_text(const std::tm& moment);
 
 // One changed inode in a period, as get_journal_logs returns it. Fields of
 // `time` that the journal does not store are 0.
@@ -53,6 +65,31 @@ struct journal_period {
     static constexpr const char* chronological = "year, month, day, hour, minute, second, id";
 
     sql_builder condition;
+};
+
+// The number of versions of all files. One query.
+std::uint64_t count_file_versions(db& database);
+
+// The moments of the versions of every file, read file by file with one
+// query. The reader borrows `database`, which must outlive it; callers that
+// read other tables beside it hold a read_snapshot.
+class file_version_moments {
+  public:
+    explicit file_version_moments(db& database);
+    ~file_version_moments();
+    file_version_moments(const file_version_moments&) = delete;
+    file_version_moments& operator=(const file_version_moments&) = delete;
+
+    // The moments of the versions of `file_id`, oldest first, in seconds as
+    // the block map dates its rows (a version at a moment holds the blocks
+    // live then). Ids must be asked for in ascending order; a file without
+    // versions has none. A row whose fields name no local moment (date.h's
+    // local_moment) is left out: no content can be found for it.
+    std::vector<std::time_t> of(std::int64_t file_id);
+
+  private:
+    std::unique_ptr<db_recordset> rows_;
+    bool on_row_;  // rows_ holds a row not taken yet
 };
 
 class journal {

@@ -1,6 +1,8 @@
 #include "core/vault/vault_stats.h"
 
 #include <algorithm>
+#include <ctime>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -8,6 +10,7 @@
 #include "core/db/read_snapshot.h"
 #include "core/storage/chunk_codec.h"
 #include "core/vault/file_entry.h"
+#include "core/vault/journal.h"
 #include "core/vault/repository.h"
 
 namespace tuv {
@@ -19,36 +22,23 @@ struct block_span {
     std::int64_t deleted;  // 0 while live
 };
 
-std::uint64_t count(db& database, const std::string& sql) {
-    auto row = database.query(sql);
+std::uint64_t count(db& database, const std::string& sql,
+                    std::initializer_list<db_param> params = {}) {
+    auto row = database.query(sql, params);
     return row->next() ? static_cast<std::uint64_t>(row->get_int64(0)) : 0;
 }
 
-// Adds the versions of one file and their sizes. Each block counts once for
-// every version moment in [created, deleted): found by binary search, so a
-// long history costs no more than its blocks.
-void add_file(const std::vector<block_span>& blocks, vault_stats& stats) {
-    std::vector<std::int64_t> moments;
-    for (const block_span& b : blocks) moments.push_back(b.created);
-    std::sort(moments.begin(), moments.end());
-    moments.erase(std::unique(moments.begin(), moments.end()), moments.end());
-
-    // A moment at which no block is live (all closed at once) is no version.
-    std::vector<int> live_change(moments.size() + 1, 0);
+// Adds the sizes of one file's versions, whose moments are `versions`
+// (sorted). Each block counts once for every version in [created, deleted):
+// found by binary search, so a long history costs no more than its blocks.
+void add_file(const std::vector<block_span>& blocks, const std::vector<std::time_t>& versions,
+              vault_stats& stats) {
     for (const block_span& b : blocks) {
-        const auto first = std::lower_bound(moments.begin(), moments.end(), b.created);
+        const auto first = std::lower_bound(versions.begin(), versions.end(), b.created);
         const auto last = b.deleted == 0
-                              ? moments.end()
-                              : std::lower_bound(moments.begin(), moments.end(), b.deleted);
-        if (first >= last) continue;
-        stats.logical_bytes += b.size * static_cast<std::uint64_t>(last - first);
-        ++live_change[static_cast<std::size_t>(first - moments.begin())];
-        --live_change[static_cast<std::size_t>(last - moments.begin())];
-    }
-    int live = 0;
-    for (std::size_t i = 0; i < moments.size(); ++i) {
-        live += live_change[i];
-        if (live > 0) ++stats.versions;
+                              ? versions.end()
+                              : std::lower_bound(versions.begin(), versions.end(), b.deleted);
+        if (first < last) stats.logical_bytes += b.size * static_cast<std::uint64_t>(last - first);
     }
 }
 
@@ -68,10 +58,10 @@ vault_stats collect_vault_stats(repository& repo) {
     db& database = repo.database();
     const read_snapshot snapshot(database);
     vault_stats stats;
-    stats.directories = count(database, std::string("SELECT COUNT(*) FROM file_info WHERE "
-                                                    "mime_type = '") +
-                                            directory_mime_type + "'");
+    stats.directories = count(database, "SELECT COUNT(*) FROM file_info WHERE mime_type = ?",
+                              {directory_mime_type});
     stats.files = count(database, "SELECT COUNT(*) FROM file_info") - stats.directories;
+    stats.versions = count_file_versions(database);
     stats.chunks = count(database, "SELECT COUNT(*) FROM chunk");
     stats.chunk_bytes = count(database, "SELECT COALESCE(SUM(size), 0) FROM chunk");
     stats.stored_bytes = count(
@@ -82,19 +72,21 @@ vault_stats collect_vault_stats(repository& repo) {
     auto rows = database.query(
         "SELECT bmap.file_id, COALESCE(chunk.size, 0), bmap.creation_date, bmap.deletion_date"
         " FROM bmap LEFT JOIN chunk ON chunk.chunk_id = bmap.chunk_id ORDER BY bmap.file_id");
+    file_version_moments versions(database);
     std::vector<block_span> blocks;
     std::int64_t file = 0;
+    const auto finish_file = [&] {
+        if (!blocks.empty()) add_file(blocks, versions.of(file), stats);
+        blocks.clear();
+    };
     while (rows->next()) {
         const std::int64_t file_id = rows->get_int64(0);
-        if (file_id != file && !blocks.empty()) {
-            add_file(blocks, stats);
-            blocks.clear();
-        }
+        if (file_id != file) finish_file();
         file = file_id;
         blocks.push_back({static_cast<std::uint64_t>(rows->get_int64(1)), rows->get_int64(2),
                           rows->get_int64(3)});
     }
-    if (!blocks.empty()) add_file(blocks, stats);
+    finish_file();
     return stats;
 }
 

@@ -1,11 +1,11 @@
 // The figures of a vault: how much it holds and how much room that takes.
 //
-// A version of a file is one state of its block map: there is one per moment
-// a block of the file was made (a check-in that changed nothing adds none).
-// Its size is the sum of the chunks live at that moment. Logical bytes are
-// the sizes of all versions of all files added up, chunk bytes what the
-// distinct chunks hold (each once, uncompressed), stored bytes what they
-// take in the containers (compressed where that was smaller).
+// A version of a file is one check-in of it, changed or not (journal.h);
+// its size is the sum of the chunks live at its moment. Logical bytes are
+// the sizes of all versions of all files added up (what exporting every
+// version writes), chunk bytes what the distinct chunks hold (each once,
+// uncompressed), stored bytes what they take in the containers (compressed
+// where that was smaller).
 #pragma once
 
 #include <cstdint>

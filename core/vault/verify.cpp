@@ -18,6 +18,7 @@
 #include "core/db/db.h"
 #include "core/db/read_snapshot.h"
 #include "core/storage/chunk_codec.h"
+#include "core/storage/disk_manager.h"
 #include "core/storage/file_io.h"
 #include "core/storage/vault_folder.h"
 #include "core/vault/file_entry.h"
@@ -276,6 +277,7 @@ class checker {
     }
 
     void check_journal() {
+        report_.versions = count_file_versions(database_);
         auto rows = database_.query(
             "SELECT file_id FROM file_info WHERE NOT EXISTS"
             " (SELECT 1 FROM journal WHERE journal.inode = file_info.file_id) ORDER BY file_id");
@@ -351,9 +353,7 @@ class checker {
                 container_lengths_[disk_id] = {path, length};
                 if (length < reach) {
                     container_problems_.push_back(
-                        "container " + std::to_string(disk_id) + " (" + path + ") is " +
-                        std::to_string(length) + " bytes long, but its chunks reach " +
-                        std::to_string(reach));
+                        short_container_text(disk_id, path, length, reach));
                 }
             } catch (const io_error& e) {
                 container_problems_.push_back("container " + std::to_string(disk_id) + ": " +
@@ -493,7 +493,6 @@ class checker {
                 live.erase(by_deletion[next_deleted]);
             }
             if (live.empty()) continue;
-            ++report_.versions;
             std::uint64_t expected = 0;
             std::size_t seen = 0;
             for (const std::size_t i : live) {

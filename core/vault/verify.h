@@ -13,7 +13,8 @@
 //  - every chunk's refcount is 1 + the number of blocks that use it;
 //  - no block was closed before or at the moment it was made (it would
 //    belong to no version);
-//  - every version of every file (one per moment a block of it was made)
+//  - every state of every file's block map (one per moment a block of it
+//    was made; a version that changed nothing shares the state before it)
 //    is tiled by its blocks from offset 0: no gap, no overlap (live blocks
 //    included), and an empty block only as the last one.
 // With `read_data`, also every chunk's bytes are read back and checked
@@ -42,8 +43,8 @@ struct verify_options {
 
 struct verify_report {
     // What was looked at.
-    std::uint64_t files = 0;  // catalogue entries that are not directories
-    std::uint64_t versions = 0;
+    std::uint64_t files = 0;     // catalogue entries that are not directories
+    std::uint64_t versions = 0;  // of files: check-ins, as journal.h counts them
     std::uint64_t chunks = 0;
     std::uint64_t containers = 0;
     // One line per problem, naming the entry, block, chunk or container.

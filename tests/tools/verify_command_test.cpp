@@ -4,10 +4,13 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/db/db.h"
 #include "core/vault/repository.h"
+#include "export/export_engine.h"
+#include "tests/support/checks.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/scoped_registry.h"
 #include "tests/support/temp_dir.h"
@@ -80,7 +83,7 @@ TEST_F(verify_command_test, each_problem_on_its_own_line_then_the_count_and_exit
     EXPECT_EQ(r.out,
               "\\f: no journal row\n"
               "chunk 1 (\\f, offset 0): refcount 9, but 1 block uses it (expected 2)\n"
-              "1 file, 2 versions, 4 chunks, 1 container checked: 2 problems\n");
+              "1 file, 0 versions, 4 chunks, 1 container checked: 2 problems\n");
 }
 
 TEST_F(verify_command_test, damaged_bytes_need_read_data) {
@@ -143,6 +146,51 @@ TEST_F(verify_command_test, stats_prints_every_figure) {
               "  Dedup ratio     1.33\n"
               "  Compression     1.00\n"
               "  Containers      1\n");
+}
+
+// A check-in that changes nothing adds no block, yet it is a version, and
+// every place that lists or counts versions says so alike.
+TEST_F(verify_command_test, an_unchanged_checkin_is_a_version_everywhere) {
+    test::test_vault fresh(options());
+    const std::string db = fresh.db_path();
+    const fs::path local = folder / "g";
+    for (const auto& [when, second] : {std::pair{"2024-01-02 03:04:05", 'b'},
+                                       {"2024-02-03 04:05:06", 'b'},
+                                       {"2024-03-04 05:06:07", 'c'}}) {
+        std::ofstream(local, std::ios::binary) << std::string(100, 'a') << std::string(100, second);
+        fresh.repo().checkin_file(local, "\\", when, "text/plain", "");
+    }
+    EXPECT_EQ(run({"versions", "\\g"}, db).out,
+              "2024-01-02 03:04:05\t\n2024-02-03 04:05:06\t\n2024-03-04 05:06:07\t\n");
+    EXPECT_EQ(run({"stats"}, db).out,
+              "  Files           1\n"
+              "  Directories     1\n"
+              "  Versions        3\n"
+              "  Chunks          4\n"
+              "  Logical bytes   600\n"
+              "  Chunk bytes     300\n"
+              "  Stored bytes    300\n"
+              "  Dedup ratio     2.00\n"
+              "  Compression     1.00\n"
+              "  Containers      1\n");
+    EXPECT_EQ(run({"verify"}, db).out,
+              "1 file, 3 versions, 4 chunks, 1 container checked: no problems\n");
+
+    // The export of every version writes the logical bytes, version by version.
+    const fs::path out = folder / "export";
+    std::ostringstream progress, problems;
+    export_engine(fresh.repo(), "\\g", out, version_mode::all, entry_filter::both, progress,
+                  problems)
+        .run();
+    std::vector<std::string> exported;
+    for (const char* name :
+         {"g_2024-01-02 03-04-05", "g_2024-02-03 04-05-06", "g_2024-03-04 05-06-07"}) {
+        exported.push_back(test::text_file_contents(out / name));
+    }
+    const std::string b = std::string(100, 'a') + std::string(100, 'b');
+    EXPECT_EQ(exported,
+              (std::vector<std::string>{b, b, std::string(100, 'a') + std::string(100, 'c')}));
+    EXPECT_EQ(problems.str(), "");
 }
 
 TEST(stats_command_test, empty_vault_has_no_ratio) {

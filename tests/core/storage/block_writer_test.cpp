@@ -197,6 +197,11 @@ TEST_F(block_writer_test, offsets_beyond_four_gib_reach_rows_and_container) {
     test::test_vault big{containers_of(5 * gib)};
     disk_manager(big.database(), 5 * gib, big.layout().data, big.layout().directory)
         .allocate(4 * gib + gib / 2);
+    // The bytes of that allocation, as a hole: a container shorter than its
+    // chunks reach takes nothing more.
+    file_system::local()
+        .open(big.layout().data / "tuv_s1", open_mode::read_write)
+        ->truncate(4 * gib + gib / 2);
     const std::int64_t f = big.repo().create_file("big", 1, 0, "2024-01-01 00:00:00", "x");
     const std::string far = "bytes far out";
     {

@@ -13,6 +13,7 @@
 #include "core/db/db.h"
 #include "core/vault/repository.h"
 #include "core/vault/vault_stats.h"
+#include "tests/support/checks.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_vault.h"
 
@@ -115,6 +116,17 @@ TEST_F(verify_test, truncated_container_without_reading_the_data) {
     EXPECT_EQ(problems(), expected);
     // The chunks it cut off are not named a second time.
     EXPECT_EQ(problems(true), expected);
+}
+
+TEST_F(verify_test, checkin_into_a_truncated_container_is_refused_so_verify_still_sees_it) {
+    fs::resize_file(container(2), 50);
+    const std::string damage =
+        "container 2 (" + container(2).string() + ") is 50 bytes long, but its chunks reach 100";
+    // Its new chunk would go to container 2 at 100, past the end.
+    EXPECT_EQ(test::failure<tuv_error>([&] { checkin("c.txt", std::string(100, 'e'), "\\", t3); }),
+              damage + "; nothing is stored in a damaged container");
+    EXPECT_EQ(fs::file_size(container(2)), 50u);
+    EXPECT_EQ(problems(), lines{damage});
 }
 
 TEST_F(verify_test, overwritten_container_bytes_are_found_by_reading_the_data) {
@@ -328,12 +340,12 @@ TEST_F(verify_test, stats_add_up_every_version_and_every_distinct_chunk) {
     EXPECT_DOUBLE_EQ(*stats.compression_ratio(), 1.0);
 }
 
-TEST_F(verify_test, stats_ignore_a_check_in_that_changed_nothing_and_shrinking_counts) {
+TEST_F(verify_test, stats_count_a_check_in_that_changed_nothing_and_one_that_shrank) {
     checkin("b.txt", std::string(100, 'a') + std::string(100, 'b'), "\\", t2);
     checkin("b.txt", std::string(100, 'a'), "\\", t3);
     const vault_stats stats = collect_vault_stats(v.repo());
-    EXPECT_EQ(stats.versions, 4u);
-    EXPECT_EQ(stats.logical_bytes, 650u + 100u);
+    EXPECT_EQ(stats.versions, 5u);
+    EXPECT_EQ(stats.logical_bytes, 650u + 200u + 100u);
 }
 
 TEST(vault_stats_test, empty_vault_has_no_dedup_ratio) {
