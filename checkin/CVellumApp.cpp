@@ -35,6 +35,17 @@ QString refused_text(const std::vector<std::string>& pieces) {
                   "each path as an argument of its own after --files.";
 }
 
+QString second_instance_text(const tuv::checkin::command_line& line) {
+    QString text = "Another instance of the application is already running.";
+    if (line.files.empty()) return text;
+    text += "\nThese files were not checked in; check them in when it has finished:";
+    // Named in the order given, the reverse of the order of checking in.
+    for (auto file = line.files.rbegin(); file != line.files.rend(); ++file) {
+        text += "\n" + QString::fromStdString(file->string());
+    }
+    return text;
+}
+
 }  // namespace
 
 CVellumApp::CVellumApp(tuv::gui::prompter& prompter)
@@ -54,9 +65,12 @@ int CVellumApp::run(const std::vector<std::string>& arguments) {
         prompter_.message(nullptr, error.what(), tuv::gui::caption_checkin, prompt_icon::error);
         return 1;
     }
+    const tuv::checkin::command_line line = tuv::checkin::read_command_line(arguments);
     if (!instance) {
-        prompter_.message(nullptr, "Another instance of the application is already running.",
-                          tuv::gui::caption_checkin, prompt_icon::error);
+        // The files are not handed over: the running one has its own form,
+        // date and description, which these may not share. Say which are left.
+        prompter_.message(nullptr, second_instance_text(line), tuv::gui::caption_checkin,
+                          prompt_icon::error);
         return 1;
     }
 
@@ -65,10 +79,9 @@ int CVellumApp::run(const std::vector<std::string>& arguments) {
         tuv::gui::open_registered_vault(prompter_, tuv::gui::caption_checkin, open_, db_path);
     if (repo == nullptr) return 1;
 
-    const tuv::checkin::command_line line = tuv::checkin::read_command_line(arguments);
     if (line.files.empty() && line.refused.empty()) {
-        prompter_.message(nullptr, "Please select the file for Quillmark.",
-                          tuv::gui::caption_checkin, prompt_icon::error);
+        prompter_.message(nullptr, tuv::gui::no_file_text, tuv::gui::caption_checkin,
+                          prompt_icon::error);
         return 1;
     }
     if (!line.refused.empty()) {
@@ -148,7 +161,9 @@ bool CVellumApp::lock_and_check_in(tuv::repository& repo, const std::string& db_
     const bool failed = std::any_of(outcomes.begin(), outcomes.end(), [](const auto& outcome) {
         return outcome.status == tuv::checkin::file_status::failed;
     });
-    prompter_.message(&progress, QString::fromStdString(tuv::checkin::summary_text(outcomes)),
-                      tuv::gui::caption_checkin, failed ? prompt_icon::error : prompt_icon::information);
+    prompter_.report(&progress,
+                     QString::fromStdString(tuv::checkin::summary_heading(outcomes, batch.cancelled())),
+                     QString::fromStdString(tuv::checkin::summary_lines(outcomes)),
+                     tuv::gui::caption_checkin, failed ? prompt_icon::error : prompt_icon::information);
     return false;
 }

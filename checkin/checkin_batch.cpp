@@ -95,14 +95,22 @@ bool needs_summary(const std::vector<file_outcome>& outcomes) {
     });
 }
 
-std::string summary_text(const std::vector<file_outcome>& outcomes) {
-    const bool cancelled = std::any_of(outcomes.begin(), outcomes.end(), [](const auto& outcome) {
-        return outcome.status == file_status::cancelled;
-    });
-    std::string text = cancelled ? "The check-in was cancelled." : "Not every file was checked in.";
-    text += "\n";
+std::string summary_heading(const std::vector<file_outcome>& outcomes, bool cancelled) {
+    std::size_t checked_in = 0, failed = 0;
     for (const file_outcome& outcome : outcomes) {
-        text += "\n";
+        if (outcome.status == file_status::checked_in) ++checked_in;
+        if (outcome.status == file_status::failed) ++failed;
+    }
+    const std::size_t left = outcomes.size() - checked_in - failed;
+    return std::string(cancelled ? "The check-in was cancelled." : "Not every file was checked in.") +
+           "\n" + std::to_string(checked_in) + " checked in, " + std::to_string(failed) +
+           " failed, " + std::to_string(left) + " not checked in.";
+}
+
+std::string summary_lines(const std::vector<file_outcome>& outcomes) {
+    std::string text;
+    for (const file_outcome& outcome : outcomes) {
+        if (!text.empty()) text += "\n";
         switch (outcome.status) {
             case file_status::checked_in:
                 text += "Checked in: " + outcome.file.string() + " as " + outcome.result.vault_path;

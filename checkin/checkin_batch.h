@@ -52,6 +52,7 @@ class checkin_batch {
 
     // Asks run() to stop as soon as it can. Any thread may call it.
     void cancel() noexcept { cancelled_ = true; }
+    bool cancelled() const noexcept { return cancelled_; }
 
   private:
     file_outcome check_in(std::size_t index, const progress_fn& progress);
@@ -65,7 +66,11 @@ class checkin_batch {
 // run was cancelled.
 bool needs_summary(const std::vector<file_outcome>& outcomes);
 
-// One line per file, after a line that says what happened.
-std::string summary_text(const std::vector<file_outcome>& outcomes);
+// What the summary says first: whether the run was cancelled (`cancelled`)
+// or not every file went in, then how many files went which way.
+std::string summary_heading(const std::vector<file_outcome>& outcomes, bool cancelled);
+
+// One line per file, in the order they were taken.
+std::string summary_lines(const std::vector<file_outcome>& outcomes);
 
 }  // namespace tuv::checkin

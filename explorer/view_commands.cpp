@@ -22,6 +22,23 @@ void say(CVellum_ExplorerDoc& doc, const QString& text, const char* caption, pro
     doc.prompts().message(nullptr, text, caption, icon);
 }
 
+// Nothing on this computer opens the version: say which file, and offer
+// the checkout's save dialog instead.
+void offer_to_save(CVellum_ExplorerDoc& doc, const version_target& target,
+                   const std::filesystem::path& written) {
+    const QString text =
+        QString("No program on this computer opens %1 (the version of %2, written to %3).\n"
+                "Do you want to save this version somewhere else instead?")
+            .arg(target.vault_path, target.time_text, QString::fromStdString(written.string()));
+    if (doc.prompts().message(nullptr, text, gui::caption_explorer, prompt_icon::question,
+                              gui::prompt_buttons::yes_no) != gui::prompt_answer::yes) {
+        return;
+    }
+    gui::checkout_to_local_file(*doc.repository(), doc.prompts(), nullptr,
+                                {{target.vault_path.toStdString(), target.time_text.toStdString()}},
+                                gui::explorer_policy, {});
+}
+
 }  // namespace
 
 version_target target_of(const hview_model& model, int row) {
@@ -60,6 +77,10 @@ void open_versions(CVellum_ExplorerDoc& doc, const hview_model& model, const std
             // A damaged or missing container: the vault's own words say which.
             say(doc, QString::fromUtf8(error.what()), gui::caption_explorer, prompt_icon::error);
             continue;
+        } catch (const std::filesystem::filesystem_error& error) {
+            // The folder View writes to: say which and why, not "an error".
+            say(doc, QString::fromUtf8(error.what()), gui::caption_explorer, prompt_icon::error);
+            continue;
         } catch (const std::runtime_error&) {
             say(doc, gui::support_error_text, gui::caption_explorer, prompt_icon::error);
             continue;
@@ -67,10 +88,7 @@ void open_versions(CVellum_ExplorerDoc& doc, const hview_model& model, const std
             say(doc, QString::fromUtf8(error.what()), gui::caption_explorer, prompt_icon::error);
             continue;
         }
-        if (!open(local)) {
-            say(doc, "Error Occured while opening the file.", "Quillmark Explorer!",
-                prompt_icon::error);
-        }
+        if (!open(local)) offer_to_save(doc, target, local);
     }
 }
 

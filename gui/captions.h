@@ -25,6 +25,10 @@ inline constexpr const char* cabinet_name_message =
     "Please enter a valid value in text field.\n '\\\"/$#@!~`&^%?<>;:'+=|* ' characters are not "
     "allowed.";
 
+// What a check-in without a single file says, from the check-in program or
+// a file manager's menu.
+inline constexpr const char* no_file_text = "Please select the file for Quillmark.";
+
 // What the explorer shows for an error it has nothing better to say about.
 inline constexpr const char* support_error_text =
     "Some error has occured. Please contact technical support.";

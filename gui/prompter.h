@@ -36,6 +36,12 @@ class prompter {
     virtual prompt_answer message(QWidget* owner, const QString& text, const QString& caption,
                                   prompt_icon icon, prompt_buttons buttons = prompt_buttons::ok) = 0;
 
+    // A message with an OK button whose `details` (one line each, any number
+    // of them) show below it in a scrolling box, so that the window fits the
+    // screen however long the list is.
+    virtual void report(QWidget* owner, const QString& text, const QString& details,
+                        const QString& caption, prompt_icon icon) = 0;
+
     // A save-as dialog that starts on `suggested` (a name or a path) with
     // the first filter chosen; nullopt when cancelled. It does not ask
     // before replacing a file: callers ask themselves.

@@ -1,5 +1,6 @@
 #include "gui/qt_prompter.h"
 
+#include <QAbstractButton>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -55,6 +56,17 @@ prompt_answer qt_prompter::message(QWidget* owner, const QString& text, const QS
         default: break;
     }
     return buttons == prompt_buttons::ok ? prompt_answer::ok : prompt_answer::cancel;
+}
+
+void qt_prompter::report(QWidget* owner, const QString& text, const QString& details,
+                         const QString& caption, prompt_icon icon) {
+    QMessageBox box(to_qt(icon), caption, text, QMessageBox::Ok, owner);
+    box.setDetailedText(details);
+    // The list is the point of the box: shown at once, not behind a button.
+    for (QAbstractButton* button : box.buttons()) {
+        if (box.buttonRole(button) == QMessageBox::ActionRole) button->click();
+    }
+    box.exec();
 }
 
 std::optional<QString> qt_prompter::save_file(QWidget* owner, const QString& title,

@@ -9,6 +9,8 @@ class qt_prompter : public prompter {
   public:
     prompt_answer message(QWidget* owner, const QString& text, const QString& caption,
                           prompt_icon icon, prompt_buttons buttons) override;
+    void report(QWidget* owner, const QString& text, const QString& details,
+                const QString& caption, prompt_icon icon) override;
     std::optional<QString> save_file(QWidget* owner, const QString& title,
                                      const QString& suggested,
                                      const std::vector<file_filter>& filters) override;

@@ -18,7 +18,7 @@ T scripted_prompter::next(const prompt_record& record) {
 
 prompt_answer scripted_prompter::message(QWidget*, const QString& text, const QString& caption,
                                          prompt_icon icon, prompt_buttons buttons) {
-    const prompt_record record{prompt_record::kind::message, text, caption, icon, buttons, {}};
+    const prompt_record record{prompt_record::kind::message, text, caption, icon, buttons, {}, {}};
     if (buttons == prompt_buttons::ok) {
         prompts_.push_back(record);
         return prompt_answer::ok;
@@ -26,18 +26,24 @@ prompt_answer scripted_prompter::message(QWidget*, const QString& text, const QS
     return next<prompt_answer>(record);
 }
 
+void scripted_prompter::report(QWidget*, const QString& text, const QString& details,
+                               const QString& caption, prompt_icon icon) {
+    prompts_.push_back(
+        {prompt_record::kind::message, text, caption, icon, prompt_buttons::ok, {}, details});
+}
+
 std::optional<QString> scripted_prompter::save_file(QWidget*, const QString& title,
                                                     const QString& suggested,
                                                     const std::vector<file_filter>& filters) {
     return next<std::optional<QString>>({prompt_record::kind::save_file, suggested, title,
-                                         prompt_icon::none, prompt_buttons::ok, filters});
+                                         prompt_icon::none, prompt_buttons::ok, filters, {}});
 }
 
 std::optional<QStringList> scripted_prompter::open_files(QWidget*, const QString& title,
                                                          const QString& folder,
                                                          const std::vector<file_filter>& filters) {
     QStringList files = next<QStringList>({prompt_record::kind::open_files, folder, title,
-                                           prompt_icon::none, prompt_buttons::ok, filters});
+                                           prompt_icon::none, prompt_buttons::ok, filters, {}});
     if (files.isEmpty()) return std::nullopt;
     return files;
 }
@@ -45,7 +51,7 @@ std::optional<QStringList> scripted_prompter::open_files(QWidget*, const QString
 std::optional<QString> scripted_prompter::browse_folder(QWidget*, const QString& title,
                                                         const QString& folder) {
     return next<std::optional<QString>>({prompt_record::kind::browse_folder, folder, title,
-                                         prompt_icon::none, prompt_buttons::ok, {}});
+                                         prompt_icon::none, prompt_buttons::ok, {}, {}});
 }
 
 }  // namespace tuv::gui

@@ -1,6 +1,6 @@
 // A prompter for tests: answers queued in advance, every prompt recorded.
 //
-// A message with an OK button alone needs no answer (it answers OK); every
+// A message with an OK button alone, and a report, need no answer (it answers OK); every
 // other prompt takes the next queued answer, which must be of its kind: a
 // button for a question, a path (or a cancel) for a dialog. A prompt with
 // no fitting answer throws std::logic_error naming it, so a test that did
@@ -22,6 +22,7 @@ struct prompt_record {
     prompt_icon icon = prompt_icon::none;
     prompt_buttons buttons = prompt_buttons::ok;
     std::vector<file_filter> filters;
+    QString details;  // a report's lines
 };
 
 class scripted_prompter : public prompter {
@@ -36,6 +37,8 @@ class scripted_prompter : public prompter {
 
     prompt_answer message(QWidget* owner, const QString& text, const QString& caption,
                           prompt_icon icon, prompt_buttons buttons) override;
+    void report(QWidget* owner, const QString& text, const QString& details,
+                const QString& caption, prompt_icon icon) override;
     std::optional<QString> save_file(QWidget* owner, const QString& title,
                                      const QString& suggested,
                                      const std::vector<file_filter>& filters) override;

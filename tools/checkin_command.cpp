@@ -3,14 +3,17 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <deque>
 #include <functional>
 #include <iomanip>
 #include <memory>
+#include <optional>
 #include <sstream>
 
 #include "core/base/control_pictures.h"
 #include "core/base/date.h"
+#include "core/base/errors.h"
 #include "core/base/vault_path.h"
 #include "core/vault/checkin_group.h"
 #include "core/vault/progress_observer.h"
@@ -146,6 +149,24 @@ void add_folder(const std::filesystem::path& folder, const std::string& director
     }
 }
 
+// A version dated far ahead locks the check-in program, whose dates stop at
+// today, out of the file until that day: taken only when it is meant. A
+// date that does not parse is left to the check-in, which says why.
+void refuse_far_future(const std::string& when) {
+    if (when == "now") return;
+    std::optional<date> moment;
+    try {
+        moment.emplace(when);
+    } catch (const tuv_error&) {
+        return;
+    }
+    if (moment->seconds() <= std::time(nullptr) + 24 * 60 * 60) return;
+    throw CLI::ValidationError(
+        "--date", moment->to_text() +
+                      " is more than a day after now, and until then the check-in program "
+                      "cannot add a version of these files; add --future if it is meant");
+}
+
 }  // namespace
 
 int run_checkin(repository& repo, const checkin_request& request, std::ostream& out,
@@ -224,6 +245,7 @@ void add_checkin_command(CLI::App& app, command_context& context) {
     struct arguments {
         checkin_request request;
         std::vector<std::string> files;
+        bool future = false;
     };
     auto args = std::make_shared<arguments>();
     checkin_request& request = args->request;
@@ -240,11 +262,15 @@ void add_checkin_command(CLI::App& app, command_context& context) {
     command
         ->add_option("--description", request.description, "Description stored with each version")
         ->type_name("TEXT");
+    command->add_flag("--future", args->future,
+                      "Allow a --date more than a day after now (such a version cannot be "
+                      "followed from the check-in program until that date)");
     note_control_pictures(*command);
     command->callback([&context, args] {
         // The vault opens first, so that a wrong one is reported as such;
         // then one writer at a time, whether this command or the check-in
         // program.
+        if (!args->future) refuse_far_future(args->request.date);
         const std::string database = locate_vault(context.db_option);
         const auto repo = open_vault(database, repository::access::read_write);
         const auto writer = try_lock_writer(database, std::chrono::milliseconds(500));

@@ -189,10 +189,18 @@ checkin_result repository::checkin_into(file_handle& input, chunk_pipeline& chun
                 const std::time_t latest = latest_version(*database_, *found);
                 if (moment.seconds() <= latest) {
                     if (when != "now") {
-                        throw tuv_error("Cannot check in " + source.string() + " as " + walked +
-                                        ": its latest version is dated " + date(latest).to_text() +
-                                        ", and a new version must be later (asked for " +
-                                        moment.to_text() + ")");
+                        // A version dated in the future locks out every
+                        // caller whose dates stop at today: say the way out.
+                        const bool ahead = latest > std::time(nullptr);
+                        throw tuv_error(
+                            "Cannot check in " + source.string() + " as " + walked +
+                            ": its latest version is dated " + date(latest).to_text() +
+                            ", and a new version must be later (asked for " + moment.to_text() +
+                            ")" +
+                            (ahead ? "; that date is still to come: check the file into "
+                                     "another vault directory, or give a later date with "
+                                     "quillmark checkin --date ... --future"
+                                   : ""));
                     }
                     moment = date(latest + 1);
                     result.moved = true;

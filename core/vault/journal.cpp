@@ -194,12 +194,19 @@ void journal::get_versions(std::int64_t inode, std::vector<journal_version>& out
 }
 
 void journal::inodes_for_source(const std::string& text, std::vector<std::int64_t>& out) {
-    std::string pattern = "%";
-    append_like_literal(pattern, text);
-    pattern += '%';
-    auto rows = database().query(
-        "SELECT DISTINCT inode FROM journal WHERE src_path LIKE ? ESCAPE '\\' ORDER BY inode",
-        {pattern});
+    // Names compare as the file system compares them: exactly here, ASCII
+    // letters without case on Windows. instr() takes every character as it
+    // is, so no wildcard needs escaping.
+#ifdef _WIN32
+    static const std::string sql =
+        "SELECT inode FROM journal WHERE instr(lower(src_path), lower(?1)) > 0 GROUP BY inode"
+        " ORDER BY MAX(lower(src_path) = lower(?1)) DESC, inode";
+#else
+    static const std::string sql =
+        "SELECT inode FROM journal WHERE instr(src_path, ?1) > 0 GROUP BY inode"
+        " ORDER BY MAX(src_path = ?1) DESC, inode";
+#endif
+    auto rows = database().query(sql, {text});
     while (rows->next()) out.push_back(rows->get_int64("inode"));
 }
 

@@ -130,10 +130,12 @@ class journal {
     // however many versions there are. No row is no error.
     void get_versions(std::int64_t inode, std::vector<journal_version>& out);
 
-    // Appends the distinct inodes whose source path contains `text`, in
+    // Appends the distinct inodes whose source path contains `text`: those
+    // checked in from exactly `text` first, then the others, each in
     // ascending order. Every character of `text` stands for itself ("%" and
-    // "_" included) except that ASCII letters compare without case, as LIKE
-    // does; an empty text matches every row.
+    // "_" included); letters compare as the system's file names do, with
+    // case here and ASCII letters without case on Windows. An empty text
+    // matches every row.
     void inodes_for_source(const std::string& text, std::vector<std::int64_t>& out);
 
   private:

@@ -63,9 +63,15 @@ class checkin_app_test : public QObject {
             opened = true;
             return &vault_->repo();
         });
-        QCOMPARE(app_->run({(files_ / "a.txt").string()}), 1);
+        const fs::path a = write_text(files_ / "a.txt", "a");
+        const fs::path b = write_text(files_ / "b#1.txt", "b");
+        QCOMPARE(app_->run({"--files", a.string(), b.string()}), 1);
         QCOMPARE(opened, false);
-        expect_one("Another instance of the application is already running.", prompt_icon::error);
+        expect_one(QString::fromStdString(
+                       "Another instance of the application is already running.\nThese files "
+                       "were not checked in; check them in when it has finished:\n" +
+                       a.string() + "\n" + b.string()),
+                   prompt_icon::error);
     }
 
     void start_up_failures_are_told_and_end_the_program_data() {
@@ -115,10 +121,12 @@ class checkin_app_test : public QObject {
         const fs::path gone = files_ / "gone.txt";
         // The last path first.
         QCOMPARE(app_->run({"--files", a.string(), gone.string()}), 1);
-        expect_one(QString::fromStdString("Not every file was checked in.\n\nFailed: Cannot check in " +
-                                          gone.string() + ": it does not exist\nChecked in: " +
-                                          a.string() + " as \\Cab\\a.txt"),
+        expect_one("Not every file was checked in.\n1 checked in, 1 failed, 0 not checked in.",
                    prompt_icon::error);
+        QCOMPARE(prompter_->prompts()[0].details,
+                 QString::fromStdString("Failed: Cannot check in " + gone.string() +
+                                        ": it does not exist\nChecked in: " + a.string() +
+                                        " as \\Cab\\a.txt"));
         const auto entry = vault_->repo().resolve("\\Cab\\a.txt");
         QCOMPARE(entry->attributes(), "O'Brien");
         QCOMPARE(entry->read(tuv::date("2026-01-02 03:04:05")), "first");
@@ -161,9 +169,11 @@ class checkin_app_test : public QObject {
         QCOMPARE(prompts.size(), 2u);
         QCOMPARE(prompts[0].text, "database is busy\nPlease try checkin again in some time");
         QCOMPARE(prompts[0].icon, prompt_icon::error);
-        QCOMPARE(prompts[1].text, QString::fromStdString("Not every file was checked in.\n\nFailed: " +
-                                                         b.string() + ": database is busy\n"
-                                                         "Not checked in: " + a.string()));
+        QCOMPARE(prompts[1].text, "Not every file was checked in.\n0 checked in, 1 failed, 1 not "
+                                  "checked in.");
+        QCOMPARE(prompts[1].details, QString::fromStdString("Failed: " + b.string() +
+                                                            ": database is busy\nNot checked in: " +
+                                                            a.string()));
         QVERIFY(tuv::verify_vault(vault_->repo(), {.read_data = true}).clean());
     }
 

@@ -52,9 +52,10 @@ class checkin_batch_test : public QObject {
                               file_status::failed, file_status::checked_in}));
         QVERIFY(needs_summary(outcomes));
         const std::string d = files.path().string();
-        QCOMPARE(summary_text(outcomes),
-                 "Not every file was checked in.\n"
-                 "\nChecked in: " + d + "/a.txt as \\Cab\\a.txt"
+        QCOMPARE(summary_heading(outcomes, false),
+                 "Not every file was checked in.\n2 checked in, 3 failed, 0 not checked in.");
+        QCOMPARE(summary_lines(outcomes),
+                 "Checked in: " + d + "/a.txt as \\Cab\\a.txt"
                  "\nFailed: Cannot check in " + d + "/late.txt as \\Cab\\late.txt: its latest "
                  "version is dated 2026-06-01 12:00:00, and a new version must be later (asked "
                  "for 2026-01-01 12:00:00)"
@@ -86,8 +87,10 @@ class checkin_batch_test : public QObject {
         QVERIFY2(seen < 100, "the cancel came before the end of the file");
         QVERIFY_THROWS_EXCEPTION(tuv::file_not_found_exception, repo.resolve("\\big.bin"));
         QVERIFY(tuv::verify_vault(repo, {.read_data = true}).clean());
-        QCOMPARE(summary_text(outcomes),
-                 "The check-in was cancelled.\n\nChecked in: " + small.string() +
+        QCOMPARE(summary_heading(outcomes, batch.cancelled()),
+                 "The check-in was cancelled.\n1 checked in, 0 failed, 2 not checked in.");
+        QCOMPARE(summary_lines(outcomes),
+                 "Checked in: " + small.string() +
                      " as \\small.bin\nCancelled, nothing of it was stored: " + big.string() +
                      "\nNot checked in: " + after.string());
     }

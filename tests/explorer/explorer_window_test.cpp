@@ -123,16 +123,31 @@ class explorer_window_test : public QObject {
         QCOMPARE(opened[0].filename().string(), "2026-2-10 16.45.0_draft.txt");
         QCOMPARE(tuv::test::file_contents(opened[0]), "second, longer");
 
+        // No program for its type: said, and saved where the person chooses.
+        frame->list().set_file_opener([](const fs::path&) { return false; });
+        const fs::path saved = files_.path() / "saved.txt";
+        prompter_->answer(tuv::gui::prompt_answer::yes);
+        prompter_->answer_path(QString::fromStdString(saved.string()));
+        frame->list().view_selected();
+        QCOMPARE(prompter_->prompts()[0].text,
+                 QString::fromStdString("No program on this computer opens \\Letters\\draft.txt "
+                                        "(the version of 2026-2-10 16:45:0, written to " +
+                                        opened[0].string() +
+                                        ").\nDo you want to save this version somewhere else "
+                                        "instead?"));
+        QCOMPARE(tuv::test::file_contents(saved), "second, longer");
+        const std::size_t asked = prompter_->prompts().size();
+
         for (const auto& container : fs::directory_iterator(vault_->repo().data_directory())) {
             fs::remove(container.path());
         }
         frame->list().view_selected();
         QCOMPARE(opened.size(), 1u);
-        QCOMPARE(prompter_->prompts().size(), 1u);
-        QCOMPARE(prompter_->prompts()[0].text,
+        QCOMPARE(prompter_->prompts().size(), asked + 1);
+        QCOMPARE(prompter_->prompts()[asked].text,
                  QString::fromStdString("Couldn't open disk (1, '" +
                                         (vault_->repo().data_directory() / "tuv_s1").string() + "')"));
-        QCOMPARE(prompter_->prompts()[0].icon, prompt_icon::error);
+        QCOMPARE(prompter_->prompts()[asked].icon, prompt_icon::error);
     }
 
     void search_pane_toggles_and_its_close_button_hides_it() {

@@ -5,10 +5,15 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QScreen>
+#include <QTextEdit>
 #include <QTimer>
 #include <QtTest>
 #include <fstream>
 
+#include "tests/support/screenshot.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -55,6 +60,30 @@ class qt_prompter_test : public QObject {
         prompts.open_files(nullptr, "Check In", QString::fromStdString(folder.path().string()),
                            {{"All Files (*.*)", pattern}});
         QCOMPARE(seen, (QStringList{"Makefile", "a.txt", "notes"}));
+    }
+
+    // A report of thousands of lines fits the screen, its list scrolling.
+    void a_long_report_fits_the_screen() {
+        QStringList lines;
+        for (int i = 0; i < 3000; ++i) lines << QString("Not checked in: /home/me/file%1.txt").arg(i);
+        QSize shown;
+        bool list_visible = false;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box != nullptr);
+            shown = box->frameGeometry().size();
+            auto* list = box->findChild<QTextEdit*>();
+            list_visible = list != nullptr && list->isVisible();
+            tuv::test::screenshot(*box, "checkin-summary-long");
+            box->accept();
+        });
+        tuv::gui::qt_prompter prompts;
+        prompts.report(nullptr,
+                       "The check-in was cancelled.\n12 checked in, 0 failed, 2988 not checked in.",
+                       lines.join('\n'), "Quillmark", tuv::gui::prompt_icon::information);
+        QVERIFY(list_visible);
+        QVERIFY2(shown.height() <= QGuiApplication::primaryScreen()->availableSize().height(),
+                 qPrintable(QString::number(shown.height())));
     }
 };
 

@@ -101,6 +101,20 @@ class property_test : public QObject {
         QCOMPARE(rows_of(model.versions()), QStringList{"2026-1-5 10:0:0 | O'Brien's copy"});
     }
 
+    // Case counts, as file names compare here; the file checked in from
+    // exactly this path comes first, so it is the one preselected, and a
+    // backup whose path holds it after it.
+    void the_exact_file_comes_first_and_case_counts() {
+        const fs::path folder = fs::canonical(files_.path()) / "case";
+        checkin(folder / "a.txt.bak", "backup", "\\Backup", "2026-03-01 00:00:00", "");
+        checkin(folder / "a.txt", "small", "\\Small", "2026-03-01 00:00:01", "");
+        checkin(folder / "A.txt", "capital", "\\Capital", "2026-03-01 00:00:02", "");
+        QCOMPARE(texts(vault_paths_for(repo(), (folder / "A.txt").string())),
+                 QStringList{"\\Capital\\A.txt"});
+        QCOMPARE(texts(vault_paths_for(repo(), (folder / "a.txt").string())),
+                 (QStringList{"\\Small\\a.txt", "\\Backup\\a.txt.bak"}));
+    }
+
     // The path reaches the vault through the command line; "%", "_" and
     // quotes stand for themselves, so the look-alike never matches.
     void the_local_path_is_matched_literally_data() {

@@ -85,6 +85,18 @@ class shell_program_test : public QObject {
                  (std::vector<std::string>{"test_recorder", file.string()}));
     }
 
+    // Dolphin offers the menu on folders too: a folder alone is told, as
+    // the check-in program tells a command line without a file.
+    void checkin_of_folders_alone_says_so_and_starts_nothing() {
+        tuv::test::test_vault vault;
+        tuv::test::register_vault(vault.db_path());
+        tuv::gui::scripted_prompter prompts;
+        QCOMPARE(run_shell_program({"--checkin", dir_->path().string()}, prompts), 1);
+        QCOMPARE(shown(prompts), QStringList{icon(prompt_icon::error) +
+                                             "|Quillmark|Please select the file for Quillmark."});
+        QVERIFY(!fs::exists(dir_->path() / "record"));
+    }
+
     void checkin_without_a_vault_says_so_and_starts_nothing() {
         const fs::path file = dir_->path() / "a.txt";
         std::ofstream(file) << "a";

@@ -232,7 +232,7 @@ TEST_F(checkin_command_test, final_line_names_the_file_as_stored_and_a_moved_mom
     const char* folders[] = {"P", "\\P\\", "\\\\P"};
     for (int i = 0; i < 3; ++i) {
         const std::vector<std::string> out =
-            lines(run({"checkin", a, "--to", folders[i], "--date", dates[i]}).out);
+            lines(run({"checkin", a, "--to", folders[i], "--date", dates[i], "--future"}).out);
         ASSERT_EQ(out.size(), i == 0 ? 1u : 2u);
         EXPECT_TRUE(checked_in(out[0], a, "\\P\\a.txt", 1)) << out[0];
         if (i > 0) {
@@ -251,6 +251,27 @@ TEST_F(checkin_command_test, back_dated_version_fails_with_exit_1_and_the_moment
     EXPECT_EQ(r.err, "quillmark: " + q + ": Cannot check in " + q +
                          " as \\q.txt: its latest version is dated 2026-06-01 12:00:00, and a "
                          "new version must be later (asked for 2026-01-01 12:00:00)\n");
+}
+
+// A version dated far ahead would lock the check-in program out of the file
+// until that day: taken only with --future, and the refusal that follows
+// says the way out.
+TEST_F(checkin_command_test, a_date_far_ahead_is_taken_only_when_meant) {
+    const std::string q = local("q.txt", "ahead");
+    const result refused = run({"checkin", q, "--date", "2099-01-01 00:00:00"});
+    EXPECT_EQ(refused.code, exit_usage);
+    EXPECT_EQ(refused.err,
+              "--date: 2099-01-01 00:00:00 is more than a day after now, and until then the "
+              "check-in program cannot add a version of these files; add --future if it is "
+              "meant\nRun with --help for more information.\n");
+    ASSERT_EQ(run({"checkin", q, "--date", "2099-01-01 00:00:00", "--future"}).code, exit_ok);
+    const result later = run({"checkin", q, "--date", "2026-01-01 12:00:00"});
+    EXPECT_EQ(later.code, exit_failed);
+    EXPECT_EQ(later.err, "quillmark: " + q + ": Cannot check in " + q +
+                             " as \\q.txt: its latest version is dated 2099-01-01 00:00:00, and a "
+                             "new version must be later (asked for 2026-01-01 12:00:00); that "
+                             "date is still to come: check the file into another vault directory, "
+                             "or give a later date with quillmark checkin --date ... --future\n");
 }
 
 TEST_F(checkin_command_test, checkout_without_a_moment_names_the_latest_version_even_unchanged) {

@@ -289,8 +289,11 @@ TEST_F(journal_test, inodes_for_source_matches_the_text_itself) {
     add(40, CHANGE_MODIFIED, "2006-01-02 00:00:00", "C:\\docs\\report.txt");
     add(42, CHANGE_CREATED, "2006-01-01 00:00:00", "D:\\music\\song.mp3");
     add(43, CHANGE_CREATED, "2006-01-01 00:00:00", "/home/me/100% O'Brien_x.txt");
+    add(39, CHANGE_CREATED, "2006-01-01 00:00:00", "C:\\docs\\report.txt.old");
 
-    EXPECT_THAT(sources("report"), ElementsAre(40, 41));
+    EXPECT_THAT(sources("report"), ElementsAre(39, 40, 41));
+    // The file checked in from exactly this path first.
+    EXPECT_THAT(sources("C:\\docs\\report.txt"), ElementsAre(40, 39, 41));
     EXPECT_THAT(sources("nothing"), IsEmpty());
     // Wildcards, the escape character and quotes stand for themselves.
     EXPECT_THAT(sources("D:%song"), IsEmpty());
@@ -298,9 +301,13 @@ TEST_F(journal_test, inodes_for_source_matches_the_text_itself) {
     EXPECT_THAT(sources("%"), ElementsAre(43));
     EXPECT_THAT(sources("0% O'Brien_x"), ElementsAre(43));
     EXPECT_THAT(sources("docs\\report.txt.bak"), ElementsAre(41));
-    // As LIKE compares: ASCII letters without case.
-    EXPECT_THAT(sources("c:\\DOCS"), ElementsAre(40, 41));
-    EXPECT_THAT(sources(""), ElementsAre(1, 40, 41, 42, 43));
+    // As the system's file names compare.
+#ifdef _WIN32
+    EXPECT_THAT(sources("c:\\DOCS\\report.txt"), ElementsAre(40, 39, 41));
+#else
+    EXPECT_THAT(sources("c:\\DOCS"), IsEmpty());
+#endif
+    EXPECT_THAT(sources(""), ElementsAre(1, 39, 40, 41, 42, 43));
 
     std::vector<std::int64_t> out{99};
     j().inodes_for_source("song", out);
