@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
 #include <cmath>
 
 using tuv::explorer::slider_part;
@@ -196,7 +197,18 @@ void CVellum_Slider::paintEvent(QPaintEvent*) {
     // end on a line of its own, so that both dates stay readable.
     const qsizetype cut = text.lastIndexOf(range_end);
     QStringList lines{text.left(cut), text.mid(cut + 1)};
-    for (QString& line : lines) line = metrics.elidedText(line, Qt::ElideRight, status.width());
+    // A little smaller before anything is cut off.
+    QFont smaller = bold;
+    const auto widest = [&] {
+        const QFontMetrics fitted(smaller);
+        return std::max(fitted.horizontalAdvance(lines[0]), fitted.horizontalAdvance(lines[1]));
+    };
+    while (widest() > status.width() && smaller.pointSizeF() > 7.0) {
+        smaller.setPointSizeF(smaller.pointSizeF() - 0.5);
+    }
+    painter.setFont(smaller);
+    const QFontMetrics fitted(smaller);
+    for (QString& line : lines) line = fitted.elidedText(line, Qt::ElideRight, status.width());
     painter.drawText(status, Qt::AlignCenter, lines.join('\n'));
 }
 

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QResizeEvent>
+#include <algorithm>
 
 #include "core/base/errors.h"
 #include "explorer/CVellum_ExplorerDoc.h"
@@ -15,7 +16,8 @@ namespace {
 
 constexpr int left_edge = 10;
 constexpr int right_gap = 30;   // the slider stops this far before the form's right edge
-constexpr int narrowest = 350;  // below this it keeps its right edge at fallback_right
+constexpr int narrowest = 350;  // below this it keeps its right edge at fallback_right,
+                                // or at the form's edge when that is nearer
 constexpr int fallback_right = 500;
 
 }  // namespace
@@ -57,15 +59,20 @@ void TFormView::update_from_document() {
         slider_->set_times(earliest, latest);
         slider_->set_range(0.0, unit.maximum);
         const tuv::explorer::slider_state& kept = document_.slider();
+        bool reselected = false;
         if (kept.use_time_filter && unit.zoom_level == slider_->scale().zoom_level()) {
             slider_->set_selection(kept.from, kept.to);
         } else {
+            reselected = kept.use_time_filter && (kept.from != 0.0 || kept.to != unit.maximum ||
+                                                  kept.zoom_level != unit.zoom_level);
             select_whole_scale(unit.zoom_level, unit.maximum);
         }
         document_.set_time_span(earliest, latest);
         slider_->set_highlight_on(true);
         const QSignalBlocker quiet(time_filter_);
         time_filter_->setChecked(kept.use_time_filter);
+        // The list was built for the period before: it follows the label.
+        if (reselected) refresh_list();
     } catch (const std::exception&) {
         document_.prompts().message(this, tuv::gui::support_error_text,
                                     tuv::gui::caption_explorer, prompt_icon::error);
@@ -85,7 +92,10 @@ void TFormView::ZOOM_CLICKED(int which, int) {
                                     prompt_icon::information);
         return;
     }
-    if (result.unit) select_whole_scale(result.unit->zoom_level, result.unit->maximum);
+    if (!result.unit) return;
+    select_whole_scale(result.unit->zoom_level, result.unit->maximum);
+    // The label now names the whole span: so does the list.
+    if (document_.slider().use_time_filter) refresh_list();
 }
 
 void TFormView::REFRESH_HVIEW(int, int) {
@@ -119,7 +129,8 @@ void TFormView::refresh_list() {
 void TFormView::resizeEvent(QResizeEvent* event) {
     QRect area = slider_->geometry();
     int right = event->size().width() - right_gap;
-    if (right - area.left() < narrowest) right = fallback_right;
+    // Never past the form's edge, where its end could not be reached.
+    if (right - area.left() < narrowest) right = std::min(fallback_right, event->size().width() - 1);
     area.setRight(right);
     slider_->setGeometry(area);
     QWidget::resizeEvent(event);

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QLocale>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 namespace tuv::explorer {
@@ -29,9 +30,22 @@ long long span_days(std::time_t earliest, std::time_t latest) {
 
 double maximum_for(int zoom_level, std::time_t earliest, std::time_t latest) {
     const long long days = span_days(earliest, latest);
-    if (zoom_level == zoom_day) return static_cast<double>(days);
-    if (zoom_level == zoom_month) return static_cast<double>((days + 29) / 30);
-    return local_year(latest) - local_year(earliest) + 1;
+    if (zoom_level == zoom_year) return local_year(latest) - local_year(earliest) + 1;
+    // The scale reaches at least the unit the latest change lies in, or a
+    // change late in its day (or month) would fall outside the whole span.
+    std::tm first{}, last{};
+    localtime_r(&earliest, &first);
+    localtime_r(&latest, &last);
+    if (zoom_level == zoom_month) {
+        const long long months = (last.tm_year - first.tm_year) * 12LL + last.tm_mon - first.tm_mon;
+        return static_cast<double>(std::max((days + 29) / 30, months));
+    }
+    const auto date_of = [](const std::tm& fields) {
+        return std::chrono::sys_days{std::chrono::year{fields.tm_year + 1900} /
+                                     std::chrono::month{unsigned(fields.tm_mon + 1)} /
+                                     std::chrono::day{unsigned(fields.tm_mday)}};
+    };
+    return static_cast<double>(std::max<long long>(days, (date_of(last) - date_of(first)).count()));
 }
 
 scale_unit natural_unit(std::time_t earliest, std::time_t latest) {

@@ -297,13 +297,15 @@ class explorer_timeline_test : public QObject {
         QTest::addColumn<QString>("shown");
         const QString day = "Quillmark Explorer|You are already at day level.|1";
         const QString year = "Quillmark Explorer|You are already at year level.|1";
-        QTest::newRow("in to days") << 400 << "+" << zoom_day << 400.0 << "";
-        QTest::newRow("past days") << 400 << "++" << zoom_day << 400.0 << day;
+        // 23:30 plus whole days of seconds over the spring's clock change is
+        // 00:30 a day later: the day scale reaches the day the latest is on.
+        QTest::newRow("in to days") << 400 << "+" << zoom_day << 401.0 << "";
+        QTest::newRow("past days") << 400 << "++" << zoom_day << 401.0 << day;
         QTest::newRow("out past the span") << 400 << "-" << zoom_month << 14.0 << "";
         QTest::newRow("in and out") << 400 << "+-" << zoom_month << 14.0 << "";
         QTest::newRow("past years") << 1200 << "-" << zoom_year << 4.0 << year;
         QTest::newRow("years to months") << 1200 << "+" << zoom_month << 40.0 << "";
-        QTest::newRow("days stay days") << 30 << "-+" << zoom_day << 30.0 << day;
+        QTest::newRow("days stay days") << 30 << "-+" << zoom_day << 31.0 << day;
     }
     void zoom_stops_at_the_limits() {
         QFETCH(int, days);
@@ -355,6 +357,51 @@ class explorer_timeline_test : public QObject {
         QStringList names;
         for (const auto& entry : document.history()) names << QString::fromStdString(entry.full_path);
         QCOMPARE(names, QStringList{"\\Early"});
+        QCOMPARE(messages(prompts), QString());
+    }
+
+    // The list always holds what the label names: after a zoom, with the
+    // whole span selected however late in its day the latest change lies,
+    // and after moving to another folder.
+    void the_list_matches_the_label() {
+        tuv::test::test_vault vault;
+        // 400.6 days: months; the latest change at midnight.
+        check_ins_at(vault, {local("2020-03-15 09:30:00"), local("2021-04-20 00:00:00")});
+        auto& repo = vault.repo();
+        repo.create_directory("Early", 1, "2020-03-16 10:00:00");
+        repo.create_directory("Latest", 1, "2021-04-20 00:00:00");
+        repo.create_directory("Inner", repo.resolve("\\Early")->file_id(), "2020-03-17 10:00:00");
+        tuv::gui::scripted_prompter prompts;
+        CVellum_ExplorerDoc document(&repo, prompts);
+        TFormView form(document);
+        const auto names = [&] {
+            QStringList shown;
+            for (const auto& entry : document.history()) {
+                shown << QString::fromStdString(entry.full_path);
+            }
+            return shown;
+        };
+        const auto select = [&](double from, double to) {
+            form.slider().set_selection(from, to);
+            form.RANGE_CHANGED(moved_band, 0);
+            form.REFRESH_HVIEW(0, 0);
+        };
+        form.time_filter().click();
+        QCOMPARE(names(), (QStringList{"\\Early", "\\Latest"}));
+        select(0, 0);  // March 2020
+        QCOMPARE(names(), QStringList{"\\Early"});
+
+        form.ZOOM_CLICKED(zoom_in, 0);  // days, the whole span
+        QCOMPARE(form.slider().scale().zoom_level(), zoom_day);
+        QCOMPARE(form.slider().scale().status_text(),
+                 QString("Selected Range From: March 15, 2020 To: April 20, 2021"));
+        QCOMPARE(names(), (QStringList{"\\Early", "\\Latest"}));
+
+        select(1, 1);  // March 16th
+        QCOMPARE(names(), QStringList{"\\Early"});
+        document.go_to("\\Early");  // back to the natural unit, the whole span
+        QCOMPARE(form.slider().scale().zoom_level(), zoom_month);
+        QCOMPARE(names(), QStringList{"\\Early\\Inner"});
         QCOMPARE(messages(prompts), QString());
     }
 

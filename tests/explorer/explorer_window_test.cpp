@@ -18,6 +18,7 @@
 #include "explorer/CVellum_ExplorerApp.h"
 #include "explorer/CVellum_ExplorerDoc.h"
 #include "explorer/CVellum_HView.h"
+#include "explorer/CVellum_Slider.h"
 #include "explorer/TFormView.h"
 #include "explorer/temp_folder.h"
 #include "gui/scripted_prompter.h"
@@ -189,6 +190,22 @@ class explorer_window_test : public QObject {
         });
         emit list.customContextMenuRequested(list.visualRect(file).center());
         QCOMPARE(tip, "View or Open File.");
+    }
+
+    // At 800 x 600 with the search pane open the whole time line is in
+    // sight, its right end included.
+    void time_line_in_sight_beside_the_search_pane() {
+        int code = -1;
+        CMainFrame* frame = app_->start(code);
+        QVERIFY(frame != nullptr);
+        frame->resize(800, 600);
+        frame->show();
+        QVERIFY(QTest::qWaitForWindowExposed(frame));
+        frame->toggle_search_pane();
+        auto* form = frame->findChild<TFormView*>();
+        QTRY_VERIFY(form->slider().geometry().right() < form->width());
+        QVERIFY(form->visibleRegion().boundingRect().contains(form->slider().geometry()));
+        tuv::test::screenshot(*frame, "explorer-800x600-search");
     }
 
     // The size counts the containers in the registry's DataDir, else those
