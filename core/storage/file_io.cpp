@@ -12,7 +12,8 @@ namespace tuv {
 namespace {
 
 [[noreturn]] void fail(const std::string& what, const std::filesystem::path& path, int error) {
-    throw io_error("Cannot " + what + " " + path.string() + ": " + std::strerror(error));
+    throw io_error("Cannot " + what + " " + path.string() + ": " + std::strerror(error),
+                   std::error_code(error, std::generic_category()));
 }
 
 class posix_file : public file_handle {

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <system_error>
 
 #include "core/base/errors.h"
 
@@ -20,6 +21,13 @@ namespace tuv {
 class io_error : public tuv_error {
   public:
     using tuv_error::tuv_error;
+    io_error(const std::string& what, std::error_code reason) : tuv_error(what), reason_(reason) {}
+
+    // The system's reason, when the failure had one.
+    std::error_code reason() const noexcept { return reason_; }
+
+  private:
+    std::error_code reason_;
 };
 
 // An open file. Not shared between threads.

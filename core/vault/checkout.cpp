@@ -84,8 +84,10 @@ std::uint64_t repository::write_version(file_entry& entry, const std::filesystem
     std::unique_ptr<file_handle> out;
     try {
         out = files_->open(partial, open_mode::create_new);
-    } catch (const io_error&) {
-        throw tuv_error("Couldn't open " + destination.string());
+    } catch (const io_error& error) {
+        // The system's reason tells a full disk from a read-only folder.
+        throw tuv_error("Couldn't open " + destination.string() +
+                        (error.reason() ? ": " + error.reason().message() : std::string()));
     }
     try {
         // A file written over keeps its permissions, as cp keeps them; a new

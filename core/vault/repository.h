@@ -123,9 +123,9 @@ class repository {
     // destination that exists as anything else (folder, device, FIFO,
     // socket) and "Cannot write <destination>: it is a symbolic link to a
     // file that does not exist" for a dangling link. Then tuv_error
-    // "Couldn't open <destination>" when the folder cannot take the file,
-    // and the reading errors of version_reader; on any failure the
-    // destination is left as it was.
+    // "Couldn't open <destination>: <the system's reason>" when the folder
+    // cannot take the file, and the reading errors of version_reader; on
+    // any failure the destination is left as it was.
     // `sync`: durable waits until the file is on disk; an export of many
     // files leaves that to the system, as a copy does.
     std::uint64_t checkout(const std::string& source, const std::filesystem::path& destination,

@@ -212,7 +212,7 @@ TEST_F(export_command_test, a_second_run_appends_to_the_log) {
     fs::create_directories(root);
     std::ofstream(root / "docs") << "a file in the folder's way";
     const std::string line =
-        "Exception: Couldn't open " + (root / "docs" / "a.txt").string() + "\n";
+        "Exception: Couldn't open " + (root / "docs" / "a.txt").string() + ": Not a directory\n";
     ASSERT_EQ(run({"-f", "\\docs", root.string()}).code, 1);
     EXPECT_EQ(test::text_file_contents(root / "log.txt"), line);
     ASSERT_EQ(run({"-f", "\\docs", root.string()}).code, 1);

@@ -117,7 +117,7 @@ class checkout_sequence_test : public QObject {
         QTest::newRow("shell page, kept: ends") << "shell page" << "report.txt" << "cancel"
             << QStringList{save_as, replace_prompt} << old_text << true;
         QTest::newRow("explorer, failed: own text, next row") << "explorer" << unreachable << ""
-            << QStringList{save_as, "error Quillmark Explorer: Couldn't open %1", save_as, done_e}
+            << QStringList{save_as, "error Quillmark Explorer: Couldn't open %1: No such file or directory", save_as, done_e}
             << "" << false;
         QTest::newRow("properties, failed: fixed text, next row") << "properties" << unreachable
             << "" << QStringList{save_as, fixed_failure, save_as, done_p} << "" << false;
