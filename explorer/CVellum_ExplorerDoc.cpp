@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <filesystem>
 
 #include "core/base/date.h"
 #include "core/base/errors.h"
@@ -217,6 +218,19 @@ void CVellum_ExplorerDoc::export_vault(const export_chooser& choose) {
 }
 
 void CVellum_ExplorerDoc::refresh() {
+    // An open database outlives its folder's removal: without this the
+    // window would go on showing a vault that is gone, as if all were well.
+    std::error_code error;
+    if (repo_ != nullptr && !std::filesystem::exists(repo_->folder(), error)) {
+        prompts_.message(nullptr,
+                         QString::fromStdString("The vault " + repo_->folder().string() +
+                                                " is no longer there: it was moved or removed "
+                                                "while the explorer was open.\nThe window "
+                                                "shows what it held; start the explorer again "
+                                                "once the vault is back or registered anew."),
+                         tuv::gui::caption_explorer, prompt_icon::error);
+        return;
+    }
     refresh_ = true;
     emit repository_size_requested();
     emit views_changed();

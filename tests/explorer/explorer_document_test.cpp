@@ -268,6 +268,25 @@ class explorer_document_test : public QObject {
         QVERIFY(!container_bytes(files_ / "none"));
     }
 
+    // F5 after the vault's folder went away says so instead of showing the
+    // old lists as if all were well.
+    void refresh_of_a_vault_that_is_gone_says_so() {
+        const fs::path folder = vault_->repo().folder();
+        const fs::path moved = folder.string() + ".moved";
+        fs::rename(folder, moved);
+        QSignalSpy changed(doc_.get(), &CVellum_ExplorerDoc::views_changed);
+        doc_->refresh();
+        fs::rename(moved, folder);
+        QCOMPARE(changed.count(), 0);
+        QCOMPARE(prompts_->prompts().size(), 1u);
+        QCOMPARE(prompts_->prompts()[0].text,
+                 QString::fromStdString("The vault " + folder.string() +
+                                        " is no longer there: it was moved or removed while the "
+                                        "explorer was open.\nThe window shows what it held; start "
+                                        "the explorer again once the vault is back or registered "
+                                        "anew."));
+    }
+
     void hidden_while_checkin_runs_data() {
         QTest::addColumn<bool>("program_exists");
         QTest::addColumn<QStringList>("messages");
