@@ -9,7 +9,11 @@
 #include "gui/app_icon.h"
 
 CCheckinProgressDlg::CCheckinProgressDlg(QWidget* parent)
-    : QDialog(parent), file_(new QLabel), bar_(new QProgressBar), cancel_(new QPushButton("&Cancel")) {
+    : QDialog(parent),
+      note_(new QLabel),
+      file_(new QLabel),
+      bar_(new QProgressBar),
+      cancel_(new QPushButton("&Cancel")) {
     setWindowIcon(tuv::gui::app_icon());
     bar_->setRange(0, 100);
     bar_->setMinimumWidth(360);
@@ -18,11 +22,12 @@ CCheckinProgressDlg::CCheckinProgressDlg(QWidget* parent)
     auto* buttons = new QDialogButtonBox;
     buttons->addButton(cancel_, QDialogButtonBox::RejectRole);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel("This may take some time. Please wait.."));
+    layout->addWidget(note_);
     layout->addWidget(file_);
     layout->addWidget(bar_);
     layout->addWidget(buttons);
     set_progress(0);
+    set_waiting(false);
 }
 
 void CCheckinProgressDlg::show_file(int number, int count, const QString& name) {
@@ -35,6 +40,11 @@ void CCheckinProgressDlg::set_progress(int percent) {
 }
 
 int CCheckinProgressDlg::progress() const { return bar_->value(); }
+
+void CCheckinProgressDlg::set_waiting(bool waiting) {
+    note_->setText(waiting ? "Waiting for another program that is using the vault..."
+                           : "This may take some time. Please wait..");
+}
 
 void CCheckinProgressDlg::reject() {
     // The dialog stays until the check-in has stopped; the run closes it.

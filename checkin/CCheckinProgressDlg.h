@@ -18,6 +18,9 @@ class CCheckinProgressDlg : public QDialog {
     // Bar and caption: "<percent>% completed".
     void set_progress(int percent);
     int progress() const;
+    // While `waiting`, says that the check-in waits for another program that
+    // is using the vault, in place of the usual note.
+    void set_waiting(bool waiting);
 
   signals:
     // Cancel was pressed, or the window was closed, once.
@@ -27,6 +30,7 @@ class CCheckinProgressDlg : public QDialog {
     void reject() override;
 
   private:
+    QLabel* note_;
     QLabel* file_;
     QProgressBar* bar_;
     QPushButton* cancel_;

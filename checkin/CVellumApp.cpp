@@ -46,6 +46,32 @@ QString second_instance_text(const tuv::checkin::command_line& line) {
     return text;
 }
 
+// Asks whether to wait again for the program that kept the vault's
+// database for as long as a check-in waits.
+bool retry_the_wait(tuv::gui::prompter& prompter, QWidget* owner) {
+    return prompter.message(owner,
+                            "Another program is using the vault, and the check-in stopped "
+                            "waiting for it.\nRetry when it has finished, or Cancel to check "
+                            "nothing more in.",
+                            tuv::gui::caption_checkin, prompt_icon::exclamation,
+                            tuv::gui::prompt_buttons::retry_cancel) ==
+           tuv::gui::prompt_answer::retry;
+}
+
+// Runs the batch on a thread of its own, so that the windows keep painting
+// and Cancel answers, and returns its outcomes.
+std::vector<tuv::checkin::file_outcome> run_in_background(
+    tuv::checkin::checkin_batch& batch, const tuv::checkin::checkin_batch::progress_fn& report) {
+    std::vector<tuv::checkin::file_outcome> outcomes;
+    QEventLoop loop;
+    std::unique_ptr<QThread> worker(QThread::create([&] { outcomes = batch.run(report); }));
+    QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    worker->start();
+    loop.exec();
+    worker->wait();
+    return outcomes;
+}
+
 }  // namespace
 
 CVellumApp::CVellumApp(tuv::gui::prompter& prompter)
@@ -121,42 +147,44 @@ bool CVellumApp::lock_and_check_in(tuv::repository& repo, const std::string& db_
     CCheckinProgressDlg progress;
     QObject::connect(&progress, &CCheckinProgressDlg::cancel_requested, &progress,
                      [&batch] { batch.cancel(); });
-    const int count = static_cast<int>(files.size());
-    const auto report = [&progress, &files, count](std::size_t file, int percent) {
+    const auto show = [&progress, &files](std::size_t file, int percent, bool waiting) {
+        progress.show_file(static_cast<int>(file) + 1, static_cast<int>(files.size()),
+                           QString::fromStdString(files[file].filename().string()));
+        progress.set_progress(percent);
+        progress.set_waiting(waiting);
+    };
+    const auto report = [&progress, &show](std::size_t file, int percent, bool waiting) {
         // From the check-in thread: the dialog is changed on its own thread.
-        const QString name = QString::fromStdString(files[file].filename().string());
         QMetaObject::invokeMethod(
-            &progress,
-            [&progress, file, percent, count, name] {
-                progress.show_file(static_cast<int>(file) + 1, count, name);
-                progress.set_progress(percent);
-            },
+            &progress, [&show, file, percent, waiting] { show(file, percent, waiting); },
             Qt::QueuedConnection);
     };
-    if (!files.empty()) {
-        progress.show_file(1, count, QString::fromStdString(files.front().filename().string()));
-    }
+    if (!files.empty()) show(0, 0, false);
     progress.show();
 
-    std::vector<tuv::checkin::file_outcome> outcomes;
-    QEventLoop loop;
-    std::unique_ptr<QThread> worker(QThread::create([&] { outcomes = batch.run(report); }));
-    QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
-    worker->start();
-    loop.exec();
-    worker->wait();
+    std::vector<tuv::checkin::file_outcome> outcomes = run_in_background(batch, report);
+    while (tuv::checkin::gave_up_waiting(outcomes) && !batch.cancelled()) {
+        // The files already in stay; a retry goes on from the one given up on.
+        const auto left = std::find_if(outcomes.begin(), outcomes.end(),
+                                       [](const auto& outcome) { return outcome.busy; });
+        show(static_cast<std::size_t>(left - outcomes.begin()), 0, false);
+        if (!retry_the_wait(prompter_, &progress)) break;
+        outcomes = run_in_background(batch, report);
+    }
     writer.reset();
 
     for (const auto& outcome : outcomes) {
-        if (outcome.database_error) {
+        // A wait given up on was told, with the offer to retry.
+        if (outcome.database_error && !outcome.busy) {
             prompter_.message(&progress,
                               QString::fromStdString(outcome.message) +
                                   "\nPlease try checkin again in some time",
                               tuv::gui::caption_checkin, prompt_icon::error);
-            // That box said all there is to say about a single file.
-            if (outcomes.size() == 1) return false;
         }
     }
+    // That box, or the offer to retry, said all there is to say about a
+    // single file (unless a Cancel came first and nothing was offered).
+    if (outcomes.size() == 1 && outcomes.front().database_error && !batch.cancelled()) return false;
     if (!tuv::checkin::needs_summary(outcomes)) return true;
     const bool failed = std::any_of(outcomes.begin(), outcomes.end(), [](const auto& outcome) {
         return outcome.status == tuv::checkin::file_status::failed;

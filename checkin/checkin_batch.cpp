@@ -21,16 +21,47 @@ class batch_observer : public progress_observer {
 
     void update(int percent) override {
         if (cancelled_) throw cancelled_error{};
-        if (percent != last_ && progress_) progress_(file_, percent);
-        last_ = percent;
+        if (percent != last_) tell(percent);
+    }
+
+    // Between the slices of a wait for the database, so that Cancel ends
+    // the wait within one.
+    void still_busy() override {
+        if (cancelled_) throw cancelled_error{};
+        if (waiting_) return;
+        waiting_ = true;
+        tell(last_);
+    }
+
+    void no_longer_busy() override {
+        waiting_ = false;
+        tell(last_);
     }
 
   private:
+    void tell(int percent) {
+        last_ = percent;
+        if (progress_) progress_(file_, std::max(percent, 0), waiting_);
+    }
+
     std::size_t file_;
     const checkin_batch::progress_fn& progress_;
     const std::atomic<bool>& cancelled_;
     int last_ = -1;
+    bool waiting_ = false;
 };
+
+file_outcome untried(const std::filesystem::path& file) {
+    file_outcome outcome;
+    outcome.file = file;
+    return outcome;
+}
+
+// Whether a run checks the file in: it has not been tried, or the wait for
+// the database gave up on it.
+bool left_to_check_in(const file_outcome& outcome) {
+    return outcome.status == file_status::not_started || outcome.busy;
+}
 
 // Says why a path cannot be checked in before the engine is asked, in the
 // person's terms; empty when it can be tried.
@@ -50,24 +81,27 @@ std::string refusal(const std::filesystem::path& file) {
 }  // namespace
 
 checkin_batch::checkin_batch(repository& repo, batch_request request)
-    : repo_(repo), request_(std::move(request)) {}
+    : repo_(repo), request_(std::move(request)) {
+    for (const auto& file : request_.files) outcomes_.push_back(untried(file));
+}
 
 std::vector<file_outcome> checkin_batch::run(const progress_fn& progress) {
-    std::vector<file_outcome> outcomes;
     bool stopped = false;
-    for (std::size_t i = 0; i < request_.files.size(); ++i) {
+    for (std::size_t i = 0; i < outcomes_.size(); ++i) {
+        if (!left_to_check_in(outcomes_[i])) continue;
         if (stopped || cancelled_) {
-            outcomes.push_back({request_.files[i], file_status::not_started, {}, false, {}});
+            outcomes_[i] = untried(request_.files[i]);
             continue;
         }
-        outcomes.push_back(check_in(i, progress));
-        stopped = outcomes.back().database_error;
+        outcomes_[i] = check_in(i, progress);
+        stopped = outcomes_[i].database_error;
     }
-    return outcomes;
+    return outcomes_;
 }
 
 file_outcome checkin_batch::check_in(std::size_t index, const progress_fn& progress) {
-    file_outcome outcome{request_.files[index], file_status::failed, {}, false, {}};
+    file_outcome outcome = untried(request_.files[index]);
+    outcome.status = file_status::failed;
     outcome.message = refusal(outcome.file);
     if (!outcome.message.empty()) return outcome;
 
@@ -82,6 +116,7 @@ file_outcome checkin_batch::check_in(std::size_t index, const progress_fn& progr
     } catch (const db_exception& error) {
         outcome.message = error.what();
         outcome.database_error = true;
+        outcome.busy = dynamic_cast<const db_busy_exception*>(&error) != nullptr;
     } catch (const std::exception& error) {
         outcome.message = error.what();
     }
@@ -93,6 +128,11 @@ bool needs_summary(const std::vector<file_outcome>& outcomes) {
     return std::any_of(outcomes.begin(), outcomes.end(), [](const file_outcome& outcome) {
         return outcome.status != file_status::checked_in;
     });
+}
+
+bool gave_up_waiting(const std::vector<file_outcome>& outcomes) {
+    return std::any_of(outcomes.begin(), outcomes.end(),
+                       [](const file_outcome& outcome) { return outcome.busy; });
 }
 
 std::string summary_heading(const std::vector<file_outcome>& outcomes, bool cancelled) {

@@ -5,6 +5,9 @@
 // next one goes in, except after a database error, which ends the run (the
 // database is then in no state to take more). A cancelled run rolls back the
 // file being checked in and starts no other; the files already done stay.
+// While another program holds the vault's database, a file waits for it
+// (db_sqlite.h says how long), and Cancel ends the wait too; a run that
+// gave up waiting can be run again for the files it left.
 #pragma once
 
 #include <atomic>
@@ -29,6 +32,7 @@ struct file_outcome {
     file_status status = file_status::not_started;
     std::string message;          // why it failed
     bool database_error = false;  // it failed on the database
+    bool busy = false;            // ... held by another program for the whole wait
     checkin_result result;        // what was stored, when checked in
 };
 
@@ -41,13 +45,16 @@ struct batch_request {
 
 class checkin_batch {
   public:
-    // Told the file's index in the request and its percentage so far.
-    using progress_fn = std::function<void(std::size_t file, int percent)>;
+    // Told the file's index in the request and its percentage so far, and
+    // whether it is waiting for another program that holds the database.
+    using progress_fn = std::function<void(std::size_t file, int percent, bool waiting)>;
 
     // Borrows the repository, which no other thread may use during run().
     checkin_batch(repository& repo, batch_request request);
 
-    // Checks the files in, one outcome per file in request order.
+    // Checks the files in, one outcome per file in request order. Run again,
+    // it checks in only the files that the wait gave up on or that were not
+    // started; the other outcomes stay as they were.
     std::vector<file_outcome> run(const progress_fn& progress);
 
     // Asks run() to stop as soon as it can. Any thread may call it.
@@ -59,12 +66,17 @@ class checkin_batch {
 
     repository& repo_;
     batch_request request_;
+    std::vector<file_outcome> outcomes_;  // in request order
     std::atomic<bool> cancelled_{false};
 };
 
 // True when the person must be told how each file went: one failed or the
 // run was cancelled.
 bool needs_summary(const std::vector<file_outcome>& outcomes);
+
+// True when the run stopped because another program held the database for
+// the whole wait: running it again may check in the rest.
+bool gave_up_waiting(const std::vector<file_outcome>& outcomes);
 
 // What the summary says first: whether the run was cancelled (`cancelled`)
 // or not every file went in, then how many files went which way.

@@ -39,6 +39,13 @@ class db_exception : public tuv_error {
     using tuv_error::tuv_error;
 };
 
+// Another connection held the lock a statement needed for as long as the
+// statement would wait (db_sqlite.h); trying again later may succeed.
+class db_busy_exception : public db_exception {
+  public:
+    using db_exception::db_exception;
+};
+
 // "Record Not Found : " followed by the detail.
 class rec_not_found_exception : public db_exception {
   public:

@@ -19,6 +19,8 @@
 
 namespace tuv {
 
+class busy_observer;
+
 // One value bound to a "?" of a statement: an integer, a text or a blob.
 class db_param {
   public:
@@ -114,6 +116,10 @@ class db {
     virtual void bind_text(int position, std::string_view text) = 0;
     virtual void bind_int(int position, std::int64_t value) = 0;
     virtual std::unique_ptr<db_recordset> execute_prepared() = 0;
+
+    // Told while execute() waits for a busy database; null for nobody.
+    // Borrowed: it must outlive its use.
+    virtual void set_busy_observer(busy_observer* observer) = 0;
 
     // The rowid of the last row this connection inserted.
     virtual std::int64_t last_insert_id() = 0;

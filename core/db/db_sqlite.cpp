@@ -1,14 +1,38 @@
 #include "core/db/db_sqlite.h"
 
+#include <algorithm>
+#include <chrono>
 #include <utility>
 #include <vector>
 
 #include <sqlite3.h>
 
 #include "core/base/errors.h"
+#include "core/db/busy_observer.h"
 
 namespace tuv {
 namespace {
+
+// Runs `attempt` again while another connection holds the lock it needs,
+// until `timeout` has passed since the first try; SQLite waits one slice
+// inside each attempt. The observer, when there is one, hears of every slice
+// but the last, and may end the wait by throwing.
+template <typename F>
+void retry_while_busy(busy_observer* observer, std::chrono::milliseconds timeout, F&& attempt) {
+    const auto start = std::chrono::steady_clock::now();
+    bool waited = false;
+    for (;;) {
+        try {
+            attempt();
+            break;
+        } catch (const sqlite3x::database_busy_error&) {
+            if (std::chrono::steady_clock::now() - start >= timeout) throw;
+            waited = true;
+            if (observer != nullptr) observer->still_busy();
+        }
+    }
+    if (waited && observer != nullptr) observer->no_longer_busy();
+}
 
 // Runs a wrapper call, turning its errors into db_exception with the same text.
 template <typename F>
@@ -136,7 +160,7 @@ void db_sqlite::open(const std::string& path, db_open_mode mode) {
                                    : mode == db_open_mode::read_only ? open_mode::read_only
                                                                      : open_mode::existing;
     try {
-        connection_.set_busy_timeout(default_busy_timeout_ms);
+        connection_.set_busy_timeout(std::min(busy_timeout_ms_, busy_slice_ms));
         connection_.open(path, wrapper_mode);
         connection_.executenonquery("PRAGMA synchronous=FULL");
     } catch (const sqlite3x::database_error& e) {
@@ -173,7 +197,8 @@ void db_sqlite::require_open() const {
 
 void db_sqlite::set_busy_timeout(int milliseconds) {
     require_open();
-    connection_.set_busy_timeout(milliseconds);
+    busy_timeout_ms_ = milliseconds;
+    connection_.set_busy_timeout(std::min(milliseconds, busy_slice_ms));
 }
 
 db_sqlite::statement_lease db_sqlite::acquire(const std::string& sql) {
@@ -214,17 +239,13 @@ void db_sqlite::execute(const std::string& sql, db_params params) {
             transaction = std::make_unique<sqlite3x::sqlite3_transaction>(connection_);
         statement_lease lease = acquire(sql);
         lease.bind_all(params);
-        for (int attempt = 1;; ++attempt) {
-            try {
-                lease.command().executenonquery();
-                break;
-            } catch (const sqlite3x::database_busy_error&) {
-                // SQLite has already waited busy_timeout for the lock; give
-                // the other writer a few more chances before giving up.
-                if (attempt == busy_attempts) throw;
-            }
-        }
-        if (transaction) transaction->commit();
+        // A long wait in one piece could not be stopped: it is waited in
+        // slices, and the observer may end it between two.
+        const std::chrono::milliseconds timeout(busy_timeout_ms_);
+        retry_while_busy(busy_observer_, timeout, [&] { lease.command().executenonquery(); });
+        if (transaction) retry_while_busy(busy_observer_, timeout, [&] { transaction->commit(); });
+    } catch (const sqlite3x::database_busy_error& e) {
+        throw db_busy_exception(std::string(e.what()));
     } catch (const sqlite3x::database_error& e) {
         throw db_exception(std::string(e.what()));
     }

@@ -3,8 +3,10 @@
 // One db_sqlite per process, owned by the repository. Statements are prepared
 // once per text and kept in a cache; a statement still read by a live result
 // set is not handed out twice (a second one is prepared for that caller).
-// Connections wait up to busy_timeout_ms for a lock and run with
-// synchronous=FULL, so a committed transaction survives a power loss.
+// execute() waits up to the busy timeout for a lock another connection
+// holds, in slices of SQLite's own busy wait, telling the busy observer
+// between them (so that a wait can be stopped within a slice). Connections
+// run with synchronous=FULL, so a committed transaction survives a power loss.
 #pragma once
 
 #include <memory>
@@ -18,9 +20,11 @@ namespace tuv {
 
 class db_sqlite : public db {
   public:
-    static constexpr int default_busy_timeout_ms = 5000;
-    // Attempts of execute() against a busy database, counting the first.
-    static constexpr int busy_attempts = 5;
+    // How long execute() waits in all for a lock another connection holds.
+    static constexpr int default_busy_timeout_ms = 25000;
+    // SQLite's own wait for a lock: one slice of execute()'s wait, and all
+    // that a query waits (in WAL mode a writer never holds readers up).
+    static constexpr int busy_slice_ms = 100;
     // Statements built from varying pieces (search) must not grow the cache
     // without bound; past this many texts, the idle ones are dropped.
     static constexpr std::size_t max_cached_statements = 256;
@@ -46,8 +50,11 @@ class db_sqlite : public db {
     bool transactional() const override { return transactional_; }
 
     using db::execute;
-    // Retries a busy database up to busy_attempts times in all; the last busy
-    // error, and any other, is raised as db_exception with the wrapper's text.
+    // Retries a busy database (the statement, and the commit of its own
+    // transaction) until the busy timeout has passed, then raises
+    // db_busy_exception with the wrapper's text; any other error is raised as
+    // db_exception with the wrapper's text. What the busy observer throws
+    // goes through as it is.
     void execute(const std::string& sql, db_params params) override;
 
     void prepare(const std::string& sql) override;
@@ -56,9 +63,13 @@ class db_sqlite : public db {
     void bind_int(int position, std::int64_t value) override;
     std::unique_ptr<db_recordset> execute_prepared() override;
 
+    void set_busy_observer(busy_observer* observer) override { busy_observer_ = observer; }
+
     std::int64_t last_insert_id() override;
     std::optional<std::pair<std::int64_t, std::int64_t>> change_stamp() override;
 
+    // How long execute() waits in all; SQLite's own wait is this, or a
+    // slice when that is shorter.
     void set_busy_timeout(int milliseconds);
     // The wrapper connection, for the installer and for tests.
     sqlite3x::sqlite3_connection& connection() { return connection_; }
@@ -81,6 +92,8 @@ class db_sqlite : public db {
     bool is_open_ = false;
     bool read_only_ = false;
     bool transactional_ = true;
+    int busy_timeout_ms_ = default_busy_timeout_ms;
+    busy_observer* busy_observer_ = nullptr;
 };
 
 // A statement taken from the cache (or prepared for one use when the cached

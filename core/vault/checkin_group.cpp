@@ -177,23 +177,21 @@ void checkin_group::begin() {
 
 bool checkin_group::check_in(member& m) {
     if (m.done.error) return true;
-    try {
-        if (!transaction_) begin();
-    } catch (...) {
-        m.done.error = std::current_exception();
-        return true;
-    }
     bool clean = true;
+    // The file's observer hears of the wait for the write lock too, and may
+    // end it.
     progress_observer* const observer = repo_.observer();
     repo_.set_observer(m.observer);
     try {
+        if (!transaction_) begin();
         if (!m.chunks) m.chunks = repo_.start_chunks(*m.input);
         const request& r = m.asked;
         m.done.result = repo_.checkin_into(*m.input, *m.chunks, r.source, r.directory, r.when,
                                            r.mime_type, r.description, *writer_, known_);
     } catch (...) {
         m.done.error = std::current_exception();
-        clean = false;
+        // A transaction that did not begin holds nothing of the file.
+        clean = transaction_ == nullptr;
     }
     repo_.set_observer(observer);
     m.chunks.reset();

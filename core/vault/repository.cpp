@@ -9,6 +9,7 @@
 #include "core/storage/file_io.h"
 #include "core/storage/vault_folder.h"
 #include "core/vault/journal.h"
+#include "core/vault/progress_observer.h"
 #include "core/vault/search.h"
 
 namespace tuv {
@@ -75,6 +76,11 @@ repository::~repository() {
     if (journal_) journal_->detach();
     journal_.reset();
     database_.reset();
+}
+
+void repository::set_observer(progress_observer* observer) {
+    observer_ = observer;
+    database_->set_busy_observer(observer);
 }
 
 bool repository::is_own_file(const std::filesystem::path& path) const {

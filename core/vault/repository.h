@@ -195,9 +195,10 @@ class repository {
     void set_file_system(file_system& files) { files_ = &files; }
 
     // Non-owning; null unless the check-in program set one. The observer
-    // must outlive its use by the repository.
+    // must outlive its use by the repository. The database tells it while
+    // a statement waits for a lock (progress_observer.h).
     progress_observer* observer() const { return observer_; }
-    void set_observer(progress_observer* observer) { observer_ = observer; }
+    void set_observer(progress_observer* observer);
 
   private:
     friend class checkin_group;

@@ -1,11 +1,14 @@
 // The check-in program from its start to its end: one instance, the vault
 // from the registry, the writer lock, the run and what the person is told;
 // last, the real program started headless with a script.
+#include <QApplication>
+#include <QLabel>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <fstream>
-#include <sqlite3.h>
+#include <functional>
 
 #include "checkin/CVellumApp.h"
 #include "checkin/checkin_form.h"
@@ -16,6 +19,7 @@
 #include "core/vault/writer_lock.h"
 #include "gui/scripted_prompter.h"
 #include "platform/named_mutex.h"
+#include "tests/support/held_database.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_vault.h"
 
@@ -30,6 +34,23 @@ fs::path write_text(const fs::path& path, const std::string& text) {
     return path;
 }
 
+const QString gave_up_text =
+    "Another program is using the vault, and the check-in stopped waiting for it.\nRetry when "
+    "it has finished, or Cancel to check nothing more in.";
+
+// Answers as scripted_prompter does, after `on_message`: what happens while
+// the person reads the box.
+class watching_prompter : public tuv::gui::scripted_prompter {
+  public:
+    std::function<void()> on_message;
+
+    tuv::gui::prompt_answer message(QWidget* owner, const QString& text, const QString& caption,
+                                    prompt_icon icon, tuv::gui::prompt_buttons buttons) override {
+        if (on_message) on_message();
+        return scripted_prompter::message(owner, text, caption, icon, buttons);
+    }
+};
+
 }  // namespace
 
 class checkin_app_test : public QObject {
@@ -38,7 +59,7 @@ class checkin_app_test : public QObject {
     void init() {
         vault_ = std::make_unique<tuv::test::test_vault>();
         register_vault(vault_->db_path());
-        prompter_ = std::make_unique<tuv::gui::scripted_prompter>();
+        prompter_ = std::make_unique<watching_prompter>();
         app_ = std::make_unique<CVellumApp>(*prompter_);
         app_->set_opener([this](const std::string&) { return &vault_->repo(); });
         app_->set_details_asker([](tuv::checkin::checkin_form& form, tuv::repository&) {
@@ -157,24 +178,62 @@ class checkin_app_test : public QObject {
         const fs::path a = write_text(files_ / "a.txt", "a");
         const fs::path b = write_text(files_ / "b.txt", "b");
         dynamic_cast<tuv::db_sqlite&>(vault_->database()).set_busy_timeout(20);
-        sqlite3* other = nullptr;
-        QCOMPARE(sqlite3_open(vault_->db_path().c_str(), &other), SQLITE_OK);
-        QCOMPARE(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+        tuv::test::held_database other(vault_->db_path());
+        prompter_->answer(tuv::gui::prompt_answer::cancel);
         const int code = app_->run({a.string() + "#" + b.string()});
-        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
-        sqlite3_close(other);
+        other.release();
 
         QCOMPARE(code, 1);
         const auto& prompts = prompter_->prompts();
         QCOMPARE(prompts.size(), 2u);
-        QCOMPARE(prompts[0].text, "database is busy\nPlease try checkin again in some time");
-        QCOMPARE(prompts[0].icon, prompt_icon::error);
+        QCOMPARE(prompts[0].text, gave_up_text);
+        QCOMPARE(prompts[0].icon, prompt_icon::exclamation);
+        QCOMPARE(prompts[0].buttons, tuv::gui::prompt_buttons::retry_cancel);
         QCOMPARE(prompts[1].text, "Not every file was checked in.\n0 checked in, 1 failed, 1 not "
                                   "checked in.");
         QCOMPARE(prompts[1].details, QString::fromStdString("Failed: " + b.string() +
                                                             ": database is busy\nNot checked in: " +
                                                             a.string()));
+        QVERIFY_THROWS_EXCEPTION(tuv::tuv_error, vault_->repo().resolve("\\Cab\\b.txt"));
         QVERIFY(tuv::verify_vault(vault_->repo(), {.read_data = true}).clean());
+    }
+
+    void retry_checks_in_the_files_left_once_the_other_program_lets_go() {
+        const fs::path a = write_text(files_ / "a.txt", "a");
+        const fs::path b = write_text(files_ / "b.txt", "b");
+        dynamic_cast<tuv::db_sqlite&>(vault_->database()).set_busy_timeout(20);
+        tuv::test::held_database other(vault_->db_path());
+        prompter_->on_message = [&] { other.release(); };
+        prompter_->answer(tuv::gui::prompt_answer::retry);
+
+        QCOMPARE(app_->run({"--files", a.string(), b.string()}), 0);
+        QCOMPARE(prompter_->prompts().size(), 1u);
+        QCOMPARE(prompter_->prompts()[0].text, gave_up_text);
+        for (const char* name : {"a", "b"}) {
+            const std::string path = std::string("\\Cab\\") + name + ".txt";
+            QCOMPARE(vault_->repo().resolve(path)->read(tuv::date("2026-01-02 03:04:05")), name);
+        }
+        QVERIFY(tuv::verify_vault(vault_->repo(), {.read_data = true}).clean());
+    }
+
+    void the_progress_window_says_while_another_program_holds_the_vault() {
+        const QString waiting = "Waiting for another program that is using the vault...";
+        tuv::test::held_database other(vault_->db_path());
+        bool said = false;
+        QTimer look;
+        QObject::connect(&look, &QTimer::timeout, [&] {
+            for (const QWidget* window : QApplication::topLevelWidgets()) {
+                for (const QLabel* label : window->findChildren<QLabel*>()) {
+                    said = said || label->text() == waiting;
+                }
+            }
+            if (said) other.release();
+        });
+        look.start(10);
+
+        QCOMPARE(app_->run({write_text(files_ / "a.txt", "a").string()}), 0);
+        QVERIFY(said);
+        QCOMPARE(vault_->repo().resolve("\\Cab\\a.txt")->read(tuv::date("2026-01-02 03:04:05")), "a");
     }
 
     void the_real_program_checks_in_headless() {
@@ -212,7 +271,7 @@ class checkin_app_test : public QObject {
     tuv::test::temp_dir folder_;
     fs::path files_ = folder_.path();
     std::unique_ptr<tuv::test::test_vault> vault_;
-    std::unique_ptr<tuv::gui::scripted_prompter> prompter_;
+    std::unique_ptr<watching_prompter> prompter_;
     std::unique_ptr<CVellumApp> app_;
 };
 

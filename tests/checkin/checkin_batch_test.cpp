@@ -1,6 +1,8 @@
 // A run of check-ins: the order, a file that fails among others, Cancel in
-// the middle of a large file, and what each leaves in the vault.
+// the middle of a large file or while another program holds the vault, and
+// what each leaves in the vault.
 #include <QTest>
+#include <chrono>
 #include <fstream>
 
 #include "checkin/checkin_batch.h"
@@ -8,6 +10,7 @@
 #include "core/vault/file_entry.h"
 #include "core/vault/verify.h"
 #include "tests/support/checks.h"
+#include "tests/support/held_database.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_vault.h"
 
@@ -77,7 +80,7 @@ class checkin_batch_test : public QObject {
 
         checkin_batch batch(repo, {{small, big, after}, "\\", "2026-01-01 12:00:00", ""});
         int seen = 0;
-        const auto outcomes = batch.run([&](std::size_t file, int percent) {
+        const auto outcomes = batch.run([&](std::size_t file, int percent, bool) {
             if (file == 1 && percent >= 30) batch.cancel();
             seen = std::max(seen, file == 1 ? percent : 0);
         });
@@ -93,6 +96,28 @@ class checkin_batch_test : public QObject {
                  "Checked in: " + small.string() +
                      " as \\small.bin\nCancelled, nothing of it was stored: " + big.string() +
                      "\nNot checked in: " + after.string());
+    }
+
+    void cancel_ends_the_wait_for_another_program_at_once() {
+        tuv::test::temp_dir files;
+        tuv::test::test_vault vault;
+        auto& repo = vault.repo();
+        const fs::path a = write_file(files.path() / "a.bin", 1000, 7);
+        tuv::test::held_database other(vault.db_path());
+
+        checkin_batch batch(repo, {{a}, "\\", "2026-01-01 12:00:00", ""});
+        const auto start = std::chrono::steady_clock::now();
+        const auto outcomes = batch.run([&](std::size_t, int, bool waiting) {
+            if (waiting) batch.cancel();
+        });
+        const auto took = std::chrono::steady_clock::now() - start;
+        other.release();
+
+        QCOMPARE(statuses(outcomes), std::vector{file_status::cancelled});
+        // Far less than the whole wait, 25 s.
+        QVERIFY(took < std::chrono::seconds(5));
+        QVERIFY_THROWS_EXCEPTION(tuv::file_not_found_exception, repo.resolve("\\a.bin"));
+        QVERIFY(tuv::verify_vault(repo, {.read_data = true}).clean());
     }
 };
 

@@ -3,6 +3,7 @@
 // saved as a screenshot for a person to look at.
 #include <QAbstractItemModelTester>
 #include <QDateEdit>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -140,6 +141,10 @@ class checkin_dialogs_test : public QObject {
         progress.show_file(2, 5, "quarterly report.pdf");
         progress.set_progress(42);
         QCOMPARE(progress.windowTitle(), "42% completed");
+        progress.set_waiting(true);
+        progress.set_waiting(false);  // the usual note again
+        QCOMPARE(progress.findChildren<QLabel*>().front()->text(),
+                 "This may take some time. Please wait..");
         screenshot(progress, "checkin-progress");
         CAboutDlg about(tuv::gui::checkin_about);
         QCOMPARE(about.windowTitle(), "About Quillmark");
