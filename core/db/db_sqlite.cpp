@@ -46,12 +46,20 @@ auto converted(F&& call) {
 
 class db_sqlite_recordset : public db_recordset {
   public:
-    explicit db_sqlite_recordset(db_sqlite::statement_lease lease)
-        : lease_(std::move(lease)), cursor_(lease_.command().executecursor()) {}
+    db_sqlite_recordset(db_sqlite::statement_lease lease, std::chrono::milliseconds busy_timeout)
+        : lease_(std::move(lease)),
+          cursor_(lease_.command().executecursor()),
+          busy_timeout_(busy_timeout) {}
 
     ~db_sqlite_recordset() override { cursor_.close(); }  // the lease resets the statement
 
-    bool next() override { return cursor_.step(); }
+    // A reader waits for a lock (rare with the write-ahead log) as patiently
+    // as a writer, in the same slices.
+    bool next() override {
+        bool row = false;
+        retry_while_busy(nullptr, busy_timeout_, [&] { row = cursor_.step(); });
+        return row;
+    }
 
     bool prev() override {
         throw db_exception(std::string("db_sqlite_recordset::prev() : Not implemented yet"));
@@ -100,6 +108,7 @@ class db_sqlite_recordset : public db_recordset {
 
     db_sqlite::statement_lease lease_;
     sqlite3x::sqlite3_cursor cursor_;
+    std::chrono::milliseconds busy_timeout_;
     std::vector<std::string> names_;
 };
 
@@ -228,7 +237,8 @@ std::unique_ptr<db_recordset> db_sqlite::query(const std::string& sql, db_params
     require_open();
     statement_lease lease = acquire(sql);
     lease.bind_all(params);
-    return std::make_unique<db_sqlite_recordset>(std::move(lease));
+    return std::make_unique<db_sqlite_recordset>(std::move(lease),
+                                                 std::chrono::milliseconds(busy_timeout_ms_));
 }
 
 void db_sqlite::execute(const std::string& sql, db_params params) {
@@ -279,7 +289,8 @@ std::unique_ptr<db_recordset> db_sqlite::execute_prepared() {
     if (!prepared_) throw db_exception(std::string("no statement prepared"));
     auto lease = std::move(*prepared_);
     prepared_.reset();
-    return std::make_unique<db_sqlite_recordset>(std::move(lease));
+    return std::make_unique<db_sqlite_recordset>(std::move(lease),
+                                                 std::chrono::milliseconds(busy_timeout_ms_));
 }
 
 std::int64_t db_sqlite::last_insert_id() {
