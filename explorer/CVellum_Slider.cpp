@@ -8,13 +8,51 @@
 #include <QPainterPath>
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 using tuv::explorer::slider_part;
 
 namespace {
 
-// Where a range's status text may go onto a second line.
+// Where a range's status text may be broken: before its end, then before
+// its start.
 constexpr QLatin1String range_end{" To: "};
+constexpr QLatin1String range_start{" From: "};
+constexpr double smallest_point_size = 6.5;
+
+// The status text as it fits `row`: on one line, else a range broken before
+// its end and then also before its start, each tried from `font`'s size
+// down a little; `font` becomes the size chosen. What still does not fit at
+// the smallest size goes on two lines, which the caller cuts off.
+QStringList status_lines(const QString& text, QFont& font, const QRect& row) {
+    std::vector<QStringList> choices{{text}};
+    const qsizetype end = text.lastIndexOf(range_end);
+    if (end > 0) {
+        const QString first = text.left(end);
+        choices.push_back({first, text.mid(end + 1)});
+        const qsizetype start = first.indexOf(range_start);
+        if (start > 0) {
+            choices.push_back({first.left(start), first.mid(start + 1), text.mid(end + 1)});
+        }
+    }
+    const double largest = font.pointSizeF();
+    for (const QStringList& lines : choices) {
+        for (double size = largest; size >= smallest_point_size; size -= 0.5) {
+            font.setPointSizeF(size);
+            const QFontMetrics metrics(font);
+            int widest = 0;
+            for (const QString& line : lines) {
+                widest = std::max(widest, metrics.horizontalAdvance(line));
+            }
+            if (widest <= row.width() && metrics.lineSpacing() * lines.size() <= row.height()) {
+                return lines;
+            }
+        }
+    }
+    // Narrower still: the two ends at the smallest size, each cut at its end.
+    font.setPointSizeF(smallest_point_size);
+    return choices[std::min<std::size_t>(1, choices.size() - 1)];
+}
 
 constexpr int preferred_height = 76;
 
@@ -183,33 +221,16 @@ void CVellum_Slider::paintEvent(QPaintEvent*) {
     paint_button(painter, scale_.zoom_out_button(), "Zoom-", zoom_out_pressed_);
     QFont bold = font();
     bold.setBold(true);
+    const QRect status = scale_.status_row();
+    const QStringList lines = status_lines(scale_.status_text(), bold, status);
     painter.setFont(bold);
     painter.setPen(colours.color(QPalette::WindowText));
-    const QRect status = scale_.status_row();
-    const QString text = scale_.status_text();
     const QFontMetrics metrics(bold);
-    if (metrics.horizontalAdvance(text) <= status.width() || !text.contains(range_end)) {
-        painter.drawText(status, Qt::AlignCenter,
-                         metrics.elidedText(text, Qt::ElideRight, status.width()));
-        return;
+    QStringList shown;
+    for (const QString& line : lines) {
+        shown << metrics.elidedText(line, Qt::ElideRight, status.width());
     }
-    // Too narrow for a range on one line (the window's first size is): each
-    // end on a line of its own, so that both dates stay readable.
-    const qsizetype cut = text.lastIndexOf(range_end);
-    QStringList lines{text.left(cut), text.mid(cut + 1)};
-    // A little smaller before anything is cut off.
-    QFont smaller = bold;
-    const auto widest = [&] {
-        const QFontMetrics fitted(smaller);
-        return std::max(fitted.horizontalAdvance(lines[0]), fitted.horizontalAdvance(lines[1]));
-    };
-    while (widest() > status.width() && smaller.pointSizeF() > 7.0) {
-        smaller.setPointSizeF(smaller.pointSizeF() - 0.5);
-    }
-    painter.setFont(smaller);
-    const QFontMetrics fitted(smaller);
-    for (QString& line : lines) line = fitted.elidedText(line, Qt::ElideRight, status.width());
-    painter.drawText(status, Qt::AlignCenter, lines.join('\n'));
+    painter.drawText(status, Qt::AlignCenter, shown.join('\n'));
 }
 
 void CVellum_Slider::mousePressEvent(QMouseEvent* event) {
