@@ -240,7 +240,9 @@ class explorer_window_test : public QObject {
         QVERIFY(frame != nullptr);
         frame->show();
         QVERIFY(QTest::qWaitForWindowExposed(frame));
-        frame->toggle_search_pane();
+        frame->list().setFocus();
+        QTest::keyClick(&frame->list(), Qt::Key_F3);
+        QVERIFY(frame->search_pane_shown());
         QLineEdit& name = frame->search_form()->name_field();
         name.setFocus();
         QTest::keyClicks(&name, "no such file");
