@@ -212,7 +212,13 @@ TEST_F(export_command_test, a_second_run_appends_to_the_log) {
     fs::create_directories(root);
     std::ofstream(root / "docs") << "a file in the folder's way";
     const std::string line =
-        "Exception: Couldn't open " + (root / "docs" / "a.txt").string() + ": Not a directory\n";
+        "Exception: Couldn't open " + (root / "docs" / "a.txt").string() +
+#ifdef _WIN32
+        // The Windows file layer gives no reason of its own yet.
+        "\n";
+#else
+        ": Not a directory\n";
+#endif
     ASSERT_EQ(run({"-f", "\\docs", root.string()}).code, 1);
     EXPECT_EQ(test::text_file_contents(root / "log.txt"), line);
     ASSERT_EQ(run({"-f", "\\docs", root.string()}).code, 1);
