@@ -2,8 +2,8 @@
 // Quillmark_Shell): test_recorder writes the arguments it was started with
 // to the file that QUILLMARK_TEST_RECORD names, whole or not at all, and
 // ends. On Windows, which passes a command line, it records the name it was
-// started by and the rest of the line after one blank. Its path is the macro QUILLMARK_TEST_RECORDER in the tests that
-// link quillmark_test_recorder.
+// started by and the rest of the line after one blank. Its path is the macro
+// QUILLMARK_TEST_RECORDER in the tests that link quillmark_test_recorder.
 #pragma once
 
 #include <chrono>
@@ -18,10 +18,17 @@ namespace tuv::test {
 
 inline constexpr const char* record_variable = "QUILLMARK_TEST_RECORD";
 
-// The arguments the recorder got (its own name first) once `record` is there;
-// empty when it has not appeared within five seconds.
+// The arguments the recorder got (its own name first) once `record` holds
+// them; empty when they have not appeared within five seconds. A record is
+// never empty, so an empty file is one the system has not finished showing
+// (seen under Wine).
 inline std::vector<std::string> recorded_arguments(const std::filesystem::path& record) {
-    for (int i = 0; i < 500 && !std::filesystem::exists(record); ++i) {
+    const auto written = [&] {
+        std::error_code error;
+        return std::filesystem::exists(record, error) &&
+               std::filesystem::file_size(record, error) > 0;
+    };
+    for (int i = 0; i < 500 && !written(); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     std::vector<std::string> arguments;
