@@ -40,9 +40,9 @@ tuv::date moment(int serial) {
 
 std::int64_t add(tuv::repository& repo, const std::string& name, std::int64_t parent,
                  bool directory, int versions, int& serial) {
-    const std::int64_t id = directory
-                                ? repo.create_directory(name, parent, moment(serial))
-                                : repo.create_file(name, parent, 100, moment(serial), "text/plain");
+    const std::int64_t id =
+        directory ? repo.catalogue().create_directory(name, parent, moment(serial))
+                  : repo.catalogue().create_file(name, parent, 100, moment(serial), "text/plain");
     for (int v = 0; v < versions; ++v) {
         repo.journal().insert_change(id, v == 0 ? tuv::CHANGE_CREATED : tuv::CHANGE_MODIFIED,
                                      moment(serial++), "/bench/" + name,

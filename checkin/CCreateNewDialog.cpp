@@ -7,5 +7,5 @@ CCreateNewDialog::CCreateNewDialog(const QString& kind, tuv::gui::prompter& prom
     : name_dialog({.title = QString("Quillmark: Add New %1").arg(kind),
                    .label = QString("%1 Name").arg(kind),
                    .add_button = "&Add",
-                   .refusal = tuv::checkin::entry_name_message},
-                  tuv::checkin::is_valid_entry_name, prompter, parent) {}
+                   .refusal = tuv::checkin_app::entry_name_message},
+                  tuv::checkin_app::is_valid_entry_name, prompter, parent) {}

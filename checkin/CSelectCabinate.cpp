@@ -14,7 +14,7 @@
 #include "gui/captions.h"
 #include "gui/prompter.h"
 
-namespace tuv::checkin {
+namespace tuv::checkin_app {
 
 QModelIndex add_new_cabinet(cabinet_model& model, const QModelIndex& parent,
                             gui::prompter& prompter, QWidget* owner, const name_asker& ask) {
@@ -33,7 +33,7 @@ QModelIndex add_new_cabinet(cabinet_model& model, const QModelIndex& parent,
     }
 }
 
-}  // namespace tuv::checkin
+}  // namespace tuv::checkin_app
 
 CSelectCabinate::CSelectCabinate(tuv::repository& repo, tuv::gui::prompter& prompter,
                                  QWidget* parent)
@@ -44,9 +44,11 @@ CSelectCabinate::CSelectCabinate(tuv::repository& repo, tuv::gui::prompter& prom
         if (dialog.exec() != QDialog::Accepted) return std::nullopt;
         return dialog.name();
     };
-    connect(&model_, &tuv::checkin::cabinet_model::listing_failed, this, [this](const QString& text) {
-        prompter_.message(this, text, tuv::gui::caption_checkin, tuv::gui::prompt_icon::exclamation);
-    });
+    connect(&model_, &tuv::checkin_app::cabinet_model::listing_failed, this,
+            [this](const QString& text) {
+                prompter_.message(this, text, tuv::gui::caption_checkin,
+                                  tuv::gui::prompt_icon::exclamation);
+            });
 
     path_->setReadOnly(true);
     auto* path_label = new QLabel("Destination Path");
@@ -55,7 +57,7 @@ CSelectCabinate::CSelectCabinate(tuv::repository& repo, tuv::gui::prompter& prom
     tree_->setHeaderHidden(true);
     tree_->setRootIsDecorated(true);
     tree_->setMinimumSize(320, 260);
-    connect(tree_, &QTreeView::expanded, &model_, &tuv::checkin::cabinet_model::expand);
+    connect(tree_, &QTreeView::expanded, &model_, &tuv::checkin_app::cabinet_model::expand);
     connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) { select(current); });
 
@@ -85,7 +87,8 @@ void CSelectCabinate::select(const QModelIndex& item) {
 void CSelectCabinate::new_cabinet() {
     QModelIndex parent = tree_->currentIndex();
     if (!parent.isValid()) parent = model_.root_index();
-    const QModelIndex added = tuv::checkin::add_new_cabinet(model_, parent, prompter_, this, ask_);
+    const QModelIndex added =
+        tuv::checkin_app::add_new_cabinet(model_, parent, prompter_, this, ask_);
     if (!added.isValid()) return;
     tree_->expand(parent);
     tree_->setCurrentIndex(added);

@@ -15,7 +15,7 @@ namespace tuv::gui {
 class prompter;
 }
 
-namespace tuv::checkin {
+namespace tuv::checkin_app {
 
 using gui::cabinet_model;
 using gui::name_asker;
@@ -27,7 +27,7 @@ using gui::name_asker;
 QModelIndex add_new_cabinet(cabinet_model& model, const QModelIndex& parent,
                             gui::prompter& prompter, QWidget* owner, const name_asker& ask);
 
-}  // namespace tuv::checkin
+}  // namespace tuv::checkin_app
 
 class CSelectCabinate : public QDialog {
     Q_OBJECT
@@ -38,19 +38,19 @@ class CSelectCabinate : public QDialog {
     // The chosen directory's vault path; the root until another is chosen.
     const QString& destination_path() const { return destination_; }
 
-    tuv::checkin::cabinet_model& model() { return model_; }
+    tuv::checkin_app::cabinet_model& model() { return model_; }
     QTreeView& tree() { return *tree_; }
     // What New Cabinet does; asks with CCreateNewDialog unless told otherwise.
     void new_cabinet();
-    void set_name_asker(tuv::checkin::name_asker ask) { ask_ = std::move(ask); }
+    void set_name_asker(tuv::checkin_app::name_asker ask) { ask_ = std::move(ask); }
 
   private:
     void select(const QModelIndex& item);
 
     tuv::gui::prompter& prompter_;
-    tuv::checkin::cabinet_model model_;
+    tuv::checkin_app::cabinet_model model_;
     QTreeView* tree_;
     QLineEdit* path_;
     QString destination_;
-    tuv::checkin::name_asker ask_;
+    tuv::checkin_app::name_asker ask_;
 };

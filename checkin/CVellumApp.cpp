@@ -35,7 +35,7 @@ QString refused_text(const std::vector<std::string>& pieces) {
                   "each path as an argument of its own after --files.";
 }
 
-QString second_instance_text(const tuv::checkin::command_line& line) {
+QString second_instance_text(const tuv::checkin_app::command_line& line) {
     QString text = "Another instance of the application is already running.";
     if (line.files.empty()) return text;
     text += "\nThese files were not checked in; check them in when it has finished:";
@@ -60,9 +60,10 @@ bool retry_the_wait(tuv::gui::prompter& prompter, QWidget* owner) {
 
 // Runs the batch on a thread of its own, so that the windows keep painting
 // and Cancel answers, and returns its outcomes.
-std::vector<tuv::checkin::file_outcome> run_in_background(
-    tuv::checkin::checkin_batch& batch, const tuv::checkin::checkin_batch::progress_fn& report) {
-    std::vector<tuv::checkin::file_outcome> outcomes;
+std::vector<tuv::checkin_app::file_outcome> run_in_background(
+    tuv::checkin_app::checkin_batch& batch,
+    const tuv::checkin_app::checkin_batch::progress_fn& report) {
+    std::vector<tuv::checkin_app::file_outcome> outcomes;
     QEventLoop loop;
     std::unique_ptr<QThread> worker(QThread::create([&] { outcomes = batch.run(report); }));
     QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
@@ -77,7 +78,7 @@ std::vector<tuv::checkin::file_outcome> run_in_background(
 CVellumApp::CVellumApp(tuv::gui::prompter& prompter)
     : prompter_(prompter),
       open_(tuv::open_repository),
-      ask_([this](tuv::checkin::checkin_form& form, tuv::repository& repo) {
+      ask_([this](tuv::checkin_app::checkin_form& form, tuv::repository& repo) {
           CVellumDlg dialog(form, repo, prompter_);
           return dialog.exec() == QDialog::Accepted;
       }) {}
@@ -91,7 +92,7 @@ int CVellumApp::run(const std::vector<std::string>& arguments) {
         prompter_.message(nullptr, error.what(), tuv::gui::caption_checkin, prompt_icon::error);
         return 1;
     }
-    const tuv::checkin::command_line line = tuv::checkin::read_command_line(arguments);
+    const tuv::checkin_app::command_line line = tuv::checkin_app::read_command_line(arguments);
     if (!instance) {
         // The files are not handed over: the running one has its own form,
         // date and description, which these may not share. Say which are left.
@@ -116,7 +117,7 @@ int CVellumApp::run(const std::vector<std::string>& arguments) {
                           prompt_icon::error);
         return 1;
     }
-    tuv::checkin::checkin_form form(line, repo->path_separator(), QDateTime::currentDateTime());
+    tuv::checkin_app::checkin_form form(line, repo->path_separator(), QDateTime::currentDateTime());
     if (!ask_(form, *repo)) return 0;
     return lock_and_check_in(*repo, db_path, form, line.files) ? 0 : 1;
 }
@@ -124,7 +125,7 @@ int CVellumApp::run(const std::vector<std::string>& arguments) {
 // Takes the vault's writer lock, asking again while another check-in holds
 // it, then checks the files in. True when every one went in.
 bool CVellumApp::lock_and_check_in(tuv::repository& repo, const std::string& db_path,
-                                   const tuv::checkin::checkin_form& form,
+                                   const tuv::checkin_app::checkin_form& form,
                                    const std::vector<std::filesystem::path>& files) {
     std::optional<platform::file_lock> writer;
     try {
@@ -142,7 +143,7 @@ bool CVellumApp::lock_and_check_in(tuv::repository& repo, const std::string& db_
         return false;
     }
 
-    tuv::checkin::checkin_batch batch(
+    tuv::checkin_app::checkin_batch batch(
         repo, {files, form.directory(), form.date_text(), form.description().toStdString()});
     CCheckinProgressDlg progress;
     QObject::connect(&progress, &CCheckinProgressDlg::cancel_requested, &progress,
@@ -162,8 +163,8 @@ bool CVellumApp::lock_and_check_in(tuv::repository& repo, const std::string& db_
     if (!files.empty()) show(0, 0, false);
     progress.show();
 
-    std::vector<tuv::checkin::file_outcome> outcomes = run_in_background(batch, report);
-    while (tuv::checkin::gave_up_waiting(outcomes) && !batch.cancelled()) {
+    std::vector<tuv::checkin_app::file_outcome> outcomes = run_in_background(batch, report);
+    while (tuv::checkin_app::gave_up_waiting(outcomes) && !batch.cancelled()) {
         // The files already in stay; a retry goes on from the one given up on.
         const auto left = std::find_if(outcomes.begin(), outcomes.end(),
                                        [](const auto& outcome) { return outcome.busy; });
@@ -185,13 +186,14 @@ bool CVellumApp::lock_and_check_in(tuv::repository& repo, const std::string& db_
     // That box, or the offer to retry, said all there is to say about a
     // single file (unless a Cancel came first and nothing was offered).
     if (outcomes.size() == 1 && outcomes.front().database_error && !batch.cancelled()) return false;
-    if (!tuv::checkin::needs_summary(outcomes)) return true;
+    if (!tuv::checkin_app::needs_summary(outcomes)) return true;
     const bool failed = std::any_of(outcomes.begin(), outcomes.end(), [](const auto& outcome) {
-        return outcome.status == tuv::checkin::file_status::failed;
+        return outcome.status == tuv::checkin_app::file_status::failed;
     });
-    prompter_.report(&progress,
-                     QString::fromStdString(tuv::checkin::summary_heading(outcomes, batch.cancelled())),
-                     QString::fromStdString(tuv::checkin::summary_lines(outcomes)),
-                     tuv::gui::caption_checkin, failed ? prompt_icon::error : prompt_icon::information);
+    prompter_.report(
+        &progress,
+        QString::fromStdString(tuv::checkin_app::summary_heading(outcomes, batch.cancelled())),
+        QString::fromStdString(tuv::checkin_app::summary_lines(outcomes)),
+        tuv::gui::caption_checkin, failed ? prompt_icon::error : prompt_icon::information);
     return false;
 }

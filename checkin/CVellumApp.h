@@ -20,7 +20,7 @@ class repository;
 namespace tuv::gui {
 class prompter;
 }
-namespace tuv::checkin {
+namespace tuv::checkin_app {
 class checkin_form;
 }
 
@@ -29,7 +29,7 @@ class CVellumApp {
     // The process's repository (open_repository) unless a test gives its own.
     using opener = tuv::gui::vault_opener;
     // Shows the main dialog; true when it was submitted.
-    using details_asker = std::function<bool(tuv::checkin::checkin_form&, tuv::repository&)>;
+    using details_asker = std::function<bool(tuv::checkin_app::checkin_form&, tuv::repository&)>;
 
     // Borrows the prompter, which must outlive the application.
     explicit CVellumApp(tuv::gui::prompter& prompter);
@@ -44,7 +44,7 @@ class CVellumApp {
 
   private:
     bool lock_and_check_in(tuv::repository& repo, const std::string& db_path,
-                           const tuv::checkin::checkin_form& form,
+                           const tuv::checkin_app::checkin_form& form,
                            const std::vector<std::filesystem::path>& files);
 
     tuv::gui::prompter& prompter_;

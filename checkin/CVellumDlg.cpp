@@ -15,7 +15,7 @@
 #include "gui/app_icon.h"
 #include "gui/captions.h"
 
-CVellumDlg::CVellumDlg(tuv::checkin::checkin_form& form, tuv::repository& repo,
+CVellumDlg::CVellumDlg(tuv::checkin_app::checkin_form& form, tuv::repository& repo,
                        tuv::gui::prompter& prompter, QWidget* parent)
     : QDialog(parent),
       form_(form),
@@ -60,8 +60,8 @@ CVellumDlg::CVellumDlg(tuv::checkin::checkin_form& form, tuv::repository& repo,
     connect(description_, &QPlainTextEdit::textChanged, this, [this] {
         // The limit holds for pasted text too.
         const QString text = description_->toPlainText();
-        if (text.size() <= tuv::checkin::description_limit) return;
-        description_->setPlainText(text.left(tuv::checkin::description_limit));
+        if (text.size() <= tuv::checkin_app::description_limit) return;
+        description_->setPlainText(text.left(tuv::checkin_app::description_limit));
         description_->moveCursor(QTextCursor::End);
     });
 

@@ -16,7 +16,7 @@ class repository;
 namespace tuv::gui {
 class prompter;
 }
-namespace tuv::checkin {
+namespace tuv::checkin_app {
 class checkin_form;
 }
 
@@ -24,7 +24,7 @@ class CVellumDlg : public QDialog {
     Q_OBJECT
   public:
     // Borrows all three, which must outlive the dialog.
-    CVellumDlg(tuv::checkin::checkin_form& form, tuv::repository& repo,
+    CVellumDlg(tuv::checkin_app::checkin_form& form, tuv::repository& repo,
                tuv::gui::prompter& prompter, QWidget* parent = nullptr);
 
     void browse();
@@ -38,7 +38,7 @@ class CVellumDlg : public QDialog {
   private:
     void refresh();
 
-    tuv::checkin::checkin_form& form_;
+    tuv::checkin_app::checkin_form& form_;
     tuv::repository& repo_;
     tuv::gui::prompter& prompter_;
     QLineEdit* source_;

@@ -2,7 +2,7 @@
 
 #include "core/base/vault_path.h"
 
-namespace tuv::checkin {
+namespace tuv::checkin_app {
 
 bool is_valid_entry_name(const QString& name) {
     const std::string text = name.toStdString();
@@ -13,4 +13,4 @@ QString duplicate_message(const QString& existing) {
     return "CabinateName " + existing + "Already exist";
 }
 
-}  // namespace tuv::checkin
+}  // namespace tuv::checkin_app

@@ -4,7 +4,7 @@
 
 #include <QString>
 
-namespace tuv::checkin {
+namespace tuv::checkin_app {
 
 inline constexpr const char* entry_name_message =
     "Please enter a valid value in text field.\n '$#@!~`&^%?<>;:'+=|* ' characters are not allowed.";
@@ -17,4 +17,4 @@ bool is_valid_entry_name(const QString& name);
 // "CabinateName <existing>Already exist".
 QString duplicate_message(const QString& existing);
 
-}  // namespace tuv::checkin
+}  // namespace tuv::checkin_app

@@ -6,7 +6,7 @@
 #include "core/vault/progress_observer.h"
 #include "core/vault/repository.h"
 
-namespace tuv::checkin {
+namespace tuv::checkin_app {
 namespace {
 
 // Thrown from the progress observer, inside the check-in's transaction, so
@@ -106,10 +106,9 @@ file_outcome checkin_batch::check_in(std::size_t index, const progress_fn& progr
     if (!outcome.message.empty()) return outcome;
 
     batch_observer observer(index, progress, cancelled_);
-    repo_.set_observer(&observer);
     try {
         outcome.result = repo_.checkin_file(outcome.file, request_.directory, request_.date_text,
-                                            "text/plain", request_.description);
+                                            "text/plain", request_.description, &observer);
         outcome.status = file_status::checked_in;
     } catch (const cancelled_error&) {
         outcome.status = file_status::cancelled;
@@ -120,7 +119,6 @@ file_outcome checkin_batch::check_in(std::size_t index, const progress_fn& progr
     } catch (const std::exception& error) {
         outcome.message = error.what();
     }
-    repo_.set_observer(nullptr);
     return outcome;
 }
 
@@ -172,4 +170,4 @@ std::string summary_lines(const std::vector<file_outcome>& outcomes) {
     return text;
 }
 
-}  // namespace tuv::checkin
+}  // namespace tuv::checkin_app

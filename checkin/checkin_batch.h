@@ -23,7 +23,7 @@ namespace tuv {
 class repository;
 }
 
-namespace tuv::checkin {
+namespace tuv::checkin_app {
 
 enum class file_status { checked_in, failed, cancelled, not_started };
 
@@ -85,4 +85,4 @@ std::string summary_heading(const std::vector<file_outcome>& outcomes, bool canc
 // One line per file, in the order they were taken.
 std::string summary_lines(const std::vector<file_outcome>& outcomes);
 
-}  // namespace tuv::checkin
+}  // namespace tuv::checkin_app

@@ -2,7 +2,7 @@
 
 #include "gui/command_line.h"
 
-namespace tuv::checkin {
+namespace tuv::checkin_app {
 
 checkin_form::checkin_form(const command_line& line, std::string separator,
                            const QDateTime& opened)
@@ -42,4 +42,4 @@ std::string checkin_form::date_text() const {
     return (date_.toString("yyyy-MM-dd") + time_.toString(" HH:mm:ss")).toStdString();
 }
 
-}  // namespace tuv::checkin
+}  // namespace tuv::checkin_app

@@ -9,7 +9,7 @@
 
 #include "checkin/command_line.h"
 
-namespace tuv::checkin {
+namespace tuv::checkin_app {
 
 inline constexpr const char* multiple_files_text = "Multiple Files are selected";
 inline constexpr int description_limit = 1000;
@@ -55,4 +55,4 @@ class checkin_form {
     QString description_;
 };
 
-}  // namespace tuv::checkin
+}  // namespace tuv::checkin_app

@@ -5,7 +5,7 @@
 
 #include "gui/command_line.h"
 
-namespace tuv::checkin {
+namespace tuv::checkin_app {
 namespace {
 
 std::vector<std::string> split(const std::string& text, char separator) {
@@ -80,4 +80,4 @@ command_line read_command_line(const std::vector<std::string>& arguments) {
     return line;
 }
 
-}  // namespace tuv::checkin
+}  // namespace tuv::checkin_app

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-namespace tuv::checkin {
+namespace tuv::checkin_app {
 
 struct command_line {
     std::string selection;                   // the one path, or the joined text
@@ -42,4 +42,4 @@ command_line parse_command_line(const std::string& text);
 // must each be the full path of an existing file.
 command_line read_command_line(const std::vector<std::string>& arguments);
 
-}  // namespace tuv::checkin
+}  // namespace tuv::checkin_app

@@ -8,7 +8,7 @@ int main(int argc, char** argv) {
     return tuv::gui::window_main(
         argc, argv, "Quillmark_Checkin",
         [](const std::vector<std::string>& arguments, tuv::gui::prompter& prompter) {
-            const auto hook = tuv::checkin::script_hook::from_environment();
+            const auto hook = tuv::checkin_app::script_hook::from_environment();
             CVellumApp app(hook ? hook->prompter() : prompter);
             if (hook) hook->install(app);
             return app.run(arguments);

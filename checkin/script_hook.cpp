@@ -5,7 +5,7 @@
 #include "checkin/CVellumApp.h"
 #include "checkin/checkin_form.h"
 
-namespace tuv::checkin {
+namespace tuv::checkin_app {
 
 std::unique_ptr<script_hook> script_hook::from_environment() {
     auto script = gui::prompt_script::from_environment("QUILLMARK_CHECKIN_SCRIPT");
@@ -33,4 +33,4 @@ void script_hook::install(CVellumApp& app) {
     });
 }
 
-}  // namespace tuv::checkin
+}  // namespace tuv::checkin_app

@@ -17,7 +17,7 @@
 
 class CVellumApp;
 
-namespace tuv::checkin {
+namespace tuv::checkin_app {
 
 class script_hook {
   public:
@@ -38,4 +38,4 @@ class script_hook {
     QString directory_, date_, time_, description_;
 };
 
-}  // namespace tuv::checkin
+}  // namespace tuv::checkin_app

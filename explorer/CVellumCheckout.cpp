@@ -119,7 +119,7 @@ void CVellumCheckout::show_description() {
     description_->clear();
     if (times_->currentIndex() < 0) return;
     try {
-        if (!entry_) entry_ = repo_.resolve(vault_path_);
+        if (!entry_) entry_ = repo_.catalogue().resolve(vault_path_);
         const std::string text = entry_->attributes_at(tuv::date(time_text()));
         description_->setPlainText(QString::fromStdString(text.empty() ? " " : text));
     } catch (const std::runtime_error&) {

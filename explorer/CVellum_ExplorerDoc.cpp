@@ -10,6 +10,7 @@
 #include "core/vault/file_entry.h"
 #include "core/vault/journal.h"
 #include "core/vault/repository.h"
+#include "core/vault/search.h"
 #include "explorer/export_runner.h"
 #include "gui/captions.h"
 #include "gui/prompter.h"
@@ -86,7 +87,7 @@ void CVellum_ExplorerDoc::go_to(const QString& location) {
 
 void CVellum_ExplorerDoc::reload_change_ranges() {
     if (repo_ == nullptr) return;
-    const auto entry = repo_->resolve(current_.toStdString());
+    const auto entry = repo_->catalogue().resolve(current_.toStdString());
     change_ranges_.clear();
     repo_->journal().get_change_range(entry->file_id(), 0, 0, tuv::LEVEL_YEARS, change_type_,
                                       change_ranges_);
@@ -95,8 +96,8 @@ void CVellum_ExplorerDoc::reload_change_ranges() {
 void CVellum_ExplorerDoc::rebuild_history() {
     history_.clear();
     if (repo_ == nullptr) return;
-    repo_->changes_under(current_.toStdString(), 0, 0, tuv::LEVEL_YEARS, change_type_, false,
-                         history_);
+    repo_->catalogue().changes_under(current_.toStdString(), 0, 0, tuv::LEVEL_YEARS, change_type_,
+                                     false, history_);
     if (slider_.use_time_filter) keep_within(history_, period_of(slider_));
 }
 
@@ -120,7 +121,7 @@ std::pair<std::time_t, std::time_t> CVellum_ExplorerDoc::vault_time_span() const
 void CVellum_ExplorerDoc::run_search(const std::string& format,
                                      const std::vector<std::string>& arguments) {
     search_results_.clear();
-    if (repo_ != nullptr) repo_->search(search_results_, format, arguments);
+    if (repo_ != nullptr) tuv::search(*repo_, search_results_, format, arguments);
 }
 
 void CVellum_ExplorerDoc::check_in() {
@@ -181,11 +182,11 @@ void CVellum_ExplorerDoc::add_cabinet(const tuv::gui::name_asker& ask) {
     try {
         QStringList existing;
         std::vector<std::unique_ptr<tuv::file_entry>> children;
-        repo_->list_directory(current_.toStdString(), children);
+        repo_->catalogue().list_directory(current_.toStdString(), children);
         for (const auto& child : children) {
             if (child->is_directory()) existing << QString::fromStdString(child->name());
         }
-        const std::int64_t parent = repo_->resolve(current_.toStdString())->file_id();
+        const std::int64_t parent = repo_->catalogue().resolve(current_.toStdString())->file_id();
         for (;;) {
             const std::optional<QString> name = ask();
             if (!name) return;
@@ -198,7 +199,7 @@ void CVellum_ExplorerDoc::add_cabinet(const tuv::gui::name_asker& ask) {
                 }
                 return;
             }
-            repo_->create_directory(name->toStdString(), parent, "now");
+            repo_->catalogue().create_directory(name->toStdString(), parent, "now");
             break;
         }
     } catch (const std::exception&) {

@@ -9,7 +9,7 @@
 namespace tuv::explorer {
 
 std::vector<std::string> version_texts(repository& repo, const std::string& vault_path) {
-    const auto file = repo.resolve(vault_path);
+    const auto file = repo.catalogue().resolve(vault_path);
     std::vector<std::tm> moments;
     repo.journal().get_change_range(file->file_id(), 0, 0, LEVEL_ALL, 0, moments);
     std::vector<std::string> texts;

@@ -127,7 +127,7 @@ std::vector<list_row> hview_model::read_rows() const {
     if (document_.search_mode()) return rows;  // read as they are shown
     if (document_.list_mode() == mode_versions) {
         const QString path = document_.versions_file();
-        const auto file = repo->resolve(path.toStdString());
+        const auto file = repo->catalogue().resolve(path.toStdString());
         // Newest first.
         const std::vector<gui::version_row> versions = gui::versions_of(*repo, file->file_id());
         for (auto version = versions.rbegin(); version != versions.rend(); ++version) {
@@ -137,7 +137,7 @@ std::vector<list_row> hview_model::read_rows() const {
         }
         return rows;
     }
-    const auto folder = repo->resolve(document_.current_location().toStdString());
+    const auto folder = repo->catalogue().resolve(document_.current_location().toStdString());
     const auto spans = versions_below(*repo, folder->file_id());
     rows.reserve(rows.size() + document_.history().size());
     for (const change_entry& entry : document_.history()) {

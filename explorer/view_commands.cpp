@@ -1,6 +1,7 @@
 #include "explorer/view_commands.h"
 
 #include "core/base/errors.h"
+#include "core/vault/checkout.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/repository.h"
 #include "explorer/CVellum_ExplorerDoc.h"
@@ -68,11 +69,11 @@ void open_versions(CVellum_ExplorerDoc& doc, const hview_model& model, const std
         const version_target target = target_of(model, row);
         std::filesystem::path local;
         try {
-            const auto entry = repo->resolve(target.vault_path.toStdString());
+            const auto entry = repo->catalogue().resolve(target.vault_path.toStdString());
             local = temporary_name(view_folder(temp_dir), entry->file_id(),
                                    QString::fromStdString(entry->name()), target.time_text);
             std::filesystem::create_directories(local.parent_path());
-            repo->checkout(target.vault_path.toStdString(), local, target.time_text.toStdString());
+            checkout(*repo, *entry, local, date(target.time_text.toStdString()));
         } catch (const tuv_error& error) {
             // A damaged or missing container: the vault's own words say which.
             say(doc, QString::fromUtf8(error.what()), gui::caption_explorer, prompt_icon::error);
@@ -116,7 +117,7 @@ std::optional<property_texts> properties_of(CVellum_ExplorerDoc& doc, const hvie
         return std::nullopt;
     }
     const version_target target = target_of(model, rows.front());
-    const auto entry = doc.repository()->resolve(target.vault_path.toStdString());
+    const auto entry = doc.repository()->catalogue().resolve(target.vault_path.toStdString());
     const std::uint64_t size = entry->is_directory()
                                    ? entry->size()
                                    : entry->version_size(date(target.time_text.toStdString()));

@@ -9,6 +9,7 @@
 #include "core/base/errors.h"
 #include "core/base/vault_path.h"
 #include "core/db/read_snapshot.h"
+#include "core/vault/checkout.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/journal.h"
 #include "core/vault/repository.h"
@@ -77,7 +78,7 @@ void export_engine::run() {
     std::unique_ptr<file_entry> entry;
     std::string path;
     try {
-        entry = repo_.resolve(source_);
+        entry = repo_.catalogue().resolve(source_);
         // Local paths follow the entry's own path, whatever form named it.
         path = entry->full_path();
     } catch (const file_not_found_exception& error) {
@@ -109,7 +110,7 @@ void export_engine::export_tree(const std::string& directory, const fs::path& lo
                                 entry_filter filter) {
     std::vector<std::unique_ptr<file_entry>> entries;
     try {
-        repo_.list_directory(directory, entries);
+        repo_.catalogue().list_directory(directory, entries);
     } catch (const tuv_error& error) {
         log_error(error);
         return;
@@ -150,12 +151,12 @@ void export_engine::export_file(file_entry& entry, const std::string& path, cons
     // so a failure leaves an existing local file as it was.
     switch (version_mode_) {
         case version_mode::latest:
-            repo_.checkout(path, local, repo_.last_version_date(entry.file_id()),
-                           checkout_sync::unsynced);
+            checkout(repo_, entry, local, repo_.last_version_date(entry.file_id()),
+                     checkout_sync::unsynced);
             break;
         case version_mode::oldest:
-            repo_.checkout(path, local, repo_.first_version_date(entry.file_id()),
-                           checkout_sync::unsynced);
+            checkout(repo_, entry, local, repo_.first_version_date(entry.file_id()),
+                     checkout_sync::unsynced);
             break;
         case version_mode::all:
             export_versions(entry, path, local);
@@ -175,7 +176,7 @@ void export_engine::export_versions(file_entry& entry, const std::string& path,
                   << "file" << with_control_pictures(versioned.string()) << '\n'
                   << std::flush;
         try {
-            repo_.checkout(path, versioned, time_text, checkout_sync::unsynced);
+            checkout(repo_, entry, versioned, date(time_text), checkout_sync::unsynced);
         } catch (const file_not_found_exception& error) {
             log_error(error);
         } catch (const tuv_error& error) {

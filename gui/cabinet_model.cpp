@@ -67,7 +67,7 @@ bool cabinet_model::has_directories(std::int64_t directory_id) {
 
 bool cabinet_model::has_directories(const QString& path) {
     try {
-        const std::unique_ptr<file_entry> directory = repo_.resolve(path.toStdString());
+        const std::unique_ptr<file_entry> directory = repo_.catalogue().resolve(path.toStdString());
         return directory->is_directory() && has_directories(directory->file_id());
     } catch (const tuv_error&) {
         return false;  // counts as none: the listing of the item itself tells
@@ -87,7 +87,7 @@ void cabinet_model::fill(QStandardItem* item) {
     const QString path = vault_path(item->index());
     std::vector<std::unique_ptr<file_entry>> entries;
     try {
-        repo_.list_directory(path.toStdString(), entries);
+        repo_.catalogue().list_directory(path.toStdString(), entries);
     } catch (const tuv_error& error) {
         emit listing_failed("Cannot list the cabinet " + path + ": " + error.what());
         return;

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "core/vault/checkout.h"
+#include "core/vault/file_entry.h"
 #include "core/vault/repository.h"
 #include "gui/prompter.h"
 
@@ -60,7 +61,7 @@ class checkout_run {
         }
 
         try {
-            repo_.checkout(row.source, destination, *when);
+            checkout(repo_, *repo_.catalogue().resolve(row.source), destination, date(*when));
         } catch (const std::exception& e) {
             ++summary.failed;
             const QString text =

@@ -37,7 +37,7 @@ std::vector<version_row> versions_of(repository& repo, std::int64_t file_id) {
 }
 
 std::vector<version_row> versions_of(repository& repo, const std::string& vault_path) {
-    return versions_of(repo, repo.resolve(vault_path)->file_id());
+    return versions_of(repo, repo.catalogue().resolve(vault_path)->file_id());
 }
 
 }  // namespace tuv::gui

@@ -17,7 +17,7 @@ namespace tuv::tools {
 
 void run_ls(repository& repo, const std::string& vault_dir, std::ostream& out) {
     std::vector<std::unique_ptr<file_entry>> children;
-    repo.list_directory(vault_dir, children);
+    repo.catalogue().list_directory(vault_dir, children);
     std::sort(children.begin(), children.end(), [](const auto& a, const auto& b) {
         if (a->is_directory() != b->is_directory()) return a->is_directory();
         return a->name() < b->name();
@@ -56,15 +56,15 @@ void run_mkdir(repository& repo, const std::string& vault_path, std::ostream& ou
     }
 
     std::vector<std::unique_ptr<file_entry>> siblings;
-    repo.list_directory(parent_path, siblings);
+    repo.catalogue().list_directory(parent_path, siblings);
     for (const auto& sibling : siblings) {
         if (same_name_ignoring_case(sibling->name(), name)) {
             throw tuv_error(join_vault_path(parent_path, sibling->name(), separator) +
                             " already exists");
         }
     }
-    const auto parent = repo.resolve(parent_path);
-    repo.create_directory(name, parent->file_id(), "now");
+    const auto parent = repo.catalogue().resolve(parent_path);
+    repo.catalogue().create_directory(name, parent->file_id(), "now");
     out << "Created " << join_vault_path(parent_path, name, separator) << "\n";
 }
 

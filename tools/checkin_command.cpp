@@ -228,14 +228,14 @@ int run_checkin(repository& repo, const checkin_request& request, std::ostream& 
         }
     });
     for (const auto& [file, folder] : items) {
+        progress_bar* bar = nullptr;
         if (terminal) {
             std::error_code ignored;
             const std::uintmax_t size = std::filesystem::file_size(file, ignored);
-            repo.set_observer(&bars.emplace_back(out, file.filename().string(),
-                                                 size == std::uintmax_t(-1) ? 0 : size));
+            bar = &bars.emplace_back(out, file.filename().string(),
+                                     size == std::uintmax_t(-1) ? 0 : size);
         }
-        group.add(file, folder, request.date, "text/plain", request.description);
-        repo.set_observer(nullptr);
+        group.add(file, folder, request.date, "text/plain", request.description, bar);
     }
     group.commit();
     return failed;

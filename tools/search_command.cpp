@@ -54,7 +54,7 @@ void run_search(repository& repo, const search_options& options, std::ostream& o
         throw tuv_error("\"" + under + "\" is not a full vault path: it must begin with \"" +
                         separator + "\"");
     }
-    const std::unique_ptr<file_entry> directory = repo.resolve(under);
+    const std::unique_ptr<file_entry> directory = repo.catalogue().resolve(under);
     if (!directory->is_directory()) throw tuv_error(under + " not a directory");
     form.directory = directory->full_path();
 

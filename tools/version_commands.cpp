@@ -10,6 +10,7 @@
 #include "core/base/date.h"
 #include "core/base/errors.h"
 #include "core/db/db.h"
+#include "core/vault/checkout.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/journal.h"
 #include "core/vault/repository.h"
@@ -19,7 +20,7 @@
 namespace tuv::tools {
 
 void run_versions(repository& repo, const std::string& vault_path, std::ostream& out) {
-    const auto entry = repo.resolve(vault_path);
+    const auto entry = repo.catalogue().resolve(vault_path);
     if (entry->is_directory()) throw tuv_error(vault_path + " is a directory, not a file");
     std::vector<journal_version> versions;
     repo.journal().get_versions(entry->file_id(), versions);
@@ -32,7 +33,7 @@ void run_versions(repository& repo, const std::string& vault_path, std::ostream&
 void run_checkout(repository& repo, const std::string& vault_path,
                   const std::filesystem::path& destination, const std::optional<std::string>& at,
                   std::ostream& out) {
-    const auto entry = repo.resolve(vault_path);
+    const auto entry = repo.catalogue().resolve(vault_path);
     // The latest version: every check-in sets the file's modification time,
     // and an unchanged one adds no block, so the last block made can be
     // older (a vault that older builds dated back can have it later).
@@ -47,7 +48,7 @@ void run_checkout(repository& repo, const std::string& vault_path,
                             ": its first version is dated " + first.to_text());
         }
     }
-    const std::uint64_t size = repo.checkout(vault_path, destination, moment);
+    const std::uint64_t size = checkout(repo, *entry, destination, moment);
     out << "Checked out " << vault_path << " as of " << moment.to_text() << " to "
         << destination.string() << " (" << size << " bytes)\n";
 }

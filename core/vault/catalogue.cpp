@@ -1,5 +1,5 @@
-// The repository's catalogue operations: paths to entries, new directories
-// and files, listings and the changed children of a directory.
+// Paths to entries, new directories and files, listings and the changed
+// children of a directory.
 #include "core/vault/catalogue.h"
 
 #include <algorithm>
@@ -72,21 +72,21 @@ std::optional<std::int64_t> first_orphan_inode(db& database, const journal_perio
 
 }  // namespace
 
-std::unique_ptr<file_entry> repository::resolve(const std::string& path, std::int64_t parent_id) {
-    const std::string& separator = path_separator_;
+std::unique_ptr<file_entry> catalogue::resolve(const std::string& path, std::int64_t parent_id) {
+    const std::string& separator = repo_.path_separator();
     std::string rest = path;
     std::int64_t parent = parent_id;
     for (;;) {
         if (rest.starts_with(separator)) {
             // The root: no parent, and a name that holds the separator.
-            auto row = database_->query(std::string(entry_with_latest_attributes) +
-                                            "instr(file_info.path, ?) > 0 AND"
-                                            " file_info.parent_id = 0" +
-                                            latest_first,
-                                        {separator});
+            auto row = repo_.database().query(std::string(entry_with_latest_attributes) +
+                                                  "instr(file_info.path, ?) > 0 AND"
+                                                  " file_info.parent_id = 0" +
+                                                  latest_first,
+                                              {separator});
             if (!row->next()) throw file_not_found_exception(separator, 0);
             if (rest.size() == separator.size()) {
-                return file_entry::from_row(*this, *row, row->get_string("attributes"));
+                return file_entry::from_row(repo_, *row, row->get_string("attributes"));
             }
             parent = row->get_int64("file_id");
             rest.erase(0, separator.size());
@@ -101,73 +101,78 @@ std::unique_ptr<file_entry> repository::resolve(const std::string& path, std::in
         // Without a parent, the first name is looked up anywhere in the tree.
         if (parent != 0) q.add(" AND file_info.parent_id = ?", {parent});
         q.add(latest_first);
-        auto row = database_->query(q.sql(), q.params());
+        auto row = repo_.database().query(q.sql(), q.params());
         if (!row->next()) throw file_not_found_exception(component, parent);
-        if (last) return file_entry::from_row(*this, *row, row->get_string("attributes"));
+        if (last) return file_entry::from_row(repo_, *row, row->get_string("attributes"));
         parent = row->get_int64("file_id");
         rest.erase(0, cut + separator.size());
     }
 }
 
-std::int64_t repository::create_directory(const std::string& name, std::int64_t parent_id,
-                                          const std::string& time) {
+std::unique_ptr<file_entry> catalogue::entry(std::int64_t file_id) {
+    return std::make_unique<file_entry>(repo_, file_id, std::string());
+}
+
+std::int64_t catalogue::create_directory(const std::string& name, std::int64_t parent_id,
+                                         const std::string& time) {
     return create_directory(name, parent_id, date(time));
 }
 
-std::int64_t repository::create_directory(const std::string& name, std::int64_t parent_id,
-                                          const date& when) {
-    check_entry_name(name, path_separator_);
+std::int64_t catalogue::create_directory(const std::string& name, std::int64_t parent_id,
+                                         const date& when) {
+    check_entry_name(name, repo_.path_separator());
 
     // A directory row without its journal row could never be found by path,
     // so the three rows are written together or not at all.
-    write_transaction transaction(*database_);
+    write_transaction transaction(repo_.database());
     const std::int64_t id =
-        insert_entry(*database_, name, parent_id, 10, when.seconds(), directory_mime_type);
+        insert_entry(repo_.database(), name, parent_id, 10, when.seconds(), directory_mime_type);
     for (const auto& [inode, kind] :
          {std::pair{id, CHANGE_CREATED}, std::pair{parent_id, CHANGE_MODIFIED}}) {
-        journal_->insert_change(inode, kind, when, "", "");
+        repo_.journal().insert_change(inode, kind, when, "", "");
     }
     transaction.commit();
     return id;
 }
 
-std::int64_t repository::create_file(const std::string& name, std::int64_t parent_id,
-                                     std::uint64_t size, const std::string& time,
-                                     const std::string& mime_type) {
+std::int64_t catalogue::create_file(const std::string& name, std::int64_t parent_id,
+                                    std::uint64_t size, const std::string& time,
+                                    const std::string& mime_type) {
     return create_file(name, parent_id, size, date(time), mime_type);
 }
 
-std::int64_t repository::create_file(const std::string& name, std::int64_t parent_id,
-                                     std::uint64_t size, const date& when,
-                                     const std::string& mime_type) {
-    check_entry_name(name, path_separator_);
-    return insert_entry(*database_, name, parent_id, size, when.seconds(), mime_type);
+std::int64_t catalogue::create_file(const std::string& name, std::int64_t parent_id,
+                                    std::uint64_t size, const date& when,
+                                    const std::string& mime_type) {
+    check_entry_name(name, repo_.path_separator());
+    return insert_entry(repo_.database(), name, parent_id, size, when.seconds(), mime_type);
 }
 
-void repository::list_directory(const std::string& full_path,
-                                std::vector<std::unique_ptr<file_entry>>& out) {
+void catalogue::list_directory(const std::string& full_path,
+                               std::vector<std::unique_ptr<file_entry>>& out) {
     const std::unique_ptr<file_entry> directory = resolve(full_path, 0);
     if (!directory->is_directory()) throw tuv_error(full_path + " not a directory");
 
     // One statement for all children, in the order they were made.
-    auto rows = database_->query("SELECT * FROM file_info WHERE parent_id = ? ORDER BY file_id",
-                                 {directory->file_id()});
-    while (rows->next()) out.push_back(file_entry::from_row(*this, *rows, std::string()));
+    auto rows = repo_.database().query(
+        "SELECT * FROM file_info WHERE parent_id = ? ORDER BY file_id", {directory->file_id()});
+    while (rows->next()) out.push_back(file_entry::from_row(repo_, *rows, std::string()));
 }
 
-repository::catalogue_ids repository::catalogue_id_span() {
+catalogue::id_span catalogue::catalogue_id_span() {
     // Counting a large catalogue takes longer than the listing it guards.
-    const auto stamp = database_->change_stamp();
-    if (stamp && stamp == catalogue_ids_stamp_) return catalogue_ids_;
-    auto row = database_->query("SELECT count(*), min(file_id), max(file_id) FROM file_info", {});
+    const auto stamp = repo_.database().change_stamp();
+    if (stamp && stamp == ids_stamp_) return ids_;
+    auto row =
+        repo_.database().query("SELECT count(*), min(file_id), max(file_id) FROM file_info", {});
     row->next();
-    catalogue_ids_ = {row->get_int64(0), row->get_int64(1), row->get_int64(2)};
-    catalogue_ids_stamp_ = stamp;
-    return catalogue_ids_;
+    ids_ = {row->get_int64(0), row->get_int64(1), row->get_int64(2)};
+    ids_stamp_ = stamp;
+    return ids_;
 }
 
-void repository::changes_under(const std::string& full_path, int from, int to, int level,
-                               int changetype, bool files_only, std::vector<change_entry>& out) {
+void catalogue::changes_under(const std::string& full_path, int from, int to, int level,
+                              int changetype, bool files_only, std::vector<change_entry>& out) {
     const std::unique_ptr<file_entry> directory = resolve(full_path, 0);
     const std::string directory_path = directory->full_path();
     const journal_period period = journal::period(from, to, level, changetype);
@@ -175,9 +180,9 @@ void repository::changes_under(const std::string& full_path, int from, int to, i
     // A journal row in the period whose inode has no catalogue row means the
     // catalogue is damaged: the children before it in inode order are
     // reported, then the error.
-    const catalogue_ids ids = catalogue_id_span();
+    const id_span ids = catalogue_id_span();
     const std::optional<std::int64_t> orphan =
-        first_orphan_inode(*database_, period, ids.count, ids.lowest, ids.highest);
+        first_orphan_inode(repo_.database(), period, ids.count, ids.lowest, ids.highest);
 
     // The period's journal rows of the directory's children. CROSS JOIN keeps
     // the catalogue outside: its index on parent, then the journal's on
@@ -201,7 +206,7 @@ void repository::changes_under(const std::string& full_path, int from, int to, i
     };
     std::vector<earliest> found;
     std::unordered_map<std::int64_t, std::size_t> index_of;
-    auto rows = database_->query(q.sql(), q.params());
+    auto rows = repo_.database().query(q.sql(), q.params());
     while (rows->next()) {
         const std::int64_t inode = rows->get_int64(0);
         std::array<std::int64_t, 7> when{};
@@ -219,7 +224,8 @@ void repository::changes_under(const std::string& full_path, int from, int to, i
         }
         change_entry change;
         change.changetype = rows->get_int(1);
-        change.full_path = join_vault_path(directory_path, rows->get_string(9), path_separator_);
+        change.full_path =
+            join_vault_path(directory_path, rows->get_string(9), repo_.path_separator());
         change.size = static_cast<std::uint64_t>(rows->get_int64(10));
         change.mime_type = rows->get_string(11);
         found.push_back({inode, when, std::move(change)});

@@ -10,12 +10,10 @@
 #include "core/db/db.h"
 #include "core/storage/block_writer.h"
 #include "core/storage/chunk_pipeline.h"
-#include "core/storage/file_io.h"
-#include "core/vault/checkin_group.h"
+#include "core/vault/catalogue.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/journal.h"
 #include "core/vault/progress_observer.h"
-#include "core/vault/repository.h"
 
 namespace tuv {
 namespace {
@@ -73,100 +71,112 @@ int percent(std::uint64_t done, std::uint64_t total) {
 
 }  // namespace
 
-checkin_result repository::checkin_file(const std::filesystem::path& source,
-                                       const std::string& directory, const std::string& when,
-                                       const std::string& mime_type,
-                                       const std::string& description) {
-    // A group of one: committed as soon as the file is in.
-    checkin_group::outcome done;
-    checkin_group one(
-        *this, [&done](const checkin_group::outcome& o) { done = o; },
-        checkin_group::limits{0, 1, {}});
-    one.add(source, directory, when, mime_type, description);
-    one.commit();
-    if (done.error) std::rethrow_exception(done.error);
-    return done.result;
+checkin_moment checkin_moment::parse(const std::string& when) {
+    return {date(when), when == "now"};
 }
 
-std::unique_ptr<file_handle> repository::open_checkin_source(const std::filesystem::path& source,
-                                                             const std::string& when,
-                                                             own_files& own) {
-    const date moment(when);  // a bad date is refused before anything else
-    check_entry_name(source.filename().string(), path_separator_);
+checkin::checkin(tuv::catalogue& catalogue, tuv::journal& journal, vault_storage storage,
+                 const chunk_settings& chunks, std::string separator)
+    : catalogue_(catalogue),
+      journal_(journal),
+      storage_(std::move(storage)),
+      chunks_(chunks),
+      separator_(std::move(separator)) {}
+
+checkin::own_files checkin::find_own_files() {
+    file_system& files = storage_.files;
+    own_files own;
+    own.data_folder = files.status(storage_.data_directory).identity;
+    const std::string database = storage_.database.name();
+    auto mode = storage_.database.query("PRAGMA journal_mode");
+    // In WAL mode SQLite makes no rollback journal.
+    const bool wal = mode->next() && mode->get_string(0) == "wal";
+    mode.reset();
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+        if (wal && std::string(suffix) == "-journal") continue;
+        const file_identity identity = files.status(database + suffix).identity;
+        if (identity == file_identity{}) {
+            own.absent.emplace_back(database + suffix);
+        } else {
+            own.present.push_back(identity);
+        }
+    }
+    return own;
+}
+
+bool checkin::is_own_file(const path_status& status) {
+    // By identity, links followed: the database and its log files, and
+    // anything in the data folder.
+    file_system& files = storage_.files;
+    if (!own_) own_ = find_own_files();
+    own_files& own = *own_;
+    std::filesystem::path folder = status.target.parent_path();
+    if (folder.empty()) folder = ".";
+    if (folder != own.last_folder) {
+        own.last_folder_is_data = files.status(folder).identity == own.data_folder;
+        own.last_folder = std::move(folder);
+    }
+    if (own.last_folder_is_data) return true;
+    if (std::ranges::find(own.present, status.identity) != own.present.end()) return true;
+    return std::ranges::any_of(own.absent, [&](const std::filesystem::path& log) {
+        return files.status(log).identity == status.identity;
+    });
+}
+
+std::unique_ptr<file_handle> checkin::open_source(const std::filesystem::path& source) {
+    check_entry_name(source.filename().string(), separator_);
 
     // The source is opened before anything is written: a file that vanished
     // leaves the vault untouched. Devices and FIFOs are refused before they
     // are opened, as reading them could hang or never end.
     path_status status{path_kind::missing, source, {}};
     try {
-        status = files_->status(source);
+        status = storage_.files.status(source);
     } catch (const io_error&) {
         // Left for the open below to report.
     }
     if (status.kind == path_kind::other) {
         throw tuv_error("Cannot check in " + source.string() + ": it is not a regular file");
     }
-    // The vault's own files by identity, links followed: the database and
-    // its log files, and anything in the data folder.
-    bool own_file = false;
-    if (status.kind == path_kind::regular) {
-        std::filesystem::path folder = status.target.parent_path();
-        if (folder.empty()) folder = ".";
-        if (folder != own.last_folder) {
-            own.last_folder_is_data = files_->status(folder).identity == own.data_folder;
-            own.last_folder = std::move(folder);
-        }
-        own_file = own.last_folder_is_data ||
-                   std::ranges::find(own.present, status.identity) != own.present.end();
-        for (const std::filesystem::path& log : own.absent) {
-            own_file = own_file || files_->status(log).identity == status.identity;
-        }
-    }
-    if (own_file) {
+    if (status.kind == path_kind::regular && is_own_file(status)) {
         throw tuv_error("Cannot check in " + source.string() + ": it is one of the vault's own files");
     }
     try {
-        return files_->open(source, open_mode::read);
+        return storage_.files.open(source, open_mode::read);
     } catch (const io_error&) {
         throw tuv_error("Couldn't open file: " + source.string());
     }
 }
 
-std::unique_ptr<chunk_pipeline> repository::start_chunks(file_handle& input) {
+std::unique_ptr<chunk_pipeline> checkin::start_chunks(file_handle& input) const {
     // Only the chunks the vault does not hold yet are worth compressing.
-    pipeline_compression compression{compression_.level};
+    pipeline_compression compression{storage_.compression_level};
     if (compression.level != 0) {
-        compression.find_stored = [&database = *database_](const std::string& checksum) {
+        compression.find_stored = [&database = storage_.database](const std::string& checksum) {
             return find_stored_chunk(database, checksum);
         };
     }
     return std::make_unique<chunk_pipeline>(input, chunks_, std::move(compression));
 }
 
-checkin_result repository::checkin_into(file_handle& input, chunk_pipeline& chunks,
-                                        const std::filesystem::path& source,
-                                        const std::string& directory, const std::string& when,
-                                        const std::string& mime_type,
-                                        const std::string& description, block_writer& writer,
-                                        known_directories& known) {
-    const std::string& separator = path_separator_;
-    date moment(when);
-    const std::string name = source.filename().string();
-    const std::string folder = directory.empty() ? separator : directory;
-    const std::string vault_path = join_vault_path(folder, name, separator);
+checkin::destination checkin::find_or_make(const checkin_request& request,
+                                           known_directories& known) {
+    const std::string& separator = separator_;
+    const std::string source = request.source.string();
+    const std::string folder = request.directory.empty() ? separator : request.directory;
 
-    checkin_result result;
-    result.size_at_open = input.size();
-
-    // Find the directories of the path, creating those that are missing.
-    std::unique_ptr<file_entry> entry;
-    std::string walked = separator;
+    destination found_at;
+    found_at.moment = request.when.moment;
     auto root = known.find({0, separator});
-    if (root == known.end())
-        root = known.emplace(std::pair{0, separator}, resolve(separator)->file_id()).first;
-    std::vector<std::int64_t> directories{root->second};
-    bool created = false;
-    const std::vector<std::string> names = split_below_root(vault_path, separator);
+    if (root == known.end()) {
+        root =
+            known.emplace(std::pair{0, separator}, catalogue_.resolve(separator)->file_id()).first;
+    }
+    std::vector<std::int64_t>& directories = found_at.directories;
+    directories.push_back(root->second);
+    std::string walked = separator;
+    const std::vector<std::string> names = split_below_root(
+        join_vault_path(folder, request.source.filename().string(), separator), separator);
     for (std::size_t i = 0; i < names.size(); ++i) {
         const bool is_file = i + 1 == names.size();
         walked = join_vault_path(walked, names[i], separator);
@@ -177,83 +187,89 @@ checkin_result repository::checkin_into(file_handle& input, chunk_pipeline& chun
         }
         std::unique_ptr<file_entry> found;
         try {
-            found = resolve(names[i], directories.back());
+            found = catalogue_.resolve(names[i], directories.back());
         } catch (const file_not_found_exception&) {
         }
-        if (is_file) {
-            if (found && found->is_directory()) {
-                throw tuv_error("Cannot check in " + source.string() + ": " + walked +
-                                " is a directory");
-            }
-            if (found) {
-                const std::time_t latest = latest_version(*database_, *found);
-                if (moment.seconds() <= latest) {
-                    if (when != "now") {
-                        // A version dated in the future locks out every
-                        // caller whose dates stop at today: say the way out.
-                        const bool ahead = latest > std::time(nullptr);
-                        throw tuv_error(
-                            "Cannot check in " + source.string() + " as " + walked +
-                            ": its latest version is dated " + date(latest).to_text() +
-                            ", and a new version must be later (asked for " + moment.to_text() +
-                            ")" +
-                            (ahead ? "; that date is still to come: check the file into "
-                                     "another vault directory, or give a later date with "
-                                     "quillmark checkin --date ... --future"
-                                   : ""));
-                    }
-                    moment = date(latest + 1);
-                    result.moved = true;
-                }
-                entry = std::move(found);
-                entry->modification_date() = moment;
-                entry->modification_date().set_changed(true);
-            } else {
-                const std::int64_t id =
-                    create_file(names[i], directories.back(), 0, moment, mime_type);
-                entry = std::make_unique<file_entry>(*this);
-                entry->load(id);
-                created = true;
-            }
-        } else if (found) {
-            if (!found->is_directory()) {
-                throw tuv_error("Cannot check in " + source.string() + ": " + walked +
+        if (!is_file) {
+            if (found && !found->is_directory()) {
+                throw tuv_error("Cannot check in " + source + ": " + walked +
                                 " is not a directory");
             }
-            directories.push_back(found->file_id());
+            directories.push_back(
+                found ? found->file_id()
+                      : catalogue_.create_directory(names[i], directories.back(), found_at.moment));
             known.emplace(place, directories.back());
-        } else {
-            directories.push_back(create_directory(names[i], directories.back(), moment));
-            known.emplace(place, directories.back());
+            continue;
         }
+        if (!found) {
+            const std::int64_t id = catalogue_.create_file(names[i], directories.back(), 0,
+                                                           found_at.moment, request.mime_type);
+            found = catalogue_.entry(id);
+            found_at.created = true;
+        } else if (found->is_directory()) {
+            throw tuv_error("Cannot check in " + source + ": " + walked + " is a directory");
+        } else if (const std::time_t latest = latest_version(storage_.database, *found);
+                   found_at.moment.seconds() <= latest) {
+            if (!request.when.now) {
+                // A version dated in the future locks out every caller
+                // whose dates stop at today: say the way out.
+                const bool ahead = latest > std::time(nullptr);
+                throw tuv_error(
+                    "Cannot check in " + source + " as " + walked +
+                    ": its latest version is dated " + date(latest).to_text() +
+                    ", and a new version must be later (asked for " + found_at.moment.to_text() +
+                    ")" +
+                    (ahead ? "; that date is still to come: check the file into another vault "
+                             "directory, or give a later date with quillmark checkin --date ... "
+                             "--future"
+                           : ""));
+            }
+            found_at.moment = date(latest + 1);
+            found_at.moved = true;
+        }
+        found_at.entry = std::move(found);
     }
     // The file's journal row makes it, not a directory of the same name
     // there, what its name is resolved to from now on.
     known.erase({directories.back(), names.back()});
+    found_at.vault_path = walked;
+    return found_at;
+}
+
+checkin_result checkin::write(file_handle& input, chunk_pipeline& chunks,
+                              const checkin_request& request, block_writer& writer,
+                              known_directories& known, progress_observer* observer) {
+    checkin_result result;
+    result.size_at_open = input.size();
+    destination to = find_or_make(request, known);
+    file_entry& entry = *to.entry;
+    entry.modification_date() = to.moment;
+    entry.modification_date().set_changed(true);
 
     // Every directory on the path changed, the root first, then the file.
-    for (const std::int64_t id : directories) {
-        journal_->insert_change(id, CHANGE_MODIFIED, moment, "", "");
+    for (const std::int64_t id : to.directories) {
+        journal_.insert_change(id, CHANGE_MODIFIED, to.moment, "", "");
     }
-    journal_->insert_change(entry->file_id(), created ? CHANGE_CREATED : CHANGE_MODIFIED, moment,
-                            recorded_source(source), description);
+    journal_.insert_change(entry.file_id(), to.created ? CHANGE_CREATED : CHANGE_MODIFIED,
+                           to.moment, recorded_source(request.source), request.description);
 
     // The content, chunk by chunk, cut and hashed on a second thread. The
     // writer's container bytes are synced by the caller, before it commits.
     std::uint64_t offset = 0;
     while (const chunk_pipeline::chunk* c = chunks.next()) {
-        writer.write_block(c->bytes, c->checksum, moment.seconds(), c->offset, entry->file_id(),
+        writer.write_block(c->bytes, c->checksum, to.moment.seconds(), c->offset, entry.file_id(),
                            c->compressed, c->stored_id);
         offset = c->offset + c->bytes.size();
-        if (observer_ != nullptr) observer_->update(percent(offset, result.size_at_open));
+        if (observer != nullptr) observer->update(percent(offset, result.size_at_open));
     }
-    writer.close_blocks_after(entry->file_id(), offset, moment.seconds());
-    entry->set_size(offset);
-    entry->flush();
+    writer.close_blocks_after(entry.file_id(), offset, to.moment.seconds());
+    entry.set_size(offset);
+    entry.flush();
 
     result.size = offset;
-    result.vault_path = walked;
-    result.moment = moment.seconds();
+    result.vault_path = to.vault_path;
+    result.moment = to.moment.seconds();
+    result.moved = to.moved;
     try {
         result.size_at_end = input.size();
     } catch (const io_error&) {

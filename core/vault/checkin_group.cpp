@@ -5,10 +5,12 @@
 #include <thread>
 #include <utility>
 
+#include "core/db/db.h"
 #include "core/db/write_transaction.h"
 #include "core/storage/block_writer.h"
 #include "core/storage/chunk_pipeline.h"
 #include "core/storage/file_io.h"
+#include "core/vault/progress_observer.h"
 #include "core/vault/repository.h"
 
 namespace tuv {
@@ -23,11 +25,11 @@ constexpr std::uint64_t read_ahead_limit = 1 << 20;
 // A thread of the group's own that sets up the chunk pipeline of the file
 // read ahead (a small file's pipeline cuts, hashes and compresses it at
 // once) while the caller's thread writes the rows of the file before it.
-// It only reads the file: the repository and its database stay with the
-// caller's thread. One file at a time.
+// It only reads the file: the catalogue and the database's writes stay with
+// the caller's thread. One file at a time.
 class checkin_group::read_ahead {
   public:
-    explicit read_ahead(repository& repo) : repo_(repo), thread_([this] { run(); }) {}
+    explicit read_ahead(const checkin& steps) : steps_(steps), thread_([this] { run(); }) {}
     ~read_ahead() {
         {
             std::lock_guard lock(mutex_);
@@ -63,7 +65,7 @@ class checkin_group::read_ahead {
             std::unique_ptr<chunk_pipeline> chunks;
             std::exception_ptr error;
             try {
-                chunks = repo_.start_chunks(*input_);
+                chunks = steps_.start_chunks(*input_);
             } catch (...) {
                 error = std::current_exception();
             }
@@ -75,7 +77,7 @@ class checkin_group::read_ahead {
         }
     }
 
-    repository& repo_;
+    const checkin& steps_;
     std::mutex mutex_;
     std::condition_variable changed_;
     file_handle* input_ = nullptr;  // the file being set up, until it is done
@@ -86,7 +88,11 @@ class checkin_group::read_ahead {
 };
 
 checkin_group::checkin_group(repository& repo, report_fn report, limits bounds)
-    : repo_(repo), report_(std::move(report)), limits_(bounds) {}
+    : repo_(repo),
+      checkin_(repo.catalogue(), repo.journal(), repo.storage(), repo.chunks(),
+               repo.path_separator()),
+      report_(std::move(report)),
+      limits_(bounds) {}
 
 checkin_group::~checkin_group() {
     reader_.reset();  // before the file it may still be reading closes
@@ -95,14 +101,34 @@ checkin_group::~checkin_group() {
 
 void checkin_group::add(const std::filesystem::path& source, const std::string& directory,
                         const std::string& when, const std::string& mime_type,
-                        const std::string& description) {
+                        const std::string& description, progress_observer* observer) {
+    checkin_request request{source, directory, {}, mime_type, description};
+    try {
+        request.when = checkin_moment::parse(when);
+    } catch (...) {
+        // Refused before anything of it is read.
+        member m;
+        m.asked = std::move(request);
+        m.done.source = source;
+        m.done.error = std::current_exception();
+        enter(std::move(m));
+        return;
+    }
+    add(std::move(request), observer);
+}
+
+void checkin_group::add(checkin_request request, progress_observer* observer) {
     const auto start = clock::now();
     member m;
-    m.asked = {source, directory, when, mime_type, description};
-    m.done.source = source;
-    m.observer = repo_.observer();
+    m.asked = std::move(request);
+    m.done.source = m.asked.source;
+    m.observer = observer;
     prepare(m);
     m.done.time = clock::now() - start;
+    enter(std::move(m));
+}
+
+void checkin_group::enter(member m) {
     std::optional<member> previous = std::move(ahead_);
     ahead_ = std::move(m);
     if (!previous) return;
@@ -110,7 +136,7 @@ void checkin_group::add(const std::filesystem::path& source, const std::string& 
     // it is written.
     collect(*previous);
     if (ahead_->input && ahead_->input->size() <= read_ahead_limit) {
-        if (!reader_) reader_ = std::make_unique<read_ahead>(repo_);
+        if (!reader_) reader_ = std::make_unique<read_ahead>(checkin_);
         reader_->start(*ahead_->input);
         ahead_->reading = true;
     }
@@ -128,9 +154,9 @@ void checkin_group::commit() {
 }
 
 void checkin_group::prepare(member& m) {
+    if (m.done.error) return;
     try {
-        if (!own_) own_ = repo_.find_own_files();
-        m.input = repo_.open_checkin_source(m.asked.source, m.asked.when, *own_);
+        m.input = checkin_.open_source(m.asked.source);
     } catch (...) {
         // Nothing of it will be written.
         m.done.error = std::current_exception();
@@ -180,20 +206,17 @@ bool checkin_group::check_in(member& m) {
     bool clean = true;
     // The file's observer hears of the wait for the write lock too, and may
     // end it.
-    progress_observer* const observer = repo_.observer();
-    repo_.set_observer(m.observer);
+    repo_.database().set_busy_observer(m.observer);
     try {
         if (!transaction_) begin();
-        if (!m.chunks) m.chunks = repo_.start_chunks(*m.input);
-        const request& r = m.asked;
-        m.done.result = repo_.checkin_into(*m.input, *m.chunks, r.source, r.directory, r.when,
-                                           r.mime_type, r.description, *writer_, known_);
+        if (!m.chunks) m.chunks = checkin_.start_chunks(*m.input);
+        m.done.result = checkin_.write(*m.input, *m.chunks, m.asked, *writer_, known_, m.observer);
     } catch (...) {
         m.done.error = std::current_exception();
         // A transaction that did not begin holds nothing of the file.
         clean = transaction_ == nullptr;
     }
-    repo_.set_observer(observer);
+    repo_.database().set_busy_observer(nullptr);
     m.chunks.reset();
     m.input.reset();
     return clean;
@@ -206,6 +229,8 @@ void checkin_group::commit_group() {
     }
     const auto start = clock::now();
     std::exception_ptr error;
+    // The file added last hears of a wait for the database, and may end it.
+    repo_.database().set_busy_observer(members_.empty() ? nullptr : members_.back().observer);
     try {
         // Invariant: no committed row refers to container bytes that were not synced.
         writer_->sync_containers();
@@ -213,6 +238,7 @@ void checkin_group::commit_group() {
     } catch (...) {
         error = std::current_exception();
     }
+    repo_.database().set_busy_observer(nullptr);
     const auto took = clock::now() - start;
     if (!error) {
         transaction_.reset();
@@ -251,20 +277,12 @@ void checkin_group::check_in_again(std::size_t end, limits bounds) {
         if (!members_[i].done.error) again.push_back(&members_[i]);
     }
     if (again.empty()) return;
-    // The progress observer follows the file the caller is adding.
-    progress_observer* const observer = repo_.observer();
-    repo_.set_observer(nullptr);
-    {
-        std::size_t next = 0;
-        checkin_group group(
-            repo_, [&](const outcome& o) { again[next++]->done = o; }, bounds);
-        for (const member* m : again) {
-            const request& r = m->asked;
-            group.add(r.source, r.directory, r.when, r.mime_type, r.description);
-        }
-        group.commit();
-    }
-    repo_.set_observer(observer);
+    // Their progress was shown; the observers follow the files being added.
+    std::size_t next = 0;
+    checkin_group group(
+        repo_, [&](const outcome& o) { again[next++]->done = o; }, bounds);
+    for (const member* m : again) group.add(m->asked);
+    group.commit();
 }
 
 void checkin_group::report_all() {

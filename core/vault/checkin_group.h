@@ -15,10 +15,10 @@
 // While one file's rows are written, the next one, when it is small, is
 // already read, cut, hashed and compressed on a thread of the group's own:
 // add() opens the file it is given and checks in the one given before. So
-// a file is read at any time until it is reported, and a progress observer
-// set on the repository when a file is added (it reports that file's
-// progress) must stay alive until that file is reported.
+// a file is read at any time until it is reported, and the progress
+// observer given with a file must stay alive until that file is reported.
 //
+// Each file goes through the steps of a check-in (core/vault/checkin.h).
 // Borrows the repository, which must outlive the group. Use from one thread.
 #pragma once
 
@@ -33,7 +33,6 @@
 #include <vector>
 
 #include "core/vault/checkin.h"
-#include "core/vault/repository.h"
 
 namespace tuv {
 
@@ -41,6 +40,7 @@ class block_writer;
 class chunk_pipeline;
 class file_handle;
 class progress_observer;
+class repository;
 class write_transaction;
 
 class checkin_group {
@@ -59,7 +59,7 @@ class checkin_group {
     struct outcome {
         std::filesystem::path source;
         checkin_result result;     // when committed
-        std::exception_ptr error;  // when not: what repository::checkin_file raises
+        std::exception_ptr error;  // when not: what the check-in raised
         // The file's own check-in and the sync and commit of its group.
         std::chrono::duration<double> time{};
     };
@@ -76,29 +76,28 @@ class checkin_group {
     checkin_group(const checkin_group&) = delete;
     checkin_group& operator=(const checkin_group&) = delete;
 
-    // Checks `source` in as repository::checkin_file does, into the open
-    // group (beginning one when none is open), once the next file is added
-    // or commit() is called; commits the group when it is full. Failures of
-    // the file are reported, not thrown.
+    // Checks the file in (core/vault/checkin.h) into the open group
+    // (beginning one when none is open), once the next file is added or
+    // commit() is called; commits the group when it is full. `observer`
+    // (may be null) hears the file's progress, and of waits for the
+    // database while the file is written and while its group commits.
+    // Failures of the file are reported, not thrown.
+    void add(checkin_request request, progress_observer* observer = nullptr);
+    // The same, dated by `when` ("now" or "YYYY-MM-DD HH:MM:SS"); a date
+    // that cannot be read is the file's failure.
     void add(const std::filesystem::path& source, const std::string& directory,
-             const std::string& when, const std::string& mime_type, const std::string& description);
+             const std::string& when, const std::string& mime_type, const std::string& description,
+             progress_observer* observer = nullptr);
 
     // Checks in the file added last, commits the open group, if any, and
     // reports its files.
     void commit();
 
   private:
-    struct request {
-        std::filesystem::path source;
-        std::string directory;
-        std::string when;
-        std::string mime_type;
-        std::string description;
-    };
     struct member {
-        request asked;
+        checkin_request asked;
         outcome done;
-        progress_observer* observer = nullptr;  // the repository's when it was added
+        progress_observer* observer = nullptr;
         // From add() to the file's check-in: the source, open, and for a
         // small file its chunks, already on their way.
         std::unique_ptr<file_handle> input;
@@ -110,6 +109,7 @@ class checkin_group {
 
     // Opens the member's source; a failure goes to done.error.
     void prepare(member& m);
+    void enter(member m);
     // Takes the member's pipeline from reader_ when it is being set up
     // there; a failure goes to done.error.
     void collect(member& m);
@@ -133,15 +133,15 @@ class checkin_group {
     void report_all();
 
     repository& repo_;
+    tuv::checkin checkin_;
     report_fn report_;
     limits limits_;
     std::unique_ptr<write_transaction> transaction_;
     std::unique_ptr<block_writer> writer_;
-    known_directories known_;                   // in the open transaction
-    std::optional<repository::own_files> own_;  // taken at the first file
-    std::vector<member> members_;               // the open group's files, in order
-    std::optional<member> ahead_;               // added last, not checked in yet
-    std::unique_ptr<read_ahead> reader_;        // made at the second file
+    known_directories known_;             // in the open transaction
+    std::vector<member> members_;         // the open group's files, in order
+    std::optional<member> ahead_;         // added last, not checked in yet
+    std::unique_ptr<read_ahead> reader_;  // made at the second file
     std::uint64_t bytes_ = 0;
     clock::time_point started_;
 };

@@ -54,25 +54,13 @@ bool file_exists(const std::filesystem::path& path) {
     return std::filesystem::exists(path, ignored);
 }
 
-std::uint64_t repository::checkout(const std::string& source,
-                                   const std::filesystem::path& destination,
-                                   const std::string& when, checkout_sync sync) {
-    // Nothing local is touched before the source and the date are known good.
-    const std::unique_ptr<file_entry> entry = resolve(source, 0);
-    return write_version(*entry, destination, date(when), sync);
-}
-
-std::uint64_t repository::checkout(const std::string& source,
-                                   const std::filesystem::path& destination, const date& moment,
-                                   checkout_sync sync) {
-    return write_version(*resolve(source, 0), destination, moment, sync);
-}
-
-std::uint64_t repository::write_version(file_entry& entry, const std::filesystem::path& destination,
-                                        const date& moment, checkout_sync sync) {
+std::uint64_t checkout(repository& vault, file_entry& entry,
+                       const std::filesystem::path& destination, const date& moment,
+                       checkout_sync sync) {
     if (entry.is_directory()) throw tuv_error(std::string("Attempt to call read() on a directory"));
-    const std::filesystem::path target = replaced_file(*files_, destination);
-    if (is_own_file(target)) {
+    file_system& files = vault.files();
+    const std::filesystem::path target = replaced_file(files, destination);
+    if (vault.is_own_file(target)) {
         throw tuv_error("Cannot write " + destination.string() +
                         ": it is one of the vault's own files");
     }
@@ -83,7 +71,7 @@ std::uint64_t repository::write_version(file_entry& entry, const std::filesystem
     const std::filesystem::path partial = temporary_beside(target);
     std::unique_ptr<file_handle> out;
     try {
-        out = files_->open(partial, open_mode::create_new);
+        out = files.open(partial, open_mode::create_new);
     } catch (const io_error& error) {
         // The system's reason tells a full disk from a read-only folder.
         throw tuv_error("Couldn't open " + destination.string() +
@@ -92,7 +80,7 @@ std::uint64_t repository::write_version(file_entry& entry, const std::filesystem
     try {
         // A file written over keeps its permissions, as cp keeps them; a new
         // one is private to its owner.
-        files_->copy_permissions(target, partial);
+        files.copy_permissions(target, partial);
         std::uint64_t written = 0;
         entry.read_version(moment, [&](std::span<const std::uint8_t> bytes) {
             out->write_at(written, bytes.data(), bytes.size());
@@ -100,15 +88,15 @@ std::uint64_t repository::write_version(file_entry& entry, const std::filesystem
         });
         if (sync == checkout_sync::durable) out->sync();
         out.reset();
-        files_->rename(partial, target);
+        files.rename(partial, target);
         if (sync == checkout_sync::durable) {
-            files_->sync_directory(target.parent_path().empty() ? "." : target.parent_path());
+            files.sync_directory(target.parent_path().empty() ? "." : target.parent_path());
         }
         return written;
     } catch (...) {
         out.reset();
         try {
-            files_->remove(partial);
+            files.remove(partial);
         } catch (const io_error&) {
             // The original error matters more than a stray temporary file.
         }

@@ -1,7 +1,7 @@
 // Receives the progress of a long operation (a check-in), as a percentage,
 // and hears while it waits for another program that holds the vault's
-// database: the repository hands its observer to the database
-// (repository::set_observer), so throwing from any of these stops the
+// database: the check-in hands the observer it was given to the database
+// while it writes and commits, so throwing from any of these stops the
 // check-in, which then rolls back as on any failure.
 #pragma once
 

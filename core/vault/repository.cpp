@@ -8,9 +8,8 @@
 #include "core/storage/chunk_codec.h"
 #include "core/storage/file_io.h"
 #include "core/storage/vault_folder.h"
+#include "core/vault/checkin_group.h"
 #include "core/vault/journal.h"
-#include "core/vault/progress_observer.h"
-#include "core/vault/search.h"
 
 namespace tuv {
 namespace {
@@ -69,6 +68,7 @@ repository::repository(const std::string& db_path, access mode)
     }
 
     journal_ = std::make_unique<tuv::journal>(database_.get());
+    catalogue_ = std::make_unique<tuv::catalogue>(*this);
 }
 
 repository::~repository() {
@@ -76,11 +76,6 @@ repository::~repository() {
     if (journal_) journal_->detach();
     journal_.reset();
     database_.reset();
-}
-
-void repository::set_observer(progress_observer* observer) {
-    observer_ = observer;
-    database_->set_busy_observer(observer);
 }
 
 bool repository::is_own_file(const std::filesystem::path& path) const {
@@ -95,26 +90,6 @@ bool repository::is_own_file(const std::filesystem::path& path) const {
     return false;
 }
 
-repository::own_files repository::find_own_files() {
-    own_files own;
-    own.data_folder = files_->status(data_directory_).identity;
-    const std::string database = database_->name();
-    auto mode = database_->query("PRAGMA journal_mode");
-    // In WAL mode SQLite makes no rollback journal.
-    const bool wal = mode->next() && mode->get_string(0) == "wal";
-    mode.reset();
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
-        if (wal && std::string(suffix) == "-journal") continue;
-        const file_identity identity = files_->status(database + suffix).identity;
-        if (identity == file_identity{}) {
-            own.absent.emplace_back(database + suffix);
-        } else {
-            own.present.push_back(identity);
-        }
-    }
-    return own;
-}
-
 date repository::first_version_date(std::int64_t file_id) {
     return block_reader(storage()).first_version_date(file_id);
 }
@@ -123,9 +98,20 @@ date repository::last_version_date(std::int64_t file_id) {
     return block_reader(storage()).last_version_date(file_id);
 }
 
-void repository::search(std::vector<std::unique_ptr<file_entry>>& out, const std::string& format,
-                        const std::vector<std::string>& arguments) {
-    tuv::search(*this, out, format, arguments);
+checkin_result repository::checkin_file(const std::filesystem::path& source,
+                                        const std::string& directory, const std::string& when,
+                                        const std::string& mime_type,
+                                        const std::string& description,
+                                        progress_observer* observer) {
+    // A group of one: committed as soon as the file is in.
+    checkin_group::outcome done;
+    checkin_group one(
+        *this, [&done](const checkin_group::outcome& o) { done = o; },
+        checkin_group::limits{0, 1, {}});
+    one.add(source, directory, when, mime_type, description, observer);
+    one.commit();
+    if (done.error) std::rethrow_exception(done.error);
+    return done.result;
 }
 
 repository* open_repository(const std::string& db_path) {

@@ -7,6 +7,8 @@
 #include <memory>
 #include <vector>
 
+#include "core/vault/checkout.h"
+#include "core/vault/file_entry.h"
 #include "core/vault/repository.h"
 #include "gui/captions.h"
 #include "gui/checkout_sequence.h"
@@ -111,7 +113,7 @@ void check_out(HWND dialog, const std::string& source, const std::string& when) 
         say(gui::replace_question, gui::caption_checkout, MB_OKCANCEL | MB_ICONEXCLAMATION) != IDOK)
         return;
     try {
-        repo->checkout(source, destination, when);
+        tuv::checkout(*repo, *repo->catalogue().resolve(source), destination, tuv::date(when));
     } catch (const std::exception&) {
         say(gui::checkout_failed_text, gui::caption_properties, MB_OK | MB_ICONERROR);
         return;

@@ -62,7 +62,7 @@ class checkin_app_test : public QObject {
         prompter_ = std::make_unique<watching_prompter>();
         app_ = std::make_unique<CVellumApp>(*prompter_);
         app_->set_opener([this](const std::string&) { return &vault_->repo(); });
-        app_->set_details_asker([](tuv::checkin::checkin_form& form, tuv::repository&) {
+        app_->set_details_asker([](tuv::checkin_app::checkin_form& form, tuv::repository&) {
             form.set_directory("\\Cab");
             form.set_date(QDate(2026, 1, 2));
             form.set_time(QTime(3, 4, 5));
@@ -134,7 +134,8 @@ class checkin_app_test : public QObject {
                  "Another check-in of this vault is running.\nRetry when it has finished, or "
                  "Cancel to check nothing in.");
         QCOMPARE(prompter_->prompts()[0].buttons, tuv::gui::prompt_buttons::retry_cancel);
-        QVERIFY_THROWS_EXCEPTION(tuv::tuv_error, vault_->repo().resolve("\\Cab\\a.txt"));
+        QVERIFY_THROWS_EXCEPTION(tuv::tuv_error,
+                                 vault_->repo().catalogue().resolve("\\Cab\\a.txt"));
     }
 
     void a_run_checks_in_what_it_can_and_sums_up_the_rest() {
@@ -148,7 +149,7 @@ class checkin_app_test : public QObject {
                  QString::fromStdString("Failed: Cannot check in " + gone.string() +
                                         ": it does not exist\nChecked in: " + a.string() +
                                         " as \\Cab\\a.txt"));
-        const auto entry = vault_->repo().resolve("\\Cab\\a.txt");
+        const auto entry = vault_->repo().catalogue().resolve("\\Cab\\a.txt");
         QCOMPARE(entry->attributes(), "O'Brien");
         QCOMPARE(entry->read(tuv::date("2026-01-02 03:04:05")), "first");
     }
@@ -168,9 +169,12 @@ class checkin_app_test : public QObject {
                    "an existing file:\n1.txt\nA path holding \"#\" or \",\" cannot be given "
                    "joined with others; give each path as an argument of its own after --files.",
                    prompt_icon::error);
-        QVERIFY_THROWS_EXCEPTION(tuv::tuv_error, vault_->repo().resolve("\\Cab\\hash"));
+        QVERIFY_THROWS_EXCEPTION(tuv::tuv_error, vault_->repo().catalogue().resolve("\\Cab\\hash"));
         QCOMPARE(app_->run({"--files", hashed.string()}), 0);
-        QCOMPARE(vault_->repo().resolve("\\Cab\\hash#1.txt")->read(tuv::date("2026-01-02 03:04:05")),
+        QCOMPARE(vault_->repo()
+                     .catalogue()
+                     .resolve("\\Cab\\hash#1.txt")
+                     ->read(tuv::date("2026-01-02 03:04:05")),
                  "whole");
     }
 
@@ -194,7 +198,8 @@ class checkin_app_test : public QObject {
         QCOMPARE(prompts[1].details, QString::fromStdString("Failed: " + b.string() +
                                                             ": database is busy\nNot checked in: " +
                                                             a.string()));
-        QVERIFY_THROWS_EXCEPTION(tuv::tuv_error, vault_->repo().resolve("\\Cab\\b.txt"));
+        QVERIFY_THROWS_EXCEPTION(tuv::tuv_error,
+                                 vault_->repo().catalogue().resolve("\\Cab\\b.txt"));
         QVERIFY(tuv::verify_vault(vault_->repo(), {.read_data = true}).clean());
     }
 
@@ -211,7 +216,9 @@ class checkin_app_test : public QObject {
         QCOMPARE(prompter_->prompts()[0].text, gave_up_text);
         for (const char* name : {"a", "b"}) {
             const std::string path = std::string("\\Cab\\") + name + ".txt";
-            QCOMPARE(vault_->repo().resolve(path)->read(tuv::date("2026-01-02 03:04:05")), name);
+            QCOMPARE(
+                vault_->repo().catalogue().resolve(path)->read(tuv::date("2026-01-02 03:04:05")),
+                name);
         }
         QVERIFY(tuv::verify_vault(vault_->repo(), {.read_data = true}).clean());
     }
@@ -233,7 +240,11 @@ class checkin_app_test : public QObject {
 
         QCOMPARE(app_->run({write_text(files_ / "a.txt", "a").string()}), 0);
         QVERIFY(said);
-        QCOMPARE(vault_->repo().resolve("\\Cab\\a.txt")->read(tuv::date("2026-01-02 03:04:05")), "a");
+        QCOMPARE(vault_->repo()
+                     .catalogue()
+                     .resolve("\\Cab\\a.txt")
+                     ->read(tuv::date("2026-01-02 03:04:05")),
+                 "a");
     }
 
     void the_real_program_checks_in_headless() {
@@ -255,7 +266,7 @@ class checkin_app_test : public QObject {
         QVERIFY(log.open(QIODevice::ReadOnly));
         QCOMPARE(log.readAll().simplified(), "[ ]");
         for (const char* path : {"\\Cab\\a b.txt", "\\Cab\\b.txt"}) {
-            QCOMPARE(vault_->repo().resolve(path)->attributes(), "from the desktop");
+            QCOMPARE(vault_->repo().catalogue().resolve(path)->attributes(), "from the desktop");
         }
         QVERIFY(tuv::verify_vault(vault_->repo(), {.read_data = true}).clean());
     }

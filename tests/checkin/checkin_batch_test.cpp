@@ -14,7 +14,7 @@
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_vault.h"
 
-using namespace tuv::checkin;
+using namespace tuv::checkin_app;
 namespace fs = std::filesystem;
 
 namespace {
@@ -67,7 +67,7 @@ class checkin_batch_test : public QObject {
                  "checked in"
                  "\nChecked in: " + d + "/c.txt as \\Cab\\c.txt");
         // The description is stored as typed.
-        QCOMPARE(repo.resolve("\\Cab\\c.txt")->attributes(), "O'Brien's draft");
+        QCOMPARE(repo.catalogue().resolve("\\Cab\\c.txt")->attributes(), "O'Brien's draft");
     }
 
     void cancel_rolls_back_the_file_being_checked_in_and_keeps_those_done() {
@@ -88,7 +88,8 @@ class checkin_batch_test : public QObject {
         QCOMPARE(statuses(outcomes), (std::vector{file_status::checked_in, file_status::cancelled,
                                                   file_status::not_started}));
         QVERIFY2(seen < 100, "the cancel came before the end of the file");
-        QVERIFY_THROWS_EXCEPTION(tuv::file_not_found_exception, repo.resolve("\\big.bin"));
+        QVERIFY_THROWS_EXCEPTION(tuv::file_not_found_exception,
+                                 repo.catalogue().resolve("\\big.bin"));
         QVERIFY(tuv::verify_vault(repo, {.read_data = true}).clean());
         QCOMPARE(summary_heading(outcomes, batch.cancelled()),
                  "The check-in was cancelled.\n1 checked in, 0 failed, 2 not checked in.");
@@ -116,7 +117,8 @@ class checkin_batch_test : public QObject {
         QCOMPARE(statuses(outcomes), std::vector{file_status::cancelled});
         // Far less than the whole wait, 25 s.
         QVERIFY(took < std::chrono::seconds(5));
-        QVERIFY_THROWS_EXCEPTION(tuv::file_not_found_exception, repo.resolve("\\a.bin"));
+        QVERIFY_THROWS_EXCEPTION(tuv::file_not_found_exception,
+                                 repo.catalogue().resolve("\\a.bin"));
         QVERIFY(tuv::verify_vault(repo, {.read_data = true}).clean());
     }
 };

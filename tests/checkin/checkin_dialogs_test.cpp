@@ -24,7 +24,7 @@
 #include "tests/support/screenshot.h"
 #include "tests/support/test_vault.h"
 
-using namespace tuv::checkin;
+using namespace tuv::checkin_app;
 using tuv::gui::prompt_icon;
 using tuv::test::screenshot;
 
@@ -46,9 +46,9 @@ class checkin_dialogs_test : public QObject {
     void init() {
         vault_ = std::make_unique<tuv::test::test_vault>();
         auto& repo = vault_->repo();
-        const std::int64_t cab = repo.create_directory("Cab", 1, "2026-01-01 10:00:00");
-        repo.create_directory("Company", cab, "2026-01-01 10:00:00");
-        repo.create_directory("archive", 1, "2026-01-01 10:00:00");
+        const std::int64_t cab = repo.catalogue().create_directory("Cab", 1, "2026-01-01 10:00:00");
+        repo.catalogue().create_directory("Company", cab, "2026-01-01 10:00:00");
+        repo.catalogue().create_directory("archive", 1, "2026-01-01 10:00:00");
     }
     void cleanup() { vault_.reset(); }
 
@@ -96,7 +96,8 @@ class checkin_dialogs_test : public QObject {
         QCOMPARE(prompts[3].text, "CabinateName CompanyAlready exist");
         QCOMPARE(prompts[3].caption, "Error");
         // Nothing is written until a file goes in.
-        QVERIFY_THROWS_EXCEPTION(tuv::tuv_error, vault_->repo().resolve("\\Cab\\Reports"));
+        QVERIFY_THROWS_EXCEPTION(tuv::tuv_error,
+                                 vault_->repo().catalogue().resolve("\\Cab\\Reports"));
     }
 
     void new_name_dialog_refuses_entry_characters_and_stays_open() {

@@ -9,7 +9,7 @@
 #include "checkin/command_line.h"
 #include "tests/support/temp_dir.h"
 
-using namespace tuv::checkin;
+using namespace tuv::checkin_app;
 namespace fs = std::filesystem;
 
 namespace {

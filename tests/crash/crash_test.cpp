@@ -198,7 +198,7 @@ TEST(crash_test, killed_check_ins_never_damage_committed_versions) {
         std::map<std::string, std::unique_ptr<file_entry>> entries;
         for (const auto& [n, version] : committed) {
             auto& entry = entries[version.path];
-            if (!entry) entry = repo.resolve(version.path);
+            if (!entry) entry = repo.catalogue().resolve(version.path);
             ASSERT_EQ(md5_hex(entry->read(date(version.moment))), version.checksum)
                 << version.path << " as of step " << n;
         }

@@ -120,7 +120,7 @@ class explorer_document_test : public QObject {
     }
 
     void search_row_goes_to_its_file() {
-        doc_->search_results().push_back(vault_->repo().resolve("\\Mail\\c.txt"));
+        doc_->search_results().push_back(vault_->repo().catalogue().resolve("\\Mail\\c.txt"));
         doc_->set_search_mode(true);
         list_->reload();
         QCOMPARE(rows_of(*list_),
@@ -136,12 +136,12 @@ class explorer_document_test : public QObject {
     void long_folder_comes_in_pages() {
         tester_.reset();  // it fetches every page itself, inside its own reset checks
         tuv::repository& repo = vault_->repo();
-        const std::int64_t big = repo.create_directory("Big", 1, "2026-04-01 00:00:00");
+        const std::int64_t big = repo.catalogue().create_directory("Big", 1, "2026-04-01 00:00:00");
         const int files = 2 * list_page_rows + list_page_rows / 2;
         for (int n = 0; n < files; ++n) {
             const std::string name = "f" + std::to_string(n);
             const std::int64_t id =
-                repo.create_file(name, big, 1, "2026-04-01 00:00:00", "text/plain");
+                repo.catalogue().create_file(name, big, 1, "2026-04-01 00:00:00", "text/plain");
             repo.journal().insert_change(id, tuv::CHANGE_CREATED,
                                          tuv::date(std::time_t{1775001600} + n), "", "v" + name);
         }
@@ -247,7 +247,7 @@ class explorer_document_test : public QObject {
     }
 
     void change_type_without_records_falls_back_to_overview() {
-        vault_->repo().create_directory("Empty", 1, "now");
+        vault_->repo().catalogue().create_directory("Empty", 1, "now");
         doc_->go_to("\\Empty");
         doc_->set_change_type(tuv::CHANGE_MODIFIED);
         QCOMPARE(

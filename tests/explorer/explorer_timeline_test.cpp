@@ -342,8 +342,8 @@ class explorer_timeline_test : public QObject {
     void refresh_keeps_the_zoom_and_filters_the_list() {
         tuv::test::test_vault vault;
         check_ins_at(vault, {local("2020-03-15 23:30:00"), local("2024-06-01 12:00:00")});
-        vault.repo().create_directory("Early", 1, "2020-03-20 10:00:00");
-        vault.repo().create_directory("Late", 1, "2021-02-10 10:00:00");
+        vault.repo().catalogue().create_directory("Early", 1, "2020-03-20 10:00:00");
+        vault.repo().catalogue().create_directory("Late", 1, "2021-02-10 10:00:00");
         tuv::gui::scripted_prompter prompts;
         CVellum_ExplorerDoc document(&vault.repo(), prompts);
         TFormView form(document);
@@ -368,9 +368,10 @@ class explorer_timeline_test : public QObject {
         // 400.6 days: months; the latest change at midnight.
         check_ins_at(vault, {local("2020-03-15 09:30:00"), local("2021-04-20 00:00:00")});
         auto& repo = vault.repo();
-        repo.create_directory("Early", 1, "2020-03-16 10:00:00");
-        repo.create_directory("Latest", 1, "2021-04-20 00:00:00");
-        repo.create_directory("Inner", repo.resolve("\\Early")->file_id(), "2020-03-17 10:00:00");
+        repo.catalogue().create_directory("Early", 1, "2020-03-16 10:00:00");
+        repo.catalogue().create_directory("Latest", 1, "2021-04-20 00:00:00");
+        repo.catalogue().create_directory("Inner", repo.catalogue().resolve("\\Early")->file_id(),
+                                          "2020-03-17 10:00:00");
         tuv::gui::scripted_prompter prompts;
         CVellum_ExplorerDoc document(&repo, prompts);
         TFormView form(document);
@@ -537,12 +538,14 @@ class explorer_timeline_test : public QObject {
   private:
     static void add_files(tuv::test::test_vault& vault) {
         auto& repo = vault.repo();
-        const auto docs = repo.create_directory("Docs", 1, "2020-05-01 10:00:00");
-        const auto docs2 = repo.create_directory("Docs2", 1, "2020-05-01 10:00:00");
-        const auto a = repo.create_file("a.txt", docs, 10, "2020-05-01 10:00:00", "text/plain");
+        const auto docs = repo.catalogue().create_directory("Docs", 1, "2020-05-01 10:00:00");
+        const auto docs2 = repo.catalogue().create_directory("Docs2", 1, "2020-05-01 10:00:00");
+        const auto a =
+            repo.catalogue().create_file("a.txt", docs, 10, "2020-05-01 10:00:00", "text/plain");
         repo.journal().insert_change(a, tuv::CHANGE_CREATED, date(std::string("2020-05-01 10:00:00")),
                                      "/src/a.txt", "O'Brien's notes");
-        const auto x = repo.create_file("x.txt", docs2, 10, "2021-01-01 00:00:00", "text/plain");
+        const auto x =
+            repo.catalogue().create_file("x.txt", docs2, 10, "2021-01-01 00:00:00", "text/plain");
         repo.journal().insert_change(x, tuv::CHANGE_CREATED, date(std::string("2021-01-01 00:00:00")),
                                      "/src/x.txt", "plans");
     }

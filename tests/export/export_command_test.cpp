@@ -172,7 +172,7 @@ TEST_F(export_command_test, sources_are_exported_in_order_and_a_missing_one_is_r
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "No such file or directory: missing.txt\n");
-    const std::int64_t docs = v.repo().resolve("\\docs")->file_id();
+    const std::int64_t docs = v.repo().catalogue().resolve("\\docs")->file_id();
     EXPECT_EQ(test::text_file_contents(root / "log.txt"),
               "Exception: No such file or directory: missing.txt\n"
               "Filename: missing.txt\nParent ID: " +
@@ -205,7 +205,7 @@ TEST_F(export_command_test, a_missing_name_is_said_and_logged_on_one_line) {
     EXPECT_EQ(test::text_file_contents(root / "log.txt"),
               "Exception: No such file or directory: gone␊file␉.txt\n"
               "Filename: gone␊file␉.txt\nParent ID: " +
-                  std::to_string(v.repo().resolve("\\docs")->file_id()) + "\n");
+                  std::to_string(v.repo().catalogue().resolve("\\docs")->file_id()) + "\n");
 }
 
 TEST_F(export_command_test, a_second_run_appends_to_the_log) {

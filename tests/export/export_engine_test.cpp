@@ -190,7 +190,7 @@ TEST_F(export_engine_test, a_source_not_in_the_vault_is_logged_and_reported) {
     run("\\docs\\missing.txt");
     run("\\nowhere");
     EXPECT_EQ(names_in(root), (std::vector<std::string>{"log.txt"}));
-    const std::int64_t docs = v.repo().resolve("\\docs")->file_id();
+    const std::int64_t docs = v.repo().catalogue().resolve("\\docs")->file_id();
     EXPECT_EQ(log(), not_found_lines("missing.txt", docs) + not_found_lines("nowhere", 1));
     EXPECT_EQ(problems.str(),
               "No such file or directory: missing.txt\nNo such file or directory: nowhere\n");

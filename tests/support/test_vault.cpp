@@ -1,5 +1,8 @@
 #include "tests/support/test_vault.h"
 
+#include "core/base/date.h"
+#include "core/vault/checkout.h"
+#include "core/vault/file_entry.h"
 #include "platform/quillmark_registry.h"
 #include "platform/registry.h"
 
@@ -25,6 +28,17 @@ void register_vault(const std::string& db_path) {
     } else {
         key.set(platform::db_path_value, db_path);
     }
+}
+
+std::uint64_t checkout_path(repository& repo, const std::string& vault_path,
+                            const std::filesystem::path& destination, const std::string& when) {
+    const std::unique_ptr<file_entry> entry = repo.catalogue().resolve(vault_path);
+    return checkout(repo, *entry, destination, date(when));
+}
+
+std::uint64_t checkout_path(repository& repo, const std::string& vault_path,
+                            const std::filesystem::path& destination, const date& when) {
+    return checkout(repo, *repo.catalogue().resolve(vault_path), destination, when);
 }
 
 }  // namespace tuv::test

@@ -1,6 +1,8 @@
 // A freshly installed vault in a temporary folder, with its repository open.
 #pragma once
 
+#include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -24,6 +26,13 @@ class test_vault {
     vault_layout layout_;
     std::unique_ptr<repository> repository_;
 };
+
+// Checks out the version of the file at `vault_path` at `when` ("now" or
+// "YYYY-MM-DD HH:MM:SS"), looked up as the programs look it up.
+std::uint64_t checkout_path(repository& repo, const std::string& vault_path,
+                            const std::filesystem::path& destination, const std::string& when);
+std::uint64_t checkout_path(repository& repo, const std::string& vault_path,
+                            const std::filesystem::path& destination, const date& when);
 
 // Points the current user's registry (db_path) at `db_path`, as `quillmark
 // init` does; an empty path removes the value.

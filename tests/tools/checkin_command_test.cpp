@@ -65,7 +65,7 @@ class checkin_command_test : public ::testing::Test {
     }
     std::int64_t id_of(const std::string& vault_path) {
         repository repo((folder / "v" / "quillmark.db").string());
-        return repo.resolve(vault_path)->file_id();
+        return repo.catalogue().resolve(vault_path)->file_id();
     }
 
     // Whether `line` is the final line of a check-in of `source` as `vault_path`.
@@ -188,7 +188,7 @@ TEST_F(checkin_command_test, a_folder_brings_every_file_below_it_in_path_order) 
                            "\\Docs\\proj\\sub\\deeper\\c.txt", 7))
         << out[4];
     repository repo((folder / "v" / "quillmark.db").string());
-    EXPECT_THROW(repo.resolve("\\Docs\\proj\\empty"), tuv::file_not_found_exception);
+    EXPECT_THROW(repo.catalogue().resolve("\\Docs\\proj\\empty"), tuv::file_not_found_exception);
 }
 
 TEST_F(checkin_command_test, what_a_folder_holds_besides_files_and_folders_is_reported) {

@@ -196,10 +196,10 @@ TEST_F(catalogue_cli_test, mkdir_creates_nested_cabinets_and_ls_lists_them) {
 
 TEST_F(catalogue_cli_test, ls_puts_directories_first_and_files_with_their_size) {
     auto repo = std::make_unique<repository>((folder / "v" / "quillmark.db").string());
-    const auto root = repo->resolve("\\");
-    repo->create_file("zeta.txt", root->file_id(), 12, "now", "text/plain");
-    repo->create_file("big.iso", root->file_id(), 5000000000, "now", "text/plain");
-    repo->create_directory("Zoo", root->file_id(), "now");
+    const auto root = repo->catalogue().resolve("\\");
+    repo->catalogue().create_file("zeta.txt", root->file_id(), 12, "now", "text/plain");
+    repo->catalogue().create_file("big.iso", root->file_id(), 5000000000, "now", "text/plain");
+    repo->catalogue().create_directory("Zoo", root->file_id(), "now");
     EXPECT_EQ(run({"ls", "\\"}).out, "Zoo\\\nbig.iso   5000000000\nzeta.txt  12\n");
 }
 
@@ -265,15 +265,16 @@ TEST_F(catalogue_cli_test, versions_shows_a_description_on_one_line_and_keeps_it
     EXPECT_EQ(run({"versions", "\\notes.txt"}).out,
               "2024-03-10 09:00:00\tfirst line␊second␉part\n");
     repository repo((folder / "v" / "quillmark.db").string());
-    EXPECT_EQ(repo.resolve("\\notes.txt")->attributes_at(date("2024-03-10 09:00:00")), typed);
+    EXPECT_EQ(repo.catalogue().resolve("\\notes.txt")->attributes_at(date("2024-03-10 09:00:00")),
+              typed);
 }
 
 TEST_F(catalogue_cli_test, ls_shows_each_name_on_one_line) {
     {
         repository repo((folder / "v" / "quillmark.db").string());
-        const auto root = repo.resolve("\\");
-        repo.create_directory("Tab\there", root->file_id(), "now");
-        repo.create_file("two\nlines.txt", root->file_id(), 12, "now", "text/plain");
+        const auto root = repo.catalogue().resolve("\\");
+        repo.catalogue().create_directory("Tab\there", root->file_id(), "now");
+        repo.catalogue().create_file("two\nlines.txt", root->file_id(), 12, "now", "text/plain");
     }
     EXPECT_EQ(run({"ls"}).out, "Tab␉here\\\ntwo␊lines.txt  12\n");
 }

@@ -16,13 +16,15 @@ namespace {
 class search_command_test : public ::testing::Test {
   protected:
     void SetUp() override {
-        docs = v.repo().create_directory("Docs", 1, "2024-01-02 03:04:05");
-        report = v.repo().create_file("report.txt", docs, 10, "2024-03-10 12:00:00", "text/plain");
+        docs = v.repo().catalogue().create_directory("Docs", 1, "2024-01-02 03:04:05");
+        report = v.repo().catalogue().create_file("report.txt", docs, 10, "2024-03-10 12:00:00",
+                                                  "text/plain");
         // Written out of order: the dates come from the oldest and newest.
         change(report, CHANGE_MODIFIED, "2024-05-01 08:30:00", "second try");
         change(report, CHANGE_CREATED, "2024-03-10 12:00:00", "first draft");
         change(report, CHANGE_MODIFIED, "2024-12-31 23:59:59", "final");
-        notes = v.repo().create_file("notes.txt", 1, 5, "2024-03-12 09:00:00", "text/plain");
+        notes = v.repo().catalogue().create_file("notes.txt", 1, 5, "2024-03-12 09:00:00",
+                                                 "text/plain");
         change(notes, CHANGE_CREATED, "2024-03-12 09:00:00", "first draft of notes");
     }
 
@@ -80,14 +82,16 @@ TEST_F(search_command_test, period_runs_from_the_first_day_to_the_end_of_the_las
 }
 
 TEST_F(search_command_test, periods_beyond_32_bit_times_find_their_files) {
-    const std::int64_t late = v.repo().create_file("late", 1, 1, "2038-01-19 23:00:00", "x/y");
+    const std::int64_t late =
+        v.repo().catalogue().create_file("late", 1, 1, "2038-01-19 23:00:00", "x/y");
     change(late, CHANGE_CREATED, "2038-01-19 23:00:00", "late");
     EXPECT_EQ(run({.from = "2026-01-01", .to = "2038-01-19"}),
               "\\late\t1\t2038-01-19 23:00:00\t2038-01-19 23:00:00\n");
 #ifdef _WIN32
     GTEST_SKIP() << "the Windows C runtime has no local time before 1970";
 #else
-    const std::int64_t early = v.repo().create_file("early", 1, 1, "1901-12-13 00:30:00", "x/y");
+    const std::int64_t early =
+        v.repo().catalogue().create_file("early", 1, 1, "1901-12-13 00:30:00", "x/y");
     change(early, CHANGE_CREATED, "1901-12-13 00:30:00", "early");
     EXPECT_EQ(run({.from = "1901-12-13", .to = "1901-12-13"}),
               "\\early\t1\t1901-12-13 00:30:00\t1901-12-13 00:30:00\n");

@@ -37,7 +37,7 @@ vault_options containers_of(std::uint64_t size) {
 class block_writer_test : public ::testing::Test {
   protected:
     std::int64_t new_file(const std::string& name) {
-        return v.repo().create_file(name, 1, 0, "2024-01-01 00:00:00", "text/plain");
+        return v.repo().catalogue().create_file(name, 1, 0, "2024-01-01 00:00:00", "text/plain");
     }
 
     // Checks in one version made of `chunks`, as the check-in engine would.
@@ -202,7 +202,8 @@ TEST_F(block_writer_test, offsets_beyond_four_gib_reach_rows_and_container) {
     file_system::local()
         .open(big.layout().data / "tuv_s1", open_mode::read_write)
         ->truncate(4 * gib + gib / 2);
-    const std::int64_t f = big.repo().create_file("big", 1, 0, "2024-01-01 00:00:00", "x");
+    const std::int64_t f =
+        big.repo().catalogue().create_file("big", 1, 0, "2024-01-01 00:00:00", "x");
     const std::string far = "bytes far out";
     {
         file_entry entry(big.repo(), f, "");

@@ -132,16 +132,17 @@ TEST_P(version_roundtrip_test, every_version_reads_back_byte_for_byte) {
 
     const fs::path out = folder / "out.bin";
     for (int i = 0; i < count; ++i) {
-        const std::uint64_t size = v.repo().checkout("\\Dir\\data.bin", out, moment_text(i));
+        const std::uint64_t size =
+            test::checkout_path(v.repo(), "\\Dir\\data.bin", out, moment_text(i));
         EXPECT_EQ(size, versions[static_cast<std::size_t>(i)].size()) << "version " << i;
         ASSERT_EQ(contents(out), versions[static_cast<std::size_t>(i)]) << "version " << i;
     }
 
     // The first and last version dates name the first and last versions.
-    const std::int64_t id = v.repo().resolve("\\Dir\\data.bin")->file_id();
-    v.repo().checkout("\\Dir\\data.bin", out, v.repo().first_version_date(id));
+    const std::int64_t id = v.repo().catalogue().resolve("\\Dir\\data.bin")->file_id();
+    test::checkout_path(v.repo(), "\\Dir\\data.bin", out, v.repo().first_version_date(id));
     EXPECT_EQ(contents(out), versions.front());
-    v.repo().checkout("\\Dir\\data.bin", out, v.repo().last_version_date(id));
+    test::checkout_path(v.repo(), "\\Dir\\data.bin", out, v.repo().last_version_date(id));
     EXPECT_EQ(contents(out), versions.back());
 
     // The new vault compresses: the low-entropy stretches are stored
@@ -163,7 +164,7 @@ TEST_P(version_roundtrip_test, pieces_of_any_size_hand_over_the_same_bytes) {
         v.repo().checkin_file(local, "\\Dir", moment_text(i), "application/octet-stream", "");
         versions.push_back(data);
     }
-    const std::int64_t id = v.repo().resolve("\\Dir\\data.bin")->file_id();
+    const std::int64_t id = v.repo().catalogue().resolve("\\Dir\\data.bin")->file_id();
     // 1: every block on its own; 1500: several blocks, never more than one
     // piece unless a block alone is larger (at most 1024 bytes here).
     for (const std::size_t piece : {std::size_t{1}, std::size_t{1500}, std::size_t{1} << 20}) {
@@ -208,7 +209,7 @@ TEST_P(version_roundtrip_test, a_damaged_block_stops_the_read_after_the_pieces_b
     }
     std::string read;
     version_reader reader(v.repo().storage(), 1500);
-    const std::int64_t file_id = v.repo().resolve("\\Dir\\data.bin")->file_id();
+    const std::int64_t file_id = v.repo().catalogue().resolve("\\Dir\\data.bin")->file_id();
     const std::string detail = "the bytes in container " + container.string() + " at " +
                                std::to_string(physical) + " do not match their checksum";
     try {
@@ -259,14 +260,14 @@ TEST_F(version_roundtrip_boundary_test, growing_past_a_chunk_end_and_back_reads_
     checkin(a, "2024-01-03 12:00:00");
 
     const fs::path out = folder / "out.bin";
-    v.repo().checkout("\\Dir\\data.bin", out, "2024-01-01 12:00:00");
+    test::checkout_path(v.repo(), "\\Dir\\data.bin", out, "2024-01-01 12:00:00");
     EXPECT_EQ(contents(out), a);
-    v.repo().checkout("\\Dir\\data.bin", out, "2024-01-02 12:00:00");
+    test::checkout_path(v.repo(), "\\Dir\\data.bin", out, "2024-01-02 12:00:00");
     EXPECT_EQ(contents(out), grown);
-    v.repo().checkout("\\Dir\\data.bin", out, "2024-01-03 12:00:00");
+    test::checkout_path(v.repo(), "\\Dir\\data.bin", out, "2024-01-03 12:00:00");
     EXPECT_EQ(contents(out), a);
     // The latest version is the one the last check-in made.
-    const std::int64_t id = v.repo().resolve("\\Dir\\data.bin")->file_id();
+    const std::int64_t id = v.repo().catalogue().resolve("\\Dir\\data.bin")->file_id();
     EXPECT_EQ(v.repo().last_version_date(id).to_text(), "2024-01-03 12:00:00");
 }
 

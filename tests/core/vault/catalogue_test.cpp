@@ -54,7 +54,7 @@ class catalogue_test : public ::testing::Test {
     repository& repo() { return v.repo(); }
 
     std::int64_t dir(const std::string& name, std::int64_t parent, const std::string& time = when) {
-        return repo().create_directory(name, parent, time);
+        return repo().catalogue().create_directory(name, parent, time);
     }
 
     // `moment` is a local time in date_format.
@@ -67,7 +67,7 @@ class catalogue_test : public ::testing::Test {
     // which no path finds it.
     std::int64_t file(const std::string& name, std::int64_t parent, std::uint64_t size = 100,
                       const std::string& attributes = "", const std::string& mime = "text/plain") {
-        const std::int64_t id = repo().create_file(name, parent, size, when, mime);
+        const std::int64_t id = repo().catalogue().create_file(name, parent, size, when, mime);
         log(id, CHANGE_CREATED, "2024-05-06 07:08:09", attributes);
         return id;
     }
@@ -81,7 +81,7 @@ class catalogue_test : public ::testing::Test {
     // "<what()>|<missing_path()>|<parent_inode()>" of the lookup's failure.
     std::string not_found(const std::string& path, std::int64_t parent = 0) {
         try {
-            repo().resolve(path, parent);
+            repo().catalogue().resolve(path, parent);
         } catch (const file_not_found_exception& e) {
             return std::string(e.what()) + "|" + e.missing_path() + "|" +
                    std::to_string(e.parent_inode());
@@ -92,7 +92,7 @@ class catalogue_test : public ::testing::Test {
     std::vector<std::string> changes(const std::string& path, int from, int to, int level,
                                      int changetype, bool files_only) {
         std::vector<change_entry> out;
-        repo().changes_under(path, from, to, level, changetype, files_only, out);
+        repo().catalogue().changes_under(path, from, to, level, changetype, files_only, out);
         std::vector<std::string> rendered;
         for (const change_entry& c : out) rendered.push_back(render(c));
         return rendered;
@@ -104,7 +104,7 @@ class catalogue_test : public ::testing::Test {
                                     int changetype, bool files_only) {
         std::map<std::int64_t, journal_log> logs;
         repo().journal().get_journal_logs(from, to, level, changetype, logs);
-        const std::int64_t directory = repo().resolve(path)->file_id();
+        const std::int64_t directory = repo().catalogue().resolve(path)->file_id();
         std::vector<std::string> out;
         for (const auto& [inode, entry] : logs) {
             if (inode == 0) continue;
@@ -129,26 +129,29 @@ class catalogue_test : public ::testing::Test {
     // of date order, and one row belongs to no entry (inode 0).
     void build_history() {
         const std::int64_t docs = dir("docs", root_id, "2019-03-04 10:00:00");
-        const std::int64_t a = repo().create_file("a.txt", docs, 100, when, "text/plain");
+        const std::int64_t a =
+            repo().catalogue().create_file("a.txt", docs, 100, when, "text/plain");
         log(a, CHANGE_CREATED, "2019-03-05 00:00:00");
         log(a, CHANGE_MODIFIED, "2020-07-01 00:00:00");
         log(a, CHANGE_MODIFIED, "2020-07-15 00:00:00");
         log(a, CHANGE_MODIFIED, "2021-01-02 00:00:00");
         const std::int64_t sub = dir("sub", docs, "2020-07-10 12:00:00");
-        const std::int64_t deep =
-            repo().create_file("deep.bin", sub, 5000000000, when, "application/octet-stream");
+        const std::int64_t deep = repo().catalogue().create_file("deep.bin", sub, 5000000000, when,
+                                                                 "application/octet-stream");
         log(deep, CHANGE_CREATED, "2020-07-11 00:00:00");
         log(deep, CHANGE_MODIFIED, "2021-02-03 00:00:00");
-        const std::int64_t b = repo().create_file("b.txt", docs, 20, when, "text/plain");
+        const std::int64_t b =
+            repo().catalogue().create_file("b.txt", docs, 20, when, "text/plain");
         log(b, CHANGE_CREATED, "2020-12-31 23:59:59");
         log(b, CHANGE_MODIFIED, "2021-01-01 00:00:00");
-        const std::int64_t c = repo().create_file("c.txt", docs, 30, when, "text/csv");
+        const std::int64_t c = repo().catalogue().create_file("c.txt", docs, 30, when, "text/csv");
         log(c, CHANGE_CREATED, "2021-01-05 08:00:00");
         // Same second: the row written first counts.
         log(c, CHANGE_MODIFIED, "2021-01-05 08:00:00");
-        repo().create_file("ghost.txt", docs, 1, when, "text/plain");  // never checked in
+        repo().catalogue().create_file("ghost.txt", docs, 1, when,
+                                       "text/plain");  // never checked in
         const std::int64_t pics = dir("pics", root_id, "2020-07-02 09:00:00");
-        log(repo().create_file("p.jpg", pics, 40, when, "image/jpeg"), CHANGE_CREATED,
+        log(repo().catalogue().create_file("p.jpg", pics, 40, when, "image/jpeg"), CHANGE_CREATED,
             "2020-07-03 00:00:00");
         log(0, CHANGE_MODIFIED, "2020-07-04 00:00:00");
         log(a, CHANGE_MODIFIED, "2018-11-30 00:00:00");  // written last, dated first
@@ -159,14 +162,14 @@ class catalogue_test : public ::testing::Test {
 };
 
 TEST_F(catalogue_test, full_path_is_followed_from_the_root) {
-    const auto root = repo().resolve("\\");
+    const auto root = repo().catalogue().resolve("\\");
     EXPECT_EQ(root->file_id(), root_id);
     EXPECT_EQ(root->parent_id(), 0);
     EXPECT_TRUE(root->is_directory());
 
     const std::int64_t b_id = dir("B", dir("A", root_id));
     const std::int64_t f = file("f.txt", b_id, 42, "attrs");
-    const auto entry = repo().resolve("\\A\\B\\f.txt");
+    const auto entry = repo().catalogue().resolve("\\A\\B\\f.txt");
     EXPECT_EQ(entry->file_id(), f);
     EXPECT_EQ(entry->parent_id(), b_id);
     EXPECT_EQ(entry->size(), 42u);
@@ -180,9 +183,9 @@ TEST_F(catalogue_test, relative_path_starts_anywhere_or_under_the_given_parent) 
     const std::int64_t b_id = dir("B", a_id);
     const std::int64_t f = file("f.txt", b_id);
 
-    EXPECT_EQ(repo().resolve("B\\f.txt")->file_id(), f);
-    EXPECT_EQ(repo().resolve("B\\f.txt", a_id)->file_id(), f);
-    EXPECT_EQ(repo().resolve("f.txt", b_id)->file_id(), f);
+    EXPECT_EQ(repo().catalogue().resolve("B\\f.txt")->file_id(), f);
+    EXPECT_EQ(repo().catalogue().resolve("B\\f.txt", a_id)->file_id(), f);
+    EXPECT_EQ(repo().catalogue().resolve("f.txt", b_id)->file_id(), f);
     EXPECT_EQ(not_found("B\\f.txt", root_id), "No such file or directory: B|B|1");
 }
 
@@ -199,17 +202,17 @@ TEST_F(catalogue_test, missing_component_is_named_with_the_parent_it_was_sought_
 TEST_F(catalogue_test, latest_journal_row_picks_the_entry_and_its_attributes) {
     const std::int64_t x = file("dup", root_id, 1, "x");
     const std::int64_t y = file("dup", root_id, 2, "y");
-    EXPECT_EQ(repo().resolve("\\dup")->file_id(), y);
+    EXPECT_EQ(repo().catalogue().resolve("\\dup")->file_id(), y);
 
     log(x, CHANGE_MODIFIED, "2024-06-01 00:00:00", "x again");
     log(x, CHANGE_MODIFIED, "2020-01-01 00:00:00", "written last, dated earlier");
-    const auto entry = repo().resolve("\\dup");
+    const auto entry = repo().catalogue().resolve("\\dup");
     EXPECT_EQ(entry->file_id(), x);
     EXPECT_EQ(entry->attributes(), "written last, dated earlier");
 }
 
 TEST_F(catalogue_test, entry_without_journal_row_is_found_by_id_only) {
-    const std::int64_t id = repo().create_file("ghost", root_id, 7, when, "text/plain");
+    const std::int64_t id = repo().catalogue().create_file("ghost", root_id, 7, when, "text/plain");
     EXPECT_EQ(not_found("\\ghost"), "No such file or directory: ghost|ghost|1");
 
     file_entry entry(repo(), id, "");
@@ -231,7 +234,7 @@ TEST_F(catalogue_test, create_directory_writes_its_row_and_two_journal_rows) {
     EXPECT_THAT(written,
                 ElementsAre(std::to_string(id) + " 1 2024-5-6 7:8:9", "1 4 2024-5-6 7:8:9"));
 
-    const auto entry = repo().resolve("\\A");
+    const auto entry = repo().catalogue().resolve("\\A");
     EXPECT_EQ(entry->file_id(), id);
     EXPECT_EQ(entry->creation_date().seconds(), date(when).seconds());
 }
@@ -240,11 +243,11 @@ TEST_F(catalogue_test, same_directory_name_in_two_places_resolves_separately) {
     const std::int64_t x = dir("same", dir("A", root_id));
     const std::int64_t y = dir("same", dir("B", root_id));
     EXPECT_NE(x, y);
-    EXPECT_EQ(repo().resolve("\\A\\same")->file_id(), x);
-    EXPECT_EQ(repo().resolve("\\B\\same")->file_id(), y);
+    EXPECT_EQ(repo().catalogue().resolve("\\A\\same")->file_id(), x);
+    EXPECT_EQ(repo().catalogue().resolve("\\B\\same")->file_id(), y);
 
     const std::int64_t child = file("in_a", x);
-    EXPECT_EQ(repo().resolve("\\A\\same\\in_a")->file_id(), child);
+    EXPECT_EQ(repo().catalogue().resolve("\\A\\same\\in_a")->file_id(), child);
     EXPECT_EQ(not_found("\\B\\same\\in_a"),
               "No such file or directory: in_a|in_a|" + std::to_string(y));
 }
@@ -256,7 +259,7 @@ TEST_F(catalogue_test, names_with_quotes_blanks_and_accents_round_trip) {
         parent = dir(name, parent);
         path += "\\" + name;
     }
-    const auto entry = repo().resolve(path);
+    const auto entry = repo().catalogue().resolve(path);
     EXPECT_EQ(entry->file_id(), parent);
     EXPECT_EQ(entry->full_path(), path);
 }
@@ -272,11 +275,14 @@ TEST_F(catalogue_test, bad_names_and_times_write_nothing) {
     EXPECT_EQ(failure<tuv_error>([&] { dir("", root_id); }), empty);
     EXPECT_EQ(failure<invalid_date_exception>([&] { dir("ok", root_id, "yesterday"); }),
               "Invalid date format");
-    EXPECT_EQ(failure<tuv_error>([&] { repo().create_file("a\\b", root_id, 1, when, "x/y"); }),
+    EXPECT_EQ(failure<tuv_error>(
+                  [&] { repo().catalogue().create_file("a\\b", root_id, 1, when, "x/y"); }),
               holds_separator);
-    EXPECT_EQ(failure<tuv_error>([&] { repo().create_file("", root_id, 1, when, "x/y"); }), empty);
+    EXPECT_EQ(
+        failure<tuv_error>([&] { repo().catalogue().create_file("", root_id, 1, when, "x/y"); }),
+        empty);
     EXPECT_EQ(failure<invalid_date_exception>(
-                  [&] { repo().create_file("ok", root_id, 1, "yesterday", "x/y"); }),
+                  [&] { repo().catalogue().create_file("ok", root_id, 1, "yesterday", "x/y"); }),
               "Invalid date format");
 
     EXPECT_EQ(count("file_info"), files);
@@ -285,16 +291,17 @@ TEST_F(catalogue_test, bad_names_and_times_write_nothing) {
 
 TEST_F(catalogue_test, names_are_checked_against_the_vaults_own_separator) {
     test::test_vault slash(slash_separated());
-    const std::int64_t id = slash.repo().create_directory("a\\b", root_id, when);
-    EXPECT_EQ(slash.repo().resolve("/a\\b")->file_id(), id);
-    EXPECT_EQ(failure<tuv_error>([&] { slash.repo().create_directory("x/y", root_id, when); }),
+    const std::int64_t id = slash.repo().catalogue().create_directory("a\\b", root_id, when);
+    EXPECT_EQ(slash.repo().catalogue().resolve("/a\\b")->file_id(), id);
+    EXPECT_EQ(failure<tuv_error>(
+                  [&] { slash.repo().catalogue().create_directory("x/y", root_id, when); }),
               R"(Invalid name "x/y": a name cannot contain the path separator "/")");
 }
 
 TEST_F(catalogue_test, create_file_stores_size_time_and_type_without_journal_row) {
     const std::int64_t logs = count("journal");
     const std::int64_t id =
-        repo().create_file("big.iso", root_id, 5000000000, when, "application/x-iso");
+        repo().catalogue().create_file("big.iso", root_id, 5000000000, when, "application/x-iso");
     EXPECT_EQ(count("journal"), logs);
 
     file_entry entry(repo(), id, "");
@@ -314,7 +321,7 @@ TEST_F(catalogue_test, list_directory_gives_children_in_creation_order) {
     file("alpha", d, 20);
 
     std::vector<std::unique_ptr<file_entry>> out;
-    repo().list_directory("\\D", out);
+    repo().catalogue().list_directory("\\D", out);
     std::vector<std::string> listed;
     for (const auto& e : out) {
         listed.push_back(e->name() + ":" + (e->is_directory() ? "dir" : std::to_string(e->size())) +
@@ -323,9 +330,9 @@ TEST_F(catalogue_test, list_directory_gives_children_in_creation_order) {
     EXPECT_THAT(listed, ElementsAre("zeta:10::1", "sub:dir::1", "alpha:20::1"));
 
     out.clear();
-    repo().list_directory("\\D\\sub", out);
+    repo().catalogue().list_directory("\\D\\sub", out);
     EXPECT_THAT(out, IsEmpty());
-    EXPECT_EQ(failure<tuv_error>([&] { repo().list_directory("\\D\\zeta", out); }),
+    EXPECT_EQ(failure<tuv_error>([&] { repo().catalogue().list_directory("\\D\\zeta", out); }),
               "\\D\\zeta not a directory");
 }
 
@@ -375,15 +382,19 @@ TEST_F(catalogue_test, changes_under_agrees_with_the_journal_read_entry_by_entry
 TEST_F(catalogue_test, changes_under_refuses_a_bad_level_and_a_row_without_entry) {
     build_history();
     std::vector<change_entry> out;
-    EXPECT_EQ(failure<tuv_error>([&] { repo().changes_under("\\docs", 0, 0, 3, 0, false, out); }),
+    EXPECT_EQ(failure<tuv_error>(
+                  [&] { repo().catalogue().changes_under("\\docs", 0, 0, 3, 0, false, out); }),
               "Invalid time range in journal::get_journal_logs()");
 
     log(999, CHANGE_CREATED, "2020-07-05 00:00:00");
-    EXPECT_EQ(failure<rec_not_found_exception>(
-                  [&] { repo().changes_under("\\docs", 2020, 2020, LEVEL_MONTHS, 0, false, out); }),
+    EXPECT_EQ(failure<rec_not_found_exception>([&] {
+                  repo().catalogue().changes_under("\\docs", 2020, 2020, LEVEL_MONTHS, 0, false,
+                                                   out);
+              }),
               "Record Not Found : change info for 999");
     // Outside the period the damaged row is never read.
-    EXPECT_NO_THROW(repo().changes_under("\\docs", 2019, 2019, LEVEL_MONTHS, 0, false, out));
+    EXPECT_NO_THROW(
+        repo().catalogue().changes_under("\\docs", 2019, 2019, LEVEL_MONTHS, 0, false, out));
 }
 
 // The catalogue's id range is remembered between listings; a row another

@@ -70,7 +70,7 @@ class checkin_group_test : public ::testing::Test {
     }
 
     std::string read(const std::string& vault_path) {
-        return v.repo().resolve(vault_path)->read(date(std::string(when)));
+        return v.repo().catalogue().resolve(vault_path)->read(date(std::string(when)));
     }
     void expect_verified() {
         repository fresh(v.db_path());
@@ -130,7 +130,8 @@ TEST_F(checkin_group_test, a_failing_file_leaves_the_others_of_its_group_committ
     EXPECT_EQ(read("\\g\\a.txt"), std::string(150, 'a'));
     EXPECT_EQ(read("\\g\\b.txt"), std::string(250, 'b'));
     EXPECT_EQ(read("\\g\\c.txt"), std::string(90, 'c'));
-    EXPECT_EQ(test::failure<file_not_found_exception>([&] { v.repo().resolve("\\g\\bad.txt"); }),
+    EXPECT_EQ(test::failure<file_not_found_exception>(
+                  [&] { v.repo().catalogue().resolve("\\g\\bad.txt"); }),
               "No such file or directory: bad.txt");
     EXPECT_TRUE(v.database().transactional());
     expect_verified();
@@ -166,7 +167,7 @@ TEST_F(checkin_group_sync_test, a_failed_sync_of_a_single_file_is_its_failure) {
         (std::vector<std::string>{"gone.txt: Couldn't open file: " + gone.string(),
                                   "a.txt: Cannot sync " + (v.layout().data / "tuv_s1").string() +
                                       ": Input/output error"}));
-    EXPECT_EQ(test::failure<file_not_found_exception>([&] { v.repo().resolve("\\g"); }),
+    EXPECT_EQ(test::failure<file_not_found_exception>([&] { v.repo().catalogue().resolve("\\g"); }),
               "No such file or directory: g");
     expect_verified();
 }

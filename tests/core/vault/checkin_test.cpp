@@ -64,10 +64,11 @@ class checkin_test : public ::testing::Test {
     }
     void checkin(const fs::path& source, const std::string& directory = "\\",
                  const std::string& when = t1, const std::string& description = "") {
-        v.repo().checkin_file(source, directory, when, "text/plain", description);
+        v.repo().checkin_file(source, directory, when, "text/plain", description, observer);
     }
+    progress_observer* observer = nullptr;  // hears the check-ins of checkin()
     std::int64_t id_of(const std::string& vault_path) {
-        return v.repo().resolve(vault_path)->file_id();
+        return v.repo().catalogue().resolve(vault_path)->file_id();
     }
 
     std::vector<std::string> rows(const std::string& sql) {
@@ -104,7 +105,7 @@ class checkin_test : public ::testing::Test {
 };
 
 TEST_F(checkin_test, creates_missing_directories_from_the_top_and_journals_the_whole_path) {
-    const std::int64_t a = v.repo().create_directory("A", root_id, t1);
+    const std::int64_t a = v.repo().catalogue().create_directory("A", root_id, t1);
     const fs::path source = local("f.txt", "hello");
     std::int64_t mark = last_journal_id();
     checkin(source, "\\A\\B", t1, "first");
@@ -119,7 +120,7 @@ TEST_F(checkin_test, creates_missing_directories_from_the_top_and_journals_the_w
     EXPECT_EQ(journal_after(mark),
               (std::vector<std::string>{row(b, 1), row(a, 4), row(root_id, 4), row(a, 4), row(b, 4),
                                         row(f, 1, source.string(), "first")}));
-    EXPECT_TRUE(v.repo().resolve("\\A\\B")->is_directory());
+    EXPECT_TRUE(v.repo().catalogue().resolve("\\A\\B")->is_directory());
     EXPECT_EQ(
         rows("SELECT DISTINCT year, month, day, hour, minute, second FROM journal WHERE id > " +
              std::to_string(mark)),
@@ -140,7 +141,7 @@ TEST_F(checkin_test, a_copied_vault_stores_into_its_own_folder_only) {
 
     repository moved((copy / "quillmark.db").string());
     moved.checkin_file(local("x.txt", std::string(100, 'b')), "\\", t2, "text/plain", "");
-    moved.checkout("\\x.txt", folder / "out", t2);
+    test::checkout_path(moved, "\\x.txt", folder / "out", t2);
     EXPECT_EQ(contents(folder / "out"), std::string(100, 'b'));
     EXPECT_EQ(contents(v.layout().data / "tuv_s1"), original);
     EXPECT_EQ(test::query_rows(moved.database(),
@@ -166,14 +167,14 @@ TEST_F(checkin_test, unchanged_file_adds_no_chunks_or_blocks_but_new_dates) {
 TEST_F(checkin_test, empty_file_is_one_empty_chunk_with_full_progress) {
     const fs::path source = local("empty", "");
     progress_log progress;
-    v.repo().set_observer(&progress);
+    observer = &progress;
     checkin(source);
     const std::int64_t f = id_of("\\empty");
     EXPECT_EQ(progress.seen, std::vector<int>{100});
     EXPECT_EQ(rows("SELECT checksum, size FROM chunk"),
               std::vector<std::string>{md5_hex("") + " 0"});
     EXPECT_EQ(live(f), std::vector<std::string>{"0 0"});
-    EXPECT_EQ(v.repo().resolve("\\empty")->size(), 0u);
+    EXPECT_EQ(v.repo().catalogue().resolve("\\empty")->size(), 0u);
 
     const std::string chunks = count("chunk"), blocks = count("bmap");
     checkin(source, "\\", t2);
@@ -183,14 +184,13 @@ TEST_F(checkin_test, empty_file_is_one_empty_chunk_with_full_progress) {
 
 TEST_F(checkin_test, progress_rises_to_exactly_one_hundred) {
     progress_log progress;
-    v.repo().set_observer(&progress);
+    observer = &progress;
     checkin(local("f", std::string(250, 'p')));
     EXPECT_EQ(progress.seen, (std::vector<int>{40, 80, 100}));
     progress.seen.clear();
     // Ending on a chunk boundary: the empty last chunk reports 100 again.
     checkin(local("g", std::string(200, 'p')));
     EXPECT_EQ(progress.seen, (std::vector<int>{50, 100, 100}));
-    v.repo().set_observer(nullptr);
 }
 
 TEST_F(checkin_test, file_ending_on_a_chunk_boundary_ends_with_an_empty_block) {
@@ -222,7 +222,7 @@ TEST_F(checkin_test, shorter_version_leaves_nothing_live_beyond_its_end) {
     std::ofstream(source, std::ios::binary) << "";
     checkin(source, "\\", "2024-08-01 00:00:00");
     EXPECT_EQ(live(f), std::vector<std::string>{"0 0"});
-    EXPECT_EQ(v.repo().resolve("\\f")->size(), 0u);
+    EXPECT_EQ(v.repo().catalogue().resolve("\\f")->size(), 0u);
 }
 
 TEST_F(checkin_test, longer_version_extends_the_live_blocks) {
@@ -279,7 +279,7 @@ TEST_F(checkin_test, missing_source_writes_nothing) {
 }
 
 TEST_F(checkin_test, vault_path_through_or_at_a_wrong_kind_of_entry_fails_and_writes_nothing) {
-    v.repo().create_directory("report.txt", root_id, t1);
+    v.repo().catalogue().create_directory("report.txt", root_id, t1);
     checkin(local("notes", "n"));
     const std::vector<std::string> before = dump();
     const fs::path source = local("report.txt", "x");
@@ -311,7 +311,7 @@ TEST_F(checkin_test, now_at_or_before_the_latest_version_takes_the_second_after_
         v.repo().checkin_file(local("q.txt", "second!"), "\\", "now", "text/plain", "");
     EXPECT_TRUE(result.moved);
     EXPECT_EQ(date(result.moment).to_text(), "2099-01-01 00:00:01");
-    const auto entry = v.repo().resolve("\\q.txt");
+    const auto entry = v.repo().catalogue().resolve("\\q.txt");
     EXPECT_EQ(entry->read(date(latest)), "first");
     EXPECT_EQ(entry->read(date(result.moment)), "second!");
 }
@@ -351,13 +351,10 @@ TEST_F(checkin_test, file_that_grows_while_read_is_stored_as_read) {
         bool done = false;
     } grow;
     grow.path = source;
-    v.repo().set_observer(&grow);
-    const checkin_result result =
-        v.repo().checkin_file(source, "\\", t1, "text/plain", "");
-    v.repo().set_observer(nullptr);
+    const checkin_result result = v.repo().checkin_file(source, "\\", t1, "text/plain", "", &grow);
     EXPECT_TRUE(result.changed_while_read());
     EXPECT_EQ(result.size_at_end, 550u);
-    const auto entry = v.repo().resolve("\\g.txt");
+    const auto entry = v.repo().catalogue().resolve("\\g.txt");
     EXPECT_EQ(entry->size(), result.size);
     EXPECT_EQ(entry->read(date(std::string(t1))), contents(source).substr(0, result.size));
 }
@@ -365,8 +362,8 @@ TEST_F(checkin_test, file_that_grows_while_read_is_stored_as_read) {
 TEST_F(checkin_test, empty_destination_and_separator_both_mean_the_root) {
     checkin(local("a", "1"), "");
     checkin(local("b", "2"), "\\");
-    EXPECT_EQ(v.repo().resolve("\\a")->parent_id(), root_id);
-    EXPECT_EQ(v.repo().resolve("\\b")->parent_id(), root_id);
+    EXPECT_EQ(v.repo().catalogue().resolve("\\a")->parent_id(), root_id);
+    EXPECT_EQ(v.repo().catalogue().resolve("\\b")->parent_id(), root_id);
 }
 
 // --- Failures half-way -----------------------------------------------------
@@ -411,7 +408,7 @@ class checkin_fault_test : public checkin_test {
         EXPECT_FALSE(fs::exists(container(2)));
 
         checkin(big, "\\", t2);
-        EXPECT_EQ(v.repo().resolve("\\big.txt")->size(), 450u);
+        EXPECT_EQ(v.repo().catalogue().resolve("\\big.txt")->size(), 450u);
         EXPECT_EQ(files.unsynced(), std::set<fs::path>{});
         expect_every_chunk_intact();
     }

@@ -30,7 +30,8 @@ class checkout_test : public ::testing::Test {
     }
 
     std::string failure_of(const fs::path& destination) {
-        return test::failure<tuv_error>([&] { v.repo().checkout("\\source", destination, "now"); });
+        return test::failure<tuv_error>(
+            [&] { test::checkout_path(v.repo(), "\\source", destination, "now"); });
     }
 
     test::temp_dir folder;
@@ -71,7 +72,7 @@ TEST_F(checkout_test, a_link_chain_is_written_through_and_stays) {
     std::ofstream(folder / "elsewhere" / "real") << "old";
     fs::create_symlink("../elsewhere/real", out / "first");
     fs::create_symlink("first", out / "second");
-    v.repo().checkout("\\source", out / "second", "now");
+    test::checkout_path(v.repo(), "\\source", out / "second", "now");
     EXPECT_EQ(fs::read_symlink(out / "second"), "first");
     EXPECT_EQ(fs::read_symlink(out / "first"), "../elsewhere/real");
     EXPECT_EQ(test::file_contents(folder / "elsewhere" / "real"), "version");
@@ -98,7 +99,7 @@ TEST_F(checkout_test, a_file_written_over_keeps_its_permissions) {
     const auto mode = fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                       fs::perms::others_read;
     fs::permissions(script, mode);
-    v.repo().checkout("\\source", script, "now");
+    test::checkout_path(v.repo(), "\\source", script, "now");
     EXPECT_EQ(test::file_contents(script), "version");
     EXPECT_EQ(fs::status(script).permissions(), mode);
 #endif

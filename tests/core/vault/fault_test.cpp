@@ -166,7 +166,7 @@ class fault_test : public ::testing::TestWithParam<scenario> {
         w.checkin(s);
         repository after(w.v.db_path());
         EXPECT_EQ(verify_vault(after, {true}).problems, std::vector<std::string>{});
-        const auto entry = after.resolve(
+        const auto entry = after.catalogue().resolve(
             std::string(s.folder == std::string("\\") ? "" : s.folder) + "\\notes.txt");
         EXPECT_EQ(entry->read(date(std::string(checkin_time))), expand(s.content));
     }

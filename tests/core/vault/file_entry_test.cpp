@@ -35,10 +35,10 @@ class file_entry_test : public ::testing::Test {
     repository& repo() { return v.repo(); }
 
     std::int64_t dir(const std::string& name, std::int64_t parent) {
-        return repo().create_directory(name, parent, when);
+        return repo().catalogue().create_directory(name, parent, when);
     }
     std::int64_t file(const std::string& name, std::int64_t parent) {
-        return repo().create_file(name, parent, 100, when, "text/plain");
+        return repo().catalogue().create_file(name, parent, 100, when, "text/plain");
     }
 
     // Rows changed by this connection so far: a statement that writes
@@ -75,11 +75,12 @@ TEST_F(file_entry_test, full_path_of_root_top_level_and_deep_entries) {
     EXPECT_EQ(root.full_path(f), "\\A\\B\\f.txt");
 
     test::test_vault slash(slash_separated());
-    const std::int64_t c = slash.repo().create_directory("C", root_id, when);
+    const std::int64_t c = slash.repo().catalogue().create_directory("C", root_id, when);
     file_entry slash_root(slash.repo(), root_id, "");
     EXPECT_EQ(slash_root.full_path(), "/");
     EXPECT_EQ(slash_root.full_path(c), "/C");
-    EXPECT_EQ(slash_root.full_path(slash.repo().create_directory("D", c, when)), "/C/D");
+    EXPECT_EQ(slash_root.full_path(slash.repo().catalogue().create_directory("D", c, when)),
+              "/C/D");
 }
 
 TEST_F(file_entry_test, full_path_names_the_first_missing_row) {
@@ -118,7 +119,7 @@ TEST_F(file_entry_test, loaded_entry_reloads_its_own_id_only) {
     // Entries made from a row found by path are loaded entries too.
     repo().journal().insert_change(f, CHANGE_CREATED, date(std::string("2024-05-06 07:08:09")),
                                    "/src/path", "");
-    EXPECT_EQ(failure<tuv_error>([&] { repo().resolve("\\A\\f.txt")->load(a); }),
+    EXPECT_EQ(failure<tuv_error>([&] { repo().catalogue().resolve("\\A\\f.txt")->load(a); }),
               "File already opened with a different file id");
 
     file_entry fresh(repo());

@@ -162,7 +162,7 @@ TEST_F(journal_test, all_level_lists_every_change_oldest_first) {
 TEST_F(journal_test, versions_come_oldest_first_with_each_seconds_first_description) {
     // The root is entry 1; a file under it has the rows.
     const std::int64_t id =
-        v.repo().create_file("f.txt", 1, 0, "2007-01-01 00:00:00", "text/plain");
+        v.repo().catalogue().create_file("f.txt", 1, 0, "2007-01-01 00:00:00", "text/plain");
     j().insert_change(id, CHANGE_MODIFIED, date(std::string("2008-05-01 10:00:00")), "", "second");
     j().insert_change(id, CHANGE_CREATED, date(std::string("2007-12-31 23:59:59")), "", "first");
     j().insert_change(id, CHANGE_MODIFIED, date(std::string("2008-05-01 10:00:00")), "", "later");

@@ -68,7 +68,7 @@ std::string read_where_nothing_can_be_written(const fs::path& db) {
             try {
                 repository repo(db.string(), repository::access::read_only);
                 std::vector<std::unique_ptr<file_entry>> entries;
-                repo.list_directory("\\", entries);
+                repo.catalogue().list_directory("\\", entries);
                 answer.clear();
                 for (const auto& entry : entries) answer += entry->name() + ", ";
                 answer += verify_vault(repo, {true}).summary();
@@ -111,7 +111,6 @@ TEST_F(repository_test, reads_every_setting_of_an_installed_vault) {
     EXPECT_EQ(repo.chunk_win_size(), 16u);
     EXPECT_EQ(repo.chunk_anchor(), 61u);
     EXPECT_EQ(repo.default_disk_size(), 5000000000u);
-    EXPECT_EQ(repo.observer(), nullptr);
 }
 
 TEST_F(repository_test, database_without_settings_is_no_vault_and_gains_no_table) {
@@ -214,10 +213,11 @@ TEST_F(repository_test, read_only_use_leaves_the_database_file_as_it_was) {
     const auto modified = fs::last_write_time(db);
 
     repository repo(db, repository::access::read_only);
-    EXPECT_EQ(repo.checkout("\\a.txt", folder / "out.txt", "now"), 9u);
+    EXPECT_EQ(test::checkout_path(repo, "\\a.txt", folder / "out.txt", "now"), 9u);
     EXPECT_TRUE(verify_vault(repo, {true}).clean());
-    EXPECT_EQ(test::failure<db_exception>([&] { repo.create_directory("d", 1, "now"); }),
-              "attempt to write a readonly database");
+    EXPECT_EQ(
+        test::failure<db_exception>([&] { repo.catalogue().create_directory("d", 1, "now"); }),
+        "attempt to write a readonly database");
     EXPECT_EQ(bytes(), before);
     EXPECT_EQ(fs::last_write_time(db), modified);
 }

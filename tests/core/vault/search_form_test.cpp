@@ -21,7 +21,8 @@ const std::string time_condition = " (( %d & %c ) | ( %b  & %a )) & ";
 class search_form_test : public ::testing::Test {
   protected:
     std::int64_t file(const std::string& name, std::int64_t parent, const std::string& time) {
-        const std::int64_t id = v.repo().create_file(name, parent, 1, time, "text/plain");
+        const std::int64_t id =
+            v.repo().catalogue().create_file(name, parent, 1, time, "text/plain");
         v.repo().journal().insert_change(id, CHANGE_CREATED,
                                          date(std::string("2024-01-01 00:00:00")), "", "d");
         return id;
@@ -91,9 +92,12 @@ TEST_F(search_form_test, period_includes_both_widened_ends) {
 }
 
 TEST_F(search_form_test, filter_drops_directories_and_entries_outside_the_directory) {
-    const std::int64_t docs = v.repo().create_directory("Docs", 1, "2024-01-02 03:04:05");
-    const std::int64_t docs2 = v.repo().create_directory("Docs2", 1, "2024-01-02 03:04:05");
-    const std::int64_t sub = v.repo().create_directory("Sub", docs, "2024-01-02 03:04:05");
+    const std::int64_t docs =
+        v.repo().catalogue().create_directory("Docs", 1, "2024-01-02 03:04:05");
+    const std::int64_t docs2 =
+        v.repo().catalogue().create_directory("Docs2", 1, "2024-01-02 03:04:05");
+    const std::int64_t sub =
+        v.repo().catalogue().create_directory("Sub", docs, "2024-01-02 03:04:05");
     file("a.txt", docs, "2024-01-02 03:04:05");
     file("b.txt", docs2, "2024-01-02 03:04:05");
     file("c.txt", sub, "2024-01-02 03:04:05");
@@ -113,7 +117,8 @@ TEST_F(search_form_test, filter_drops_directories_and_entries_outside_the_direct
 }
 
 TEST_F(search_form_test, failed_path_lookup_leaves_the_results_alone) {
-    const std::int64_t orphan = v.repo().create_file("orphan", 999, 1, "now", "text/plain");
+    const std::int64_t orphan =
+        v.repo().catalogue().create_file("orphan", 999, 1, "now", "text/plain");
     std::vector<std::unique_ptr<file_entry>> results;
     results.push_back(std::make_unique<file_entry>(v.repo(), 1, ""));
     results.push_back(std::make_unique<file_entry>(v.repo(), orphan, ""));

@@ -25,7 +25,7 @@ class search_test : public ::testing::Test {
     // A file under the root with one journal row per description given.
     std::int64_t file(const std::string& name, const std::vector<std::string>& descriptions,
                       const std::string& time = "2024-01-02 03:04:05") {
-        const std::int64_t id = v.repo().create_file(name, 1, 10, time, "text/plain");
+        const std::int64_t id = v.repo().catalogue().create_file(name, 1, 10, time, "text/plain");
         int day = 0;
         for (const auto& description : descriptions) {
             ++day;
@@ -203,7 +203,7 @@ TEST_F(search_test, file_with_three_matching_rows_is_listed_once_with_its_latest
 }
 
 TEST_F(search_test, catalogue_row_without_journal_rows_is_never_listed) {
-    v.repo().create_file("lonely.txt", 1, 10, "2024-01-02 03:04:05", "text/plain");
+    v.repo().catalogue().create_file("lonely.txt", 1, 10, "2024-01-02 03:04:05", "text/plain");
     file("kept.txt", {"hit"});
     EXPECT_EQ(found("%N", {"*.txt"}), std::vector<std::string>{"kept.txt=hit"});
     // A top-level "|" stays inside the join.
@@ -211,9 +211,12 @@ TEST_F(search_test, catalogue_row_without_journal_rows_is_never_listed) {
 }
 
 TEST_F(search_test, results_come_in_ascending_id_order_and_are_appended) {
-    const std::int64_t a = v.repo().create_file("a", 1, 1, "2024-01-02 03:04:05", "text/plain");
-    const std::int64_t b = v.repo().create_file("b", 1, 1, "2024-01-02 03:04:05", "text/plain");
-    const std::int64_t c = v.repo().create_file("c", 1, 1, "2024-01-02 03:04:05", "text/plain");
+    const std::int64_t a =
+        v.repo().catalogue().create_file("a", 1, 1, "2024-01-02 03:04:05", "text/plain");
+    const std::int64_t b =
+        v.repo().catalogue().create_file("b", 1, 1, "2024-01-02 03:04:05", "text/plain");
+    const std::int64_t c =
+        v.repo().catalogue().create_file("c", 1, 1, "2024-01-02 03:04:05", "text/plain");
     for (const std::int64_t id : {c, a, b, c}) {
         v.repo().journal().insert_change(id, CHANGE_MODIFIED,
                                          date(std::string("2024-01-01 00:00:00")), "", "x");

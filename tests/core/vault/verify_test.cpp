@@ -211,9 +211,9 @@ TEST_F(verify_test, entry_whose_parent_is_a_file) {
 }
 
 TEST_F(verify_test, directories_whose_parents_form_a_cycle) {
-    const std::int64_t x = v.repo().create_directory("x", 1, t1);
-    const std::int64_t y = v.repo().create_directory("y", x, t1);
-    v.repo().create_directory("z", y, t1);
+    const std::int64_t x = v.repo().catalogue().create_directory("x", 1, t1);
+    const std::int64_t y = v.repo().catalogue().create_directory("y", x, t1);
+    v.repo().catalogue().create_directory("z", y, t1);
     sql("UPDATE file_info SET parent_id = " + std::to_string(y) +
         " WHERE file_id = " + std::to_string(x));
     EXPECT_EQ(problems(), (lines{"entry 5 'x': its parents form a cycle",
@@ -255,7 +255,7 @@ TEST_F(verify_test, only_reads) {
 TEST_F(verify_test, reading_a_damaged_version_names_the_file_and_the_offset) {
     const auto read = [&](const std::string& when) -> std::string {
         try {
-            v.repo().checkout("\\docs\\a.txt", local / "out", when);
+            test::checkout_path(v.repo(), "\\docs\\a.txt", local / "out", when);
         } catch (const vault_damaged_error& e) {
             return e.what();
         }
@@ -302,7 +302,7 @@ TEST_F(verify_test, the_first_fault_of_blocks_read_together_is_reported) {
         }
         fs::resize_file(container(1), d.container_length);
         try {
-            v.repo().checkout("\\docs\\a.txt", local / "out", t1);
+            test::checkout_path(v.repo(), "\\docs\\a.txt", local / "out", t1);
             ADD_FAILURE() << "no fault found: " << d.expected;
         } catch (const vault_damaged_error& e) {
             EXPECT_EQ(e.what(), "The vault is damaged: \\docs\\a.txt, " + d.expected);
