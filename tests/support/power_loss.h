@@ -20,9 +20,10 @@
 // SQLite gets SQLITE_IOERR. Reads go on. restore() then puts the folder back
 // as a machine would find it on the next boot.
 //
-// Durability is the images, so nothing calls the machine's fsync. One
-// simulation at a time in a process; not thread-safe (the check-in writes
-// from one thread); it must outlive the files opened through it.
+// Durability is the images, so nothing calls the machine's fsync. POSIX
+// only (the folder syncs, the unix VFS). One simulation at a time in a
+// process; not thread-safe (the check-in writes from one thread); it must
+// outlive the files opened through it.
 #pragma once
 
 #include <cstdint>

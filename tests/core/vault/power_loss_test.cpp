@@ -77,8 +77,8 @@ class power_loss_test : public ::testing::Test {
             {"a.txt", a, moment(1), 0},
             {"b.txt", b, moment(2), 0},
             {"a.txt", a1, moment(10), 1},  // a new version of a file
-            {"c.txt", c, moment(11), 2},   // new files, one sharing most chunks of b.txt
-            {"d.txt", "a line before\n" + b, moment(12), 2},
+            {"c.txt", c, moment(11), 2},                      // a new file
+            {"d.txt", "a line before\n" + b, moment(12), 2},  // shares most chunks of b.txt
             {"a.txt", a1 + random_bytes(rng, 2000), moment(13), 2},
             {"e.txt", random_bytes(rng, 3000), moment(14), 3},
             {"b.txt", b.substr(1500), moment(15), 3},
@@ -101,7 +101,9 @@ class power_loss_test : public ::testing::Test {
         }
     }
 
-    fs::path source(std::size_t i) const { return sources_ / std::to_string(i) / versions_[i].name; }
+    fs::path source(std::size_t i) const {
+        return sources_ / std::to_string(i) / versions_[i].name;
+    }
     static std::string description(std::size_t i) { return "version " + std::to_string(i); }
 
     // Copies the vault as it was before the run into `folder`, runs the
@@ -192,7 +194,7 @@ class power_loss_test : public ::testing::Test {
         db& database = repo.database();
         std::set<std::string> files;
         std::int64_t versions = 0;
-        std::vector<bool> there_all;
+        std::vector<bool> present;
         for (std::size_t i = 0; i < versions_.size(); ++i) {
             const version& v = versions_[i];
             SCOPED_TRACE(description(i) + " of " + v.name);
@@ -200,7 +202,7 @@ class power_loss_test : public ::testing::Test {
                                       {description(i)});
             const bool there = row->next();
             row.reset();
-            there_all.push_back(there);
+            present.push_back(there);
             if (there) {
                 // Reported or not, a version that is there is whole.
                 ++versions;
@@ -215,17 +217,18 @@ class power_loss_test : public ::testing::Test {
                 {date(v.moment).seconds(), date(v.moment).seconds()});
             EXPECT_EQ(blocks->next() ? blocks->get_int64(0) : -1, 0);
         }
-        const auto count = [&](const char* table) {
-            auto rows = database.query(std::string("SELECT COUNT(*) FROM ") + table);
+        const auto count = [&](const char* statement) {
+            auto rows = database.query(statement);
             return rows->next() ? rows->get_int64(0) : -1;
         };
+        const std::int64_t chunks = count("SELECT COUNT(*) FROM chunk");
+        const std::int64_t containers = count("SELECT COUNT(*) FROM disk_info");
         EXPECT_EQ(out.str() + err.str(),
                   counted(static_cast<std::int64_t>(files.size()), "file") + ", " +
-                      counted(versions, "version") + ", " + counted(count("chunk"), "chunk") +
-                      ", " + counted(count("disk_info"), "container") +
-                      " checked: no problems\n");
+                      counted(versions, "version") + ", " + counted(chunks, "chunk") + ", " +
+                      counted(containers, "container") + " checked: no problems\n");
         EXPECT_EQ(code, tools::exit_ok);
-        return there_all;
+        return present;
     }
 
     // The MD5 of the version's bytes, or why they cannot be read.
