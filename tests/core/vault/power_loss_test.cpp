@@ -3,8 +3,9 @@
 // effect), and after some of the writes between them. The disk then holds
 // only what was synced (tests/support/power_loss.h). After each loss the
 // vault, opened again, verifies clean with every chunk read back; every
-// version reported checked in reads back byte for byte; and a version not
-// reported is there whole or not at all.
+// version reported checked in reads back byte for byte; a version not
+// reported is there whole or not at all; and the versions lost can be
+// checked in again.
 #include <gtest/gtest.h>
 
 #include <chrono>
