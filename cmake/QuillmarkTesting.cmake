@@ -1,6 +1,7 @@
-# quillmark_add_test(<name> SOURCES <files...> [LIBRARIES <targets...>])
+# quillmark_add_test(<name> SOURCES <files...> [LIBRARIES <targets...>] [LABELS <labels...>])
 #
-# Builds one GoogleTest executable and registers each of its cases with CTest.
+# Builds one GoogleTest executable and registers each of its cases with CTest,
+# with the labels given (`threads`: the tests the tsan preset runs).
 # Every case runs with the registry pointed at a folder inside the build tree,
 # so no test can touch the user's own settings even if it forgets to set one.
 include(GoogleTest)
@@ -15,13 +16,17 @@ else()
   set(QUILLMARK_TEST_REGISTRY "QUILLMARK_REGISTRY_DIR=${CMAKE_BINARY_DIR}/test-registry")
 endif()
 function(quillmark_add_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES} quillmark_test_support
                         GTest::gtest GTest::gmock GTest::gtest_main)
+  set(properties ENVIRONMENT "${QUILLMARK_TEST_REGISTRY}")
+  if(ARG_LABELS)
+    list(APPEND properties LABELS "${ARG_LABELS}")
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 120
-    PROPERTIES ENVIRONMENT "${QUILLMARK_TEST_REGISTRY}")
+    PROPERTIES ${properties})
 endfunction()
 
 # quillmark_add_qt_test(<name> SOURCES <files...> [LIBRARIES <targets...>])

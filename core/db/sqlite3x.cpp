@@ -188,12 +188,6 @@ void sqlite3_command::bind(int position, const void* bytes, std::size_t length) 
     if (rc != SQLITE_OK) throw_error(rc, connection_.handle());
 }
 
-void sqlite3_command::bind_null(int position) {
-    require_statement();
-    const int rc = sqlite3_bind_null(statement_, position);
-    if (rc != SQLITE_OK) throw_error(rc, connection_.handle());
-}
-
 sqlite3_cursor sqlite3_command::executecursor() {
     require_statement();
     return sqlite3_cursor(*this);
@@ -277,14 +271,6 @@ std::string sqlite3_cursor::getstring(int index) const {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, index));
     if (text == nullptr) return std::string();
     return std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(stmt, index)));
-}
-
-std::string sqlite3_cursor::getblob(int index) const {
-    require_index(index);
-    sqlite3_stmt* stmt = statement();
-    const auto* bytes = static_cast<const char*>(sqlite3_column_blob(stmt, index));
-    if (bytes == nullptr) return std::string();
-    return std::string(bytes, static_cast<std::size_t>(sqlite3_column_bytes(stmt, index)));
 }
 
 void sqlite3_cursor::reset() noexcept {

@@ -105,7 +105,6 @@ class sqlite3_command {
     void bind(int position, std::int64_t value);
     void bind(int position, std::string_view text);
     void bind(int position, const void* bytes, std::size_t length);
-    void bind_null(int position);
 
     // Starts the statement; the cursor steps through its rows. The cursor
     // borrows this command and must not outlive it.
@@ -139,7 +138,6 @@ class sqlite3_cursor {
     std::int32_t getint(int index) const;
     std::int64_t getint64(int index) const;
     std::string getstring(int index) const;
-    std::string getblob(int index) const;
 
     void reset() noexcept;
     void close() noexcept { command_ = nullptr; }

@@ -1,5 +1,6 @@
 #include "core/storage/block_writer.h"
 
+#include <cassert>
 #include <exception>
 #include <vector>
 
@@ -13,17 +14,9 @@ namespace tuv {
 
 block_writer::block_writer(vault_storage storage) : storage_(std::move(storage)) {}
 
-block_writer::~block_writer() {
-    // Bytes of a check-in that failed are of no use; otherwise they belong
-    // to rows the caller may still commit.
-    if (std::uncaught_exceptions() > 0) return;
-    try {
-        write_pending();
-    } catch (const std::exception&) {
-        // A destructor cannot report: callers that must know call
-        // sync_containers() first, as the check-in does.
-    }
-}
+// Writes nothing: a write here could not report its failure, and rows
+// committed after it would point at bytes that never reached the disk.
+block_writer::~block_writer() = default;
 
 void block_writer::write_block(std::span<const std::uint8_t> bytes, const std::string& checksum,
                                std::time_t when, std::uint64_t offset, std::int64_t file_id,
@@ -125,6 +118,7 @@ std::int64_t block_writer::store_chunk(std::span<const std::uint8_t> bytes,
     const std::span<const std::uint8_t> stored = compress ? form.bytes : bytes;
     const chunk_location where = disks_->allocate(stored.size());
     created_container_ = created_container_ || where.new_container;
+    unsynced_ = true;
     // Bytes first: should the write fail, the error ends the check-in and
     // its transaction takes the rows back.
     write_container(where.disk_id, where.container, where.offset, stored);
@@ -258,9 +252,13 @@ void block_writer::write_pending() {
 
 void block_writer::sync_containers() {
     write_pending();
-    for (auto& [path, c] : containers_) c.file->sync();
+    for (auto& [path, c] : containers_) {
+        assert(c.pending.empty());
+        c.file->sync();
+    }
     if (created_container_) storage_.files.sync_directory(storage_.data_directory);
     created_container_ = false;
+    unsynced_ = false;
 }
 
 void block_writer::give_back_uncommitted_space() noexcept {
@@ -289,6 +287,7 @@ void block_writer::give_back_uncommitted_space() noexcept {
     }
     containers_.clear();
     created_container_ = false;
+    unsynced_ = false;  // nothing committed refers to them
 }
 
 }  // namespace tuv

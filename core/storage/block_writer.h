@@ -5,6 +5,10 @@
 // gets a new live block. Container files written are kept open until the
 // check-in syncs them, so no committed row points at bytes not on disk.
 //
+// Container bytes reach the disk only through sync_containers() (and
+// insert_chunk()), which report their failures: the destructor writes
+// nothing, so bytes gathered and neither synced nor given back are dropped.
+//
 // One writer serves one check-in, or a group of them that share one
 // transaction and one sync (core/vault/checkin_group.h); its rows go into
 // the caller's transaction.
@@ -34,6 +38,7 @@ std::int64_t find_stored_chunk(db& database, const std::string& checksum);
 class block_writer {
   public:
     explicit block_writer(vault_storage storage);
+    // Writes nothing: call sync_containers() for the bytes to keep.
     ~block_writer();
     block_writer(const block_writer&) = delete;
     block_writer& operator=(const block_writer&) = delete;
@@ -67,11 +72,16 @@ class block_writer {
     // version `end` bytes long, so a shorter version holds only its content.
     void close_blocks_after(std::int64_t file_id, std::uint64_t end, std::time_t when);
 
-    // Writes out the container bytes gathered for a batch (the writer's end
-    // does too), then makes every container byte written through this
-    // writer durable, and the data folder too when a container file was
-    // created.
+    // Writes out the container bytes gathered for a batch, then makes every
+    // container byte written through this writer durable, and the data
+    // folder too when a container file was created. Throws io_error when a
+    // write or a sync fails; nothing written since may be committed then.
     void sync_containers();
+
+    // Whether every container byte given to this writer since the last
+    // successful sync_containers() (or give_back_uncommitted_space()) is
+    // durable: what a transaction that refers to them needs to commit.
+    bool synced() const { return !unsynced_; }
 
     // After a failed check-in, once its transaction is rolled back: drops
     // the container bytes not written yet, cuts every container this writer
@@ -105,6 +115,7 @@ class block_writer {
     };
     std::map<std::filesystem::path, container_file> containers_;
     bool created_container_ = false;
+    bool unsynced_ = false;  // container bytes given since the last sync
     // A file that had no live block when its first chunk came, written from
     // offset 0 on without gaps: as long as that holds, no chunk can be
     // unchanged or replace anything, and the queries for it are skipped.

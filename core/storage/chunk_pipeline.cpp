@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 
 #include "core/storage/buffered_reader.h"
 #include "core/storage/chunk_codec.h"
@@ -117,6 +118,7 @@ bool chunk_pipeline::hash_from(std::uint64_t first) {
     md5_many(std::span(bytes).first(n), std::span(digests).first(n));
     for (std::size_t i = 0; i < n; ++i) {
         slot& s = *batch[i];
+        assert(s.state == stage::hashing);  // taken above: no other thread moves it on
         s.data.checksum = to_hex(digests[i]);
         // A chunk of one byte cannot shrink; one already stored need not.
         if (compression_.level == 0 || s.data.bytes.size() < 2) {
@@ -132,6 +134,7 @@ bool chunk_pipeline::hash_from(std::uint64_t first) {
 }
 
 void chunk_pipeline::compress(slot& s, chunk_compressor& compressor) {
+    assert(s.state == stage::compressing);
     const std::size_t length = compressor.compress(s.data.bytes, s.compressed);
     s.data.compressed = std::span<const std::uint8_t>(s.compressed, length);
     s.state = stage::ready;
@@ -146,6 +149,7 @@ void chunk_pipeline::look_up_hashed() {
         const std::int64_t id = compression_.find_stored(s.data.checksum);
         // Only the chunks before it are stored before it.
         if (id != 0 || !may_repeat_earlier(i)) s.data.stored_id = id;
+        assert(s.state == stage::hashed);  // only the consumer moves a hashed chunk on
         s.state = id == 0 ? stage::to_compress : stage::ready;
         work = work || id == 0;
     }
@@ -229,6 +233,7 @@ void chunk_pipeline::produce(file_handle& input) {
             if (stop_) return;
             // The consumer gave this slot back: it is the producer's alone.
             slot& s = at(produced_);
+            assert(produced_ < slots_.size() || s.state == stage::ready);
             std::size_t length = 0;
             const bool last = read_chunk(reader, s.buffer, length, settings_) == chunk_status::last;
             s.data.offset = offset;
@@ -265,6 +270,8 @@ void chunk_pipeline::produce(file_handle& input) {
 
 const chunk_pipeline::chunk* chunk_pipeline::next() {
     if (handed_out_) {
+        // Nobody touches a chunk while the consumer has it.
+        assert(at(consumed_).state == stage::ready);
         ended_ = at(consumed_).last;
         ++consumed_;
         handed_out_ = false;
@@ -302,6 +309,7 @@ const chunk_pipeline::chunk* chunk_pipeline::next() {
             std::rethrow_exception(error_);
         }
     }
+    assert(s.state == stage::ready);
     handed_out_ = true;
     return &s.data;
 }

@@ -38,8 +38,9 @@ public:
 
     // Hands the version of `file_id` at T to `sink` in order, in pieces of
     // one or more whole blocks; returns its size. Throws rec_not_found_exception "Couldn't find
-    // blocks for fid = <id>" when the file has no blocks at T, and the errors
-    // of block_reader::read_block for a damaged block.
+    // blocks for fid = <id>" when the file has no blocks at T and "Couldn't
+    // find disk info for disk_id = <id>", tuv_error "Couldn't open disk
+    // (<id>, '<path>')", and vault_damaged_error for a damaged block.
     std::uint64_t read(std::int64_t file_id, std::time_t when,
                        const std::function<void(std::span<const std::uint8_t>)>& sink);
 

@@ -1,5 +1,6 @@
 #include "core/vault/checkin_group.h"
 
+#include <cassert>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -234,6 +235,7 @@ void checkin_group::commit_group() {
     try {
         // Invariant: no committed row refers to container bytes that were not synced.
         writer_->sync_containers();
+        assert(writer_->synced());
         transaction_->commit();
     } catch (...) {
         error = std::current_exception();

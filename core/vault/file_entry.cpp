@@ -1,6 +1,5 @@
 #include "core/vault/file_entry.h"
 
-#include <exception>
 #include <vector>
 
 #include "core/base/errors.h"
@@ -8,8 +7,6 @@
 #include "core/db/db.h"
 #include "core/db/write_transaction.h"
 #include "core/storage/block_reader.h"
-#include "core/storage/block_writer.h"
-#include "core/storage/md5.h"
 #include "core/storage/version_reader.h"
 #include "core/vault/repository.h"
 
@@ -30,12 +27,6 @@ file_entry::file_entry(repository& repo, std::int64_t file_id, std::string attri
     attributes_ = std::move(attributes);
 }
 
-tuv::block_writer& file_entry::block_writer() {
-    if (block_writer_ == nullptr)
-        block_writer_ = std::make_unique<tuv::block_writer>(repo_->storage());
-    return *block_writer_;
-}
-
 std::unique_ptr<file_entry> file_entry::from_row(repository& repo, db_recordset& row,
                                                  std::string attributes) {
     auto entry = std::make_unique<file_entry>(repo);
@@ -46,25 +37,11 @@ std::unique_ptr<file_entry> file_entry::from_row(repository& repo, db_recordset&
     return entry;
 }
 
-file_entry::~file_entry() {
-    // Unwinding: the caller's transaction is failing, and may already be gone
-    // (SQLite rolls back by itself on a full disk), so a write now could be
-    // committed on its own.
-    if (std::uncaught_exceptions() > 0) return;
-    try {
-        flush();
-    } catch (...) {
-        // A destructor cannot report; callers that must know flush() first.
-    }
-}
-
 void file_entry::load(std::int64_t file_id) {
     if (!new_entry_ && file_id_ != 0 && file_id_ != file_id) {
         throw tuv_error(std::string("File already opened with a different file id"));
     }
     file_id_ = file_id;
-    bytes_written_ = 0;
-    written_since_load_ = false;
     auto row = repo_->database().query("SELECT * FROM file_info WHERE file_id = ?", {file_id});
     if (!row->next()) {
         throw rec_not_found_exception("No file entry found for file id = " +
@@ -154,30 +131,11 @@ void file_entry::flush() {
     size_changed_ = false;
 }
 
-void file_entry::write(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
-    write(offset, bytes, md5_hex(bytes.data(), bytes.size()));
-}
-
-void file_entry::write(std::uint64_t offset, std::span<const std::uint8_t> bytes,
-                       const std::string& checksum, std::span<const std::uint8_t> compressed,
-                       std::optional<std::int64_t> stored_id) {
-    block_writer().write_block(bytes, checksum, modification_date_.seconds(), offset, file_id_,
-                               compressed, stored_id);
-    if (!written_since_load_) {
-        size_ = 0;
-        written_since_load_ = true;
-    }
-    size_ += bytes.size();
-    size_changed_ = true;
-    bytes_written_ += bytes.size();
-}
-
 std::string file_entry::read(const date& moment) {
     std::string content;
     read_version(moment, [&](std::span<const std::uint8_t> bytes) {
         content.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     });
-    bytes_written_ += content.size();
     return content;
 }
 

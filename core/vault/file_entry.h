@@ -2,8 +2,8 @@
 // and its block map. Entries are never shared; every lookup makes a new one.
 //
 // An entry borrows the repository, which must outlive it. Dates and size that
-// were changed are written back by flush(); the destructor flushes too and
-// swallows any error, so callers that must know call flush() themselves.
+// were changed are written back by flush() alone: an entry dropped without
+// it writes nothing.
 #pragma once
 
 #include <cstdint>
@@ -18,7 +18,6 @@
 
 namespace tuv {
 
-class block_writer;
 class db_recordset;
 class repository;
 
@@ -35,7 +34,6 @@ class file_entry {
     // An entry made from a `file_info` row already read (all its columns).
     static std::unique_ptr<file_entry> from_row(repository& repo, db_recordset& row,
                                                 std::string attributes);
-    ~file_entry();
     file_entry(const file_entry&) = delete;
     file_entry& operator=(const file_entry&) = delete;
 
@@ -58,20 +56,8 @@ class file_entry {
     // database error, leaving the row as it was.
     void flush();
 
-    // Records the next chunk of a new version at `offset` (chunks come in
-    // file order), dated by the modification date. The first write after a
-    // load starts the size again from 0; each adds the chunk's length.
-    void write(std::uint64_t offset, std::span<const std::uint8_t> bytes);
-    // The same, with the bytes' md5_hex already computed and, when the
-    // vault compresses, their compressed form (empty: store them raw) and
-    // what is known of the stored chunk with that checksum
-    // (block_writer::write_block).
-    void write(std::uint64_t offset, std::span<const std::uint8_t> bytes,
-               const std::string& checksum, std::span<const std::uint8_t> compressed = {},
-               std::optional<std::int64_t> stored_id = std::nullopt);
-
     // The whole version at `moment`, in memory (for callers that want it so;
-    // checkout streams instead). Adds its length to bytes_written(). Throws
+    // checkout streams instead). Throws
     // tuv_error "Attempt to call read() on a directory" for a directory and
     // the errors of version_reader.
     std::string read(const date& moment);
@@ -101,8 +87,6 @@ class file_entry {
     std::uint64_t size() const { return size_; }
     // Records a new size, written by the next flush().
     void set_size(std::uint64_t size);
-    std::uint64_t bytes_written() const { return bytes_written_; }
-    void add_bytes_written(std::uint64_t count) { bytes_written_ += count; }
 
     // Dates set through these (date::set) are written by the next flush().
     date& creation_date() { return creation_date_; }
@@ -112,10 +96,6 @@ class file_entry {
     const date& last_access_date() const { return last_access_date_; }
     const date& modification_date() const { return modification_date_; }
 
-    // The block map writer of this entry's new version, made at first use:
-    // most entries are only read, and a search may make a whole vault's.
-    tuv::block_writer& block_writer();
-
   private:
     void take_row(db_recordset& row);
 
@@ -123,12 +103,9 @@ class file_entry {
     std::string name_;
     std::int64_t parent_id_ = 0;
     std::int64_t file_id_ = 0;
-    std::uint64_t bytes_written_ = 0;
     std::uint64_t size_ = 0;
     bool size_changed_ = false;
-    bool written_since_load_ = false;
     bool new_entry_;
-    std::unique_ptr<tuv::block_writer> block_writer_;
     std::string attributes_;
     std::string mime_type_;
     date creation_date_;

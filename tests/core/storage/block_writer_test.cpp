@@ -1,13 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <ctime>
 #include <span>
 #include <string>
 #include <vector>
 
-#include "core/base/date.h"
 #include "core/db/db.h"
+#include "core/db/write_transaction.h"
 #include "core/storage/block_writer.h"
 #include "core/storage/disk_manager.h"
 #include "core/storage/file_io.h"
@@ -16,6 +18,7 @@
 #include "core/vault/file_entry.h"
 #include "core/vault/repository.h"
 #include "tests/support/checks.h"
+#include "tests/support/faulty_file_system.h"
 #include "tests/support/test_vault.h"
 
 namespace tuv {
@@ -40,15 +43,26 @@ class block_writer_test : public ::testing::Test {
         return v.repo().catalogue().create_file(name, 1, 0, "2024-01-01 00:00:00", "text/plain");
     }
 
-    // Checks in one version made of `chunks`, as the check-in engine would.
-    void version(std::int64_t file_id, std::time_t when, const std::vector<std::string>& chunks) {
-        file_entry entry(v.repo(), file_id, "");
-        entry.modification_date() = date(when);
+    // Writes one version made of `chunks` as the check-in does: block by
+    // block, then closing what lies beyond its end; returns its size.
+    static std::uint64_t write_version(block_writer& writer, std::int64_t file_id,
+                                       std::time_t when, const std::vector<std::string>& chunks) {
         std::uint64_t offset = 0;
         for (const auto& chunk : chunks) {
-            entry.write(offset, bytes_of(chunk));
+            writer.write_block(bytes_of(chunk), md5_hex(chunk), when, offset, file_id);
             offset += chunk.size();
         }
+        writer.close_blocks_after(file_id, offset, when);
+        return offset;
+    }
+
+    // Checks in one version made of `chunks`, synced, with the file's size.
+    void version(std::int64_t file_id, std::time_t when, const std::vector<std::string>& chunks) {
+        block_writer writer(v.repo().storage());
+        const std::uint64_t size = write_version(writer, file_id, when, chunks);
+        writer.sync_containers();
+        file_entry entry(v.repo(), file_id, "");
+        entry.set_size(size);
         entry.flush();
     }
 
@@ -127,26 +141,17 @@ TEST_F(block_writer_test, after_a_changed_chunk_only_the_next_unchanged_one_gets
                                                   chunk(d, 2), chunk(a2, 2)}));
 }
 
-TEST_F(block_writer_test, one_entry_writing_two_versions_compares_the_second_with_the_first) {
+TEST_F(block_writer_test, one_writer_writing_two_versions_compares_the_second_with_the_first) {
     const std::string a(100, 'a'), b(50, 'b'), c(50, 'c');
     const std::int64_t empty = new_file("empty.txt"), f = new_file("f.txt");
-    {
-        // An empty version, then a longer one, through one entry.
-        file_entry entry(v.repo(), empty, "");
-        entry.modification_date() = date(t1);
-        entry.write(0, bytes_of(""));
-        entry.modification_date() = date(t2);
-        entry.write(0, bytes_of(a));
-    }
-    {
-        file_entry entry(v.repo(), f, "");
-        entry.modification_date() = date(t1);
-        entry.write(0, bytes_of(a));
-        entry.write(100, bytes_of(b));
-        entry.modification_date() = date(t2);
-        entry.write(0, bytes_of(a));    // unchanged: no row
-        entry.write(100, bytes_of(c));  // replaces B
-    }
+    block_writer writer(v.repo().storage());
+    // An empty version, then a longer one.
+    write_version(writer, empty, t1, {""});
+    write_version(writer, empty, t2, {a});
+    // A unchanged (no row), C replacing B.
+    write_version(writer, f, t1, {a, b});
+    write_version(writer, f, t2, {a, c});
+    writer.sync_containers();
     EXPECT_EQ(blocks(), (std::vector<std::string>{
                             block(empty, "", t1, t2, 0), block(empty, a, t2, 0, 0),
                             block(f, a, t1, 0, 0), block(f, b, t1, t2, 100), block(f, c, t2, 0, 100)}));
@@ -205,10 +210,9 @@ TEST_F(block_writer_test, offsets_beyond_four_gib_reach_rows_and_container) {
     const std::int64_t f =
         big.repo().catalogue().create_file("big", 1, 0, "2024-01-01 00:00:00", "x");
     const std::string far = "bytes far out";
-    {
-        file_entry entry(big.repo(), f, "");
-        entry.write(6 * gib, bytes_of(far));
-    }
+    block_writer writer(big.repo().storage());
+    writer.write_block(bytes_of(far), md5_hex(far), t1, 6 * gib, f);
+    writer.sync_containers();
     auto row = big.database().query(
         "SELECT physical_offset, virtual_offset FROM chunk JOIN bmap USING(chunk_id)");
     ASSERT_TRUE(row->next());
@@ -221,6 +225,33 @@ TEST_F(block_writer_test, offsets_beyond_four_gib_reach_rows_and_container) {
         .open(big.layout().data / "tuv_s1", open_mode::read)
         ->read_at(4 * gib + gib / 2, back.data(), back.size());
     EXPECT_EQ(back, far);
+}
+
+// Container bytes reach the disk through sync_containers() alone, which says
+// what failed; a writer that ends without it (its rows rolled back) writes
+// none.
+TEST_F(block_writer_test, only_sync_writes_container_bytes_and_it_reports_failures) {
+    for (const auto& [operation, what] : {std::pair{test::fs_operation::write_at, "write"},
+                                          std::pair{test::fs_operation::sync, "sync"}}) {
+        test::faulty_file_system faulty;
+        test::test_vault w{containers_of(1000)};
+        w.repo().set_file_system(faulty);
+        const std::int64_t f = w.repo().create_file("f", 1, 0, "2024-01-01 00:00:00", "x");
+        {
+            write_transaction rolled_back(w.database());
+            block_writer dropped(w.repo().storage());
+            write_version(dropped, f, t1, {"never synced"});
+        }
+        EXPECT_EQ(faulty.calls(test::fs_operation::write_at), 0);
+
+        block_writer writer(w.repo().storage());
+        write_version(writer, f, t2, {"synced"});
+        faulty.fail(operation, 1, EIO);
+        EXPECT_EQ(test::failure<io_error>([&] { writer.sync_containers(); }),
+                  std::string("Cannot ") + what + " " + (w.layout().data / "tuv_s1").string() +
+                      ": " + std::strerror(EIO));
+        EXPECT_FALSE(writer.synced());
+    }
 }
 
 }  // namespace
