@@ -25,7 +25,7 @@
 #include "explorer/CSearchFiltters.h"
 #include "explorer/hview_model.h"
 #include "gui/cabinet_model.h"
-#include "gui/scripted_prompter.h"
+#include "tests/support/gui/scripted_prompter.h"
 
 namespace fs = std::filesystem;
 

@@ -16,6 +16,4 @@ QIcon app_icon() {
 
 QIcon folder_icon() { return QApplication::style()->standardIcon(QStyle::SP_DirClosedIcon); }
 
-QIcon folder_open_icon() { return QApplication::style()->standardIcon(QStyle::SP_DirOpenIcon); }
-
 }  // namespace tuv::gui

@@ -3,8 +3,8 @@
 // what a person would have been shown.
 //
 // The programs use qt_prompter (QMessageBox, QFileDialog); tests use
-// scripted_prompter. A prompter is borrowed by the windows and sequences
-// that use it and must outlive them.
+// scripted_prompter (tests/support/gui). A prompter is borrowed by the
+// windows and sequences that use it and must outlive them.
 #pragma once
 
 #include <QString>

@@ -1,6 +1,7 @@
 // The check-in program from its start to its end: one instance, the vault
 // from the registry, the writer lock, the run and what the person is told;
-// last, the real program started headless with a script.
+// last, the whole program started headless with a script (its test build,
+// Quillmark_Checkin_scripted: the shipped main plus the script).
 #include <QApplication>
 #include <QLabel>
 #include <QProcess>
@@ -17,8 +18,8 @@
 #include "core/vault/file_entry.h"
 #include "core/vault/verify.h"
 #include "core/vault/writer_lock.h"
-#include "gui/scripted_prompter.h"
 #include "platform/named_mutex.h"
+#include "tests/support/gui/scripted_prompter.h"
 #include "tests/support/held_database.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_vault.h"
@@ -258,7 +259,7 @@ class checkin_app_test : public QObject {
         auto environment = QProcessEnvironment::systemEnvironment();
         environment.insert("QUILLMARK_CHECKIN_SCRIPT", script);
         program.setProcessEnvironment(environment);
-        program.start(qEnvironmentVariable("QUILLMARK_BIN_DIR") + "/Quillmark_Checkin",
+        program.start(QUILLMARK_CHECKIN_SCRIPTED,
                       {"--files", QString::fromStdString(a.string()), QString::fromStdString(b.string())});
         QVERIFY(program.waitForFinished(60000));
         QCOMPARE(program.exitCode(), 0);

@@ -20,7 +20,7 @@
 #include "core/base/errors.h"
 #include "core/vault/file_entry.h"
 #include "gui/CAboutDlg.h"
-#include "gui/scripted_prompter.h"
+#include "tests/support/gui/scripted_prompter.h"
 #include "tests/support/screenshot.h"
 #include "tests/support/test_vault.h"
 

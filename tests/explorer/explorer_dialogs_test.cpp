@@ -15,9 +15,9 @@
 #include "explorer/CVellumProperties.h"
 #include "explorer/Quillmark_ExportDlg.h"
 #include "gui/captions.h"
-#include "gui/scripted_prompter.h"
 #include "gui/version_text.h"
 #include "tests/support/combo_items.h"
+#include "tests/support/gui/scripted_prompter.h"
 #include "tests/support/screenshot.h"
 #include "tests/support/test_vault.h"
 

@@ -17,10 +17,10 @@
 #include "explorer/repository_size.h"
 #include "explorer/view_commands.h"
 #include "gui/cabinet_model.h"
-#include "gui/scripted_prompter.h"
 #include "platform/quillmark_registry.h"
 #include "platform/registry.h"
 #include "tests/support/checks.h"
+#include "tests/support/gui/scripted_prompter.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_vault.h"
 

@@ -20,7 +20,7 @@
 #include "explorer/CVellum_Slider.h"
 #include "explorer/TFormView.h"
 #include "explorer/hview_model.h"
-#include "gui/scripted_prompter.h"
+#include "tests/support/gui/scripted_prompter.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/screenshot.h"
 #include "tests/support/test_vault.h"

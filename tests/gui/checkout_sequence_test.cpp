@@ -6,9 +6,9 @@
 
 #include "core/base/date.h"
 #include "core/base/errors.h"
-#include "gui/scripted_prompter.h"
 #include "gui/version_text.h"
 #include "tests/support/checks.h"
+#include "tests/support/gui/scripted_prompter.h"
 #include "tests/support/test_vault.h"
 
 using namespace tuv::gui;

@@ -1,6 +1,7 @@
 // The properties program on a real vault: what it finds for a local path and
 // lists for each vault file, its start-up messages, the dialog's Check&Out
-// and Cancel, the command line, and the real program started headless.
+// and Cancel, the command line, and the whole program started headless (its
+// test build, Quillmark_Property_scripted: the shipped main plus a script).
 #include <QAbstractItemModelTester>
 #include <QComboBox>
 #include <QFile>
@@ -22,13 +23,13 @@
 #include "core/storage/vault_folder.h"
 #include "core/vault/repository.h"
 #include "gui/CAboutDlg.h"
-#include "gui/scripted_prompter.h"
 #include "property/CVellum_PropertyApp.h"
 #include "property/CVellum_PropertyDlg.h"
 #include "property/command_line.h"
 #include "property/property_model.h"
 #include "tests/support/combo_items.h"
 #include "tests/support/checks.h"
+#include "tests/support/gui/scripted_prompter.h"
 #include "tests/support/screenshot.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_vault.h"
@@ -315,7 +316,7 @@ class property_test : public QObject {
         environment.insert("QUILLMARK_PROPERTY_SCRIPT", script);
         program.setProcessEnvironment(environment);
         program.setWorkingDirectory(QString::fromStdString(report_.parent_path().string()));
-        program.start(qEnvironmentVariable("QUILLMARK_BIN_DIR") + "/Quillmark_Property", {argument});
+        program.start(QUILLMARK_PROPERTY_SCRIPTED, {argument});
         QVERIFY(program.waitForFinished(60000));
         QCOMPARE(program.exitCode(), 0);
 

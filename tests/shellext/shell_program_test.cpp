@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "gui/scripted_prompter.h"
 #include "platform/quillmark_registry.h"
 #include "platform/registry.h"
+#include "tests/support/gui/scripted_prompter.h"
 #include "tests/support/recorder.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"

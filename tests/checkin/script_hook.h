@@ -1,6 +1,7 @@
-// A way for end-to-end tests to drive the real program: when the variable
-// QUILLMARK_CHECKIN_SCRIPT names a JSON file, it replaces the person
-// (gui::prompt_script: the answers, and the log of every prompt).
+// What Quillmark_Checkin_scripted (the check-in program as the end-to-end
+// tests build it; never installed) puts in the person's place: when the
+// variable QUILLMARK_CHECKIN_SCRIPT names a JSON file, the script
+// (tests/support/gui/prompt_script.h) answers, and logs every prompt.
 //
 //   {"answers": ["retry", "ok"],
 //    "form": {"directory": "\\Cab", "date": "2026-01-02", "time": "03:04:05",
@@ -13,25 +14,25 @@
 #include <QString>
 #include <memory>
 
-#include "gui/prompt_script.h"
+#include "gui/window_main.h"
+#include "tests/support/gui/prompt_script.h"
 
 class CVellumApp;
 
 namespace tuv::checkin_app {
 
-class script_hook {
+class script_hook : public gui::stand_in<CVellumApp> {
   public:
     // Null when the variable is not set. Throws std::runtime_error for a
     // script that cannot be read.
     static std::unique_ptr<script_hook> from_environment();
 
-    gui::prompter& prompter() { return script_->prompter(); }
+    gui::prompter& prompter() override { return script_->prompter(); }
     // Puts the scripted form in place of the main dialog.
-    void install(CVellumApp& app);
+    void install(CVellumApp& app) override;
 
   private:
-    explicit script_hook(std::unique_ptr<gui::prompt_script> script)
-        : script_(std::move(script)) {}
+    explicit script_hook(std::unique_ptr<gui::prompt_script> script) : script_(std::move(script)) {}
 
     std::unique_ptr<gui::prompt_script> script_;
     bool submit_ = false;

@@ -1,4 +1,4 @@
-#include "gui/scripted_prompter.h"
+#include "tests/support/gui/scripted_prompter.h"
 
 #include <stdexcept>
 

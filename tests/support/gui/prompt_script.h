@@ -1,6 +1,8 @@
-// A way for end-to-end tests to drive a real window program: when an
-// environment variable names a JSON file, the answers it lists replace the
-// person, and every prompt is written to that file's name plus ".log".
+// A way for end-to-end tests to drive a real window program, in the builds of
+// the programs that the tests make (tests/checkin, tests/property; no
+// shipped program has it): when an environment variable names a JSON file,
+// the answers it lists replace the person, and every prompt is written to
+// that file's name plus ".log".
 //
 //   {"answers": ["retry", "ok"], ...what the program itself reads...}
 //
@@ -13,7 +15,7 @@
 #include <QString>
 #include <memory>
 
-#include "gui/scripted_prompter.h"
+#include "tests/support/gui/scripted_prompter.h"
 
 namespace tuv::gui {
 

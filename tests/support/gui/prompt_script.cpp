@@ -1,4 +1,4 @@
-#include "gui/prompt_script.h"
+#include "tests/support/gui/prompt_script.h"
 
 #include <QFile>
 #include <QJsonArray>

@@ -1,4 +1,4 @@
-#include "checkin/script_hook.h"
+#include "tests/checkin/script_hook.h"
 
 #include <QDate>
 

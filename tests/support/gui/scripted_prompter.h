@@ -1,4 +1,5 @@
-// A prompter for tests: answers queued in advance, every prompt recorded.
+// A prompter for tests (gui/prompter.h): answers queued in advance, every
+// prompt recorded. It stays in the namespace of the interface it fakes.
 //
 // A message with an OK button alone, and a report, need no answer (it answers OK); every
 // other prompt takes the next queued answer, which must be of its kind: a
@@ -33,7 +34,6 @@ class scripted_prompter : public prompter {
     void answer_files(QStringList paths) { answers_.emplace_back(std::move(paths)); }
 
     const std::vector<prompt_record>& prompts() const { return prompts_; }
-    std::size_t unanswered() const { return answers_.size(); }
 
     prompt_answer message(QWidget* owner, const QString& text, const QString& caption,
                           prompt_icon icon, prompt_buttons buttons) override;
