@@ -113,16 +113,6 @@ TEST_F(export_engine_test, latest_versions_reproduce_the_tree_below_the_root) {
     EXPECT_EQ(problems.str(), "");
 }
 
-// A check-in that emptied a file adds no block, only closes them; the
-// latest version is still the one it made, as `quillmark checkout` takes it.
-TEST_F(export_engine_test, latest_mode_writes_a_last_check_in_that_made_no_block) {
-    checkin("\\docs", "emptied", "alpha", t1);
-    checkin("\\docs", "emptied", "", t2);
-    run("\\docs");
-    EXPECT_EQ(contents(root / "docs" / "emptied"), "");
-    EXPECT_EQ(log(), "");
-}
-
 TEST_F(export_engine_test, oldest_mode_writes_each_files_first_version) {
     make_docs();
     run("\\docs", version_mode::oldest);
