@@ -4,15 +4,12 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <tuple>
-#include <unordered_map>
 
 #include "core/base/date.h"
 #include "core/base/errors.h"
-#include "core/db/db.h"
 #include "core/db/read_snapshot.h"
+#include "core/vault/catalogue_queries.h"
 #include "core/vault/file_entry.h"
-#include "core/vault/journal.h"
 #include "core/vault/repository.h"
 #include "explorer/CVellum_ExplorerDoc.h"
 #include "gui/prompter.h"
@@ -24,73 +21,6 @@ namespace {
 
 const QStringList entry_columns{"Name", "No. Of Versions", "1st Checkin Date", "Last Checkin Date"};
 const QStringList version_columns{"TimeStamp", "Description"};
-
-struct version_span {
-    int count = 0;
-    std::tm first{};
-    std::tm last{};
-};
-
-void add_moment(version_span& span, const std::tm& moment) {
-    if (span.count++ == 0) span.first = moment;
-    span.last = moment;
-}
-
-bool earlier(const std::tm& a, const std::tm& b) {
-    return std::tie(a.tm_year, a.tm_mon, a.tm_mday, a.tm_hour, a.tm_min, a.tm_sec) <
-           std::tie(b.tm_year, b.tm_mon, b.tm_mday, b.tm_hour, b.tm_min, b.tm_sec);
-}
-
-std::tm moment_at(db_recordset& row, int first_column) {
-    std::tm moment{};
-    moment.tm_year = row.get_int(first_column) - 1900;
-    moment.tm_mon = row.get_int(first_column + 1) - 1;
-    moment.tm_mday = row.get_int(first_column + 2);
-    moment.tm_hour = row.get_int(first_column + 3);
-    moment.tm_min = row.get_int(first_column + 4);
-    moment.tm_sec = row.get_int(first_column + 5);
-    return moment;
-}
-
-// Every file's versions below one folder in a single query, by name: a
-// folder of thousands of files costs one read, not one per file. The first
-// and last moments are kept as the rows come, so nothing needs sorting; a
-// file's rows come together, so the map is searched once per file.
-std::unordered_map<std::string, version_span> versions_below(repository& repo,
-                                                             std::int64_t folder_id) {
-    auto rows = repo.database().query(
-        "SELECT file_info.file_id, file_info.path, journal.year, journal.month, journal.day,"
-        " journal.hour, journal.minute, journal.second FROM file_info"
-        " JOIN journal ON journal.inode = file_info.file_id"
-        " WHERE file_info.parent_id = ? AND file_info.mime_type <> ?",
-        {folder_id, directory_mime_type});
-    std::unordered_map<std::string, version_span> spans;
-    std::int64_t previous = 0;
-    version_span* span = nullptr;
-    while (rows->next()) {
-        const std::tm moment = moment_at(*rows, 2);
-        if (const std::int64_t id = rows->get_int64(0); span == nullptr || id != previous) {
-            previous = id;
-            span = &spans[rows->get_string(1)];
-        }
-        if (span->count++ == 0) {
-            span->first = span->last = moment;
-        } else if (earlier(moment, span->first)) {
-            span->first = moment;
-        } else if (earlier(span->last, moment)) {
-            span->last = moment;
-        }
-    }
-    return spans;
-}
-
-version_span versions_of(repository& repo, std::int64_t file_id) {
-    std::vector<std::tm> moments;
-    repo.journal().get_change_range(file_id, 0, 0, LEVEL_ALL, 0, moments);
-    version_span span;
-    for (const std::tm& moment : moments) add_moment(span, moment);
-    return span;
-}
 
 QString text_of(const std::tm& moment) {
     return QString::fromStdString(gui::version_list_text(moment));
@@ -138,7 +68,7 @@ std::vector<list_row> hview_model::read_rows() const {
         return rows;
     }
     const auto folder = repo->catalogue().resolve(document_.current_location().toStdString());
-    const auto spans = versions_below(*repo, folder->file_id());
+    const auto spans = file_versions_in(*repo, folder->file_id());
     rows.reserve(rows.size() + document_.history().size());
     for (const change_entry& entry : document_.history()) {
         const std::string_view name = last_name(entry.full_path, separator);

@@ -9,6 +9,7 @@
 #include "core/base/errors.h"
 #include "core/base/vault_path.h"
 #include "core/db/read_snapshot.h"
+#include "core/vault/catalogue_queries.h"
 #include "core/vault/checkout.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/journal.h"
@@ -151,7 +152,7 @@ void export_engine::export_file(file_entry& entry, const std::string& path, cons
     // so a failure leaves an existing local file as it was.
     switch (version_mode_) {
         case version_mode::latest:
-            checkout(repo_, entry, local, repo_.last_version_date(entry.file_id()),
+            checkout(repo_, entry, local, latest_version_date(repo_, entry.file_id()),
                      checkout_sync::unsynced);
             break;
         case version_mode::oldest:

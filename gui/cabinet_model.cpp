@@ -1,7 +1,7 @@
 #include "gui/cabinet_model.h"
 
 #include "core/base/errors.h"
-#include "core/db/db.h"
+#include "core/vault/catalogue_queries.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/repository.h"
 #include "gui/app_icon.h"
@@ -56,19 +56,10 @@ QString cabinet_model::vault_path(const QModelIndex& item) const {
     return separator_ + names.join(separator_);
 }
 
-bool cabinet_model::has_directories(std::int64_t directory_id) {
-    // One index seek by parent, stopping at the first directory: a folder of
-    // thousands of files is not listed just to find none.
-    auto row = repo_.database().query(
-        "SELECT 1 FROM file_info WHERE parent_id = ? AND mime_type = ? LIMIT 1",
-        {directory_id, directory_mime_type});
-    return row->next();
-}
-
 bool cabinet_model::has_directories(const QString& path) {
     try {
         const std::unique_ptr<file_entry> directory = repo_.catalogue().resolve(path.toStdString());
-        return directory->is_directory() && has_directories(directory->file_id());
+        return directory->is_directory() && has_subdirectories(repo_, directory->file_id());
     } catch (const tuv_error&) {
         return false;  // counts as none: the listing of the item itself tells
     }
@@ -97,7 +88,7 @@ void cabinet_model::fill(QStandardItem* item) {
         const QString name = QString::fromStdString(entry->name());
         QStandardItem* child = make_item(name);
         insert_sorted(item, child);
-        if (has_directories(entry->file_id())) add_placeholder(child);
+        if (has_subdirectories(repo_, entry->file_id())) add_placeholder(child);
     }
 }
 

@@ -64,7 +64,6 @@ class cabinet_model : public QStandardItemModel {
     QStandardItem* make_item(const QString& name) const;
     void insert_sorted(QStandardItem* parent, QStandardItem* child);
     bool has_directories(const QString& path);
-    bool has_directories(std::int64_t directory_id);
     void fill(QStandardItem* item);
     void add_placeholder(QStandardItem* item);
     QStandardItem* top() const;

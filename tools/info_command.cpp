@@ -2,27 +2,25 @@
 
 #include <CLI/CLI.hpp>
 #include <iomanip>
+#include <optional>
 #include <vector>
 
 #include "core/base/control_pictures.h"
 #include "core/base/date.h"
 #include "core/db/db.h"
 #include "core/storage/vault_folder.h"
+#include "core/vault/catalogue_queries.h"
 #include "core/vault/journal.h"
 #include "core/vault/repository.h"
+#include "core/vault/vault_stats.h"
 #include "tools/command.h"
 #include "tools/vault_access.h"
 
 namespace tuv::tools {
 namespace {
 
-std::int64_t count(db& database, const std::string& sql) {
-    auto rows = database.query(sql);
-    return rows->next() ? rows->get_int64(0) : 0;
-}
-
 // "1 file", "2 files"; `many` when the plural is not the word plus "s".
-std::string counted(std::int64_t n, const std::string& one, const std::string& many = "") {
+std::string counted(std::uint64_t n, const std::string& one, const std::string& many = "") {
     return std::to_string(n) + " " + (n == 1 ? one : many.empty() ? one + "s" : many);
 }
 
@@ -33,9 +31,8 @@ void line(std::ostream& out, const char* label, const std::string& value) {
 }  // namespace
 
 void run_info(repository& repo, std::ostream& out) {
-    db& database = repo.database();
     const chunk_settings& chunks = repo.chunks();
-    line(out, "Database", database.name());
+    line(out, "Database", repo.database().name());
     line(out, "Path separator", repo.path_separator());
     line(out, "Data directory", repo.data_directory().string());
     line(out, "Chunk sizes",
@@ -50,28 +47,19 @@ void run_info(repository& repo, std::ostream& out) {
          : repo.compression().enabled() ? "zstd, level " + std::to_string(repo.compression().level)
                                         : std::string("none"));
 
-    const auto directories =
-        count(database, "SELECT COUNT(*) FROM file_info WHERE mime_type = 'directory'");
-    const auto files =
-        count(database, "SELECT COUNT(*) FROM file_info WHERE mime_type <> 'directory'");
+    const vault_counts counts = count_vault(repo);
     line(out, "Catalogue",
-         counted(directories, "directory", "directories") + ", " + counted(files, "file"));
+         counted(counts.directories, "directory", "directories") + ", " +
+             counted(counts.files, "file"));
     line(out, "Stored chunks",
-         counted(count(database, "SELECT COUNT(*) FROM chunk"), "chunk") + " in " +
-             counted(count(database, "SELECT COUNT(*) FROM disk_info"), "container"));
+         counted(counts.chunks, "chunk") + " in " + counted(counts.containers, "container"));
 
-    auto root = database.query(
-        "SELECT file_id, path, creation_time FROM file_info WHERE parent_id = 0 ORDER BY file_id");
-    if (root->next()) {
-        const std::int64_t root_id = root->get_int64("file_id");
-        const std::string name = root->get_string("path");
-        const date created(static_cast<std::time_t>(root->get_int64("creation_time")));
-        root.reset();
+    if (const std::optional<root_entry> root = find_root_entry(repo)) {
         std::vector<std::tm> changes;
-        repo.journal().get_change_range(root_id, 0, 0, LEVEL_ALL, 0, changes);
+        repo.journal().get_change_range(root->file_id, 0, 0, LEVEL_ALL, 0, changes);
         line(out, "Root",
-             name + " (id " + std::to_string(root_id) + "), created " + created.to_text() + ", " +
-                 counted(static_cast<std::int64_t>(changes.size()), "change"));
+             root->name + " (id " + std::to_string(root->file_id) + "), created " +
+                 root->created.to_text() + ", " + counted(changes.size(), "change"));
     }
     for (const std::string& warning : outside_folder_warnings(repo.storage())) {
         out << with_control_pictures(warning) << "\n";

@@ -1,7 +1,6 @@
 #include "tools/version_commands.h"
 
 #include <CLI/CLI.hpp>
-#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -9,7 +8,7 @@
 #include "core/base/control_pictures.h"
 #include "core/base/date.h"
 #include "core/base/errors.h"
-#include "core/db/db.h"
+#include "core/vault/catalogue_queries.h"
 #include "core/vault/checkout.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/journal.h"
@@ -34,13 +33,7 @@ void run_checkout(repository& repo, const std::string& vault_path,
                   const std::filesystem::path& destination, const std::optional<std::string>& at,
                   std::ostream& out) {
     const auto entry = repo.catalogue().resolve(vault_path);
-    // The latest version: every check-in sets the file's modification time,
-    // and an unchanged one adds no block, so the last block made can be
-    // older (a vault that older builds dated back can have it later).
-    const date moment =
-        at ? date(*at)
-           : date(std::max(repo.last_version_date(entry->file_id()).seconds(),
-                           entry->modification_date().seconds()));
+    const date moment = at ? date(*at) : latest_version_date(repo, entry->file_id());
     if (!entry->is_directory()) {
         const date first = repo.first_version_date(entry->file_id());
         if (moment.seconds() < first.seconds()) {

@@ -11,6 +11,7 @@
 #include "core/storage/block_writer.h"
 #include "core/storage/chunk_pipeline.h"
 #include "core/vault/catalogue.h"
+#include "core/vault/catalogue_queries.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/journal.h"
 #include "core/vault/progress_observer.h"
@@ -38,29 +39,6 @@ std::vector<std::string> split_below_root(const std::string& path, const std::st
         start = cut + separator.size();
     }
     return names;
-}
-
-// The moment of the file's latest version: its modification time, which
-// every check-in sets, or a later journal row where an older build dated a
-// version back.
-std::time_t latest_version(db& database, const file_entry& file) {
-    std::time_t latest = file.modification_date().seconds();
-    auto row = database.query(
-        "SELECT year, month, day, hour, minute, second FROM journal WHERE inode = ?"
-        " ORDER BY year DESC, month DESC, day DESC, hour DESC, minute DESC, second DESC LIMIT 1",
-        {file.file_id()});
-    if (row->next()) {
-        std::tm t{};
-        t.tm_year = row->get_int(0) - 1900;
-        t.tm_mon = row->get_int(1) - 1;
-        t.tm_mday = row->get_int(2);
-        t.tm_hour = row->get_int(3);
-        t.tm_min = row->get_int(4);
-        t.tm_sec = row->get_int(5);
-        t.tm_isdst = -1;
-        latest = std::max(latest, std::mktime(&t));
-    }
-    return latest;
 }
 
 int percent(std::uint64_t done, std::uint64_t total) {
@@ -208,7 +186,8 @@ checkin::destination checkin::find_or_make(const checkin_request& request,
             found_at.created = true;
         } else if (found->is_directory()) {
             throw tuv_error("Cannot check in " + source + ": " + walked + " is a directory");
-        } else if (const std::time_t latest = latest_version(storage_.database, *found);
+        } else if (const std::time_t latest =
+                       latest_version_date(storage_.database, found->file_id()).seconds();
                    found_at.moment.seconds() <= latest) {
             if (!request.when.now) {
                 // A version dated in the future locks out every caller

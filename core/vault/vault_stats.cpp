@@ -54,19 +54,34 @@ std::optional<double> vault_stats::compression_ratio() const {
     return static_cast<double>(chunk_bytes) / static_cast<double>(stored_bytes);
 }
 
+vault_counts count_vault(repository& repo) {
+    db& database = repo.database();
+    const read_snapshot snapshot(database);
+    vault_counts counts;
+    counts.directories = count(database, "SELECT COUNT(*) FROM file_info WHERE mime_type = ?",
+                               {directory_mime_type});
+    counts.files = count(database, "SELECT COUNT(*) FROM file_info") - counts.directories;
+    counts.chunks = count(database, "SELECT COUNT(*) FROM chunk");
+    counts.containers = count(database, "SELECT COUNT(*) FROM disk_info");
+    return counts;
+}
+
 vault_stats collect_vault_stats(repository& repo) {
     db& database = repo.database();
     const read_snapshot snapshot(database);
+    const vault_counts counts = count_vault(repo);
     vault_stats stats;
-    stats.directories = count(database, "SELECT COUNT(*) FROM file_info WHERE mime_type = ?",
-                              {directory_mime_type});
-    stats.files = count(database, "SELECT COUNT(*) FROM file_info") - stats.directories;
+    stats.directories = counts.directories;
+    stats.files = counts.files;
+    stats.chunks = counts.chunks;
+    stats.containers = counts.containers;
     stats.versions = count_file_versions(database);
-    stats.chunks = count(database, "SELECT COUNT(*) FROM chunk");
     stats.chunk_bytes = count(database, "SELECT COALESCE(SUM(size), 0) FROM chunk");
+    // stored_size_sql is not a value: it is one of two constant column
+    // expressions, chosen by whether the vault's chunk table has the stored
+    // form's columns, so nothing from a user or a file reaches this text.
     stats.stored_bytes = count(
         database, "SELECT COALESCE(SUM(" + stored_size_sql(repo.storage()) + "), 0) FROM chunk");
-    stats.containers = count(database, "SELECT COUNT(*) FROM disk_info");
 
     // A block whose chunk row is gone counts as empty; verify names it.
     auto rows = database.query(

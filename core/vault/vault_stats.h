@@ -15,6 +15,15 @@ namespace tuv {
 
 class repository;
 
+// What the vault holds, counted: cheap next to vault_stats, which also adds
+// up the size of every version.
+struct vault_counts {
+    std::uint64_t directories = 0;  // the root among them
+    std::uint64_t files = 0;
+    std::uint64_t chunks = 0;
+    std::uint64_t containers = 0;
+};
+
 struct vault_stats {
     std::uint64_t files = 0;
     std::uint64_t directories = 0;
@@ -32,6 +41,11 @@ struct vault_stats {
     // nothing is stored.
     std::optional<double> compression_ratio() const;
 };
+
+// Counts the entries, chunks and containers of the vault of `repo`
+// (borrowed) in one snapshot. Throws db_exception when the database cannot
+// be queried.
+vault_counts count_vault(repository& repo);
 
 // Reads the figures of the vault of `repo` (borrowed) in one snapshot.
 // Throws db_exception when the database cannot be queried.

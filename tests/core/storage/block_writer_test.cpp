@@ -236,7 +236,7 @@ TEST_F(block_writer_test, only_sync_writes_container_bytes_and_it_reports_failur
         test::faulty_file_system faulty;
         test::test_vault w{containers_of(1000)};
         w.repo().set_file_system(faulty);
-        const std::int64_t f = w.repo().create_file("f", 1, 0, "2024-01-01 00:00:00", "x");
+        const std::int64_t f = w.repo().catalogue().create_file("f", 1, 0, "2024-01-01 00:00:00", "x");
         {
             write_transaction rolled_back(w.database());
             block_writer dropped(w.repo().storage());

@@ -235,7 +235,8 @@ class power_loss_test : public ::testing::Test {
     // The MD5 of the version's bytes, or why they cannot be read.
     static std::string read_back(repository& repo, const version& v) {
         try {
-            return md5_hex(repo.resolve(repo.path_separator() + v.name)->read(date(v.moment)));
+            return md5_hex(
+                repo.catalogue().resolve(repo.path_separator() + v.name)->read(date(v.moment)));
         } catch (const std::exception& e) {
             return e.what();
         }
