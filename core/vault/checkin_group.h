@@ -109,6 +109,8 @@ class checkin_group {
 
     // Opens the member's source; a failure goes to done.error.
     void prepare(member& m);
+    // Makes the member the one added last and checks in the one before it,
+    // setting the new one's reading ahead going when it is small.
     void enter(member m);
     // Takes the member's pipeline from reader_ when it is being set up
     // there; a failure goes to done.error.
