@@ -32,8 +32,7 @@ void register_vault(const std::string& db_path) {
 
 std::uint64_t checkout_path(repository& repo, const std::string& vault_path,
                             const std::filesystem::path& destination, const std::string& when) {
-    const std::unique_ptr<file_entry> entry = repo.catalogue().resolve(vault_path);
-    return checkout(repo, *entry, destination, date(when));
+    return checkout_path(repo, vault_path, destination, date(when));
 }
 
 std::uint64_t checkout_path(repository& repo, const std::string& vault_path,
