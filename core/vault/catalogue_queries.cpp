@@ -17,18 +17,6 @@ bool earlier(const std::tm& a, const std::tm& b) {
            std::tie(b.tm_year, b.tm_mon, b.tm_mday, b.tm_hour, b.tm_min, b.tm_sec);
 }
 
-// The six calendar columns of a journal row from `first_column` on.
-std::tm moment_at(db_recordset& row, int first_column) {
-    std::tm moment{};
-    moment.tm_year = row.get_int(first_column) - 1900;
-    moment.tm_mon = row.get_int(first_column + 1) - 1;
-    moment.tm_mday = row.get_int(first_column + 2);
-    moment.tm_hour = row.get_int(first_column + 3);
-    moment.tm_min = row.get_int(first_column + 4);
-    moment.tm_sec = row.get_int(first_column + 5);
-    return moment;
-}
-
 }  // namespace
 
 std::unordered_map<std::string, version_span> file_versions_in(repository& repo,
@@ -46,7 +34,7 @@ std::unordered_map<std::string, version_span> file_versions_in(repository& repo,
     std::int64_t previous = 0;
     version_span* span = nullptr;
     while (rows->next()) {
-        const std::tm moment = moment_at(*rows, 2);
+        const std::tm moment = journal_calendar(*rows, 2);
         if (const std::int64_t id = rows->get_int64(0); span == nullptr || id != previous) {
             previous = id;
             span = &spans[rows->get_string(1)];
@@ -110,7 +98,7 @@ date latest_version_date(db& database, std::int64_t file_id) {
         " ORDER BY year DESC, month DESC, day DESC, hour DESC, minute DESC, second DESC LIMIT 1",
         {file_id});
     // A row whose fields name no local moment has no content to find.
-    const auto moment = row->next() ? local_moment(moment_at(*row, 0)) : std::nullopt;
+    const auto moment = row->next() ? local_moment(journal_calendar(*row, 0)) : std::nullopt;
     return date(moment ? std::max(latest, *moment) : latest);
 }
 

@@ -11,20 +11,19 @@
 #include "core/vault/file_entry.h"
 
 namespace tuv {
-namespace {
 
-// Calendar columns of a journal row as a broken-down time; the fields the
-// row does not hold stay 0.
-std::tm time_of(db_recordset& row) {
+std::tm journal_calendar(db_recordset& row, int first_column) {
     std::tm time{};
-    time.tm_year = row.get_int("year") - 1900;
-    time.tm_mon = row.get_int("month") - 1;
-    time.tm_mday = row.get_int("day");
-    time.tm_hour = row.get_int("hour");
-    time.tm_min = row.get_int("minute");
-    time.tm_sec = row.get_int("second");
+    time.tm_year = row.get_int(first_column) - 1900;
+    time.tm_mon = row.get_int(first_column + 1) - 1;
+    time.tm_mday = row.get_int(first_column + 2);
+    time.tm_hour = row.get_int(first_column + 3);
+    time.tm_min = row.get_int(first_column + 4);
+    time.tm_sec = row.get_int(first_column + 5);
     return time;
 }
+
+namespace {
 
 bool same_second(const std::tm& a, const std::tm& b) {
     return std::tie(a.tm_year, a.tm_mon, a.tm_mday, a.tm_hour, a.tm_min, a.tm_sec) ==
@@ -60,7 +59,8 @@ std::vector<std::time_t> file_version_moments::of(std::int64_t file_id) {
         const std::int64_t inode = rows_->get_int64(0);
         if (inode > file_id) break;
         if (inode < file_id) continue;  // a file the caller had no use for
-        if (const auto moment = local_moment(time_of(*rows_))) moments.push_back(*moment);
+        if (const auto moment = local_moment(journal_calendar(*rows_, 1)))
+            moments.push_back(*moment);
     }
     // Sorted here: around a daylight-saving change the calendar's order is
     // not the clock's.
@@ -87,7 +87,7 @@ void journal::insert_change(std::int64_t inode, int changetype, const date& mome
 void journal::get_change_range(std::int64_t inode, int from, int to, int level, int changetype,
                                std::vector<std::tm>& out) {
     sql_builder q;
-    q.add("SELECT * FROM journal WHERE inode = ?", {inode});
+    q.add("SELECT year, month, day, hour, minute, second FROM journal WHERE inode = ?", {inode});
     const bool by_kind = changetype != 0;
     switch (level) {
         case LEVEL_ALL:
@@ -121,7 +121,7 @@ void journal::get_change_range(std::int64_t inode, int from, int to, int level, 
     bool found = false;
     while (rows->next()) {
         found = true;
-        out.push_back(time_of(*rows));
+        out.push_back(journal_calendar(*rows, 0));
     }
     rows.reset();
     // The explorer asks for the days of the first and last month of a range
@@ -172,7 +172,8 @@ void journal::get_journal_logs(int from, int to, int level, int changetype,
     while (rows->next()) {
         const std::int64_t inode = rows->get_int64("inode");
         if (out.contains(inode)) continue;
-        out.emplace(inode, journal_log{inode, rows->get_int("changetype"), time_of(*rows)});
+        out.emplace(inode,
+                    journal_log{inode, rows->get_int("changetype"), journal_calendar(*rows, 2)});
     }
 }
 
@@ -183,7 +184,7 @@ void journal::get_versions(std::int64_t inode, std::vector<journal_version>& out
         {inode});
     const std::size_t first = out.size();
     while (rows->next()) {
-        journal_version version{time_of(*rows), rows->get_string("attributes")};
+        journal_version version{journal_calendar(*rows, 0), rows->get_string("attributes")};
         // Rows of one second come in the order they were written; the first
         // one's description stands for all of them.
         if (out.size() > first && same_second(out.back().time, version.time)) {

@@ -42,6 +42,11 @@ std::string journal_moment_text(int year, int month, int day, int hour, int minu
 // The same for the fields of a journal_log or journal_version time.
 std::string journal_moment_text(const std::tm& moment);
 
+// The calendar columns of a journal row (year, month, day, hour, minute,
+// second, in that order from `first_column` on) as a broken-down time; the
+// fields the journal does not store are 0.
+std::tm journal_calendar(db_recordset& row, int first_column);
+
 // One changed inode in a period, as get_journal_logs returns it. Fields of
 // `time` that the journal does not store are 0.
 struct journal_log {
