@@ -25,7 +25,7 @@ QModelIndex add_new_cabinet(cabinet_model& model, const QModelIndex& parent,
             prompter.message(owner, gui::cabinet_name_message, gui::caption_warning,
                              gui::prompt_icon::exclamation);
         } else if (const auto existing = model.child_named(parent, *name)) {
-            prompter.message(owner, duplicate_message(*existing), duplicate_caption,
+            prompter.message(owner, duplicate_message(*existing).toStdString(), duplicate_caption,
                              gui::prompt_icon::exclamation);
         } else {
             return model.add_cabinet(parent, *name);
@@ -46,7 +46,7 @@ CSelectCabinate::CSelectCabinate(tuv::repository& repo, tuv::gui::prompter& prom
     };
     connect(&model_, &tuv::checkin_app::cabinet_model::listing_failed, this,
             [this](const QString& text) {
-                prompter_.message(this, text, tuv::gui::caption_checkin,
+                prompter_.message(this, text.toStdString(), tuv::gui::caption_checkin,
                                   tuv::gui::prompt_icon::exclamation);
             });
 

@@ -37,7 +37,7 @@ void tell_export_failures(gui::prompter& prompts, int failures, const QString& d
         if (lines.size() > 5) lines = lines.mid(0, 5) << "...";
         text += "why:\n" + lines.join('\n');
     }
-    prompts.message(nullptr, text, gui::caption_explorer, prompt_icon::exclamation);
+    prompts.message(nullptr, text.toStdString(), gui::caption_explorer, prompt_icon::exclamation);
 }
 
 repository* open_explorer_vault(gui::prompter& prompts) {
@@ -126,9 +126,11 @@ void CVellum_ExplorerDoc::run_search(const std::string& format,
 
 void CVellum_ExplorerDoc::check_in() {
     const auto files =
-        prompts_.open_files(nullptr, checkin_dialog_title, QString(), {{"All Files (*.*)", "*"}});
-    if (!files || files->isEmpty()) return;
-    start_checkin(*files);
+        prompts_.open_files(nullptr, checkin_dialog_title, {}, {{"All Files (*.*)", "*"}});
+    if (!files || files->empty()) return;
+    QStringList chosen;
+    for (const std::string& file : *files) chosen << QString::fromStdString(file);
+    start_checkin(chosen);
 }
 
 bool CVellum_ExplorerDoc::checkin_running() const {
@@ -224,11 +226,10 @@ void CVellum_ExplorerDoc::refresh() {
     std::error_code error;
     if (repo_ != nullptr && !std::filesystem::exists(repo_->folder(), error)) {
         prompts_.message(nullptr,
-                         QString::fromStdString("The vault " + repo_->folder().string() +
-                                                " is no longer there: it was moved or removed "
-                                                "while the explorer was open.\nThe window "
-                                                "shows what it held; start the explorer again "
-                                                "once the vault is back or registered anew."),
+                         "The vault " + repo_->folder().string() +
+                             " is no longer there: it was moved or removed while the explorer "
+                             "was open.\nThe window shows what it held; start the explorer "
+                             "again once the vault is back or registered anew.",
                          tuv::gui::caption_explorer, prompt_icon::error);
         return;
     }
@@ -243,7 +244,7 @@ void CVellum_ExplorerDoc::set_change_type(int type) {
         reload_change_ranges();
         rebuild_history();
     } catch (const tuv::tuv_error& error) {
-        prompts_.message(nullptr, QString::fromUtf8(error.what()) + change_type_hint,
+        prompts_.message(nullptr, error.what() + std::string(change_type_hint),
                          tuv::gui::caption_explorer, prompt_icon::exclamation);
         current_ = root_;
         list_mode_ = mode_top_level;

@@ -64,7 +64,7 @@ CVellum_HView::CVellum_HView(CVellum_ExplorerDoc& document, QWidget* parent)
     try {
         model_.reload();
     } catch (const tuv::tuv_error& error) {
-        document_.prompts().message(this, QString::fromUtf8(error.what()), caption_error,
+        document_.prompts().message(this, error.what(), caption_error,
                                     tuv::gui::prompt_icon::exclamation);
     }
 }
@@ -86,7 +86,7 @@ void CVellum_HView::properties_of_selected() {
     try {
         texts = properties_of(document_, model_, rows);
     } catch (const tuv::tuv_error& error) {
-        document_.prompts().message(this, QString::fromUtf8(error.what()), caption_error,
+        document_.prompts().message(this, error.what(), caption_error,
                                     tuv::gui::prompt_icon::exclamation);
     }
     if (!texts) return;

@@ -73,11 +73,11 @@ void Quillmark_ExportDlg::set_version_choice(int which) {
 }
 
 void Quillmark_ExportDlg::browse() {
-    const std::optional<QString> folder =
-        prompter_.browse_folder(this, "Browse for Folder",
-                                QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
+    const std::optional<std::string> folder = prompter_.browse_folder(
+        this, "Browse for Folder",
+        QStandardPaths::writableLocation(QStandardPaths::DesktopLocation).toStdString());
     if (!folder) return;
-    destination_ = *folder;
+    destination_ = QString::fromStdString(*folder);
     folder_->setText(destination_);
     folder_->setToolTip(destination_);
 }

@@ -42,7 +42,7 @@ hview_model::hview_model(CVellum_ExplorerDoc& document, QObject* parent)
         try {
             reload();
         } catch (const tuv_error& error) {
-            document_.prompts().message(nullptr, QString::fromUtf8(error.what()), caption_error,
+            document_.prompts().message(nullptr, error.what(), caption_error,
                                         gui::prompt_icon::exclamation);
         }
     });
@@ -181,7 +181,7 @@ void hview_model::navigate(int row) {
         doc.set_versions_file(file);
         doc.set_list_mode(mode);
         doc.set_search_mode(searching);
-        doc.prompts().message(nullptr, QString::fromUtf8(error.what()), caption_error,
+        doc.prompts().message(nullptr, error.what(), caption_error,
                               gui::prompt_icon::exclamation);
     }
     emit doc.views_changed();
@@ -209,7 +209,7 @@ void hview_model::fetchMore(const QModelIndex& parent) {
     } catch (const tuv_error& error) {
         // What was read is shown; the rest of the results are let go.
         searching_ = false;
-        document_.prompts().message(nullptr, QString::fromUtf8(error.what()), caption_error,
+        document_.prompts().message(nullptr, error.what(), caption_error,
                                     gui::prompt_icon::exclamation);
     }
     if (shown_ >= rows_.size()) return;

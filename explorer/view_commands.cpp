@@ -20,7 +20,7 @@ namespace {
 using gui::prompt_icon;
 
 void say(CVellum_ExplorerDoc& doc, const QString& text, const char* caption, prompt_icon icon) {
-    doc.prompts().message(nullptr, text, caption, icon);
+    doc.prompts().message(nullptr, text.toStdString(), caption, icon);
 }
 
 // Nothing on this computer opens the version: say which file, and offer
@@ -31,7 +31,7 @@ void offer_to_save(CVellum_ExplorerDoc& doc, const version_target& target,
         QString("No program on this computer opens %1 (the version of %2, written to %3).\n"
                 "Do you want to save this version somewhere else instead?")
             .arg(target.vault_path, target.time_text, QString::fromStdString(written.string()));
-    if (doc.prompts().message(nullptr, text, gui::caption_explorer, prompt_icon::question,
+    if (doc.prompts().message(nullptr, text.toStdString(), gui::caption_explorer, prompt_icon::question,
                               gui::prompt_buttons::yes_no) != gui::prompt_answer::yes) {
         return;
     }
@@ -143,9 +143,10 @@ std::optional<int> check_out_folder(CVellum_ExplorerDoc& doc, const hview_model&
         return std::nullopt;
     }
     if (doc.repository() == nullptr) return std::nullopt;
-    const auto destination = doc.prompts().browse_folder(nullptr, "Browse for Folder", QString());
+    const auto destination = doc.prompts().browse_folder(nullptr, "Browse for Folder", {});
     if (!destination) return std::nullopt;
-    return run_export(*doc.repository(), at.vault_path.toStdString(), *destination,
+    return run_export(*doc.repository(), at.vault_path.toStdString(),
+                      QString::fromStdString(*destination),
                       version_mode::latest, doc.prompts());
 }
 

@@ -1,10 +1,10 @@
 #include "gui/checkout_sequence.h"
 
-#include <QString>
 #include <exception>
 #include <filesystem>
 #include <stdexcept>
 
+#include "core/base/utf8_path.h"
 #include "core/vault/checkout.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/repository.h"
@@ -14,21 +14,14 @@ namespace tuv::gui {
 namespace {
 
 // The name a vault path ends in: what follows its last separator.
-QString last_component(const std::string& source, const std::string& separator) {
+std::string last_component(const std::string& source, const std::string& separator) {
     const std::size_t at = source.rfind(separator);
-    return QString::fromStdString(at == std::string::npos ? source
-                                                          : source.substr(at + separator.size()));
-}
-
-// Through UTF-16 so that the name reaches the file system in its own
-// encoding on every platform, not in whatever the narrow one is.
-std::filesystem::path local_path(const QString& path) {
-    return std::filesystem::path(path.toStdU16String());
+    return at == std::string::npos ? source : source.substr(at + separator.size());
 }
 
 class checkout_run {
   public:
-    checkout_run(repository& repo, prompter& prompts, QWidget* owner, const checkout_policy& policy,
+    checkout_run(repository& repo, prompter& prompts, native_window owner, const checkout_policy& policy,
                  const date_chooser& choose_date)
         : repo_(repo),
           prompts_(prompts),
@@ -48,11 +41,11 @@ class checkout_run {
             if (!when) return after_row::end_run;
         }
 
-        const std::optional<QString> chosen = prompts_.save_file(
+        const std::optional<std::string> chosen = prompts_.save_file(
             nullptr, save_as_title, last_component(row.source, repo_.path_separator()),
             {{"All Files (*.*)", "*.*"}, {"Text Files (*.txt)", "*.txt"}});
         if (!chosen) return after_row::end_run;
-        const std::filesystem::path destination = local_path(*chosen);
+        const std::filesystem::path destination = path_from_utf8(*chosen);
 
         if (file_exists(destination) &&
             prompts_.message(owner_, replace_question, caption_checkout, prompt_icon::exclamation,
@@ -64,8 +57,7 @@ class checkout_run {
             checkout(repo_, *repo_.catalogue().resolve(row.source), destination, date(*when));
         } catch (const std::exception& e) {
             ++summary.failed;
-            const QString text =
-                policy_.failure_text ? QString(policy_.failure_text) : QString::fromUtf8(e.what());
+            const std::string text = policy_.failure_text ? policy_.failure_text : e.what();
             prompts_.message(owner_, text, policy_.failure_caption, prompt_icon::error);
             return policy_.checkout_failed;
         }
@@ -79,14 +71,14 @@ class checkout_run {
   private:
     repository& repo_;
     prompter& prompts_;
-    QWidget* owner_;
+    native_window owner_;
     const checkout_policy& policy_;
     const date_chooser& choose_date_;
 };
 
 }  // namespace
 
-checkout_summary checkout_to_local_file(repository& repo, prompter& prompts, QWidget* owner,
+checkout_summary checkout_to_local_file(repository& repo, prompter& prompts, native_window owner,
                                         const std::vector<checkout_row>& rows,
                                         const checkout_policy& policy,
                                         const date_chooser& choose_date) {

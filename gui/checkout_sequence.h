@@ -12,16 +12,13 @@
 #include <vector>
 
 #include "gui/captions.h"
-
-class QWidget;
+#include "gui/prompter.h"
 
 namespace tuv {
 class repository;
 }
 
 namespace tuv::gui {
-
-class prompter;
 
 // What the run does once a row has ended without its version written.
 enum class after_row { next_row, end_run };
@@ -97,7 +94,7 @@ struct checkout_summary {
 // the policy says. A failure elsewhere in the run is shown or passed on as
 // the policy says; an error that is not a runtime error (a logic error,
 // bad_alloc) always passes on.
-checkout_summary checkout_to_local_file(repository& repo, prompter& prompts, QWidget* owner,
+checkout_summary checkout_to_local_file(repository& repo, prompter& prompts, native_window owner,
                                         const std::vector<checkout_row>& rows,
                                         const checkout_policy& policy,
                                         const date_chooser& choose_date = {});

@@ -2,19 +2,22 @@
 // through a prompter, so that tests can script the answers and read back
 // what a person would have been shown.
 //
-// The programs use qt_prompter (QMessageBox, QFileDialog); tests use
-// scripted_prompter (tests/support/gui). A prompter is borrowed by the
-// windows and sequences that use it and must outlive them.
+// No toolkit here: the Linux programs use qt_prompter (QMessageBox,
+// QFileDialog), the Windows ones win32_prompter (MessageBoxW, the common
+// dialogs); tests use scripted_prompter (tests/support/gui). Texts and paths
+// are UTF-8. A prompter is borrowed by the windows and sequences that use it
+// and must outlive them.
 #pragma once
 
-#include <QString>
-#include <QStringList>
 #include <optional>
+#include <string>
 #include <vector>
 
-class QWidget;
-
 namespace tuv::gui {
+
+// The window a prompt is shown over, as its presentation knows it: a
+// QWidget* under Qt, an HWND under Win32; null for none.
+using native_window = void*;
 
 enum class prompt_icon { none, information, exclamation, error, question };
 enum class prompt_buttons { ok, ok_cancel, yes_no, retry_cancel };
@@ -23,8 +26,8 @@ enum class prompt_answer { ok, cancel, yes, no, retry };
 // One filter of a file dialog: what the person reads and the patterns it
 // stands for, e.g. {"Text Files (*.txt)", "*.txt"}.
 struct file_filter {
-    QString label;
-    QString pattern;
+    std::string label;
+    std::string pattern;
 };
 
 class prompter {
@@ -33,30 +36,31 @@ class prompter {
 
     // A message box over `owner` (may be null); returns the button pressed.
     // Closing the box counts as its last button (Cancel, No or OK).
-    virtual prompt_answer message(QWidget* owner, const QString& text, const QString& caption,
-                                  prompt_icon icon, prompt_buttons buttons = prompt_buttons::ok) = 0;
+    virtual prompt_answer message(native_window owner, const std::string& text,
+                                  const std::string& caption, prompt_icon icon,
+                                  prompt_buttons buttons = prompt_buttons::ok) = 0;
 
     // A message with an OK button whose `details` (one line each, any number
     // of them) show below it in a scrolling box, so that the window fits the
     // screen however long the list is.
-    virtual void report(QWidget* owner, const QString& text, const QString& details,
-                        const QString& caption, prompt_icon icon) = 0;
+    virtual void report(native_window owner, const std::string& text, const std::string& details,
+                        const std::string& caption, prompt_icon icon) = 0;
 
     // A save-as dialog that starts on `suggested` (a name or a path) with
     // the first filter chosen; nullopt when cancelled. It does not ask
     // before replacing a file: callers ask themselves.
-    virtual std::optional<QString> save_file(QWidget* owner, const QString& title,
-                                             const QString& suggested,
-                                             const std::vector<file_filter>& filters) = 0;
+    virtual std::optional<std::string> save_file(native_window owner, const std::string& title,
+                                                 const std::string& suggested,
+                                                 const std::vector<file_filter>& filters) = 0;
 
     // An open-file dialog allowing several files; nullopt when cancelled.
-    virtual std::optional<QStringList> open_files(QWidget* owner, const QString& title,
-                                                  const QString& folder,
-                                                  const std::vector<file_filter>& filters) = 0;
+    virtual std::optional<std::vector<std::string>> open_files(
+        native_window owner, const std::string& title, const std::string& folder,
+        const std::vector<file_filter>& filters) = 0;
 
     // A folder browser starting at `folder`; nullopt when cancelled.
-    virtual std::optional<QString> browse_folder(QWidget* owner, const QString& title,
-                                                 const QString& folder) = 0;
+    virtual std::optional<std::string> browse_folder(native_window owner, const std::string& title,
+                                                     const std::string& folder) = 0;
 };
 
 }  // namespace tuv::gui

@@ -7,6 +7,17 @@
 namespace tuv::gui {
 namespace {
 
+QWidget* widget(native_window owner) { return static_cast<QWidget*>(owner); }
+
+QString qt_text(const std::string& text) { return QString::fromStdString(text); }
+
+// A chosen path as UTF-8, or nullopt for none (the dialogs return an empty
+// text when cancelled).
+std::optional<std::string> chosen(const QString& path) {
+    if (path.isEmpty()) return std::nullopt;
+    return path.toStdString();
+}
+
 QMessageBox::Icon to_qt(prompt_icon icon) {
     switch (icon) {
         case prompt_icon::information: return QMessageBox::Information;
@@ -26,7 +37,7 @@ QMessageBox::Icon to_qt(prompt_icon icon) {
 QString filter_text(const std::vector<file_filter>& filters) {
     QStringList parts;
     for (const file_filter& filter : filters) {
-        QString label = filter.label;
+        QString label = qt_text(filter.label);
         if (filter.pattern == "*" || filter.pattern == "*.*") label.replace("(*.*)", "(*)");
         parts << label;
     }
@@ -35,9 +46,11 @@ QString filter_text(const std::vector<file_filter>& filters) {
 
 }  // namespace
 
-prompt_answer qt_prompter::message(QWidget* owner, const QString& text, const QString& caption,
-                                   prompt_icon icon, prompt_buttons buttons) {
-    QMessageBox box(to_qt(icon), caption, text, QMessageBox::NoButton, owner);
+prompt_answer qt_prompter::message(native_window owner, const std::string& text,
+                                   const std::string& caption, prompt_icon icon,
+                                   prompt_buttons buttons) {
+    QMessageBox box(to_qt(icon), qt_text(caption), qt_text(text), QMessageBox::NoButton,
+                    widget(owner));
     switch (buttons) {
         case prompt_buttons::ok: box.setStandardButtons(QMessageBox::Ok); break;
         case prompt_buttons::ok_cancel:
@@ -58,10 +71,10 @@ prompt_answer qt_prompter::message(QWidget* owner, const QString& text, const QS
     return buttons == prompt_buttons::ok ? prompt_answer::ok : prompt_answer::cancel;
 }
 
-void qt_prompter::report(QWidget* owner, const QString& text, const QString& details,
-                         const QString& caption, prompt_icon icon) {
-    QMessageBox box(to_qt(icon), caption, text, QMessageBox::Ok, owner);
-    box.setDetailedText(details);
+void qt_prompter::report(native_window owner, const std::string& text, const std::string& details,
+                         const std::string& caption, prompt_icon icon) {
+    QMessageBox box(to_qt(icon), qt_text(caption), qt_text(text), QMessageBox::Ok, widget(owner));
+    box.setDetailedText(qt_text(details));
     // The list is the point of the box: shown at once, not behind a button.
     for (QAbstractButton* button : box.buttons()) {
         if (box.buttonRole(button) == QMessageBox::ActionRole) button->click();
@@ -69,28 +82,29 @@ void qt_prompter::report(QWidget* owner, const QString& text, const QString& det
     box.exec();
 }
 
-std::optional<QString> qt_prompter::save_file(QWidget* owner, const QString& title,
-                                              const QString& suggested,
-                                              const std::vector<file_filter>& filters) {
-    const QString path = QFileDialog::getSaveFileName(owner, title, suggested, filter_text(filters),
-                                                      nullptr, QFileDialog::DontConfirmOverwrite);
-    if (path.isEmpty()) return std::nullopt;
-    return path;
+std::optional<std::string> qt_prompter::save_file(native_window owner, const std::string& title,
+                                                  const std::string& suggested,
+                                                  const std::vector<file_filter>& filters) {
+    return chosen(QFileDialog::getSaveFileName(widget(owner), qt_text(title), qt_text(suggested),
+                                               filter_text(filters), nullptr,
+                                               QFileDialog::DontConfirmOverwrite));
 }
 
-std::optional<QStringList> qt_prompter::open_files(QWidget* owner, const QString& title,
-                                                   const QString& folder,
-                                                   const std::vector<file_filter>& filters) {
-    const QStringList paths = QFileDialog::getOpenFileNames(owner, title, folder, filter_text(filters));
+std::optional<std::vector<std::string>> qt_prompter::open_files(
+    native_window owner, const std::string& title, const std::string& folder,
+    const std::vector<file_filter>& filters) {
+    const QStringList paths = QFileDialog::getOpenFileNames(widget(owner), qt_text(title),
+                                                            qt_text(folder), filter_text(filters));
     if (paths.isEmpty()) return std::nullopt;
-    return paths;
+    std::vector<std::string> files;
+    for (const QString& path : paths) files.push_back(path.toStdString());
+    return files;
 }
 
-std::optional<QString> qt_prompter::browse_folder(QWidget* owner, const QString& title,
-                                                  const QString& folder) {
-    const QString path = QFileDialog::getExistingDirectory(owner, title, folder);
-    if (path.isEmpty()) return std::nullopt;
-    return path;
+std::optional<std::string> qt_prompter::browse_folder(native_window owner, const std::string& title,
+                                                      const std::string& folder) {
+    return chosen(
+        QFileDialog::getExistingDirectory(widget(owner), qt_text(title), qt_text(folder)));
 }
 
 }  // namespace tuv::gui

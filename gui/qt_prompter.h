@@ -1,4 +1,5 @@
-// The prompter of the running programs: Qt's message boxes and file dialogs.
+// The prompter of the Linux programs: Qt's message boxes and file dialogs.
+// An owner is a QWidget*.
 #pragma once
 
 #include "gui/prompter.h"
@@ -7,18 +8,18 @@ namespace tuv::gui {
 
 class qt_prompter : public prompter {
   public:
-    prompt_answer message(QWidget* owner, const QString& text, const QString& caption,
+    prompt_answer message(native_window owner, const std::string& text, const std::string& caption,
                           prompt_icon icon, prompt_buttons buttons) override;
-    void report(QWidget* owner, const QString& text, const QString& details,
-                const QString& caption, prompt_icon icon) override;
-    std::optional<QString> save_file(QWidget* owner, const QString& title,
-                                     const QString& suggested,
-                                     const std::vector<file_filter>& filters) override;
-    std::optional<QStringList> open_files(QWidget* owner, const QString& title,
-                                          const QString& folder,
-                                          const std::vector<file_filter>& filters) override;
-    std::optional<QString> browse_folder(QWidget* owner, const QString& title,
-                                         const QString& folder) override;
+    void report(native_window owner, const std::string& text, const std::string& details,
+                const std::string& caption, prompt_icon icon) override;
+    std::optional<std::string> save_file(native_window owner, const std::string& title,
+                                         const std::string& suggested,
+                                         const std::vector<file_filter>& filters) override;
+    std::optional<std::vector<std::string>> open_files(
+        native_window owner, const std::string& title, const std::string& folder,
+        const std::vector<file_filter>& filters) override;
+    std::optional<std::string> browse_folder(native_window owner, const std::string& title,
+                                             const std::string& folder) override;
 };
 
 }  // namespace tuv::gui

@@ -1,11 +1,10 @@
 #include "gui/registered_vault.h"
 
-#include <QCoreApplication>
-#include <QString>
 #include <exception>
 
 #include "gui/prompter.h"
 #include "platform/CRegistry.h"
+#include "platform/program_folder.h"
 #include "platform/quillmark_registry.h"
 
 namespace tuv::gui {
@@ -18,8 +17,7 @@ constexpr const char* make_vault_hint = "\nTo make a vault, run: quillmark init"
 // to write that is no reason to say more than that there is no vault.
 void register_checkin_program() {
     try {
-        platform::register_missing_checkin_program(
-            QCoreApplication::applicationDirPath().toStdString());
+        platform::register_missing_checkin_program(platform::program_folder());
     } catch (const std::exception&) {
     }
 }
@@ -34,8 +32,9 @@ repository* open_registered_vault(prompter& prompts, const char* caption, const 
         if (!registry.query(platform::db_path_value, db_path) || db_path.empty()) {
             register_checkin_program();
             prompts.message(nullptr,
-                            QString("No Quillmark vault is set up for this user: the registry "
-                                    "has no db_path.") + make_vault_hint,
+                            std::string("No Quillmark vault is set up for this user: the "
+                                        "registry has no db_path.") +
+                                make_vault_hint,
                             caption, prompt_icon::error);
             return nullptr;
         }
@@ -45,8 +44,7 @@ repository* open_registered_vault(prompter& prompts, const char* caption, const 
         reason = error.what();
     }
     prompts.message(nullptr,
-                    QString::fromStdString("Cannot open the Quillmark vault " + db_path + ":\n" +
-                                           reason) + make_vault_hint,
+                    "Cannot open the Quillmark vault " + db_path + ":\n" + reason + make_vault_hint,
                     caption, prompt_icon::error);
     return nullptr;
 }

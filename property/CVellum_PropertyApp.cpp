@@ -33,7 +33,7 @@ int CVellum_PropertyApp::run(const std::string& local_path) {
     try {
         vault_paths = tuv::gui::vault_paths_for(*repo, local_path);
     } catch (const std::exception& error) {
-        prompter_.message(nullptr, QString::fromUtf8(error.what()), tuv::gui::caption_properties,
+        prompter_.message(nullptr, error.what(), tuv::gui::caption_properties,
                           prompt_icon::error);
         return 1;
     }

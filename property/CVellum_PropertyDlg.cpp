@@ -119,6 +119,6 @@ void CVellum_PropertyDlg::check_out() {
 }
 
 void CVellum_PropertyDlg::report(const std::exception& error) {
-    prompter_.message(this, QString::fromUtf8(error.what()), tuv::gui::caption_properties,
+    prompter_.message(this, error.what(), tuv::gui::caption_properties,
                       tuv::gui::prompt_icon::error);
 }

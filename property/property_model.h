@@ -2,12 +2,10 @@
 // vault files checked in from it (gui::vault_paths_for), the one chosen, and
 // that file's versions (gui::versions_of).
 //
-// Everything here borrows the repository, which must outlive it, and only
-// reads the vault. Database and catalogue failures pass through as the core
-// throws them.
+// Borrows the repository, which must outlive it, and only reads the vault.
+// Database and catalogue failures pass through as the core throws them.
 #pragma once
 
-#include <QAbstractTableModel>
 #include <string>
 #include <vector>
 
@@ -20,24 +18,9 @@ class repository;
 
 namespace tuv::property {
 
-// The versions list: "Modification Time" and "Description".
-class version_model : public QAbstractTableModel {
-    Q_OBJECT
-  public:
-    using QAbstractTableModel::QAbstractTableModel;
-
-    void set_rows(std::vector<gui::version_row> rows);
-    const gui::version_row& row_at(int row) const { return rows_.at(static_cast<std::size_t>(row)); }
-
-    int rowCount(const QModelIndex& parent = {}) const override;
-    int columnCount(const QModelIndex& parent = {}) const override;
-    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation,
-                        int role = Qt::DisplayRole) const override;
-
-  private:
-    std::vector<gui::version_row> rows_;
-};
+// The versions list's columns.
+inline constexpr const char* moment_heading = "Modification Time";
+inline constexpr const char* description_heading = "Description";
 
 // The matching vault paths, the selected one and its versions.
 class property_model {
@@ -53,7 +36,8 @@ class property_model {
     // index that names no path.
     void select(int index);
 
-    version_model& versions() { return versions_; }
+    // The selected path's versions, oldest first.
+    const std::vector<gui::version_row>& versions() const { return versions_; }
 
     // The checkout of the given rows of the versions list, in ascending
     // order: the selected vault path at each row's moment.
@@ -63,7 +47,7 @@ class property_model {
     repository& repo_;
     std::vector<std::string> vault_paths_;
     int selected_ = -1;
-    version_model versions_;
+    std::vector<gui::version_row> versions_;
 };
 
 }  // namespace tuv::property

@@ -62,8 +62,7 @@ int check_in(const std::vector<std::string>& paths, gui::prompter& prompts) {
 }  // namespace
 
 void prompter_messages::message(const shell_message& message) {
-    prompts_.message(nullptr, QString::fromStdString(message.text),
-                     QString::fromStdString(message.caption), prompt_icon_of(message.icon));
+    prompts_.message(nullptr, message.text, message.caption, prompt_icon_of(message.icon));
 }
 
 int run_shell_program(const std::vector<std::string>& arguments, gui::prompter& prompts) {

@@ -48,8 +48,8 @@ std::unique_ptr<prompt_script> prompt_script::from_environment(const char* varia
 prompt_script::~prompt_script() {
     QJsonArray log;
     for (const prompt_record& prompt : prompter_.prompts()) {
-        log.append(QJsonObject{{"caption", prompt.caption},
-                               {"text", prompt.text},
+        log.append(QJsonObject{{"caption", QString::fromStdString(prompt.caption)},
+                               {"text", QString::fromStdString(prompt.text)},
                                {"icon", icon_name(prompt.icon)}});
     }
     QFile file(path_ + ".log");

@@ -9,14 +9,14 @@ T scripted_prompter::next(const prompt_record& record) {
     prompts_.push_back(record);
     if (answers_.empty() || !std::holds_alternative<T>(answers_.front())) {
         throw std::logic_error("no scripted answer fits the prompt \"" +
-                               record.caption.toStdString() + "\": " + record.text.toStdString());
+                               record.caption + "\": " + record.text);
     }
     T value = std::get<T>(std::move(answers_.front()));
     answers_.pop_front();
     return value;
 }
 
-prompt_answer scripted_prompter::message(QWidget*, const QString& text, const QString& caption,
+prompt_answer scripted_prompter::message(native_window, const std::string& text, const std::string& caption,
                                          prompt_icon icon, prompt_buttons buttons) {
     const prompt_record record{prompt_record::kind::message, text, caption, icon, buttons, {}, {}};
     if (buttons == prompt_buttons::ok) {
@@ -26,31 +26,31 @@ prompt_answer scripted_prompter::message(QWidget*, const QString& text, const QS
     return next<prompt_answer>(record);
 }
 
-void scripted_prompter::report(QWidget*, const QString& text, const QString& details,
-                               const QString& caption, prompt_icon icon) {
+void scripted_prompter::report(native_window, const std::string& text, const std::string& details,
+                               const std::string& caption, prompt_icon icon) {
     prompts_.push_back(
         {prompt_record::kind::message, text, caption, icon, prompt_buttons::ok, {}, details});
 }
 
-std::optional<QString> scripted_prompter::save_file(QWidget*, const QString& title,
-                                                    const QString& suggested,
+std::optional<std::string> scripted_prompter::save_file(native_window, const std::string& title,
+                                                        const std::string& suggested,
                                                     const std::vector<file_filter>& filters) {
-    return next<std::optional<QString>>({prompt_record::kind::save_file, suggested, title,
+    return next<std::optional<std::string>>({prompt_record::kind::save_file, suggested, title,
                                          prompt_icon::none, prompt_buttons::ok, filters, {}});
 }
 
-std::optional<QStringList> scripted_prompter::open_files(QWidget*, const QString& title,
-                                                         const QString& folder,
+std::optional<std::vector<std::string>> scripted_prompter::open_files(
+    native_window, const std::string& title, const std::string& folder,
                                                          const std::vector<file_filter>& filters) {
-    QStringList files = next<QStringList>({prompt_record::kind::open_files, folder, title,
+    std::vector<std::string> files = next<std::vector<std::string>>({prompt_record::kind::open_files, folder, title,
                                            prompt_icon::none, prompt_buttons::ok, filters, {}});
-    if (files.isEmpty()) return std::nullopt;
+    if (files.empty()) return std::nullopt;
     return files;
 }
 
-std::optional<QString> scripted_prompter::browse_folder(QWidget*, const QString& title,
-                                                        const QString& folder) {
-    return next<std::optional<QString>>({prompt_record::kind::browse_folder, folder, title,
+std::optional<std::string> scripted_prompter::browse_folder(native_window, const std::string& title,
+                                                            const std::string& folder) {
+    return next<std::optional<std::string>>({prompt_record::kind::browse_folder, folder, title,
                                          prompt_icon::none, prompt_buttons::ok, {}, {}});
 }
 

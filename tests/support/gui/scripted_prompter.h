@@ -18,38 +18,39 @@ namespace tuv::gui {
 struct prompt_record {
     enum class kind { message, save_file, open_files, browse_folder };
     kind what = kind::message;
-    QString text;     // the message, or the suggested name or folder of a dialog
-    QString caption;  // the box's caption or the dialog's title
+    std::string text;     // the message, or the suggested name or folder of a dialog
+    std::string caption;  // the box's caption or the dialog's title
     prompt_icon icon = prompt_icon::none;
     prompt_buttons buttons = prompt_buttons::ok;
     std::vector<file_filter> filters;
-    QString details;  // a report's lines
+    std::string details;  // a report's lines
 };
 
 class scripted_prompter : public prompter {
   public:
     void answer(prompt_answer button) { answers_.emplace_back(button); }
     // The path a dialog returns; nullopt cancels it.
-    void answer_path(std::optional<QString> path) { answers_.emplace_back(std::move(path)); }
-    void answer_files(QStringList paths) { answers_.emplace_back(std::move(paths)); }
+    void answer_path(std::optional<std::string> path) { answers_.emplace_back(std::move(path)); }
+    void answer_files(std::vector<std::string> paths) { answers_.emplace_back(std::move(paths)); }
 
     const std::vector<prompt_record>& prompts() const { return prompts_; }
 
-    prompt_answer message(QWidget* owner, const QString& text, const QString& caption,
+    prompt_answer message(native_window owner, const std::string& text, const std::string& caption,
                           prompt_icon icon, prompt_buttons buttons) override;
-    void report(QWidget* owner, const QString& text, const QString& details,
-                const QString& caption, prompt_icon icon) override;
-    std::optional<QString> save_file(QWidget* owner, const QString& title,
-                                     const QString& suggested,
-                                     const std::vector<file_filter>& filters) override;
-    std::optional<QStringList> open_files(QWidget* owner, const QString& title,
-                                          const QString& folder,
-                                          const std::vector<file_filter>& filters) override;
-    std::optional<QString> browse_folder(QWidget* owner, const QString& title,
-                                         const QString& folder) override;
+    void report(native_window owner, const std::string& text, const std::string& details,
+                const std::string& caption, prompt_icon icon) override;
+    std::optional<std::string> save_file(native_window owner, const std::string& title,
+                                         const std::string& suggested,
+                                         const std::vector<file_filter>& filters) override;
+    std::optional<std::vector<std::string>> open_files(
+        native_window owner, const std::string& title, const std::string& folder,
+        const std::vector<file_filter>& filters) override;
+    std::optional<std::string> browse_folder(native_window owner, const std::string& title,
+                                             const std::string& folder) override;
 
   private:
-    using queued = std::variant<prompt_answer, std::optional<QString>, QStringList>;
+    using queued =
+        std::variant<prompt_answer, std::optional<std::string>, std::vector<std::string>>;
     template <typename T>
     T next(const prompt_record& record);
 
