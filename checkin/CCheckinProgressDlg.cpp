@@ -30,26 +30,35 @@ CCheckinProgressDlg::CCheckinProgressDlg(QWidget* parent)
     set_waiting(false);
 }
 
-void CCheckinProgressDlg::show_file(int number, int count, const QString& name) {
-    file_->setText(count == 1 ? name : QString("File %1 of %2: %3").arg(number).arg(count).arg(name));
+void CCheckinProgressDlg::show_state(const tuv::checkin_app::progress_state& state,
+                                     std::size_t count, const std::string& name) {
+    show_file(state.file + 1, count, name);
+    set_progress(state.percent);
+    set_waiting(state.waiting);
+}
+
+void CCheckinProgressDlg::show_file(std::size_t number, std::size_t count,
+                                    const std::string& name) {
+    file_->setText(
+        QString::fromStdString(tuv::checkin_app::progress_file_text(number, count, name)));
 }
 
 void CCheckinProgressDlg::set_progress(int percent) {
     bar_->setValue(percent);
-    setWindowTitle(QString::asprintf("%d%% completed", percent));
+    setWindowTitle(QString::fromStdString(tuv::checkin_app::progress_caption(percent)));
 }
 
 int CCheckinProgressDlg::progress() const { return bar_->value(); }
 
 void CCheckinProgressDlg::set_waiting(bool waiting) {
-    note_->setText(waiting ? "Waiting for another program that is using the vault..."
-                           : "This may take some time. Please wait..");
+    note_->setText(waiting ? tuv::checkin_app::progress_waiting_note
+                           : tuv::checkin_app::progress_note);
 }
 
 void CCheckinProgressDlg::reject() {
     // The dialog stays until the check-in has stopped; the run closes it.
     if (!cancel_->isEnabled()) return;
     cancel_->setEnabled(false);
-    cancel_->setText("Cancelling...");
+    cancel_->setText(tuv::checkin_app::cancelling_text);
     emit cancel_requested();
 }

@@ -3,6 +3,9 @@
 #pragma once
 
 #include <QDialog>
+#include <string>
+
+#include "checkin/checkin_program.h"
 
 class QLabel;
 class QProgressBar;
@@ -13,8 +16,11 @@ class CCheckinProgressDlg : public QDialog {
   public:
     explicit CCheckinProgressDlg(QWidget* parent = nullptr);
 
+    // All of what the check-in reports at one moment.
+    void show_state(const tuv::checkin_app::progress_state& state, std::size_t count,
+                    const std::string& name);
     // File `number` of `count` (from 1), named `name`, has begun.
-    void show_file(int number, int count, const QString& name);
+    void show_file(std::size_t number, std::size_t count, const std::string& name);
     // Bar and caption: "<percent>% completed".
     void set_progress(int percent);
     int progress() const;

@@ -9,42 +9,19 @@
 #include <QVBoxLayout>
 
 #include "checkin/CCreateNewDialog.h"
-#include "checkin/cabinet_names.h"
-#include "core/base/vault_path.h"
 #include "gui/captions.h"
 #include "gui/prompter.h"
-
-namespace tuv::checkin_app {
-
-QModelIndex add_new_cabinet(cabinet_model& model, const QModelIndex& parent,
-                            gui::prompter& prompter, QWidget* owner, const name_asker& ask) {
-    for (;;) {
-        const std::optional<QString> name = ask();
-        if (!name) return {};
-        if (!is_valid_cabinet_name(name->toStdString())) {
-            prompter.message(owner, gui::cabinet_name_message, gui::caption_warning,
-                             gui::prompt_icon::exclamation);
-        } else if (const auto existing = model.child_named(parent, *name)) {
-            prompter.message(owner, duplicate_message(*existing).toStdString(), duplicate_caption,
-                             gui::prompt_icon::exclamation);
-        } else {
-            return model.add_cabinet(parent, *name);
-        }
-    }
-}
-
-}  // namespace tuv::checkin_app
 
 CSelectCabinate::CSelectCabinate(tuv::repository& repo, tuv::gui::prompter& prompter,
                                  QWidget* parent)
     : QDialog(parent), prompter_(prompter), model_(repo), tree_(new QTreeView), path_(new QLineEdit) {
     setWindowTitle("SelectCabinet");
-    ask_ = [this]() -> std::optional<QString> {
+    ask_ = [this]() -> std::optional<std::string> {
         CCreateNewDialog dialog("Cabinet", prompter_, this);
         if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-        return dialog.name();
+        return dialog.name().toStdString();
     };
-    connect(&model_, &tuv::checkin_app::cabinet_model::listing_failed, this,
+    connect(&model_, &tuv::gui::cabinet_model::listing_failed, this,
             [this](const QString& text) {
                 prompter_.message(this, text.toStdString(), tuv::gui::caption_checkin,
                                   tuv::gui::prompt_icon::exclamation);
@@ -57,7 +34,7 @@ CSelectCabinate::CSelectCabinate(tuv::repository& repo, tuv::gui::prompter& prom
     tree_->setHeaderHidden(true);
     tree_->setRootIsDecorated(true);
     tree_->setMinimumSize(320, 260);
-    connect(tree_, &QTreeView::expanded, &model_, &tuv::checkin_app::cabinet_model::expand);
+    connect(tree_, &QTreeView::expanded, &model_, &tuv::gui::cabinet_model::expand);
     connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) { select(current); });
 
@@ -87,9 +64,10 @@ void CSelectCabinate::select(const QModelIndex& item) {
 void CSelectCabinate::new_cabinet() {
     QModelIndex parent = tree_->currentIndex();
     if (!parent.isValid()) parent = model_.root_index();
-    const QModelIndex added =
-        tuv::checkin_app::add_new_cabinet(model_, parent, prompter_, this, ask_);
-    if (!added.isValid()) return;
+    const std::optional<std::string> name =
+        tuv::checkin_app::ask_new_cabinet(model_.children_of(parent), prompter_, this, ask_);
+    if (!name) return;
+    const QModelIndex added = model_.add_cabinet(parent, QString::fromStdString(*name));
     tree_->expand(parent);
     tree_->setCurrentIndex(added);
 }

@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 
+#include "checkin/cabinet_names.h"
 #include "gui/cabinet_model.h"
 
 class QLineEdit;
@@ -14,20 +15,6 @@ class QTreeView;
 namespace tuv::gui {
 class prompter;
 }
-
-namespace tuv::checkin_app {
-
-using gui::cabinet_model;
-using gui::name_asker;
-
-// The New Cabinet flow under `parent`: asks until the person cancels or
-// gives a name that is a valid cabinet name and equals no child of `parent`
-// without regard to case, refusing the others through the prompter. Returns
-// the new cabinet's item, or an invalid index when cancelled.
-QModelIndex add_new_cabinet(cabinet_model& model, const QModelIndex& parent,
-                            gui::prompter& prompter, QWidget* owner, const name_asker& ask);
-
-}  // namespace tuv::checkin_app
 
 class CSelectCabinate : public QDialog {
     Q_OBJECT
@@ -38,7 +25,7 @@ class CSelectCabinate : public QDialog {
     // The chosen directory's vault path; the root until another is chosen.
     const QString& destination_path() const { return destination_; }
 
-    tuv::checkin_app::cabinet_model& model() { return model_; }
+    tuv::gui::cabinet_model& model() { return model_; }
     QTreeView& tree() { return *tree_; }
     // What New Cabinet does; asks with CCreateNewDialog unless told otherwise.
     void new_cabinet();
@@ -48,7 +35,7 @@ class CSelectCabinate : public QDialog {
     void select(const QModelIndex& item);
 
     tuv::gui::prompter& prompter_;
-    tuv::checkin_app::cabinet_model model_;
+    tuv::gui::cabinet_model model_;
     QTreeView* tree_;
     QLineEdit* path_;
     QString destination_;

@@ -1,18 +1,14 @@
-// The check-in program: one instance per user, the vault from the registry,
-// the main dialog, then every selected file checked in while a progress
-// dialog shows how far it has come.
-//
-// The check-ins run on a thread of their own, so that the windows keep
-// painting and Cancel answers; the repository is used by that thread alone
-// while they run.
+// The check-in program with Qt windows: the sequence is checkin_program's;
+// this gives it the main dialog and a progress window whose check-ins run
+// on a QThread while the event loop keeps the windows painting.
 #pragma once
 
-#include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "gui/registered_vault.h"
+#include "checkin/checkin_program.h"
 
 namespace tuv {
 class repository;
@@ -24,30 +20,28 @@ namespace tuv::checkin_app {
 class checkin_form;
 }
 
-class CVellumApp {
+class CVellumApp : public tuv::checkin_app::checkin_windows {
   public:
-    // The process's repository (open_repository) unless a test gives its own.
-    using opener = tuv::gui::vault_opener;
     // Shows the main dialog; true when it was submitted.
     using details_asker = std::function<bool(tuv::checkin_app::checkin_form&, tuv::repository&)>;
 
     // Borrows the prompter, which must outlive the application.
     explicit CVellumApp(tuv::gui::prompter& prompter);
 
-    void set_opener(opener open) { open_ = std::move(open); }
+    // The process's repository (open_repository) unless a test gives its own.
+    void set_opener(tuv::gui::vault_opener open) { program_.set_opener(std::move(open)); }
     void set_details_asker(details_asker ask) { ask_ = std::move(ask); }
 
     // Runs the program on its arguments (checkin/command_line.h) and
     // returns its exit code: 0 when every file was checked in or the dialog
     // was cancelled, 1 otherwise.
-    int run(const std::vector<std::string>& arguments);
+    int run(const std::vector<std::string>& arguments) { return program_.run(arguments); }
+
+    bool ask_details(tuv::checkin_app::checkin_form& form, tuv::repository& repo) override;
+    std::unique_ptr<tuv::checkin_app::checkin_progress> show_progress() override;
 
   private:
-    bool lock_and_check_in(tuv::repository& repo, const std::string& db_path,
-                           const tuv::checkin_app::checkin_form& form,
-                           const std::vector<std::filesystem::path>& files);
-
     tuv::gui::prompter& prompter_;
-    opener open_;
     details_asker ask_;
+    tuv::checkin_app::checkin_program program_;
 };

@@ -15,6 +15,15 @@
 #include "gui/app_icon.h"
 #include "gui/captions.h"
 
+namespace {
+
+QDate to_qt(tuv::checkin_app::calendar_day day) { return QDate(day.year, day.month, day.day); }
+QTime to_qt(tuv::checkin_app::clock_time time) {
+    return QTime(time.hour, time.minute, time.second);
+}
+
+}  // namespace
+
 CVellumDlg::CVellumDlg(tuv::checkin_app::checkin_form& form, tuv::repository& repo,
                        tuv::gui::prompter& prompter, QWidget* parent)
     : QDialog(parent),
@@ -30,9 +39,9 @@ CVellumDlg::CVellumDlg(tuv::checkin_app::checkin_form& form, tuv::repository& re
     setWindowIcon(tuv::gui::app_icon());
 
     source_->setReadOnly(true);
-    source_->setText(form_.source_text());
+    source_->setText(QString::fromStdString(form_.source_text()));
     source_->setCursorPosition(0);
-    source_->setToolTip(form_.source_text());
+    source_->setToolTip(source_->text());
     destination_->setReadOnly(true);
     auto* browse_button = new QPushButton("Bro&wse");
     browse_button->setAutoDefault(false);
@@ -43,25 +52,28 @@ CVellumDlg::CVellumDlg(tuv::checkin_app::checkin_form& form, tuv::repository& re
 
     date_->setDisplayFormat("yyyy-MM-dd");
     date_->setCalendarPopup(true);
-    date_->setMaximumDate(form_.latest_date());
-    date_->setDate(form_.date());
+    date_->setMaximumDate(to_qt(form_.latest_date()));
+    date_->setDate(to_qt(form_.date()));
     time_->setDisplayFormat("HH:mm:ss");
-    time_->setMaximumTime(form_.latest_time());
-    time_->setTime(form_.time());
+    time_->setMaximumTime(to_qt(form_.latest_time()));
+    time_->setTime(to_qt(form_.time()));
     connect(date_, &QDateEdit::dateChanged, this, [this](QDate date) {
-        form_.set_date(date);
-        time_->setMaximumTime(form_.latest_time());
-        time_->setTime(form_.time());
+        form_.set_date({date.year(), date.month(), date.day()});
+        time_->setMaximumTime(to_qt(form_.latest_time()));
+        time_->setTime(to_qt(form_.time()));
     });
-    connect(time_, &QTimeEdit::timeChanged, this, [this](QTime time) { form_.set_time(time); });
+    connect(time_, &QTimeEdit::timeChanged, this, [this](QTime time) {
+        form_.set_time({time.hour(), time.minute(), time.second()});
+    });
 
     description_->setTabChangesFocus(true);
     description_->setMinimumSize(360, 90);
     connect(description_, &QPlainTextEdit::textChanged, this, [this] {
         // The limit holds for pasted text too.
         const QString text = description_->toPlainText();
-        if (text.size() <= tuv::checkin_app::description_limit) return;
-        description_->setPlainText(text.left(tuv::checkin_app::description_limit));
+        const auto limit = static_cast<qsizetype>(tuv::checkin_app::description_limit);
+        if (text.size() <= limit) return;
+        description_->setPlainText(text.left(limit));
         description_->moveCursor(QTextCursor::End);
     });
 
@@ -86,7 +98,7 @@ CVellumDlg::CVellumDlg(tuv::checkin_app::checkin_form& form, tuv::repository& re
 }
 
 void CVellumDlg::refresh() {
-    destination_->setText(form_.destination_text());
+    destination_->setText(QString::fromStdString(form_.destination_text()));
     destination_->setCursorPosition(0);
 }
 
@@ -98,6 +110,6 @@ void CVellumDlg::browse() {
 }
 
 void CVellumDlg::submit() {
-    form_.set_description(description_->toPlainText());
+    form_.set_description(description_->toPlainText().toStdString());
     accept();
 }

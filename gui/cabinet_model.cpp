@@ -1,10 +1,9 @@
 #include "gui/cabinet_model.h"
 
 #include "core/base/errors.h"
-#include "core/vault/catalogue_queries.h"
-#include "core/vault/file_entry.h"
 #include "core/vault/repository.h"
 #include "gui/app_icon.h"
+#include "gui/cabinet_listing.h"
 
 namespace tuv::gui {
 namespace {
@@ -16,14 +15,14 @@ constexpr int placeholder_role = Qt::UserRole + 1;
 cabinet_model::cabinet_model(repository& repo, cabinet_root root, QObject* parent)
     : QStandardItemModel(parent),
       repo_(repo),
-      separator_(QString::fromStdString(repo.path_separator())),
+      separator_(repo.path_separator()),
       root_(root) {
     reload();
 }
 
 void cabinet_model::reload() {
     clear();
-    if (root_ == cabinet_root::shown) appendRow(make_item(separator_));
+    if (root_ == cabinet_root::shown) appendRow(make_item(QString::fromStdString(separator_)));
     fill(top());
 }
 
@@ -46,49 +45,37 @@ bool cabinet_model::is_placeholder(const QStandardItem* item) {
 }
 
 QString cabinet_model::vault_path(const QModelIndex& item) const {
-    QStringList names;
+    std::vector<std::string> names;
     // The separator's own item, when shown, adds no name.
     const bool skip_top = root_ == cabinet_root::shown;
     for (QModelIndex at = item; at.isValid() && (!skip_top || at.parent().isValid());
          at = at.parent()) {
-        names.prepend(at.data().toString());
+        names.insert(names.begin(), at.data().toString().toStdString());
     }
-    return separator_ + names.join(separator_);
+    return QString::fromStdString(cabinet_path(names, separator_));
 }
 
-bool cabinet_model::has_directories(const QString& path) {
-    try {
-        const std::unique_ptr<file_entry> directory = repo_.catalogue().resolve(path.toStdString());
-        return directory->is_directory() && has_subdirectories(repo_, directory->file_id());
-    } catch (const tuv_error&) {
-        return false;  // counts as none: the listing of the item itself tells
+std::vector<std::string> cabinet_model::child_names(const QStandardItem* node) const {
+    std::vector<std::string> names;
+    for (int row = 0; row < node->rowCount(); ++row) {
+        if (!is_placeholder(node->child(row))) names.push_back(node->child(row)->text().toStdString());
     }
-}
-
-void cabinet_model::insert_sorted(QStandardItem* parent, QStandardItem* child) {
-    int row = 0;
-    while (row < parent->rowCount() &&
-           QString::compare(parent->child(row)->text(), child->text(), Qt::CaseInsensitive) < 0) {
-        ++row;
-    }
-    parent->insertRow(row, child);
+    return names;
 }
 
 void cabinet_model::fill(QStandardItem* item) {
-    const QString path = vault_path(item->index());
-    std::vector<std::unique_ptr<file_entry>> entries;
+    const std::string path = vault_path(item->index()).toStdString();
+    std::vector<cabinet> cabinets;
     try {
-        repo_.catalogue().list_directory(path.toStdString(), entries);
+        cabinets = list_cabinets(repo_, path);
     } catch (const tuv_error& error) {
-        emit listing_failed("Cannot list the cabinet " + path + ": " + error.what());
+        emit listing_failed(QString::fromStdString(listing_failed_text(path, error.what())));
         return;
     }
-    for (const auto& entry : entries) {
-        if (!entry->is_directory()) continue;
-        const QString name = QString::fromStdString(entry->name());
-        QStandardItem* child = make_item(name);
-        insert_sorted(item, child);
-        if (has_subdirectories(repo_, entry->file_id())) add_placeholder(child);
+    for (const cabinet& found : cabinets) {
+        QStandardItem* child = make_item(QString::fromStdString(found.name));
+        item->appendRow(child);
+        if (found.has_cabinets) add_placeholder(child);
     }
 }
 
@@ -113,24 +100,21 @@ void cabinet_model::collapse(const QModelIndex& item) {
     QStandardItem* node = itemFromIndex(item);
     if (node == nullptr || node->rowCount() == 0) return;
     node->removeRows(0, node->rowCount());
-    if (has_directories(vault_path(item))) add_placeholder(node);
+    if (holds_cabinets(repo_, vault_path(item).toStdString())) add_placeholder(node);
 }
 
-std::optional<QString> cabinet_model::child_named(const QModelIndex& item, const QString& name) {
+std::vector<std::string> cabinet_model::children_of(const QModelIndex& item) {
     expand(item);
     const QStandardItem* node = item.isValid() ? itemFromIndex(item) : invisibleRootItem();
-    for (int row = 0; node != nullptr && row < node->rowCount(); ++row) {
-        const QString text = node->child(row)->text();
-        if (text.compare(name, Qt::CaseInsensitive) == 0) return text;
-    }
-    return std::nullopt;
+    return node == nullptr ? std::vector<std::string>() : child_names(node);
 }
 
 QModelIndex cabinet_model::add_cabinet(const QModelIndex& item, const QString& name) {
     expand(item);
     QStandardItem* node = item.isValid() ? itemFromIndex(item) : invisibleRootItem();
+    const std::size_t row = cabinet_position(child_names(node), name.toStdString());
     QStandardItem* child = make_item(name);
-    insert_sorted(node, child);
+    node->insertRow(static_cast<int>(row), child);
     return child->index();
 }
 

@@ -1,4 +1,5 @@
-// The vault's directories as a tree model, filled as the person opens it.
+// The vault's directories as a tree model, filled as the person opens it
+// (from gui/cabinet_listing.h, which the Win32 tree shares).
 //
 // With the root shown (the check-in's cabinet chooser) one top item shows the
 // separator; with it hidden (the explorer's tree) the cabinets are the top
@@ -14,6 +15,8 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace tuv {
 class repository;
@@ -49,9 +52,8 @@ class cabinet_model : public QStandardItemModel {
     // Forgets every item and lists the top level again.
     void reload();
 
-    // The name of a child of `item` that equals `name` without regard to
-    // case, if any. Lists the children first.
-    std::optional<QString> child_named(const QModelIndex& item, const QString& name);
+    // The names of the children of `item`, listing them first.
+    std::vector<std::string> children_of(const QModelIndex& item);
 
     // Adds a cabinet `name` under `item` in sorted order and returns it.
     QModelIndex add_cabinet(const QModelIndex& item, const QString& name);
@@ -62,15 +64,14 @@ class cabinet_model : public QStandardItemModel {
 
   private:
     QStandardItem* make_item(const QString& name) const;
-    void insert_sorted(QStandardItem* parent, QStandardItem* child);
-    bool has_directories(const QString& path);
+    std::vector<std::string> child_names(const QStandardItem* node) const;
     void fill(QStandardItem* item);
     void add_placeholder(QStandardItem* item);
     QStandardItem* top() const;
     static bool is_placeholder(const QStandardItem* item);
 
     repository& repo_;
-    QString separator_;
+    std::string separator_;
     cabinet_root root_;
 };
 

@@ -11,7 +11,7 @@
 
 namespace tuv::gui {
 
-name_dialog::name_dialog(const name_dialog_texts& texts, std::function<bool(const QString&)> valid,
+name_dialog::name_dialog(const name_dialog_texts& texts, std::function<bool(const std::string&)> valid,
                          prompter& prompter, QWidget* parent)
     : QDialog(parent),
       valid_(std::move(valid)),
@@ -38,7 +38,7 @@ QString name_dialog::name() const {
 }
 
 void name_dialog::add() {
-    if (valid_(name_->text())) {
+    if (valid_(name_->text().toStdString())) {
         accept();
         return;
     }

@@ -7,6 +7,7 @@
 
 #include <QDialog>
 #include <functional>
+#include <string>
 
 class QLineEdit;
 
@@ -25,7 +26,7 @@ class name_dialog : public QDialog {
     Q_OBJECT
   public:
     // Borrows the prompter, which must outlive the dialog.
-    name_dialog(const name_dialog_texts& texts, std::function<bool(const QString&)> valid,
+    name_dialog(const name_dialog_texts& texts, std::function<bool(const std::string&)> valid,
                 prompter& prompter, QWidget* parent = nullptr);
 
     // The typed name; the accepted one once the dialog is accepted.
@@ -35,7 +36,7 @@ class name_dialog : public QDialog {
     void add();
 
   private:
-    std::function<bool(const QString&)> valid_;
+    std::function<bool(const std::string&)> valid_;
     prompter& prompter_;
     const char* refusal_;
     QLineEdit* name_;

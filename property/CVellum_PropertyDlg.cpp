@@ -17,6 +17,7 @@
 #include "gui/captions.h"
 #include "gui/command_line.h"
 #include "gui/prompter.h"
+#include "property/property_program.h"
 
 namespace {
 
@@ -38,13 +39,13 @@ QLineEdit* static_text(const std::string& text) {
 }  // namespace
 
 CVellum_PropertyDlg::CVellum_PropertyDlg(const std::string& local_path,
-                                         std::vector<std::string> vault_paths,
+                                         tuv::property::property_model& model,
                                          tuv::repository& repo, tuv::gui::prompter& prompter,
                                          QWidget* parent)
     : QDialog(parent),
       repo_(repo),
       prompter_(prompter),
-      model_(repo, std::move(vault_paths)),
+      model_(model),
       file_name_(static_text(tuv::gui::file_name_of(local_path))),
       source_path_(static_text(local_path)),
       vault_paths_(new QComboBox),
@@ -58,7 +59,7 @@ CVellum_PropertyDlg::CVellum_PropertyDlg(const std::string& local_path,
         vault_paths_->addItem(QString::fromStdString(path));
     }
 
-    versions_->setModel(&model_.versions());
+    versions_->setModel(&rows_);
     versions_->setRootIsDecorated(false);
     versions_->setItemsExpandable(false);
     versions_->setUniformRowHeights(true);
@@ -96,11 +97,8 @@ CVellum_PropertyDlg::CVellum_PropertyDlg(const std::string& local_path,
 }
 
 void CVellum_PropertyDlg::show_versions(int index) {
-    try {
-        model_.select(index);
-    } catch (const std::exception& error) {
-        report(error);
-    }
+    tuv::property::select_vault_path(model_, index, prompter_, this);
+    rows_.set_rows(model_.versions());
 }
 
 void CVellum_PropertyDlg::check_out() {
@@ -108,17 +106,5 @@ void CVellum_PropertyDlg::check_out() {
     for (const QModelIndex& index : versions_->selectionModel()->selectedRows()) {
         rows.push_back(index.row());
     }
-    // The checkout shows its own failures; this is what surrounds it (a save
-    // dialog that failed), which must not end the program from a slot.
-    try {
-        tuv::gui::checkout_to_local_file(repo_, prompter_, this, model_.checkout_rows(rows),
-                                         tuv::gui::properties_policy);
-    } catch (const std::exception& error) {
-        report(error);
-    }
-}
-
-void CVellum_PropertyDlg::report(const std::exception& error) {
-    prompter_.message(this, error.what(), tuv::gui::caption_properties,
-                      tuv::gui::prompt_icon::error);
+    tuv::property::check_out_rows(model_, repo_, std::move(rows), prompter_, this);
 }

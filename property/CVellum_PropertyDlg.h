@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "property/property_model.h"
+#include "property/version_model.h"
 
 class QComboBox;
 class QLineEdit;
@@ -26,10 +27,10 @@ class prompter;
 class CVellum_PropertyDlg : public QDialog {
     Q_OBJECT
   public:
-    // Shows `local_path` and its matching `vault_paths` (at least one), the
-    // first selected. Borrows the repository and the prompter, which must
-    // outlive the dialog.
-    CVellum_PropertyDlg(const std::string& local_path, std::vector<std::string> vault_paths,
+    // Shows `local_path` and the model's vault paths (at least one), the
+    // first selected. Borrows the model, the repository and the prompter,
+    // which must outlive the dialog.
+    CVellum_PropertyDlg(const std::string& local_path, tuv::property::property_model& model,
                         tuv::repository& repo, tuv::gui::prompter& prompter,
                         QWidget* parent = nullptr);
 
@@ -46,11 +47,11 @@ class CVellum_PropertyDlg : public QDialog {
 
   private:
     void show_versions(int index);
-    void report(const std::exception& error);
 
     tuv::repository& repo_;
     tuv::gui::prompter& prompter_;
-    tuv::property::property_model model_;
+    tuv::property::property_model& model_;
+    tuv::property::version_model rows_;
     QLineEdit* file_name_;
     QLineEdit* source_path_;
     QComboBox* vault_paths_;
