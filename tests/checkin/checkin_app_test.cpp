@@ -45,8 +45,9 @@ class watching_prompter : public tuv::gui::scripted_prompter {
   public:
     std::function<void()> on_message;
 
-    tuv::gui::prompt_answer message(QWidget* owner, const QString& text, const QString& caption,
-                                    prompt_icon icon, tuv::gui::prompt_buttons buttons) override {
+    tuv::gui::prompt_answer message(tuv::gui::native_window owner, const std::string& text,
+                                    const std::string& caption, prompt_icon icon,
+                                    tuv::gui::prompt_buttons buttons) override {
         if (on_message) on_message();
         return scripted_prompter::message(owner, text, caption, icon, buttons);
     }
@@ -65,8 +66,8 @@ class checkin_app_test : public QObject {
         app_->set_opener([this](const std::string&) { return &vault_->repo(); });
         app_->set_details_asker([](tuv::checkin_app::checkin_form& form, tuv::repository&) {
             form.set_directory("\\Cab");
-            form.set_date(QDate(2026, 1, 2));
-            form.set_time(QTime(3, 4, 5));
+            form.set_date({2026, 1, 2});
+            form.set_time({3, 4, 5});
             form.set_description("O'Brien");
             return true;
         });

@@ -55,7 +55,7 @@ class checkin_dialogs_test : public QObject {
     void cabinet_tree_fills_as_it_opens_and_names_paths() {
         CSelectCabinate dialog(vault_->repo(), prompter_);
         QAbstractItemModelTester tester(&dialog.model());
-        cabinet_model& model = dialog.model();
+        tuv::gui::cabinet_model& model = dialog.model();
         const QModelIndex root = model.root_index();
         QCOMPARE(root.data().toString(), "\\");
         QCOMPARE(names_under(model, root), (QStringList{"archive", "Cab"}));
@@ -78,9 +78,9 @@ class checkin_dialogs_test : public QObject {
         const QModelIndex cab = dialog.model().index(1, 0, dialog.model().root_index());
         dialog.tree().setCurrentIndex(cab);
         QStringList names{"a/b", "a b", "a\\b", "company", "Reports"};
-        dialog.set_name_asker([&]() -> std::optional<QString> {
+        dialog.set_name_asker([&]() -> std::optional<std::string> {
             if (names.isEmpty()) return std::nullopt;
-            return names.takeFirst();
+            return names.takeFirst().toStdString();
         });
         dialog.new_cabinet();
 
@@ -117,8 +117,8 @@ class checkin_dialogs_test : public QObject {
     }
 
     void main_dialog_shows_the_selection_and_submits_the_moment() {
-        const QDateTime opened(QDate(2026, 3, 14), QTime(15, 9, 26));
-        checkin_form form(parse_command_line("/home/me/letters/a.txt"), "\\", opened);
+        checkin_form form(parse_command_line("/home/me/letters/a.txt"), "\\", {2026, 3, 14},
+                          {15, 9, 26});
         CVellumDlg dialog(form, vault_->repo(), prompter_);
         QCOMPARE(dialog.windowTitle(), "Quillmark");
         QCOMPARE(dialog.destination().text(), "\\a.txt");

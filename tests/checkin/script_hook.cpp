@@ -26,9 +26,15 @@ void script_hook::install(CVellumApp& app) {
     app.set_details_asker([this](checkin_form& form, repository&) {
         if (!submit_) return false;
         if (!directory_.isEmpty()) form.set_directory(directory_.toStdString());
-        if (!date_.isEmpty()) form.set_date(QDate::fromString(date_, "yyyy-MM-dd"));
-        if (!time_.isEmpty()) form.set_time(QTime::fromString(time_, "HH:mm:ss"));
-        form.set_description(description_);
+        if (!date_.isEmpty()) {
+            const QDate date = QDate::fromString(date_, "yyyy-MM-dd");
+            form.set_date({date.year(), date.month(), date.day()});
+        }
+        if (!time_.isEmpty()) {
+            const QTime time = QTime::fromString(time_, "HH:mm:ss");
+            form.set_time({time.hour(), time.minute(), time.second()});
+        }
+        form.set_description(description_.toStdString());
         return true;
     });
 }

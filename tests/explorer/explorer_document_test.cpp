@@ -317,7 +317,9 @@ class explorer_document_test : public QObject {
         QVERIFY(doc_->refresh_flag());
         QStringList shown_texts;
         for (const auto& prompt : prompts_->prompts()) {
-            if (prompt.what == tuv::gui::prompt_record::kind::message) shown_texts << prompt.text;
+            if (prompt.what == tuv::gui::prompt_record::kind::message) {
+                shown_texts << QString::fromStdString(prompt.text);
+            }
         }
         QCOMPARE(shown_texts, messages);
         QCOMPARE(prompts_->prompts().at(0).caption, "Quillmark: Select file for CheckIn");
@@ -338,7 +340,7 @@ class explorer_document_test : public QObject {
         doc_->export_vault([&] { return export_choice{destination, tuv::version_mode::latest}; });
         QCOMPARE(prompts_->prompts().size(), 1u);
         const auto& said = prompts_->prompts()[0];
-        QCOMPARE(said.text.section('\n', 0, 0),
+        QCOMPARE(QString::fromStdString(said.text).section('\n', 0, 0),
                  "Export to " + destination + ": 3 files or versions could not be written; why:");
         QCOMPARE(said.icon, tuv::gui::prompt_icon::exclamation);
         QCOMPARE(tuv::test::file_contents(blocked), "not a folder");

@@ -58,7 +58,8 @@ void check_ins_at(tuv::test::test_vault& vault, std::initializer_list<std::time_
 QString messages(const tuv::gui::scripted_prompter& prompts) {
     QStringList texts;
     for (const auto& prompt : prompts.prompts()) {
-        texts << prompt.caption + "|" + prompt.text + "|" + QString::number(int(prompt.icon));
+        texts << QString::fromStdString(prompt.caption + "|" + prompt.text + "|" +
+                                        std::to_string(int(prompt.icon)));
     }
     return texts.join("; ");
 }

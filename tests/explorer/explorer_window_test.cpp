@@ -128,7 +128,7 @@ class explorer_window_test : public QObject {
         frame->list().set_file_opener([](const fs::path&) { return false; });
         const fs::path saved = files_.path() / "saved.txt";
         prompter_->answer(tuv::gui::prompt_answer::yes);
-        prompter_->answer_path(QString::fromStdString(saved.string()));
+        prompter_->answer_path(saved.string());
         frame->list().view_selected();
         QCOMPARE(prompter_->prompts()[0].text,
                  QString::fromStdString("No program on this computer opens \\Letters\\draft.txt "

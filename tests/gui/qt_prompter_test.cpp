@@ -57,8 +57,8 @@ class qt_prompter_test : public QObject {
             dialog->reject();
         });
         tuv::gui::qt_prompter prompts;
-        prompts.open_files(nullptr, "Check In", QString::fromStdString(folder.path().string()),
-                           {{"All Files (*.*)", pattern}});
+        prompts.open_files(nullptr, "Check In", folder.path().string(),
+                           {{"All Files (*.*)", pattern.toStdString()}});
         QCOMPARE(seen, (QStringList{"Makefile", "a.txt", "notes"}));
     }
 
@@ -78,9 +78,9 @@ class qt_prompter_test : public QObject {
             box->accept();
         });
         tuv::gui::qt_prompter prompts;
-        prompts.report(nullptr,
-                       "The check-in was cancelled.\n12 checked in, 0 failed, 2988 not checked in.",
-                       lines.join('\n'), "Quillmark", tuv::gui::prompt_icon::information);
+        prompts.report(
+            nullptr, "The check-in was cancelled.\n12 checked in, 0 failed, 2988 not checked in.",
+            lines.join('\n').toStdString(), "Quillmark", tuv::gui::prompt_icon::information);
         QVERIFY(list_visible);
         QVERIFY2(shown.height() <= QGuiApplication::primaryScreen()->availableSize().height(),
                  qPrintable(QString::number(shown.height())));

@@ -24,8 +24,8 @@ namespace {
 QStringList shown(const tuv::gui::scripted_prompter& prompts) {
     QStringList out;
     for (const auto& prompt : prompts.prompts()) {
-        out << QString::number(static_cast<int>(prompt.icon)) + "|" + prompt.caption + "|" +
-                   prompt.text;
+        out << QString::fromStdString(std::to_string(static_cast<int>(prompt.icon)) + "|" +
+                                      prompt.caption + "|" + prompt.text);
     }
     return out;
 }
