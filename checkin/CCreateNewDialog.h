@@ -10,5 +10,6 @@ class CCreateNewDialog : public tuv::gui::name_dialog {
     Q_OBJECT
   public:
     // Borrows the prompter, which must outlive the dialog.
-    CCreateNewDialog(const std::string& kind, tuv::gui::prompter& prompter, QWidget* parent = nullptr);
+    CCreateNewDialog(const std::string& kind, tuv::gui::prompter& prompter,
+                     QWidget* parent = nullptr);
 };

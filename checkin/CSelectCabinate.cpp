@@ -21,11 +21,10 @@ CSelectCabinate::CSelectCabinate(tuv::repository& repo, tuv::gui::prompter& prom
         if (dialog.exec() != QDialog::Accepted) return std::nullopt;
         return dialog.name().toStdString();
     };
-    connect(&model_, &tuv::gui::cabinet_model::listing_failed, this,
-            [this](const QString& text) {
-                prompter_.message(this, text.toStdString(), tuv::gui::caption_checkin,
-                                  tuv::gui::prompt_icon::exclamation);
-            });
+    connect(&model_, &tuv::gui::cabinet_model::listing_failed, this, [this](const QString& text) {
+        prompter_.message(this, text.toStdString(), tuv::gui::caption_checkin,
+                          tuv::gui::prompt_icon::exclamation);
+    });
 
     path_->setReadOnly(true);
     auto* path_label = new QLabel("Destination Path");

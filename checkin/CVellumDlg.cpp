@@ -17,7 +17,9 @@
 
 namespace {
 
-QDate to_qt(tuv::checkin_app::calendar_day day) { return QDate(day.year, day.month, day.day); }
+QDate to_qt(tuv::checkin_app::calendar_day day) {
+    return QDate(day.year, day.month, day.day);
+}
 QTime to_qt(tuv::checkin_app::clock_time time) {
     return QTime(time.hour, time.minute, time.second);
 }

@@ -1,14 +1,20 @@
 #include "checkin/cabinet_names.h"
 
+#include <algorithm>
+
 #include "core/base/vault_path.h"
 #include "gui/cabinet_listing.h"
 #include "gui/captions.h"
 
 namespace tuv::checkin_app {
 
-std::string new_name_title(const std::string& kind) { return "Quillmark: Add New " + kind; }
+std::string new_name_title(const std::string& kind) {
+    return "Quillmark: Add New " + kind;
+}
 
-std::string new_name_label(const std::string& kind) { return kind + " Name"; }
+std::string new_name_label(const std::string& kind) {
+    return kind + " Name";
+}
 
 bool is_valid_entry_name(const std::string& name) {
     return !name.empty() && name.find_first_of(entry_forbidden_characters) == std::string::npos;

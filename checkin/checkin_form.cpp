@@ -7,8 +7,8 @@
 
 namespace tuv::checkin_app {
 
-checkin_form::checkin_form(const command_line& line, std::string separator,
-                           calendar_day opened_day, clock_time opened_time)
+checkin_form::checkin_form(const command_line& line, std::string separator, calendar_day opened_day,
+                           clock_time opened_time)
     : line_(line),
       separator_(std::move(separator)),
       directory_(line.destination && !line.destination->empty() ? *line.destination : separator_),
@@ -35,7 +35,9 @@ void checkin_form::set_date(calendar_day date) {
     time_ = std::min(time_, latest_time());
 }
 
-void checkin_form::set_time(clock_time time) { time_ = std::min(time, latest_time()); }
+void checkin_form::set_time(clock_time time) {
+    time_ = std::min(time, latest_time());
+}
 
 clock_time checkin_form::latest_time() const {
     return date_ < opened_day_ ? clock_time{23, 59, 59} : opened_time_;

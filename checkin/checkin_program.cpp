@@ -62,7 +62,9 @@ checkin_form form_opened_now(const command_line& line, const std::string& separa
 
 }  // namespace
 
-std::string progress_caption(int percent) { return std::to_string(percent) + "% completed"; }
+std::string progress_caption(int percent) {
+    return std::to_string(percent) + "% completed";
+}
 
 std::string progress_file_text(std::size_t number, std::size_t count, const std::string& name) {
     if (count == 1) return name;

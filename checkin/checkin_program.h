@@ -84,8 +84,7 @@ class checkin_program {
     int run(const std::vector<std::string>& arguments);
 
   private:
-    bool lock_and_check_in(repository& repo, const std::string& db_path,
-                           const checkin_form& form,
+    bool lock_and_check_in(repository& repo, const std::string& db_path, const checkin_form& form,
                            const std::vector<std::filesystem::path>& files);
 
     std::string name_;

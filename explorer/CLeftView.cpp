@@ -24,7 +24,8 @@ CLeftView::CLeftView(CVellum_ExplorerDoc& document, QWidget* parent)
         connect(this, &QTreeView::collapsed, model_.get(), &tuv::gui::cabinet_model::collapse);
         connect(model_.get(), &tuv::gui::cabinet_model::listing_failed, this,
                 [this](const QString& text) {
-                    document_.prompts().message(this, text.toStdString(), tuv::explorer::caption_error,
+                    document_.prompts().message(this, text.toStdString(),
+                                                tuv::explorer::caption_error,
                                                 tuv::gui::prompt_icon::exclamation);
                 });
         connect(this, &QTreeView::activated, this, [this](const QModelIndex& item) {
@@ -45,8 +46,7 @@ void CLeftView::go_to_location(const QString& location) {
     try {
         document_.go_to(location);
     } catch (const tuv::tuv_error& error) {
-        document_.prompts().message(this, error.what(),
-                                    tuv::explorer::caption_error,
+        document_.prompts().message(this, error.what(), tuv::explorer::caption_error,
                                     tuv::gui::prompt_icon::exclamation);
         emit document_.views_changed();
     }
@@ -68,8 +68,7 @@ void CLeftView::refill() {
     try {
         document_.rebuild_history();
     } catch (const tuv::tuv_error& error) {
-        document_.prompts().message(this, error.what(),
-                                    tuv::explorer::caption_error,
+        document_.prompts().message(this, error.what(), tuv::explorer::caption_error,
                                     tuv::gui::prompt_icon::exclamation);
     }
 }

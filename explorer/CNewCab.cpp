@@ -9,5 +9,5 @@ CNewCab::CNewCab(tuv::gui::prompter& prompter, QWidget* parent)
            .label = "Cabinet Name",
            .add_button = "&Add ",
            .refusal = tuv::gui::cabinet_name_message},
-          [](const std::string& name) { return tuv::is_valid_cabinet_name(name); },
-          prompter, parent) {}
+          [](const std::string& name) { return tuv::is_valid_cabinet_name(name); }, prompter,
+          parent) {}

@@ -181,8 +181,7 @@ void hview_model::navigate(int row) {
         doc.set_versions_file(file);
         doc.set_list_mode(mode);
         doc.set_search_mode(searching);
-        doc.prompts().message(nullptr, error.what(), caption_error,
-                              gui::prompt_icon::exclamation);
+        doc.prompts().message(nullptr, error.what(), caption_error, gui::prompt_icon::exclamation);
     }
     emit doc.views_changed();
 }

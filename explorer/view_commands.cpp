@@ -31,7 +31,8 @@ void offer_to_save(CVellum_ExplorerDoc& doc, const version_target& target,
         QString("No program on this computer opens %1 (the version of %2, written to %3).\n"
                 "Do you want to save this version somewhere else instead?")
             .arg(target.vault_path, target.time_text, QString::fromStdString(written.string()));
-    if (doc.prompts().message(nullptr, text.toStdString(), gui::caption_explorer, prompt_icon::question,
+    if (doc.prompts().message(nullptr, text.toStdString(), gui::caption_explorer,
+                              prompt_icon::question,
                               gui::prompt_buttons::yes_no) != gui::prompt_answer::yes) {
         return;
     }
@@ -146,8 +147,7 @@ std::optional<int> check_out_folder(CVellum_ExplorerDoc& doc, const hview_model&
     const auto destination = doc.prompts().browse_folder(nullptr, "Browse for Folder", {});
     if (!destination) return std::nullopt;
     return run_export(*doc.repository(), at.vault_path.toStdString(),
-                      QString::fromStdString(*destination),
-                      version_mode::latest, doc.prompts());
+                      QString::fromStdString(*destination), version_mode::latest, doc.prompts());
 }
 
 }  // namespace tuv::explorer

@@ -32,7 +32,11 @@ std::u32string folded(const std::string& text) {
     std::u32string result;
     for (std::size_t at = 0; at < text.size();) {
         const auto lead = static_cast<unsigned char>(text[at]);
-        const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+        const std::size_t length = lead < 0x80    ? 1
+                                   : lead >= 0xF0 ? 4
+                                   : lead >= 0xE0 ? 3
+                                   : lead >= 0xC0 ? 2
+                                                  : 1;
         char32_t c = length == 1 ? lead : lead & (0x7F >> length);
         std::size_t taken = 1;
         while (taken < length && at + taken < text.size() &&

@@ -13,10 +13,7 @@ constexpr int placeholder_role = Qt::UserRole + 1;
 }  // namespace
 
 cabinet_model::cabinet_model(repository& repo, cabinet_root root, QObject* parent)
-    : QStandardItemModel(parent),
-      repo_(repo),
-      separator_(repo.path_separator()),
-      root_(root) {
+    : QStandardItemModel(parent), repo_(repo), separator_(repo.path_separator()), root_(root) {
     reload();
 }
 
@@ -58,7 +55,8 @@ QString cabinet_model::vault_path(const QModelIndex& item) const {
 std::vector<std::string> cabinet_model::child_names(const QStandardItem* node) const {
     std::vector<std::string> names;
     for (int row = 0; row < node->rowCount(); ++row) {
-        if (!is_placeholder(node->child(row))) names.push_back(node->child(row)->text().toStdString());
+        if (!is_placeholder(node->child(row)))
+            names.push_back(node->child(row)->text().toStdString());
     }
     return names;
 }

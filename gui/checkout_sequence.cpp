@@ -21,8 +21,8 @@ std::string last_component(const std::string& source, const std::string& separat
 
 class checkout_run {
   public:
-    checkout_run(repository& repo, prompter& prompts, native_window owner, const checkout_policy& policy,
-                 const date_chooser& choose_date)
+    checkout_run(repository& repo, prompter& prompts, native_window owner,
+                 const checkout_policy& policy, const date_chooser& choose_date)
         : repo_(repo),
           prompts_(prompts),
           owner_(owner),

@@ -11,8 +11,9 @@
 
 namespace tuv::gui {
 
-name_dialog::name_dialog(const name_dialog_texts& texts, std::function<bool(const std::string&)> valid,
-                         prompter& prompter, QWidget* parent)
+name_dialog::name_dialog(const name_dialog_texts& texts,
+                         std::function<bool(const std::string&)> valid, prompter& prompter,
+                         QWidget* parent)
     : QDialog(parent),
       valid_(std::move(valid)),
       prompter_(prompter),

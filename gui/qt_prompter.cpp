@@ -7,9 +7,13 @@
 namespace tuv::gui {
 namespace {
 
-QWidget* widget(native_window owner) { return static_cast<QWidget*>(owner); }
+QWidget* widget(native_window owner) {
+    return static_cast<QWidget*>(owner);
+}
 
-QString qt_text(const std::string& text) { return QString::fromStdString(text); }
+QString qt_text(const std::string& text) {
+    return QString::fromStdString(text);
+}
 
 // A chosen path as UTF-8, or nullopt for none (the dialogs return an empty
 // text when cancelled).

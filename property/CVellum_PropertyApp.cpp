@@ -8,8 +8,7 @@ CVellum_PropertyApp::CVellum_PropertyApp(tuv::gui::prompter& prompter)
       program_(prompter, *this) {}
 
 void CVellum_PropertyApp::show_dialog(const std::string& local_path,
-                                      tuv::property::property_model& model,
-                                      tuv::repository& repo) {
+                                      tuv::property::property_model& model, tuv::repository& repo) {
     CVellum_PropertyDlg dialog(local_path, model, repo, prompter_);
     run_dialog_(dialog);
 }

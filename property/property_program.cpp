@@ -18,9 +18,7 @@ void tell(const std::exception& error, gui::prompter& prompter, gui::native_wind
 }  // namespace
 
 property_program::property_program(gui::prompter& prompter, property_windows& windows)
-    : prompter_(prompter),
-      windows_(windows),
-      open_([this](const std::string& db_path) {
+    : prompter_(prompter), windows_(windows), open_([this](const std::string& db_path) {
           // The program only reads: it never takes the writer's part.
           repository_ = std::make_unique<repository>(db_path, repository::access::read_only);
           return repository_.get();

@@ -34,9 +34,12 @@ QVariant version_model::data(const QModelIndex& index, int role) const {
 QVariant version_model::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
     switch (section) {
-        case moment_column: return QString(moment_heading);
-        case description_column: return QString(description_heading);
-        default: return {};
+        case moment_column:
+            return QString(moment_heading);
+        case description_column:
+            return QString(description_heading);
+        default:
+            return {};
     }
 }
 
