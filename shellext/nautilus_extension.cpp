@@ -1,9 +1,9 @@
 // Tuv_FileExt for Nautilus 43 (libnautilus-extension-4): the module entry
 // points Nautilus looks up when it loads the library, and one object type,
 // Tuv_ShellExt, that adds "Quillmark Checkin" and "Quillmark Properties" to
-// the context menu of files and a "Quillmark" section to the properties of
-// one file the vault knows. What they do is shell_ext.h's; this file only
-// translates between Nautilus's objects and it.
+// the context menu of selected items and a "Quillmark" section to the
+// properties of one file the vault knows. What they do is shell_ext.h's; this
+// file only translates between Nautilus's objects and it.
 //
 // Nautilus calls everything here on its main thread. No C++ exception may
 // cross into Nautilus: each entry from it catches everything and, at worst,

@@ -7,6 +7,7 @@
 
 #include "core/vault/journal.h"
 #include "core/vault/repository.h"
+#include "gui/captions.h"
 #include "platform/CRegistry.h"
 #include "platform/process.h"
 #include "platform/quillmark_registry.h"
@@ -26,6 +27,8 @@ const shell_message registry_failure{registry_failure_text, registry_failure_cap
                                      message_icon::information};
 const shell_message process_failure{process_failure_text, process_failure_caption,
                                     message_icon::exclamation};
+// What the check-in program says when its command line names no file.
+const shell_message no_file{gui::no_file_text, gui::caption_checkin, message_icon::error};
 
 bool cannot_be_passed(const std::string& path) {
     return path.find_first_of("#,") != std::string::npos;
@@ -141,14 +144,17 @@ const selected_item* single_file(std::span<const selected_item> items) {
 }
 
 std::vector<menu_command> menu_for(std::span<const selected_item> items) {
-    const auto files = std::count_if(items.begin(), items.end(),
-                                     [](const selected_item& item) { return !item.is_directory; });
-    if (files == 0) return {};
-    if (files == 1) return {menu_command::checkin, menu_command::properties};
+    if (items.empty()) return {};
+    if (single_file(items) != nullptr) return {menu_command::checkin, menu_command::properties};
     return {menu_command::checkin};
 }
 
 bool start_checkin(const selection& chosen, shell_prompter& prompts) {
+    // Folders alone: the menu is there, and the answer is the check-in's.
+    if (chosen.empty()) {
+        prompts.message(no_file);
+        return false;
+    }
     if (!chosen.refused.empty()) prompts.message(refused_message(chosen.refused));
     if (chosen.files.empty()) return false;
     const std::optional<fs::path> program = registered_checkin_program(prompts);

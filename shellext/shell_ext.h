@@ -92,8 +92,9 @@ selection select_files(std::span<const selected_item> items);
 // none or several.
 const selected_item* single_file(std::span<const selected_item> items);
 
-// What the context menu offers for the selected items: the check-in when at
-// least one file is selected, the properties program too when exactly one.
+// What the context menu offers for the selected items: the check-in for any
+// selection, folders alone included (start_checkin then tells the person to
+// select a file), the properties program too when exactly one file is selected.
 enum class menu_command { checkin, properties };
 std::vector<menu_command> menu_for(std::span<const selected_item> items);
 
@@ -102,8 +103,10 @@ std::vector<menu_command> menu_for(std::span<const selected_item> items);
 // Tells the person first which files were left out, then why nothing could
 // be started: "Unable to open registry" (no key), "Unable to create
 // Quillmark process" (no such program, or no value), or that the files are
-// too many for one command line. Returns whether the program was started;
-// nothing is started for a selection without files.
+// too many for one command line. Returns whether the program was started.
+// A selection of folders alone starts nothing and gets the check-in
+// program's own answer to a command line without a file: gui::no_file_text,
+// caption "Quillmark", error icon.
 bool start_checkin(const selection& chosen, shell_prompter& prompts);
 
 // Starts the properties program (properties_program in the check-in

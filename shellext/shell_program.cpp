@@ -6,7 +6,6 @@
 #include <memory>
 
 #include "core/vault/repository.h"
-#include "gui/captions.h"
 #include "gui/prompter.h"
 #include "gui/registered_vault.h"
 
@@ -49,14 +48,8 @@ int check_in(const std::vector<std::string>& paths, gui::prompter& prompts) {
         const fs::path absolute = fs::absolute(path, error);
         items.push_back({error ? path : absolute.string(), fs::is_directory(path, error)});
     }
-    const selection chosen = select_files(items);
-    if (chosen.empty()) {
-        // Folders alone: what the check-in program says when given no file.
-        prompts.message(nullptr, gui::no_file_text, gui::caption_checkin, gui::prompt_icon::error);
-        return exit_not_started;
-    }
     prompter_messages messages(prompts);
-    return start_checkin(chosen, messages) ? exit_ok : exit_not_started;
+    return start_checkin(select_files(items), messages) ? exit_ok : exit_not_started;
 }
 
 }  // namespace

@@ -21,6 +21,10 @@ std::string menu_handler_key() {
     return std::string("*\\shellex\\ContextMenuHandlers\\") + class_id_text;
 }
 
+std::string folder_menu_handler_key() {
+    return std::string("Directory\\shellex\\ContextMenuHandlers\\") + class_id_text;
+}
+
 HRESULT register_server(const std::string& module_path) {
     try {
         std::optional<platform::registry_key> approved =
@@ -40,6 +44,7 @@ HRESULT register_server(const std::string& module_path) {
         server.set("ThreadingModel", threading_model);
         platform::create_registry_key(registry_root::classes_root, page_handler_key());
         platform::create_registry_key(registry_root::classes_root, menu_handler_key());
+        platform::create_registry_key(registry_root::classes_root, folder_menu_handler_key());
     } catch (const platform::registry_error&) {
         return SELFREG_E_CLASS;
     }
@@ -57,6 +62,7 @@ HRESULT unregister_server() {
         platform::remove_registry_key(registry_root::classes_root, class_key());
         platform::remove_registry_key(registry_root::classes_root, page_handler_key());
         platform::remove_registry_key(registry_root::classes_root, menu_handler_key());
+        platform::remove_registry_key(registry_root::classes_root, folder_menu_handler_key());
     } catch (const platform::registry_error&) {
         return SELFREG_E_CLASS;
     }

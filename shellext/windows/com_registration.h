@@ -10,10 +10,13 @@
 //     "ThreadingModel" = "Apartment";
 //   HKEY_CLASSES_ROOT\*\shellex\PropertySheetHandlers\<class_id> and
 //   HKEY_CLASSES_ROOT\*\shellex\ContextMenuHandlers\<class_id>, so that the
-//     shell asks the class for both its page and its menu item.
+//     shell asks the class for both its page and its menu item;
+//   HKEY_CLASSES_ROOT\Directory\shellex\ContextMenuHandlers\<class_id>, so
+//     that the menu item is there for folders too, where the check-in tells
+//     the person to select a file.
 // Unregistration deletes the "Approved" value (failures ignored), the class
-// key with everything below it and both handler keys, and leaves the keys
-// above them.
+// key with everything below it and the three handler keys, and leaves the
+// keys above them.
 #pragma once
 
 #include <windows.h>
@@ -31,6 +34,7 @@ inline constexpr const char* threading_model = "Apartment";
 std::string class_key();         // CLSID\<class_id>
 std::string page_handler_key();  // *\shellex\PropertySheetHandlers\<class_id>
 std::string menu_handler_key();  // *\shellex\ContextMenuHandlers\<class_id>
+std::string folder_menu_handler_key();  // Directory\shellex\ContextMenuHandlers\<class_id>
 
 // S_OK, E_ACCESSDENIED as above, or SELFREG_E_CLASS when a class key
 // cannot be written.

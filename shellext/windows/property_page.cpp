@@ -82,6 +82,7 @@ void show_page(HWND dialog, const shell_page& page) {
         ::SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(file.vault_path.c_str()));
     ::SendMessageA(combo, CB_SETCURSEL, 0, 0);
     show_versions(dialog, page);
+    if (page.more > 0) ::SetDlgItemTextA(dialog, IDC_MORE, page_more_text(page.more).c_str());
 }
 
 // The page's checkout of one version: save-as dialog, the question before

@@ -1,7 +1,8 @@
 // The "Quillmark" property page of one file (dialog IDD_QUILLMARK_PAGE): its
 // name and path, a sorted list of the vault files checked in from it and the
-// versions of the chosen one, and a button that checks the focused version
-// out through a save-as dialog.
+// versions of the chosen one, how many vault files it leaves out beyond its
+// limit, and a button that checks the focused version out through a save-as
+// dialog.
 //
 // Each page carries its own copy of what it shows, freed when the shell
 // releases the page, and holds a module lock while it exists.

@@ -10,5 +10,6 @@
 #define IDC_SOURCE_PATH 205
 #define IDC_VERSIONS 206
 #define IDC_CHECKOUT 207
+#define IDC_MORE 208
 #define IDB_MENU_ITEM 223
 #define IDI_PAGE 224

@@ -52,8 +52,9 @@ class Tuv_ShellExt final : public IShellExtInit, public IContextMenu, public ISh
     // requests and for a buffer of no size.
     STDMETHODIMP GetCommandString(UINT_PTR command, UINT flags, UINT* reserved, CHAR* buffer,
                                   UINT size) override;
-    // Starts the check-in program on the selected files. Messages are shown
-    // over the invoking window unless the shell asks for no UI.
+    // Starts the check-in program on the selected files; folders alone are
+    // told to select a file. Messages are shown over the invoking window
+    // unless the shell asks for no UI.
     STDMETHODIMP InvokeCommand(CMINVOKECOMMANDINFO* info) override;
 
     // IShellPropSheetExt

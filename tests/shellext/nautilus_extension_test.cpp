@@ -253,6 +253,18 @@ TEST_F(nautilus_extension_test, three_items_with_a_folder_check_in_the_two_files
                 ElementsAre("test_recorder", a.string() + "#" + b.string()));
 }
 
+TEST_F(nautilus_extension_test, folders_alone_get_the_checkin_which_says_to_select_a_file) {
+    fs::create_directory(dir_ / "folder");
+    platform::create_registry_key(platform::registry_root::classes_root,
+                                  tuv::shell::class_key() + "\\LocalServer32")
+        .set("", QUILLMARK_TEST_RECORDER);
+    const auto entries = menu({{dir_ / "folder", true}}, "Quillmark Checkin");
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_THAT(tuv::test::recorded_arguments(dir_ / "record"),
+                ElementsAre("test_recorder", "--message", "Quillmark", "error",
+                            "Please select the file for Quillmark."));
+}
+
 TEST_F(nautilus_extension_test, one_file_also_gets_the_properties_program) {
     const auto entries = menu({{local_file("a.txt"), false}});
     ASSERT_EQ(entries.size(), 2u);

@@ -21,7 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::ElementsAre;
-using ::testing::IsEmpty;
 
 // "caption|icon|text".
 class recording_prompter : public shell_prompter {
@@ -72,9 +71,9 @@ TEST_F(shell_ext_test, selection_leaves_out_folders_and_paths_that_cannot_be_pas
     EXPECT_EQ(chosen.text(), "/d/a.txt#/d/b c.txt");
 }
 
-TEST_F(shell_ext_test, menu_offers_the_checkin_for_files_and_properties_for_one) {
+TEST_F(shell_ext_test, menu_offers_the_checkin_for_any_selection_and_properties_for_one_file) {
     const selected_item file{"/d/a", false}, other{"/d/b", false}, folder{"/d/f", true};
-    EXPECT_THAT(menu_for(std::vector{folder, folder}), IsEmpty());
+    EXPECT_THAT(menu_for(std::vector{folder, folder}), ElementsAre(menu_command::checkin));
     EXPECT_THAT(menu_for(std::vector{folder, file}),
                 ElementsAre(menu_command::checkin, menu_command::properties));
     EXPECT_THAT(menu_for(std::vector{file, other}), ElementsAre(menu_command::checkin));
@@ -93,10 +92,12 @@ TEST_F(shell_ext_test, files_that_cannot_be_passed_are_named_and_the_rest_checke
                 ElementsAre(fs::path(QUILLMARK_TEST_RECORDER).filename().string(), "/d/b.txt"));
 }
 
-TEST_F(shell_ext_test, nothing_is_started_for_folders_alone) {
+TEST_F(shell_ext_test, folders_alone_are_told_to_select_a_file_and_nothing_starts) {
     register_checkin_program(QUILLMARK_TEST_RECORDER);
     EXPECT_FALSE(start_checkin(select_files(std::vector<selected_item>{{"/d", true}}), prompts_));
-    EXPECT_THAT(prompts_.shown, IsEmpty());
+    EXPECT_THAT(prompts_.shown,
+                ElementsAre("Quillmark|error|Please select the file for Quillmark."));
+    EXPECT_FALSE(fs::exists(dir_ / "record"));
 }
 
 TEST_F(shell_ext_test, a_program_that_cannot_be_started_is_reported) {
@@ -146,7 +147,8 @@ TEST_F(shell_ext_test, properties_program_beside_the_checkin_program_gets_the_pa
     fs::create_directory(dir_ / "bin");
     fs::copy_file(QUILLMARK_TEST_RECORDER,
                   platform::program_file(dir_ / "bin", properties_program));
-    register_checkin_program(dir_ / "bin" / "Quillmark_Checkin");
+    // As `quillmark init` registers it: with ".exe" on Windows.
+    register_checkin_program(platform::program_file(dir_ / "bin", "Quillmark_Checkin"));
     EXPECT_TRUE(start_properties("/d/a b#c.txt", prompts_));
     EXPECT_THAT(test::recorded_arguments(dir_ / "record"),
                 ElementsAre(std::string("Quillmark_Property") + platform::program_suffix,

@@ -15,6 +15,7 @@
 #include "platform/long_path.h"
 #include "platform/quillmark_registry.h"
 #include "platform/registry.h"
+#include "shellext/windows/resource.h"
 #include "tests/support/checks.h"
 #include "tests/support/recorder.h"
 #include "tests/support/scoped_env.h"
@@ -89,6 +90,63 @@ BOOL CALLBACK collect_page(HPROPSHEETPAGE page, LPARAM pages) {
     reinterpret_cast<std::vector<HPROPSHEETPAGE>*>(pages)->push_back(page);
     return TRUE;
 }
+
+// Each message box shown on the constructing thread while the reader lives,
+// as "caption|icon|text", each closed at once as if OK were clicked.
+class message_box_reader {
+  public:
+    message_box_reader()
+        : hook_(::SetWindowsHookExA(WH_CBT, on_event, nullptr, ::GetCurrentThreadId())) {
+        reader = this;
+    }
+    ~message_box_reader() {
+        ::UnhookWindowsHookEx(hook_);
+        reader = nullptr;
+    }
+    message_box_reader(const message_box_reader&) = delete;
+    message_box_reader& operator=(const message_box_reader&) = delete;
+
+    std::vector<std::string> shown;
+
+  private:
+    static std::string icon_of(HWND box) {
+        HWND control = nullptr;
+        ::EnumChildWindows(
+            box,
+            [](HWND child, LPARAM out) -> BOOL {
+                char name[16] = {};
+                ::GetClassNameA(child, name, sizeof name);
+                if (lstrcmpiA(name, "Static") != 0 ||
+                    (::GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON)
+                    return TRUE;
+                *reinterpret_cast<HWND*>(out) = child;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&control));
+        const auto icon = reinterpret_cast<HICON>(::SendMessageA(control, STM_GETICON, 0, 0));
+        return icon != nullptr && icon == ::LoadIconA(nullptr, IDI_ERROR) ? "error" : "other";
+    }
+
+    static LRESULT CALLBACK on_event(int code, WPARAM wparam, LPARAM lparam) {
+        const auto box = reinterpret_cast<HWND>(wparam);
+        char name[16] = {};
+        if (code == HCBT_ACTIVATE && ::GetClassNameA(box, name, sizeof name) > 0 &&
+            std::string(name) == "#32770") {
+            char caption[256] = {}, text[1024] = {};
+            ::GetWindowTextA(box, caption, sizeof caption);
+            ::GetDlgItemTextA(box, 0xFFFF, text, sizeof text);  // a message box's text
+            reader->shown.push_back(std::string(caption) + "|" + icon_of(box) + "|" + text);
+            ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+        }
+        return ::CallNextHookEx(nullptr, code, wparam, lparam);
+    }
+
+    // A hook is called without context: the one reader of its thread.
+    static thread_local message_box_reader* reader;
+    HHOOK hook_;
+};
+
+thread_local message_box_reader* message_box_reader::reader = nullptr;
 
 std::wstring wide(const fs::path& path) {
     return path.wstring();
@@ -210,6 +268,8 @@ TEST_F(com_server_test, regsvr32_registers_the_class_and_handlers_then_removes_t
         has_key(registry_root::classes_root, "*\\shellex\\PropertySheetHandlers\\" + class_text));
     EXPECT_TRUE(
         has_key(registry_root::classes_root, "*\\shellex\\ContextMenuHandlers\\" + class_text));
+    EXPECT_TRUE(has_key(registry_root::classes_root,
+                        "Directory\\shellex\\ContextMenuHandlers\\" + class_text));
     EXPECT_EQ(value(registry_root::local_machine, approved_key, class_text),
               "Quillmark Shell Extension");
 
@@ -219,6 +279,8 @@ TEST_F(com_server_test, regsvr32_registers_the_class_and_handlers_then_removes_t
         has_key(registry_root::classes_root, "*\\shellex\\PropertySheetHandlers\\" + class_text));
     EXPECT_FALSE(
         has_key(registry_root::classes_root, "*\\shellex\\ContextMenuHandlers\\" + class_text));
+    EXPECT_FALSE(has_key(registry_root::classes_root,
+                         "Directory\\shellex\\ContextMenuHandlers\\" + class_text));
     EXPECT_TRUE(has_key(registry_root::classes_root, "*\\shellex\\PropertySheetHandlers"));
     EXPECT_EQ(value(registry_root::local_machine, approved_key, class_text), std::nullopt);
 }
@@ -340,6 +402,24 @@ TEST_F(com_server_test, invoke_starts_the_checkin_program_on_the_files_of_the_se
     fs::remove_all(platform::long_path(folder_ / std::string(40, 'd')), ignored);
 }
 
+TEST_F(com_server_test, invoke_on_folders_alone_says_to_select_a_file_and_starts_nothing) {
+    ASSERT_TRUE(load());
+    HRESULT initialised = E_FAIL;
+    auto* menu =
+        as<IContextMenu>(selecting({folder_ / "it's a dir"}, &initialised), IID_IContextMenu);
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(initialised, S_OK);
+    test::scoped_env record(test::record_variable, (folder_ / "record").string());
+    message_box_reader boxes;
+    CMINVOKECOMMANDINFO info{};
+    info.cbSize = sizeof info;
+    info.lpVerb = MAKEINTRESOURCEA(1);
+    EXPECT_EQ(menu->InvokeCommand(&info), S_FALSE);
+    EXPECT_EQ(boxes.shown,
+              std::vector<std::string>{"Quillmark|error|Please select the file for Quillmark."});
+    EXPECT_FALSE(fs::exists(folder_ / "record"));
+}
+
 TEST_F(com_server_test, a_page_is_added_for_one_known_file_only) {
     const fs::path a = folder_ / "a.txt";
     const std::vector<std::vector<fs::path>> selections{
@@ -354,6 +434,38 @@ TEST_F(com_server_test, a_page_is_added_for_one_known_file_only) {
         EXPECT_EQ(pages.size(), answers[i] == S_OK ? 1u : 0u) << i;
         for (HPROPSHEETPAGE page : pages) ::DestroyPropertySheetPage(page);
     }
+}
+
+// The page as a property sheet shows it: its line about the vault files
+// beyond its limit, empty while there are none.
+TEST_F(com_server_test, the_page_says_how_many_vault_files_it_leaves_out) {
+    const fs::path a = folder_ / "a.txt";
+    ASSERT_TRUE(load());
+    const auto more_line = [&]() -> std::string {
+        auto* sheet = as<IShellPropSheetExt>(selecting({a}), IID_IShellPropSheetExt);
+        std::vector<HPROPSHEETPAGE> pages;
+        if (sheet == nullptr ||
+            sheet->AddPages(collect_page, reinterpret_cast<LPARAM>(&pages)) != S_OK)
+            return "<no page>";
+        PROPSHEETHEADERA header{};
+        header.dwSize = sizeof header;
+        header.dwFlags = PSH_MODELESS;
+        header.nPages = static_cast<UINT>(pages.size());
+        header.phpage = pages.data();
+        const auto window = reinterpret_cast<HWND>(::PropertySheetA(&header));
+        if (window == nullptr) return "<no sheet>";
+        char text[256] = {};
+        ::GetDlgItemTextA(PropSheet_GetCurrentPageHwnd(window), IDC_MORE, text, sizeof text);
+        ::DestroyWindow(window);
+        return text;
+    };
+    EXPECT_EQ(more_line(), "");
+    // a.txt is one vault file already; as many again as the page lists.
+    for (int i = 0; i < 16; ++i) {
+        vault_.repo().checkin_file(a, "\\C" + std::to_string(i), "2024-01-02 03:04:05",
+                                   "text/plain", "");
+    }
+    EXPECT_EQ(more_line(), "1 more vault files: Quillmark Properties lists them all");
 }
 
 }  // namespace
