@@ -19,13 +19,24 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The reason as the POSIX seam gives it where the C library has one, so that
+// callers that reword a failure (a checkout) say the same on both systems.
+std::error_code reason_of(unsigned long code) {
+    if (const int error = platform::errno_for_windows_error(code)) {
+        return {error, std::generic_category()};
+    }
+    return {static_cast<int>(code), std::system_category()};
+}
+
 [[noreturn]] void fail(const std::string& what, const fs::path& path, unsigned long code) {
-    throw io_error("Cannot " + what + " " + path.string() + ": " +
-                   platform::windows_error_text(code));
+    throw io_error(
+        "Cannot " + what + " " + path.string() + ": " + platform::windows_error_text(code),
+        reason_of(code));
 }
 
 [[noreturn]] void fail_errno(const std::string& what, const fs::path& path, int error) {
-    throw io_error("Cannot " + what + " " + path.string() + ": " + std::strerror(error));
+    throw io_error("Cannot " + what + " " + path.string() + ": " + std::strerror(error),
+                   std::error_code(error, std::generic_category()));
 }
 
 // The largest transfer one ReadFile or WriteFile call is asked for.

@@ -214,8 +214,8 @@ TEST_F(export_command_test, a_second_run_appends_to_the_log) {
     const std::string line =
         "Exception: Couldn't open " + (root / "docs" / "a.txt").string() +
 #ifdef _WIN32
-        // The Windows file layer gives no reason of its own yet.
-        "\n";
+        // Windows finds no such path where a file stands in the way.
+        ": No such file or directory\n";
 #else
         ": Not a directory\n";
 #endif
