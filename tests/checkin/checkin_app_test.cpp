@@ -18,7 +18,6 @@
 #include "core/vault/file_entry.h"
 #include "core/vault/verify.h"
 #include "core/vault/writer_lock.h"
-#include "platform/named_mutex.h"
 #include "tests/support/gui/scripted_prompter.h"
 #include "tests/support/held_database.h"
 #include "tests/support/temp_dir.h"
@@ -35,7 +34,7 @@ fs::path write_text(const fs::path& path, const std::string& text) {
     return path;
 }
 
-const QString gave_up_text =
+const std::string gave_up_text =
     "Another program is using the vault, and the check-in stopped waiting for it.\nRetry when "
     "it has finished, or Cancel to check nothing more in.";
 
@@ -77,26 +76,6 @@ class checkin_app_test : public QObject {
         vault_.reset();
     }
 
-    void a_second_instance_is_refused_without_touching_the_vault() {
-        const auto first = platform::named_mutex::try_acquire(
-            QCoreApplication::applicationName().toStdString() + "MARROWGATE", {});
-        QVERIFY(first);
-        bool opened = false;
-        app_->set_opener([&](const std::string&) {
-            opened = true;
-            return &vault_->repo();
-        });
-        const fs::path a = write_text(files_ / "a.txt", "a");
-        const fs::path b = write_text(files_ / "b#1.txt", "b");
-        QCOMPARE(app_->run({"--files", a.string(), b.string()}), 1);
-        QCOMPARE(opened, false);
-        expect_one(QString::fromStdString(
-                       "Another instance of the application is already running.\nThese files "
-                       "were not checked in; check them in when it has finished:\n" +
-                       a.string() + "\n" + b.string()),
-                   prompt_icon::error);
-    }
-
     void start_up_failures_are_told_and_end_the_program_data() {
         QTest::addColumn<QString>("db_path");  // in the registry
         QTest::addColumn<QString>("command_line");
@@ -106,24 +85,23 @@ class checkin_app_test : public QObject {
             << "No Quillmark vault is set up for this user: the registry has no db_path.\n"
                "To make a vault, run: quillmark init";
         QTest::newRow("vault cannot be opened")
-            << "/nonexistent/q.db" << "/x/a.txt"
+            << "/nonexistent/q.db"
+            << "/x/a.txt"
             << "Cannot open the Quillmark vault /nonexistent/q.db:\ncannot open database "
-               "/nonexistent/q.db: unable to open database file\nTo make a vault, run: quillmark init";
-        QTest::newRow("empty command line") << "(test vault)" << "" << "Please select the file for Quillmark.";
+               "/nonexistent/q.db: unable to open database file\nTo make a vault, run: quillmark "
+               "init";
     }
     void start_up_failures_are_told_and_end_the_program() {
         QFETCH(QString, db_path);
         QFETCH(QString, command_line);
         QFETCH(QString, message);
-        if (db_path != "(test vault)") {
-            register_vault(db_path.toStdString());
-            app_->set_opener([](const std::string& path) -> tuv::repository* {
-                tuv::repository open(path);  // throws for a vault it cannot open
-                return nullptr;
-            });
-        }
+        register_vault(db_path.toStdString());
+        app_->set_opener([](const std::string& path) -> tuv::repository* {
+            tuv::repository open(path);  // throws for a vault it cannot open
+            return nullptr;
+        });
         QCOMPARE(app_->run({command_line.toStdString()}), 1);
-        expect_one(message, prompt_icon::error);
+        expect_one(message.toStdString(), prompt_icon::error);
     }
 
     void a_running_writer_is_waited_for_or_given_up() {
@@ -148,9 +126,8 @@ class checkin_app_test : public QObject {
         expect_one("Not every file was checked in.\n1 checked in, 1 failed, 0 not checked in.",
                    prompt_icon::error);
         QCOMPARE(prompter_->prompts()[0].details,
-                 QString::fromStdString("Failed: Cannot check in " + gone.string() +
-                                        ": it does not exist\nChecked in: " + a.string() +
-                                        " as \\Cab\\a.txt"));
+                 "Failed: Cannot check in " + gone.string() +
+                     ": it does not exist\nChecked in: " + a.string() + " as \\Cab\\a.txt");
         const auto entry = vault_->repo().catalogue().resolve("\\Cab\\a.txt");
         QCOMPARE(entry->attributes(), "O'Brien");
         QCOMPARE(entry->read(tuv::date("2026-01-02 03:04:05")), "first");
@@ -197,9 +174,8 @@ class checkin_app_test : public QObject {
         QCOMPARE(prompts[0].buttons, tuv::gui::prompt_buttons::retry_cancel);
         QCOMPARE(prompts[1].text, "Not every file was checked in.\n0 checked in, 1 failed, 1 not "
                                   "checked in.");
-        QCOMPARE(prompts[1].details, QString::fromStdString("Failed: " + b.string() +
-                                                            ": database is busy\nNot checked in: " +
-                                                            a.string()));
+        QCOMPARE(prompts[1].details,
+                 "Failed: " + b.string() + ": database is busy\nNot checked in: " + a.string());
         QVERIFY_THROWS_EXCEPTION(tuv::tuv_error,
                                  vault_->repo().catalogue().resolve("\\Cab\\b.txt"));
         QVERIFY(tuv::verify_vault(vault_->repo(), {.read_data = true}).clean());
@@ -274,7 +250,7 @@ class checkin_app_test : public QObject {
     }
 
   private:
-    void expect_one(const QString& text, prompt_icon icon) {
+    void expect_one(const std::string& text, prompt_icon icon) {
         QCOMPARE(prompter_->prompts().size(), 1u);
         QCOMPARE(prompter_->prompts()[0].text, text);
         QCOMPARE(prompter_->prompts()[0].caption, "Quillmark");

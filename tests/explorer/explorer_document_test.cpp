@@ -280,11 +280,11 @@ class explorer_document_test : public QObject {
         QCOMPARE(changed.count(), 0);
         QCOMPARE(prompts_->prompts().size(), 1u);
         QCOMPARE(prompts_->prompts()[0].text,
-                 QString::fromStdString("The vault " + folder.string() +
-                                        " is no longer there: it was moved or removed while the "
-                                        "explorer was open.\nThe window shows what it held; start "
-                                        "the explorer again once the vault is back or registered "
-                                        "anew."));
+                 std::string("The vault " + folder.string() +
+                             " is no longer there: it was moved or removed while the "
+                             "explorer was open.\nThe window shows what it held; start "
+                             "the explorer again once the vault is back or registered "
+                             "anew."));
     }
 
     void hidden_while_checkin_runs_data() {

@@ -131,11 +131,11 @@ class explorer_window_test : public QObject {
         prompter_->answer_path(saved.string());
         frame->list().view_selected();
         QCOMPARE(prompter_->prompts()[0].text,
-                 QString::fromStdString("No program on this computer opens \\Letters\\draft.txt "
-                                        "(the version of 2026-2-10 16:45:0, written to " +
-                                        opened[0].string() +
-                                        ").\nDo you want to save this version somewhere else "
-                                        "instead?"));
+                 std::string("No program on this computer opens \\Letters\\draft.txt "
+                             "(the version of 2026-2-10 16:45:0, written to " +
+                             opened[0].string() +
+                             ").\nDo you want to save this version somewhere else "
+                             "instead?"));
         QCOMPARE(tuv::test::file_contents(saved), "second, longer");
         const std::size_t asked = prompter_->prompts().size();
 
@@ -146,8 +146,8 @@ class explorer_window_test : public QObject {
         QCOMPARE(opened.size(), 1u);
         QCOMPARE(prompter_->prompts().size(), asked + 1);
         QCOMPARE(prompter_->prompts()[asked].text,
-                 QString::fromStdString("Couldn't open disk (1, '" +
-                                        (vault_->repo().data_directory() / "tuv_s1").string() + "')"));
+                 std::string("Couldn't open disk (1, '" +
+                             (vault_->repo().data_directory() / "tuv_s1").string() + "')"));
         QCOMPARE(prompter_->prompts()[asked].icon, prompt_icon::error);
     }
 

@@ -213,7 +213,7 @@ class property_test : public QObject {
         QCOMPARE(app_->run(path.toStdString()), code);
         QVERIFY(!shown);
         QCOMPARE(prompter_->prompts().size(), 1u);
-        QCOMPARE(prompter_->prompts()[0].text, message);
+        QCOMPARE(prompter_->prompts()[0].text, message.toStdString());
         QCOMPARE(prompter_->prompts()[0].caption, "Quillmark Properties");
         QCOMPARE(int(prompter_->prompts()[0].icon), icon);
     }
@@ -292,7 +292,7 @@ class property_test : public QObject {
         QCOMPARE(prompts[0].caption, "Quillmark: Save file as");
         QCOMPARE(prompts[0].text, "report.txt");
         QCOMPARE(prompts[1].caption, "Quillmark: Checkout");
-        QCOMPARE(prompts[2].caption + ": " + prompts[2].text, message);
+        QCOMPARE(prompts[2].caption + ": " + prompts[2].text, message.toStdString());
         QCOMPARE(int(prompts[2].icon), icon);
         QCOMPARE(QString::fromStdString(tuv::test::file_contents(target)), content);
     }
