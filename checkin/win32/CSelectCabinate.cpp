@@ -81,7 +81,8 @@ INT_PTR CSelectCabinate::handle(HWND window, UINT message, WPARAM wparam, LPARAM
         case WM_INITDIALOG:
             window_ = window;
             start();
-            return TRUE;
+            ::SetFocus(tree_);
+            return FALSE;
         case WM_NOTIFY: {
             const auto* header = reinterpret_cast<const NMHDR*>(lparam);
             if (header->idFrom != IDC_CABINETS) return FALSE;

@@ -52,7 +52,9 @@ INT_PTR CVellumDlg::handle(HWND window, UINT message, WPARAM wparam, LPARAM lpar
         case WM_INITDIALOG:
             window_ = window;
             start();
-            return TRUE;
+            // The description is what the person writes; the rest is chosen.
+            ::SetFocus(::GetDlgItem(window, IDC_DESCRIPTION));
+            return FALSE;
         case WM_NOTIFY: {
             const auto* header = reinterpret_cast<const NMHDR*>(lparam);
             if (header->idFrom == IDC_DATE && header->code == DTN_DATETIMECHANGE) date_changed();

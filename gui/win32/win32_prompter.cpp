@@ -111,7 +111,9 @@ class report_dialog {
                     ::ShowWindow(::GetDlgItem(window, IDC_REPORT_ICON), SW_HIDE);
                 }
                 fit_text(window);
-                return TRUE;
+                // Not the details, which would show all selected.
+                ::SetFocus(::GetDlgItem(window, IDOK));
+                return FALSE;
             case WM_COMMAND:
                 if (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL) {
                     ::EndDialog(window, IDOK);

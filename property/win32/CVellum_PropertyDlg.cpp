@@ -47,7 +47,8 @@ INT_PTR CVellum_PropertyDlg::handle(HWND window, UINT message, WPARAM wparam, LP
         case WM_INITDIALOG:
             window_ = window;
             start();
-            return TRUE;
+            ::SetFocus(::GetDlgItem(window, IDC_VERSIONS));
+            return FALSE;
         case WM_COMMAND:
             switch (LOWORD(wparam)) {
                 case IDC_VAULT_PATHS:
