@@ -58,7 +58,26 @@ void capture(HWND window, const std::filesystem::path& folder, const std::string
     }
 }
 
-void check_in(repository& repo, const test::temp_dir& files, const std::string& name,
+// The person's files, in a folder whose name reads well in the pictures
+// (of the screenshots' own Wine prefix), made here and removed at the end.
+class documents {
+  public:
+    documents() {
+        if (!std::filesystem::create_directory(folder_)) {
+            throw std::runtime_error("C:\\Documents is there already");
+        }
+    }
+    ~documents() {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
+    }
+    std::filesystem::path operator/(const std::string& name) const { return folder_ / name; }
+
+  private:
+    std::filesystem::path folder_ = L"C:\\Documents";
+};
+
+void check_in(repository& repo, const documents& files, const std::string& name,
               const std::string& directory, const std::string& when, const std::string& text,
               const std::string& description) {
     std::ofstream(files / name, std::ios::binary) << text;
@@ -68,7 +87,7 @@ void check_in(repository& repo, const test::temp_dir& files, const std::string& 
 int run(const std::filesystem::path& folder) {
     test::test_vault vault;
     repository& repo = vault.repo();
-    const test::temp_dir files;
+    const documents files;
     check_in(repo, files, "plan.txt", "\\Projects\\2024\\Reports", "2024-03-01 09:00:00", "a", "");
     check_in(repo, files, "plan.txt", "\\Projects\\2024\\Budget", "2024-03-01 09:00:00", "a", "");
     check_in(repo, files, "plan.txt", "\\Projects\\2025", "2025-01-10 10:00:00", "a", "");
@@ -147,9 +166,9 @@ int run(const std::filesystem::path& folder) {
         [&] {
             win32::win32_prompter().report(
                 nullptr, "Not every file was checked in.\n2 checked in, 1 failed, 0 not checked in.",
-                "Checked in: C:\\docs\\plan.txt as \\Projects\\2024\\plan.txt\n"
-                "Failed: C:\\docs\\locked.xlsx: Couldn't open file: C:\\docs\\locked.xlsx\n"
-                "Checked in: C:\\docs\\Quarterly report.txt as "
+                "Checked in: C:\\Documents\\plan.txt as \\Projects\\2024\\plan.txt\n"
+                "Failed: C:\\Documents\\locked.xlsx: Couldn't open file: C:\\Documents\\locked.xlsx\n"
+                "Checked in: C:\\Documents\\Quarterly report.txt as "
                 "\\Projects\\2024\\Quarterly report.txt",
                 gui::caption_checkin, gui::prompt_icon::error);
         });
