@@ -2,7 +2,13 @@
 #include "gui/win32/win32_prompter.h"
 
 #include <windows.h>
+#include <dlgs.h>
 #include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "core/base/utf8_path.h"
+#include "tests/support/temp_dir.h"
 
 #include "gui/win32/gui_resources.h"
 #include "tests/windows/window_driver.h"
@@ -67,6 +73,24 @@ TEST(report_test, shows_the_text_above_the_details_one_line_each) {
     ASSERT_EQ(driver.finish(), "");
     EXPECT_EQ(seen.text, "Two went in.\nOne did not.");
     EXPECT_EQ(seen.details, "Checked in: a\r\nFailed: b");
+}
+
+// Callers ask before replacing a file in their own words: the dialog does
+// not ask first.
+TEST(save_file_test, returns_an_existing_file_without_asking) {
+    const test::temp_dir folder;
+    const std::string existing = utf8_of(folder / "kept.txt");
+    std::ofstream(folder / "kept.txt") << "kept";
+    window_driver driver([&](window_driver& person) {
+        const HWND dialog = person.wait_for("Save test");
+        test::set_item_text(dialog, cmb13, existing);
+        test::press(dialog, IDOK);
+        person.wait_gone(dialog);
+    });
+    const auto chosen = win32_prompter().save_file(nullptr, "Save test", "suggested.txt",
+                                                   {{"Text Files (*.txt)", "*.txt"}});
+    ASSERT_EQ(driver.finish(), "");
+    EXPECT_EQ(chosen, existing);
 }
 
 TEST(open_dialog_paths_test, one_path_or_a_folder_and_names) {
