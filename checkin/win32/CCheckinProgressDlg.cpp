@@ -33,7 +33,9 @@ CCheckinProgressDlg::CCheckinProgressDlg() {
     ::UpdateWindow(window_);
 }
 
-CCheckinProgressDlg::~CCheckinProgressDlg() { ::DestroyWindow(window_); }
+CCheckinProgressDlg::~CCheckinProgressDlg() {
+    ::DestroyWindow(window_);
+}
 
 INT_PTR CCheckinProgressDlg::handle(HWND window, UINT message, WPARAM wparam, LPARAM) {
     switch (message) {
@@ -116,13 +118,13 @@ void CCheckinProgressDlg::update() {
         now = latest_;
     }
     set_window_text(window_, checkin_app::progress_caption(now.state.percent));
-    set_item_text(window_, IDC_PROGRESS_NOTE,
-                  now.state.waiting ? checkin_app::progress_waiting_note
-                                    : checkin_app::progress_note);
+    set_item_text(
+        window_, IDC_PROGRESS_NOTE,
+        now.state.waiting ? checkin_app::progress_waiting_note : checkin_app::progress_note);
     set_item_text(window_, IDC_PROGRESS_FILE,
-                  now.count == 0 ? std::string()
-                                 : checkin_app::progress_file_text(now.state.file + 1, now.count,
-                                                                   now.name));
+                  now.count == 0
+                      ? std::string()
+                      : checkin_app::progress_file_text(now.state.file + 1, now.count, now.name));
     ::SendDlgItemMessageW(window_, IDC_PROGRESS_BAR, PBM_SETPOS, now.state.percent, 0);
 }
 

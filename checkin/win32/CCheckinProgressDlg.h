@@ -47,8 +47,8 @@ class CCheckinProgressDlg : public checkin_app::checkin_progress {
     HWND window_ = nullptr;
     const std::function<void()>* cancel_ = nullptr;  // during run()
     std::mutex mutex_;
-    shown latest_;                      // guarded by mutex_
-    std::atomic<bool> posted_{false};   // an update is on its way to the window
+    shown latest_;                     // guarded by mutex_
+    std::atomic<bool> posted_{false};  // an update is on its way to the window
 };
 
 }  // namespace tuv::win32

@@ -32,8 +32,12 @@ INT_PTR CCreateNewDialog::handle(HWND window, UINT message, WPARAM wparam, LPARA
             return TRUE;
         case WM_COMMAND:
             switch (LOWORD(wparam)) {
-                case IDOK: add(); return TRUE;
-                case IDCANCEL: ::EndDialog(window, IDCANCEL); return TRUE;
+                case IDOK:
+                    add();
+                    return TRUE;
+                case IDCANCEL:
+                    ::EndDialog(window, IDCANCEL);
+                    return TRUE;
             }
             return FALSE;
         default:

@@ -44,7 +44,9 @@ LPARAM kind_of(HWND tree, HTREEITEM item) {
     return data.lParam;
 }
 
-HTREEITEM child_of(HWND tree, HTREEITEM item) { return TreeView_GetChild(tree, item); }
+HTREEITEM child_of(HWND tree, HTREEITEM item) {
+    return TreeView_GetChild(tree, item);
+}
 
 bool holds_placeholder(HWND tree, HTREEITEM item) {
     const HTREEITEM child = child_of(tree, item);
@@ -53,9 +55,9 @@ bool holds_placeholder(HWND tree, HTREEITEM item) {
 
 // The shell's small folder icons, closed and open.
 HIMAGELIST folder_images() {
-    const HIMAGELIST images = ImageList_Create(::GetSystemMetrics(SM_CXSMICON),
-                                               ::GetSystemMetrics(SM_CYSMICON),
-                                               ILC_COLOR32 | ILC_MASK, 2, 0);
+    const HIMAGELIST images =
+        ImageList_Create(::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON),
+                         ILC_COLOR32 | ILC_MASK, 2, 0);
     for (const UINT open : {0u, static_cast<UINT>(SHGFI_OPENICON)}) {
         SHFILEINFOW info{};
         ::SHGetFileInfoW(L"folder", FILE_ATTRIBUTE_DIRECTORY, &info, sizeof info,
@@ -98,9 +100,13 @@ INT_PTR CSelectCabinate::handle(HWND window, UINT message, WPARAM wparam, LPARAM
         }
         case WM_COMMAND:
             switch (LOWORD(wparam)) {
-                case IDC_NEW_CABINET: new_cabinet(); return TRUE;
+                case IDC_NEW_CABINET:
+                    new_cabinet();
+                    return TRUE;
                 case IDOK:
-                case IDCANCEL: ::EndDialog(window, LOWORD(wparam)); return TRUE;
+                case IDCANCEL:
+                    ::EndDialog(window, LOWORD(wparam));
+                    return TRUE;
             }
             return FALSE;
         case WM_DESTROY:
@@ -216,10 +222,9 @@ void CSelectCabinate::new_cabinet() {
     // The names to compare with are those of all its children.
     open(parent);
     const std::vector<std::string> siblings = child_names(parent);
-    const std::optional<std::string> name =
-        checkin_app::ask_new_cabinet(siblings, prompter_, window_, [this] {
-            return CCreateNewDialog("Cabinet", prompter_).run(window_);
-        });
+    const std::optional<std::string> name = checkin_app::ask_new_cabinet(
+        siblings, prompter_, window_,
+        [this] { return CCreateNewDialog("Cabinet", prompter_).run(window_); });
     if (!name) return;
 
     const std::size_t position = gui::cabinet_position(siblings, *name);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <windows.h>
+// The other Windows headers build on windows.h.
 #include <commctrl.h>
 
 #include <optional>

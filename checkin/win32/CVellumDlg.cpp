@@ -40,11 +40,12 @@ void set_picker(HWND picker, SYSTEMTIME value) {
 
 }  // namespace
 
-CVellumDlg::CVellumDlg(checkin_app::checkin_form& form, repository& repo,
-                       gui::prompter& prompter)
+CVellumDlg::CVellumDlg(checkin_app::checkin_form& form, repository& repo, gui::prompter& prompter)
     : form_(form), repo_(repo), prompter_(prompter) {}
 
-bool CVellumDlg::run(HWND owner) { return run_modal(*this, IDD_CHECKIN, owner) == IDOK; }
+bool CVellumDlg::run(HWND owner) {
+    return run_modal(*this, IDD_CHECKIN, owner) == IDOK;
+}
 
 INT_PTR CVellumDlg::handle(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     if (CAboutDlg::answer(window, message, wparam, gui::checkin_about)) return TRUE;
@@ -62,9 +63,15 @@ INT_PTR CVellumDlg::handle(HWND window, UINT message, WPARAM wparam, LPARAM lpar
         }
         case WM_COMMAND:
             switch (LOWORD(wparam)) {
-                case IDC_BROWSE: browse(); return TRUE;
-                case IDOK: submit(); return TRUE;
-                case IDCANCEL: ::EndDialog(window, IDCANCEL); return TRUE;
+                case IDC_BROWSE:
+                    browse();
+                    return TRUE;
+                case IDOK:
+                    submit();
+                    return TRUE;
+                case IDCANCEL:
+                    ::EndDialog(window, IDCANCEL);
+                    return TRUE;
             }
             return FALSE;
         default:

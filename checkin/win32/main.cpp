@@ -2,4 +2,6 @@
 // the vault (checkin/checkin_program.h).
 #include "checkin/win32/win32_checkin_windows.h"
 
-int main() { return tuv::win32::checkin_main(); }
+int main() {
+    return tuv::win32::checkin_main();
+}

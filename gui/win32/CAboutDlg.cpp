@@ -8,7 +8,9 @@
 
 namespace tuv::win32 {
 
-void CAboutDlg::run(HWND owner) { run_modal(*this, IDD_ABOUT, owner); }
+void CAboutDlg::run(HWND owner) {
+    run_modal(*this, IDD_ABOUT, owner);
+}
 
 INT_PTR CAboutDlg::handle(HWND window, UINT message, WPARAM wparam, LPARAM) {
     switch (message) {
@@ -36,9 +38,9 @@ void CAboutDlg::add_to_system_menu(HWND dialog, const gui::about_texts& texts) {
 
 bool CAboutDlg::answer(HWND dialog, UINT message, WPARAM wparam, const gui::about_texts& texts) {
     // System commands keep their low four bits for the system's own use.
-    const bool asked = (message == WM_SYSCOMMAND && (wparam & 0xFFF0) == IDM_ABOUTBOX) ||
-                       (message == WM_COMMAND && LOWORD(wparam) == IDC_ABOUT &&
-                        HIWORD(wparam) == BN_CLICKED);
+    const bool asked =
+        (message == WM_SYSCOMMAND && (wparam & 0xFFF0) == IDM_ABOUTBOX) ||
+        (message == WM_COMMAND && LOWORD(wparam) == IDC_ABOUT && HIWORD(wparam) == BN_CLICKED);
     if (asked) CAboutDlg(texts).run(dialog);
     return asked;
 }

@@ -15,7 +15,9 @@ void set_window_text(HWND window, const std::string& text) {
     ::SetWindowTextW(window, wide(text).c_str());
 }
 
-std::string item_text(HWND dialog, int id) { return window_text(::GetDlgItem(dialog, id)); }
+std::string item_text(HWND dialog, int id) {
+    return window_text(::GetDlgItem(dialog, id));
+}
 
 void set_item_text(HWND dialog, int id, const std::string& text) {
     ::SetDlgItemTextW(dialog, id, wide(text).c_str());

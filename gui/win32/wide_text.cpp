@@ -1,6 +1,7 @@
 #include "gui/win32/wide_text.h"
 
 #include <windows.h>
+// The other Windows headers build on windows.h.
 #include <shellapi.h>
 
 #include <climits>

@@ -1,6 +1,7 @@
 #include "gui/win32/win32_prompter.h"
 
 #include <windows.h>
+// The other Windows headers build on windows.h.
 #include <commdlg.h>
 #include <shlobj.h>
 
@@ -24,11 +25,16 @@ constexpr std::size_t path_buffer = 65536;
 
 UINT icon_style(prompt_icon icon) {
     switch (icon) {
-        case prompt_icon::information: return MB_ICONINFORMATION;
-        case prompt_icon::exclamation: return MB_ICONEXCLAMATION;
-        case prompt_icon::error: return MB_ICONERROR;
-        case prompt_icon::question: return MB_ICONQUESTION;
-        case prompt_icon::none: break;
+        case prompt_icon::information:
+            return MB_ICONINFORMATION;
+        case prompt_icon::exclamation:
+            return MB_ICONEXCLAMATION;
+        case prompt_icon::error:
+            return MB_ICONERROR;
+        case prompt_icon::question:
+            return MB_ICONQUESTION;
+        case prompt_icon::none:
+            break;
     }
     return 0;
 }
@@ -36,21 +42,30 @@ UINT icon_style(prompt_icon icon) {
 // The system's icons are numbered, the same for the narrow and wide calls.
 LPCSTR system_icon(prompt_icon icon) {
     switch (icon) {
-        case prompt_icon::information: return IDI_INFORMATION;
-        case prompt_icon::exclamation: return IDI_WARNING;
-        case prompt_icon::error: return IDI_ERROR;
-        case prompt_icon::question: return IDI_QUESTION;
-        case prompt_icon::none: break;
+        case prompt_icon::information:
+            return IDI_INFORMATION;
+        case prompt_icon::exclamation:
+            return IDI_WARNING;
+        case prompt_icon::error:
+            return IDI_ERROR;
+        case prompt_icon::question:
+            return IDI_QUESTION;
+        case prompt_icon::none:
+            break;
     }
     return nullptr;
 }
 
 UINT buttons_style(prompt_buttons buttons) {
     switch (buttons) {
-        case prompt_buttons::ok_cancel: return MB_OKCANCEL;
-        case prompt_buttons::yes_no: return MB_YESNO;
-        case prompt_buttons::retry_cancel: return MB_RETRYCANCEL;
-        case prompt_buttons::ok: break;
+        case prompt_buttons::ok_cancel:
+            return MB_OKCANCEL;
+        case prompt_buttons::yes_no:
+            return MB_YESNO;
+        case prompt_buttons::retry_cancel:
+            return MB_RETRYCANCEL;
+        case prompt_buttons::ok:
+            break;
     }
     return MB_OK;
 }
@@ -58,9 +73,12 @@ UINT buttons_style(prompt_buttons buttons) {
 prompt_answer last_button(prompt_buttons buttons) {
     switch (buttons) {
         case prompt_buttons::ok_cancel:
-        case prompt_buttons::retry_cancel: return prompt_answer::cancel;
-        case prompt_buttons::yes_no: return prompt_answer::no;
-        case prompt_buttons::ok: break;
+        case prompt_buttons::retry_cancel:
+            return prompt_answer::cancel;
+        case prompt_buttons::yes_no:
+            return prompt_answer::no;
+        case prompt_buttons::ok:
+            break;
     }
     return prompt_answer::ok;
 }
@@ -173,12 +191,18 @@ prompt_answer win32_prompter::message(gui::native_window owner, const std::strin
                                       prompt_buttons buttons) {
     switch (::MessageBoxW(static_cast<HWND>(owner), wide(text).c_str(), wide(caption).c_str(),
                           buttons_style(buttons) | icon_style(icon))) {
-        case IDOK: return prompt_answer::ok;
-        case IDCANCEL: return prompt_answer::cancel;
-        case IDYES: return prompt_answer::yes;
-        case IDNO: return prompt_answer::no;
-        case IDRETRY: return prompt_answer::retry;
-        default: return last_button(buttons);
+        case IDOK:
+            return prompt_answer::ok;
+        case IDCANCEL:
+            return prompt_answer::cancel;
+        case IDYES:
+            return prompt_answer::yes;
+        case IDNO:
+            return prompt_answer::no;
+        case IDRETRY:
+            return prompt_answer::retry;
+        default:
+            return last_button(buttons);
     }
 }
 

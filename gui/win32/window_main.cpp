@@ -1,6 +1,7 @@
 #include "gui/win32/window_main.h"
 
 #include <windows.h>
+// The other Windows headers build on windows.h.
 #include <commctrl.h>
 #include <objbase.h>
 

@@ -39,7 +39,9 @@ CVellum_PropertyDlg::CVellum_PropertyDlg(std::string local_path, property::prope
                                          repository& repo, gui::prompter& prompter)
     : local_path_(std::move(local_path)), model_(model), repo_(repo), prompter_(prompter) {}
 
-void CVellum_PropertyDlg::run(HWND owner) { run_modal(*this, IDD_PROPERTIES, owner); }
+void CVellum_PropertyDlg::run(HWND owner) {
+    run_modal(*this, IDD_PROPERTIES, owner);
+}
 
 INT_PTR CVellum_PropertyDlg::handle(HWND window, UINT message, WPARAM wparam, LPARAM) {
     if (CAboutDlg::answer(window, message, wparam, gui::properties_about)) return TRUE;
@@ -56,8 +58,12 @@ INT_PTR CVellum_PropertyDlg::handle(HWND window, UINT message, WPARAM wparam, LP
                     select_path(static_cast<int>(
                         ::SendDlgItemMessageW(window, IDC_VAULT_PATHS, CB_GETCURSEL, 0, 0)));
                     return TRUE;
-                case IDOK: check_out(); return TRUE;
-                case IDCANCEL: ::EndDialog(window, IDCANCEL); return TRUE;
+                case IDOK:
+                    check_out();
+                    return TRUE;
+                case IDCANCEL:
+                    ::EndDialog(window, IDCANCEL);
+                    return TRUE;
             }
             return FALSE;
         default:
@@ -101,7 +107,8 @@ void CVellum_PropertyDlg::show_versions() {
         item.mask = LVIF_TEXT;
         item.iItem = row++;
         item.pszText = const_cast<wchar_t*>(moment.c_str());
-        const LRESULT at = ::SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+        const LRESULT at =
+            ::SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
         const std::wstring description = wide(version.description);
         LVITEMW text{};
         text.iSubItem = 1;

@@ -23,8 +23,8 @@ class CVellum_PropertyDlg {
   public:
     // Borrows the model, the repository and the prompter, which must
     // outlive the dialog.
-    CVellum_PropertyDlg(std::string local_path, property::property_model& model,
-                        repository& repo, gui::prompter& prompter);
+    CVellum_PropertyDlg(std::string local_path, property::property_model& model, repository& repo,
+                        gui::prompter& prompter);
 
     // Shows the dialog over `owner` (may be null) until it is closed.
     void run(HWND owner);

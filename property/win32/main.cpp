@@ -2,4 +2,6 @@
 // on its command line (property/property_program.h).
 #include "property/win32/win32_property_windows.h"
 
-int main() { return tuv::win32::property_main(); }
+int main() {
+    return tuv::win32::property_main();
+}

@@ -1,9 +1,10 @@
 // The Win32 check-in program's windows, driven through their messages:
 // the whole run over a real vault, Cancel in the middle of a file, the
 // cabinet picker, and a second instance of the shipped program.
-#include <windows.h>
-#include <commctrl.h>
 #include <gtest/gtest.h>
+#include <windows.h>
+// The other Windows headers build on windows.h.
+#include <commctrl.h>
 
 #include <atomic>
 #include <fstream>
@@ -88,8 +89,9 @@ TEST_F(checkin_win32_test, two_files_go_into_the_chosen_cabinet_at_the_chosen_mo
                    reinterpret_cast<LPARAM>(test::child_named(tree, root, "Cab")));
         seen.picked = test::item_text(picker, IDC_DESTINATION_PATH);
         test::press(picker, IDOK);
-        person.wait_until([&] { return test::item_text(main, IDC_DESTINATION) != seen.destination; },
-                          "the chosen destination");
+        person.wait_until(
+            [&] { return test::item_text(main, IDC_DESTINATION) != seen.destination; },
+            "the chosen destination");
         seen.chosen = test::item_text(main, IDC_DESTINATION);
         test::set_moment(::GetDlgItem(main, IDC_DATE), 2024, 2, 3, 0, 0, 0);
         test::set_moment(::GetDlgItem(main, IDC_TIME), 2024, 2, 3, 4, 5, 6);
@@ -119,8 +121,8 @@ TEST_F(checkin_win32_test, two_files_go_into_the_chosen_cabinet_at_the_chosen_mo
 // until the test has pressed Cancel.
 class held_progress : public checkin_app::checkin_progress {
   public:
-    held_progress(std::unique_ptr<checkin_app::checkin_progress> shown,
-                  std::promise<HWND>& reached, std::shared_future<void> go_on)
+    held_progress(std::unique_ptr<checkin_app::checkin_progress> shown, std::promise<HWND>& reached,
+                  std::shared_future<void> go_on)
         : shown_(std::move(shown)), reached_(reached), go_on_(std::move(go_on)) {}
 
     void run(const std::function<void()>& work, const std::function<void()>& cancel) override {
@@ -190,7 +192,8 @@ TEST_F(checkin_win32_test, cancel_in_the_middle_of_a_large_file_leaves_the_vault
     EXPECT_FALSE(seen.cancel_enabled);
     ASSERT_EQ(prompter_.prompts().size(), 1u);
     const prompt_record& summary = prompter_.prompts()[0];
-    EXPECT_EQ(summary.text, "The check-in was cancelled.\n0 checked in, 0 failed, 1 not checked in.");
+    EXPECT_EQ(summary.text,
+              "The check-in was cancelled.\n0 checked in, 0 failed, 1 not checked in.");
     EXPECT_EQ(summary.details, "Cancelled, nothing of it was stored: " + big);
     EXPECT_EQ(summary.caption, "Quillmark");
     EXPECT_TRUE(names_in(vault_.repo(), "\\").empty());
@@ -296,7 +299,8 @@ TEST(checkin_win32_program, a_second_instance_says_so_and_ends) {
     ::CloseHandle(process.hProcess);
 
     EXPECT_EQ(caption, "Quillmark");
-    EXPECT_EQ(texts, std::vector<std::string>{"Another instance of the application is already running."});
+    EXPECT_EQ(texts,
+              std::vector<std::string>{"Another instance of the application is already running."});
     EXPECT_EQ(code, 1u);
 }
 

@@ -1,8 +1,9 @@
 // The Win32 properties dialog over a real vault, driven through its
 // messages: what it lists, and Check&Out of a chosen version.
-#include <windows.h>
-#include <commctrl.h>
 #include <gtest/gtest.h>
+#include <windows.h>
+// The other Windows headers build on windows.h.
+#include <commctrl.h>
 
 #include <fstream>
 
@@ -28,7 +29,8 @@ std::vector<std::string> combo_texts(HWND combo) {
     std::vector<std::string> texts;
     const auto count = test::send(combo, CB_GETCOUNT);
     for (LRESULT row = 0; row < count; ++row) {
-        std::wstring text(static_cast<std::size_t>(test::send(combo, CB_GETLBTEXTLEN, row)) + 1, L'\0');
+        std::wstring text(static_cast<std::size_t>(test::send(combo, CB_GETLBTEXTLEN, row)) + 1,
+                          L'\0');
         test::send(combo, CB_GETLBTEXT, row, reinterpret_cast<LPARAM>(text.data()));
         texts.push_back(utf8_of(std::filesystem::path(text.c_str())));
     }

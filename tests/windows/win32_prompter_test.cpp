@@ -1,16 +1,16 @@
 // The Win32 prompter's boxes, answered through their messages.
 #include "gui/win32/win32_prompter.h"
 
-#include <windows.h>
-#include <dlgs.h>
 #include <gtest/gtest.h>
+#include <windows.h>
+// The other Windows headers build on windows.h.
+#include <dlgs.h>
 
 #include <fstream>
 
 #include "core/base/utf8_path.h"
-#include "tests/support/temp_dir.h"
-
 #include "gui/win32/gui_resources.h"
+#include "tests/support/temp_dir.h"
 #include "tests/windows/window_driver.h"
 
 namespace tuv::win32 {
@@ -28,7 +28,9 @@ struct pressed_button {
     prompt_answer answer;
 };
 
-void PrintTo(const pressed_button& pressed, std::ostream* out) { *out << pressed.name; }
+void PrintTo(const pressed_button& pressed, std::ostream* out) {
+    *out << pressed.name;
+}
 
 class message_box_test : public ::testing::TestWithParam<pressed_button> {};
 
@@ -40,8 +42,8 @@ TEST_P(message_box_test, answers_the_button_pressed) {
         test::press(box, GetParam().button);
     });
     win32_prompter prompter;
-    const prompt_answer answer =
-        prompter.message(nullptr, "Go on?", "Prompter test", prompt_icon::question, GetParam().buttons);
+    const prompt_answer answer = prompter.message(nullptr, "Go on?", "Prompter test",
+                                                  prompt_icon::question, GetParam().buttons);
     ASSERT_EQ(driver.finish(), "");
     EXPECT_EQ(answer, GetParam().answer);
     EXPECT_EQ(texts, std::vector<std::string>{"Go on?"});
@@ -49,13 +51,12 @@ TEST_P(message_box_test, answers_the_button_pressed) {
 
 INSTANTIATE_TEST_SUITE_P(
     buttons, message_box_test,
-    ::testing::Values(pressed_button{"ok", prompt_buttons::ok, IDOK, prompt_answer::ok},
-                      pressed_button{"cancel", prompt_buttons::ok_cancel, IDCANCEL,
-                                     prompt_answer::cancel},
-                      pressed_button{"yes", prompt_buttons::yes_no, IDYES, prompt_answer::yes},
-                      pressed_button{"no", prompt_buttons::yes_no, IDNO, prompt_answer::no},
-                      pressed_button{"retry", prompt_buttons::retry_cancel, IDRETRY,
-                                     prompt_answer::retry}),
+    ::testing::Values(
+        pressed_button{"ok", prompt_buttons::ok, IDOK, prompt_answer::ok},
+        pressed_button{"cancel", prompt_buttons::ok_cancel, IDCANCEL, prompt_answer::cancel},
+        pressed_button{"yes", prompt_buttons::yes_no, IDYES, prompt_answer::yes},
+        pressed_button{"no", prompt_buttons::yes_no, IDNO, prompt_answer::no},
+        pressed_button{"retry", prompt_buttons::retry_cancel, IDRETRY, prompt_answer::retry}),
     [](const ::testing::TestParamInfo<pressed_button>& info) { return info.param.name; });
 
 TEST(report_test, shows_the_text_above_the_details_one_line_each) {

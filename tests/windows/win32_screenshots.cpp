@@ -3,6 +3,7 @@
 // the folder its argument names (see capture()). scripts/windows-screenshots
 // runs it on a virtual display and takes the pictures.
 #include <windows.h>
+// The other Windows headers build on windows.h.
 #include <commctrl.h>
 
 #include <cstdio>
@@ -165,9 +166,11 @@ int run(const std::filesystem::path& folder) {
         "Quillmark", "checkin-summary", [](window_driver&, HWND) {},
         [&] {
             win32::win32_prompter().report(
-                nullptr, "Not every file was checked in.\n2 checked in, 1 failed, 0 not checked in.",
+                nullptr,
+                "Not every file was checked in.\n2 checked in, 1 failed, 0 not checked in.",
                 "Checked in: C:\\Documents\\plan.txt as \\Projects\\2024\\plan.txt\n"
-                "Failed: C:\\Documents\\locked.xlsx: Couldn't open file: C:\\Documents\\locked.xlsx\n"
+                "Failed: C:\\Documents\\locked.xlsx: Couldn't open file: "
+                "C:\\Documents\\locked.xlsx\n"
                 "Checked in: C:\\Documents\\Quarterly report.txt as "
                 "\\Projects\\2024\\Quarterly report.txt",
                 gui::caption_checkin, gui::prompt_icon::error);

@@ -129,7 +129,9 @@ std::string text_of(HWND window) {
     return utf8(text);
 }
 
-std::string item_text(HWND dialog, int id) { return text_of(::GetDlgItem(dialog, id)); }
+std::string item_text(HWND dialog, int id) {
+    return text_of(::GetDlgItem(dialog, id));
+}
 
 void set_item_text(HWND dialog, int id, const std::string& text) {
     const std::wstring wide_text = wide(text);
@@ -142,7 +144,9 @@ std::vector<std::string> static_texts(HWND window) {
     return texts;
 }
 
-void click(HWND dialog, int id) { send(::GetDlgItem(dialog, id), BM_CLICK); }
+void click(HWND dialog, int id) {
+    send(::GetDlgItem(dialog, id), BM_CLICK);
+}
 
 void press(HWND dialog, int id) {
     ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
@@ -166,8 +170,7 @@ HTREEITEM child_named(HWND tree, HTREEITEM item, const std::string& text) {
     return child;
 }
 
-void set_moment(HWND picker, WORD year, WORD month, WORD day, WORD hour, WORD minute,
-                WORD second) {
+void set_moment(HWND picker, WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second) {
     SYSTEMTIME moment{};
     moment.wYear = year;
     moment.wMonth = month;

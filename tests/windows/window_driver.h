@@ -10,6 +10,7 @@
 #pragma once
 
 #include <windows.h>
+// The other Windows headers build on windows.h.
 #include <commctrl.h>
 
 #include <atomic>
@@ -72,7 +73,6 @@ std::vector<std::string> child_texts(HWND tree, HTREEITEM item);
 HTREEITEM child_named(HWND tree, HTREEITEM item, const std::string& text);
 
 // Sets a date and time picker.
-void set_moment(HWND picker, WORD year, WORD month, WORD day, WORD hour, WORD minute,
-                WORD second);
+void set_moment(HWND picker, WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second);
 
 }  // namespace tuv::test
