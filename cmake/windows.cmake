@@ -67,6 +67,21 @@ if(QUILLMARK_BUILD_TESTS)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
 endif()
 
+# quillmark_win32_resources(<library> <script.rc> <files it reads...>)
+#
+# Compiles a resource script once, again whenever a file it reads changes
+# (windres tells CMake of none), and links its resources into every program
+# that links <library>: a static library's resources would be left out, as
+# nothing refers to them.
+function(quillmark_win32_resources library script)
+  set(resources ${library}_resources)
+  add_library(${resources} OBJECT ${script})
+  target_include_directories(${resources} PRIVATE ${PROJECT_SOURCE_DIR})
+  list(TRANSFORM ARGN PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/ REGEX "^[^/]")
+  set_source_files_properties(${script} PROPERTIES OBJECT_DEPENDS "${ARGN}")
+  target_sources(${library} INTERFACE $<TARGET_OBJECTS:${resources}>)
+endfunction()
+
 # CLI11 is header-only: Debian's headers serve, seen through a folder that
 # holds them alone, so that no other Linux header reaches the cross compiler.
 set(cli11_include ${CMAKE_BINARY_DIR}/cli11-include)

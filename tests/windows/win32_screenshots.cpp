@@ -1,0 +1,212 @@
+// Shows each window of the Win32 check-in and properties programs over a
+// vault of its own and has a picture taken of it, one PNG per window, in
+// the folder its argument names (see capture()). scripts/windows-screenshots
+// runs it on a virtual display and takes the pictures.
+#include <windows.h>
+// The other Windows headers build on windows.h.
+#include <commctrl.h>
+
+#include <cstdio>
+#include <fstream>
+#include <future>
+
+#include "checkin/checkin_form.h"
+#include "checkin/command_line.h"
+#include "checkin/win32/CCheckinProgressDlg.h"
+#include "checkin/win32/CCreateNewDialog.h"
+#include "checkin/win32/CSelectCabinate.h"
+#include "checkin/win32/CVellumDlg.h"
+#include "checkin/win32/resource.h"
+#include "core/base/utf8_path.h"
+#include "gui/captions.h"
+#include "gui/version_rows.h"
+#include "gui/win32/CAboutDlg.h"
+#include "gui/win32/gui_resources.h"
+#include "gui/win32/wide_text.h"
+#include "gui/win32/win32_prompter.h"
+#include "property/property_model.h"
+#include "property/win32/CVellum_PropertyDlg.h"
+#include "property/win32/resource.h"
+#include "tests/support/gui/scripted_prompter.h"
+#include "tests/support/test_vault.h"
+#include "tests/windows/window_driver.h"
+
+namespace tuv {
+namespace {
+
+using test::window_driver;
+
+// Has the window taken: Wine hands what its windows paint to the X
+// display, so the picture is taken from there, by the script that runs
+// this on a virtual display. It is asked with "<name>.rect" holding the
+// window's place on the screen ("left top width height") and answers with
+// "<name>.png".
+void capture(HWND window, const std::filesystem::path& folder, const std::string& name) {
+    ::RedrawWindow(window, nullptr, nullptr,
+                   RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
+    // Wine may leave an active window's caption drawn as inactive once its
+    // controls have made their pop-ups; it is drawn again as it is.
+    test::send(window, WM_NCACTIVATE, TRUE);
+    RECT frame;
+    ::GetWindowRect(window, &frame);
+    std::ofstream(folder / (name + ".rect.new"))
+        << frame.left << ' ' << frame.top << ' ' << frame.right - frame.left << ' '
+        << frame.bottom - frame.top << '\n';
+    std::filesystem::rename(folder / (name + ".rect.new"), folder / (name + ".rect"));
+    for (int tries = 0; !std::filesystem::exists(folder / (name + ".png")); ++tries) {
+        if (tries == 600) throw std::runtime_error("no picture was taken of " + name);
+        ::Sleep(100);
+    }
+}
+
+// The person's files, in a folder whose name reads well in the pictures
+// (of the screenshots' own Wine prefix), made here and removed at the end.
+class documents {
+  public:
+    documents() {
+        if (!std::filesystem::create_directory(folder_)) {
+            throw std::runtime_error("C:\\Documents is there already");
+        }
+    }
+    ~documents() {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
+    }
+    std::filesystem::path operator/(const std::string& name) const { return folder_ / name; }
+
+  private:
+    std::filesystem::path folder_ = L"C:\\Documents";
+};
+
+void check_in(repository& repo, const documents& files, const std::string& name,
+              const std::string& directory, const std::string& when, const std::string& text,
+              const std::string& description) {
+    std::ofstream(files / name, std::ios::binary) << text;
+    repo.checkin_file(files / name, directory, when, "text/plain", description, nullptr);
+}
+
+int run(const std::filesystem::path& folder) {
+    test::test_vault vault;
+    repository& repo = vault.repo();
+    const documents files;
+    check_in(repo, files, "plan.txt", "\\Projects\\2024\\Reports", "2024-03-01 09:00:00", "a", "");
+    check_in(repo, files, "plan.txt", "\\Projects\\2024\\Budget", "2024-03-01 09:00:00", "a", "");
+    check_in(repo, files, "plan.txt", "\\Projects\\2025", "2025-01-10 10:00:00", "a", "");
+    check_in(repo, files, "plan.txt", "\\Archive", "2023-12-31 17:00:00", "a", "");
+    check_in(repo, files, "plan.txt", "\\Clients\\Northwind", "2024-06-01 12:00:00", "a", "");
+    for (const auto& [when, text, description] :
+         {std::tuple{"2024-04-02 08:15:00", "draft", "First draft for the team"},
+          std::tuple{"2024-04-09 16:40:12", "reviewed", "Reviewed by O'Brien, figures checked"},
+          std::tuple{"2024-05-20 11:05:30", "final", ""}}) {
+        check_in(repo, files, "Quarterly report.txt", "\\Projects\\2024\\Reports", when, text,
+                 description);
+    }
+    gui::scripted_prompter prompter;
+    const auto shot = [&](const std::string& caption, const std::string& name,
+                          const std::function<void(window_driver&, HWND)>& before,
+                          const std::function<void()>& show) {
+        window_driver driver([&](window_driver& person) {
+            const HWND window = person.wait_for(caption);
+            before(person, window);
+            capture(window, folder, name);
+            test::press(window, IDCANCEL);
+        });
+        show();
+        const std::string failure = driver.finish();
+        if (!failure.empty()) throw std::runtime_error(name + ": " + failure);
+    };
+
+    const std::string local = utf8_of(files / "Quarterly report.txt");
+    checkin_app::checkin_form form(checkin_app::parse_command_line(local), "\\", {2024, 6, 14},
+                                   {15, 9, 26});
+    form.set_directory("\\Projects\\2024\\Reports");
+    shot(
+        "Quillmark", "checkin-main",
+        [](window_driver&, HWND window) {
+            test::set_item_text(window, IDC_DESCRIPTION,
+                                "Figures for the second quarter,\r\nas sent to the board.");
+        },
+        [&] { win32::CVellumDlg(form, repo, prompter).run(nullptr); });
+
+    shot(
+        "SelectCabinet", "checkin-select-cabinet",
+        [](window_driver&, HWND window) {
+            const HWND tree = ::GetDlgItem(window, IDC_CABINETS);
+            const auto root =
+                reinterpret_cast<HTREEITEM>(test::send(tree, TVM_GETNEXTITEM, TVGN_ROOT));
+            const HTREEITEM projects = test::child_named(tree, root, "Projects");
+            test::send(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(projects));
+            const HTREEITEM year = test::child_named(tree, projects, "2024");
+            test::send(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(year));
+            test::send(tree, TVM_SELECTITEM, TVGN_CARET,
+                       reinterpret_cast<LPARAM>(test::child_named(tree, year, "Reports")));
+        },
+        [&] { win32::CSelectCabinate(repo, prompter).run(nullptr); });
+
+    shot(
+        "Quillmark: Add New Cabinet", "checkin-new-cabinet",
+        [](window_driver&, HWND window) { test::set_item_text(window, IDC_NAME, "Minutes"); },
+        [&] { win32::CCreateNewDialog("Cabinet", prompter).run(nullptr); });
+
+    {
+        win32::CCheckinProgressDlg progress;
+        std::promise<void> taken;
+        window_driver driver([&](window_driver& person) {
+            const HWND window = person.wait_for("42% completed");
+            capture(window, folder, "checkin-progress");
+            taken.set_value();
+        });
+        progress.show({1, 42, false}, 3, "Quarterly report.txt");
+        progress.run([&] { taken.get_future().wait(); }, [] {});
+        const std::string failure = driver.finish();
+        if (!failure.empty()) throw std::runtime_error("checkin-progress: " + failure);
+    }
+
+    shot(
+        "Quillmark", "checkin-summary", [](window_driver&, HWND) {},
+        [&] {
+            win32::win32_prompter().report(
+                nullptr,
+                "Not every file was checked in.\n2 checked in, 1 failed, 0 not checked in.",
+                "Checked in: C:\\Documents\\plan.txt as \\Projects\\2024\\plan.txt\n"
+                "Failed: C:\\Documents\\locked.xlsx: Couldn't open file: "
+                "C:\\Documents\\locked.xlsx\n"
+                "Checked in: C:\\Documents\\Quarterly report.txt as "
+                "\\Projects\\2024\\Quarterly report.txt",
+                gui::caption_checkin, gui::prompt_icon::error);
+        });
+
+    property::property_model model(repo, gui::vault_paths_for(repo, local));
+    shot(
+        "Quillmark Properties", "properties",
+        [](window_driver&, HWND window) {
+            LVITEMW chosen{};
+            chosen.stateMask = chosen.state = LVIS_SELECTED | LVIS_FOCUSED;
+            test::send(::GetDlgItem(window, IDC_VERSIONS), LVM_SETITEMSTATE, 1,
+                       reinterpret_cast<LPARAM>(&chosen));
+        },
+        [&] { win32::CVellum_PropertyDlg(local, model, repo, prompter).run(nullptr); });
+
+    shot(
+        "About Quillmark", "about", [](window_driver&, HWND) {},
+        [] { win32::CAboutDlg(gui::checkin_about).run(nullptr); });
+    return 0;
+}
+
+}  // namespace
+}  // namespace tuv
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: win32_screenshots FOLDER\n");
+        return 2;
+    }
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_DATE_CLASSES};
+    ::InitCommonControlsEx(&controls);
+    try {
+        return tuv::run(tuv::path_from_utf8(argv[1]));
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "win32_screenshots: %s\n", error.what());
+        return 1;
+    }
+}
