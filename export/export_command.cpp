@@ -9,6 +9,7 @@
 
 #include "core/base/control_pictures.h"
 #include "core/base/errors.h"
+#include "core/base/utf8_path.h"
 #include "core/vault/repository.h"
 #include "export/export_engine.h"
 #include "platform/quillmark_registry.h"
@@ -124,8 +125,8 @@ int run_export_command(int argc, const char* const* argv, std::ostream& out, std
 
     int failures = 0;
     for (const std::string& source : parsed->sources) {
-        export_engine engine(*repo, source, parsed->destination, parsed->mode, parsed->filter, out,
-                             err);
+        export_engine engine(*repo, source, path_from_utf8(parsed->destination), parsed->mode,
+                             parsed->filter, out, err);
         engine.run();
         failures += engine.failures();
     }

@@ -7,6 +7,7 @@
 #include "core/base/control_pictures.h"
 #include "core/base/date.h"
 #include "core/base/errors.h"
+#include "core/base/utf8_path.h"
 #include "core/base/vault_path.h"
 #include "core/db/read_snapshot.h"
 #include "core/vault/catalogue_queries.h"
@@ -28,14 +29,23 @@ std::string format_moment(const std::tm& moment, const char* format) {
 
 // A vault name becomes one local path component. A name that would climb out
 // of its folder or name another one must not: the vault only forbids its own
-// separator in names, so "..", "a/b" or "/etc" can be stored there.
+// separator in names, so "..", "a/b" or "/etc" can be stored there. On
+// Windows a name that is not UTF-8 (from a vault filled elsewhere) has no
+// local form either.
 fs::path local_name(const std::string& vault_path, const std::string& name) {
+    const auto refuse = [&] {
+        return tuv_error("Cannot export " + vault_path + ": \"" + name +
+                         "\" cannot be a local file name");
+    };
     if (name.empty() || name == "." || name == ".." ||
         name.find_first_of(std::string("/\0", 2)) != std::string::npos) {
-        throw tuv_error("Cannot export " + vault_path + ": \"" + name +
-                        "\" cannot be a local file name");
+        throw refuse();
     }
-    return fs::path(name);
+    try {
+        return path_from_utf8(name);
+    } catch (const fs::filesystem_error&) {
+        throw refuse();
+    }
 }
 
 // Creates the folder and every folder above it. A failure is left for the
@@ -169,12 +179,13 @@ void export_engine::export_versions(file_entry& entry, const std::string& path,
                                     const fs::path& local) {
     std::vector<std::tm> moments;
     repo_.journal().get_change_range(entry.file_id(), 0, 0, LEVEL_ALL, 0, moments);
-    const std::string name = local.filename().string();
+    const std::string name = utf8_of(local.filename());
     for (const std::tm& moment : moments) {
         const std::string time_text = format_moment(moment, date_format);
-        const fs::path versioned = local.parent_path() / versioned_name(name, moment);
+        const fs::path versioned =
+            local.parent_path() / path_from_utf8(versioned_name(name, moment));
         progress_ << "date" << time_text << '\n'
-                  << "file" << with_control_pictures(versioned.string()) << '\n'
+                  << "file" << with_control_pictures(utf8_of(versioned)) << '\n'
                   << std::flush;
         try {
             checkout(repo_, entry, versioned, date(time_text), checkout_sync::unsynced);

@@ -5,6 +5,7 @@
 #include <thread>
 #include <utility>
 
+#include "core/base/utf8_path.h"
 #include "platform/file_lock.h"
 #include "platform/file_lock_system.h"
 
@@ -18,7 +19,7 @@ constexpr std::chrono::milliseconds poll_interval{20};
 }  // namespace
 
 void fail_lock_io(const std::string& action, const std::filesystem::path& path, int error) {
-    throw lock_error("cannot " + action + " " + path.string() + ": " +
+    throw lock_error("cannot " + action + " " + tuv::utf8_of(path) + ": " +
                      std::generic_category().message(error));
 }
 

@@ -7,6 +7,7 @@
 #include <io.h>
 #include <windows.h>
 
+#include "core/base/utf8_path.h"
 #include "platform/file_lock.h"
 #include "platform/file_lock_system.h"
 #include "platform/long_path.h"
@@ -17,7 +18,8 @@ namespace {
 
 [[noreturn]] void fail(const std::string& action, const std::filesystem::path& path,
                        unsigned long code) {
-    throw lock_error("cannot " + action + " " + path.string() + ": " + windows_error_text(code));
+    throw lock_error("cannot " + action + " " + tuv::utf8_of(path) + ": " +
+                     windows_error_text(code));
 }
 
 }  // namespace

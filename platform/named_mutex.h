@@ -22,7 +22,7 @@
 // and the system's reason, e.g. "cannot open lock file <path>: No such file
 // or directory".
 //
-// On Windows it is a Windows named mutex (CreateMutexA) in the session's
+// On Windows it is a Windows named mutex (CreateMutexW) in the session's
 // namespace, so it too is one per user session; a holder that dies
 // without releasing it leaves it abandoned, which the next acquire takes.
 // Windows counts a thread's repeated acquisitions of a mutex, so a second

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/named_mutex.h"
+#include "platform/wide_text.h"
 #include "platform/windows_error.h"
 
 namespace platform {
@@ -11,7 +12,7 @@ namespace platform {
 std::optional<named_mutex> named_mutex::try_acquire(const std::string& name,
                                                     std::chrono::milliseconds timeout) {
     if (!valid_mutex_name(name)) throw named_mutex_error("invalid mutex name \"" + name + "\"");
-    const HANDLE handle = ::CreateMutexA(nullptr, FALSE, name.c_str());
+    const HANDLE handle = ::CreateMutexW(nullptr, FALSE, to_wide(name).c_str());
     if (handle == nullptr) {
         throw named_mutex_error("cannot create mutex " + name + ": " +
                                 windows_error_text(::GetLastError()));

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "core/base/utf8_path.h"
+
 namespace platform {
 
 // What a program's file name ends in here: ".exe" on Windows.
@@ -19,10 +21,10 @@ inline constexpr const char* program_suffix = ".exe";
 inline constexpr const char* program_suffix = "";
 #endif
 
-// The file of the program `name` in `folder`.
+// The file of the program `name` (UTF-8) in `folder`.
 inline std::filesystem::path program_file(const std::filesystem::path& folder,
                                           const std::string& name) {
-    return folder / (name + program_suffix);
+    return folder / tuv::path_from_utf8(name + program_suffix);
 }
 
 class process_error : public std::runtime_error {
@@ -48,10 +50,10 @@ inline constexpr std::size_t max_argument_size = 32 * 4096 - 1;
 // process_error "cannot start <program>: <reason>" when it cannot be
 // started: missing, not executable, arguments too long.
 //
-// On Windows the program is started with CreateProcessA: application name
-// `program`, command line its file name and each argument after one blank,
-// as written (Windows passes a command line, not arguments); it inherits no
-// handles and gets the default error mode.
+// On Windows the program is started with CreateProcessW: application name
+// `program`, command line its file name and each argument (UTF-8) after one
+// blank, as written (Windows passes a command line, not arguments); it
+// inherits no handles and gets the default error mode.
 void start_detached(const std::filesystem::path& program,
                     const std::vector<std::string>& arguments);
 

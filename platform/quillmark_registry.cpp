@@ -1,5 +1,6 @@
 #include "platform/quillmark_registry.h"
 
+#include "core/base/utf8_path.h"
 #include "platform/CRegistry.h"
 #include "platform/process.h"
 #include "platform/registry.h"
@@ -21,10 +22,12 @@ bool register_missing_checkin_program(const std::filesystem::path& program_dir) 
     const auto machine = open_registry_key(registry_root::local_machine, quillmark_key);
     if (machine) {
         const std::optional<std::string> current = machine->query(checkin_program_value);
-        if (current && !current->empty() && fs::is_regular_file(*current, error)) return false;
+        if (current && !current->empty() &&
+            fs::is_regular_file(tuv::path_from_utf8(*current), error))
+            return false;
     }
     create_registry_key(registry_root::local_machine, quillmark_key)
-        .set(checkin_program_value, program.string());
+        .set(checkin_program_value, tuv::utf8_of(program));
     return true;
 }
 

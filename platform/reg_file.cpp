@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <optional>
 
+#include "core/base/utf8_path.h"
+
 namespace platform {
 namespace {
 
@@ -101,7 +103,7 @@ class parser {
 
   private:
     [[noreturn]] void fail(const std::string& reason) const {
-        throw registry_error("malformed registry file " + file_.string() + ", line " +
+        throw registry_error("malformed registry file " + tuv::utf8_of(file_) + ", line " +
                              std::to_string(line_number_) + ": " + reason);
     }
 

@@ -1,7 +1,8 @@
 // The registry layer on the real Windows registry (registry.h). A key object
 // keeps its root and path and opens the key for each call, as the layer's
 // contract asks: a key removed meanwhile reads as missing and is made again
-// by set(), where a kept handle would only answer "key deleted".
+// by set(), where a kept handle would only answer "key deleted". Names and
+// values go through the wide calls as UTF-16, and are UTF-8 here.
 #include <windows.h>
 
 #include <cstdlib>
@@ -10,6 +11,7 @@
 
 #include "platform/registry.h"
 #include "platform/registry_common.h"
+#include "platform/wide_text.h"
 #include "platform/windows_error.h"
 
 namespace platform {
@@ -58,11 +60,11 @@ HKEY predefined(registry_root root) {
 
 // The key below which `root` lies and the path of the root below it: the
 // predefined key itself, or the test registry's key for the root.
-std::pair<HKEY, std::string> base_of(registry_root root, const std::string& path) {
-    const char* apart = std::getenv("QUILLMARK_REGISTRY_KEY");
-    if (apart == nullptr || *apart == '\0') return {predefined(root), path};
-    std::string full = std::string(apart) + '\\' + std::string(registry_root_name(root));
-    if (!path.empty()) full += '\\' + path;
+std::pair<HKEY, std::wstring> base_of(registry_root root, const std::string& path) {
+    const wchar_t* apart = ::_wgetenv(L"QUILLMARK_REGISTRY_KEY");
+    if (apart == nullptr || *apart == L'\0') return {predefined(root), to_wide(path)};
+    std::wstring full = apart + (L'\\' + to_wide(registry_root_name(root)));
+    if (!path.empty()) full += L'\\' + to_wide(path);
     return {HKEY_CURRENT_USER, full};
 }
 
@@ -70,7 +72,7 @@ std::pair<HKEY, std::string> base_of(registry_root root, const std::string& path
 unique_key open_key(registry_root root, const std::string& path, REGSAM access) {
     const auto [base, subkey] = base_of(root, path);
     unique_key key;
-    const LSTATUS status = ::RegOpenKeyExA(base, subkey.c_str(), 0, access, key.out());
+    const LSTATUS status = ::RegOpenKeyExW(base, subkey.c_str(), 0, access, key.out());
     if (status == ERROR_SUCCESS) return key;
     if (!missing(status)) fail("open registry key", root, path, status);
     return {};
@@ -80,7 +82,7 @@ unique_key create_key(registry_root root, const std::string& path, REGSAM access
     const auto [base, subkey] = base_of(root, path);
     unique_key key;
     const LSTATUS status =
-        ::RegCreateKeyExA(base, subkey.c_str(), 0, nullptr, 0, access, nullptr, key.out(), nullptr);
+        ::RegCreateKeyExW(base, subkey.c_str(), 0, nullptr, 0, access, nullptr, key.out(), nullptr);
     if (status != ERROR_SUCCESS) fail("create registry key", root, path, status);
     return key;
 }
@@ -95,24 +97,25 @@ std::optional<std::string> registry_key::query(const std::string& name) const {
     check_open();
     const unique_key key = open_key(root_, path_, KEY_QUERY_VALUE);
     if (key.get() == nullptr) return std::nullopt;
-    // The value may grow between asking for its size and reading it.
-    std::vector<char> data(256);
+    const std::wstring wide_name = to_wide(name);
+    // The value may grow between asking for its size (in bytes) and reading it.
+    std::vector<wchar_t> data(256);
     for (;;) {
         DWORD type = 0;
-        auto size = static_cast<DWORD>(data.size());
-        const LSTATUS status = ::RegQueryValueExA(key.get(), name.c_str(), nullptr, &type,
+        auto size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
+        const LSTATUS status = ::RegQueryValueExW(key.get(), wide_name.c_str(), nullptr, &type,
                                                   reinterpret_cast<BYTE*>(data.data()), &size);
         if (status == ERROR_MORE_DATA) {
-            data.resize(size + 1);
+            data.resize(size / sizeof(wchar_t) + 1);
             continue;
         }
         if (missing(status)) return std::nullopt;
         if (status != ERROR_SUCCESS) fail("read registry key", root_, path_, status);
         if (type != REG_SZ && type != REG_EXPAND_SZ) return std::nullopt;
         // Stored text need not end in NUL; stored NULs end it.
-        std::string text(data.data(), size);
-        if (const auto end = text.find('\0'); end != std::string::npos) text.resize(end);
-        return text;
+        std::wstring_view text(data.data(), size / sizeof(wchar_t));
+        if (const auto end = text.find(L'\0'); end != text.npos) text = text.substr(0, end);
+        return to_utf8(text);
     }
 }
 
@@ -121,9 +124,10 @@ void registry_key::set(const std::string& name, const std::string& value) {
     check_no_nul(name, "registry value name");
     check_no_nul(value, "registry value \"" + name + "\"");
     const unique_key key = create_key(root_, path_, KEY_SET_VALUE);
-    const LSTATUS status = ::RegSetValueExA(key.get(), name.c_str(), 0, REG_SZ,
-                                            reinterpret_cast<const BYTE*>(value.c_str()),
-                                            static_cast<DWORD>(value.size() + 1));
+    const std::wstring wide = to_wide(value);
+    const LSTATUS status = ::RegSetValueExW(
+        key.get(), to_wide(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(wide.c_str()),
+        static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t)));
     if (status != ERROR_SUCCESS) fail("write registry key", root_, path_, status);
 }
 
@@ -131,7 +135,7 @@ bool registry_key::remove(const std::string& name) {
     check_open();
     const unique_key key = open_key(root_, path_, KEY_SET_VALUE);
     if (key.get() == nullptr) return false;
-    const LSTATUS status = ::RegDeleteValueA(key.get(), name.c_str());
+    const LSTATUS status = ::RegDeleteValueW(key.get(), to_wide(name).c_str());
     if (missing(status)) return false;
     if (status != ERROR_SUCCESS) fail("write registry key", root_, path_, status);
     return true;
@@ -160,16 +164,16 @@ bool remove_registry_key(registry_root root, const std::string& subkey, key_remo
         DWORD keys = 0;
         DWORD values = 0;
         const LSTATUS status =
-            ::RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &keys, nullptr, nullptr,
+            ::RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &keys, nullptr, nullptr,
                                &values, nullptr, nullptr, nullptr, nullptr);
         if (status != ERROR_SUCCESS) fail("read registry key", root, subkey, status);
         if (keys != 0 || values != 0) return false;
-        const LSTATUS removed = ::RegDeleteKeyA(base, path.c_str());
+        const LSTATUS removed = ::RegDeleteKeyW(base, path.c_str());
         if (missing(removed)) return false;
         if (removed != ERROR_SUCCESS) fail("remove registry key", root, subkey, removed);
         return true;
     }
-    const LSTATUS status = ::RegDeleteTreeA(base, path.c_str());
+    const LSTATUS status = ::RegDeleteTreeW(base, path.c_str());
     if (missing(status)) return false;
     if (status != ERROR_SUCCESS) fail("remove registry key", root, subkey, status);
     return true;

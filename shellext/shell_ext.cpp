@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <tuple>
 
+#include "core/base/utf8_path.h"
 #include "core/vault/journal.h"
 #include "core/vault/repository.h"
 #include "gui/captions.h"
@@ -76,7 +77,7 @@ std::optional<fs::path> registered_checkin_program(shell_prompter& prompts) {
         prompts.message(process_failure);
         return std::nullopt;
     }
-    return path;
+    return path_from_utf8(path);
 }
 
 bool start(const fs::path& program, const std::string& argument, shell_prompter& prompts) {
@@ -186,7 +187,7 @@ std::optional<shell_page> page_for(repository& repo, std::span<const selected_it
     repo.journal().inodes_for_source(file->path, inodes);
     if (inodes.empty()) return std::nullopt;
 
-    shell_page page{file->path, fs::path(file->path).filename().string(), {}, 0};
+    shell_page page{file->path, utf8_of(path_from_utf8(file->path).filename()), {}, 0};
     if (inodes.size() > page_file_limit) {
         page.more = inodes.size() - page_file_limit;
         inodes.resize(page_file_limit);

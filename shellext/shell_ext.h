@@ -47,7 +47,7 @@ inline constexpr const char* properties_program = "Quillmark_Property";
 
 // One item the person selected, as the file manager reports it.
 struct selected_item {
-    std::string path;  // local, absolute
+    std::string path;  // local, absolute, in UTF-8
     bool is_directory = false;
 };
 

@@ -14,6 +14,7 @@
 #include "core/base/control_pictures.h"
 #include "core/base/date.h"
 #include "core/base/errors.h"
+#include "core/base/utf8_path.h"
 #include "core/base/vault_path.h"
 #include "core/vault/checkin_group.h"
 #include "core/vault/progress_observer.h"
@@ -31,7 +32,7 @@ constexpr const char* not_regular = "not a regular file; not checked in";
 
 // A file that was not checked in, in one line: "quillmark: <path>: <why>".
 void report_failure(std::ostream& err, const std::filesystem::path& path, const std::string& why) {
-    err << "quillmark: " << with_control_pictures(path.string()) << ": "
+    err << "quillmark: " << with_control_pictures(utf8_of(path)) << ": "
         << with_control_pictures(why) << "\n";
 }
 
@@ -139,11 +140,11 @@ void add_folder(const std::filesystem::path& folder, const std::string& director
         report_failure(err, path, what);
         ++failed;
     });
-    const std::string root = join_vault_path(directory, name.string(), separator);
+    const std::string root = join_vault_path(directory, utf8_of(name), separator);
     for (fs::path& file : files) {
         std::string vault = root;
         for (const fs::path& part : file.lexically_relative(folder).parent_path()) {
-            vault = join_vault_path(vault, part.string(), separator);
+            vault = join_vault_path(vault, utf8_of(part), separator);
         }
         items.push_back({std::move(file), std::move(vault)});
     }
@@ -208,7 +209,7 @@ int run_checkin(repository& repo, const checkin_request& request, std::ostream& 
             return;
         }
         // Names and paths may hold any character; each report stays one line.
-        const std::string file = with_control_pictures(done.source.string());
+        const std::string file = with_control_pictures(utf8_of(done.source));
         const checkin_result& result = done.result;
         const std::string vault_path = with_control_pictures(result.vault_path);
         const double elapsed = done.time.count();
@@ -232,7 +233,7 @@ int run_checkin(repository& repo, const checkin_request& request, std::ostream& 
         if (terminal) {
             std::error_code ignored;
             const std::uintmax_t size = std::filesystem::file_size(file, ignored);
-            bar = &bars.emplace_back(out, file.filename().string(),
+            bar = &bars.emplace_back(out, utf8_of(file.filename()),
                                      size == std::uintmax_t(-1) ? 0 : size);
         }
         group.add(file, folder, request.date, "text/plain", request.description, bar);
@@ -273,14 +274,17 @@ void add_checkin_command(CLI::App& app, command_context& context) {
         if (!args->future) refuse_far_future(args->request.date);
         const std::string database = locate_vault(context.db_option);
         const auto repo = open_vault(database, repository::access::read_write);
-        const auto writer = try_lock_writer(database, std::chrono::milliseconds(500));
+        const auto writer =
+            try_lock_writer(path_from_utf8(database), std::chrono::milliseconds(500));
         if (!writer) {
             context.err << "quillmark: another check-in is running; try again when it has "
                            "finished\n";
             context.exit_code = exit_failed;
             return;
         }
-        args->request.files.assign(args->files.begin(), args->files.end());
+        for (const std::string& file : args->files) {
+            args->request.files.push_back(path_from_utf8(file));
+        }
         const int failed =
             run_checkin(*repo, args->request, context.out, context.err, context.env.terminal);
         context.exit_code = failed == 0 ? exit_ok : exit_failed;

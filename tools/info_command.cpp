@@ -7,6 +7,7 @@
 
 #include "core/base/control_pictures.h"
 #include "core/base/date.h"
+#include "core/base/utf8_path.h"
 #include "core/db/db.h"
 #include "core/storage/vault_folder.h"
 #include "core/vault/catalogue_queries.h"
@@ -34,7 +35,7 @@ void run_info(repository& repo, std::ostream& out) {
     const chunk_settings& chunks = repo.chunks();
     line(out, "Database", repo.database().name());
     line(out, "Path separator", repo.path_separator());
-    line(out, "Data directory", repo.data_directory().string());
+    line(out, "Data directory", utf8_of(repo.data_directory()));
     line(out, "Chunk sizes",
          std::to_string(chunks.min_size) + " to " + std::to_string(chunks.max_size) +
              " bytes, window " + std::to_string(chunks.win_size) + ", anchor " +

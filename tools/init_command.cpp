@@ -1,29 +1,38 @@
 #include "tools/init_command.h"
 
 #include <CLI/CLI.hpp>
-#include <cstdlib>
 #include <memory>
+#include <optional>
+#include <utility>
 
 #include "core/base/errors.h"
+#include "core/base/utf8_path.h"
 #include "platform/process.h"
 #include "platform/quillmark_registry.h"
 #include "platform/registry.h"
+#include "platform/utf8_process.h"
 #include "tools/command.h"
 
 namespace tuv::tools {
 namespace fs = std::filesystem;
 
 fs::path user_data_folder() {
-    const char* data_home = std::getenv("XDG_DATA_HOME");
-    if (data_home != nullptr && fs::path(data_home).is_absolute()) return data_home;
+    // The folder a variable names, when it names an absolute one.
+    const auto absolute_folder = [](const char* variable) -> std::optional<fs::path> {
+        const std::optional<std::string> value = platform::utf8_environment_variable(variable);
+        if (!value) return std::nullopt;
+        fs::path folder = path_from_utf8(*value);
+        if (!folder.is_absolute()) return std::nullopt;
+        return folder;
+    };
+    if (auto data_home = absolute_folder("XDG_DATA_HOME")) return std::move(*data_home);
 #ifdef _WIN32
     // Where Windows keeps a user's own data on this machine.
-    const char* local = std::getenv("LOCALAPPDATA");
-    if (local != nullptr && fs::path(local).is_absolute()) return local;
+    if (auto local = absolute_folder("LOCALAPPDATA")) return std::move(*local);
 #endif
-    const char* home = std::getenv("HOME");
-    if (home == nullptr || *home == '\0') return {};
-    return fs::path(home) / ".local" / "share";
+    const std::optional<std::string> home = platform::utf8_environment_variable("HOME");
+    if (!home || home->empty()) return {};
+    return path_from_utf8(*home) / ".local" / "share";
 }
 
 fs::path default_vault_folder() {
@@ -48,21 +57,21 @@ void run_init(const init_request& request, std::ostream& out) {
     try {
         auto user =
             platform::create_registry_key(registry_root::current_user, platform::quillmark_key);
-        user.set(platform::db_path_value, layout.database.string());
-        user.set(platform::temp_dir_value, layout.temp.string());
-        user.set(platform::data_dir_value, layout.data.string());
+        user.set(platform::db_path_value, utf8_of(layout.database));
+        user.set(platform::temp_dir_value, utf8_of(layout.temp));
+        user.set(platform::data_dir_value, utf8_of(layout.data));
         auto machine =
             platform::create_registry_key(registry_root::local_machine, platform::quillmark_key);
-        machine.set(platform::checkin_program_value, request.checkin_program.string());
+        machine.set(platform::checkin_program_value, utf8_of(request.checkin_program));
     } catch (const std::exception& e) {
-        throw tuv_error("The vault was created in " + layout.directory.string() +
+        throw tuv_error("The vault was created in " + utf8_of(layout.directory) +
                         ", but it could not be registered: " + std::string(e.what()));
     }
 
-    out << "Created the vault " << layout.directory.string() << "\n"
-        << "  Database        " << layout.database.string() << "\n"
-        << "  Containers      " << layout.data.string() << "\n"
-        << "  Temporary files " << layout.temp.string() << "\n"
+    out << "Created the vault " << utf8_of(layout.directory) << "\n"
+        << "  Database        " << utf8_of(layout.database) << "\n"
+        << "  Containers      " << utf8_of(layout.data) << "\n"
+        << "  Temporary files " << utf8_of(layout.temp) << "\n"
         << "Registered for the current user in "
         << platform::registry_location(registry_root::current_user) << "\n";
 }
@@ -110,9 +119,8 @@ void add_init_command(CLI::App& app, command_context& context) {
         init_request& request = args->request;
         request.vault.compression =
             parse_compression(args->compression, default_compression_level);
-        request.vault.directory = args->vault_folder.empty()
-                                      ? default_vault_folder()
-                                      : std::filesystem::path(args->vault_folder);
+        request.vault.directory = args->vault_folder.empty() ? default_vault_folder()
+                                                             : path_from_utf8(args->vault_folder);
         request.checkin_program =
             platform::program_file(context.env.program_dir, "Quillmark_Checkin");
         run_init(request, context.out);

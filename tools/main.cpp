@@ -1,6 +1,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <string>
+#include <vector>
 
 #ifdef _WIN32
 #include <io.h>
@@ -9,13 +11,15 @@
 #include <unistd.h>
 #endif
 
+#include "core/base/utf8_path.h"
+#include "platform/utf8_process.h"
 #include "tools/cli.h"
 
 namespace {
 
 // This program's own file, so that `quillmark init` finds the check-in
 // program beside it.
-std::filesystem::path own_file(const char* argv0) {
+std::filesystem::path own_file(const std::string& argv0) {
     std::error_code error;
 #ifdef _WIN32
     wchar_t path[32768];
@@ -25,7 +29,7 @@ std::filesystem::path own_file(const char* argv0) {
     std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
     if (!error) return self;
 #endif
-    return std::filesystem::absolute(argv0, error);
+    return std::filesystem::absolute(tuv::path_from_utf8(argv0), error);
 }
 
 bool output_is_terminal() {
@@ -39,6 +43,13 @@ bool output_is_terminal() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    return tuv::tools::run_cli(argc, argv, std::cout, std::cerr,
-                               {own_file(argv[0]).parent_path(), output_is_terminal()});
+    // Names and paths are UTF-8 from the command line to what is printed.
+    const platform::utf8_console console;
+    const std::vector<std::string> arguments = platform::utf8_arguments(argc, argv);
+    std::vector<const char*> args;
+    for (const std::string& argument : arguments) args.push_back(argument.c_str());
+    return tuv::tools::run_cli(
+        static_cast<int>(args.size()), args.data(), std::cout, std::cerr,
+        {own_file(arguments.empty() ? std::string() : arguments[0]).parent_path(),
+         output_is_terminal()});
 }

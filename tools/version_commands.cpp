@@ -8,6 +8,7 @@
 #include "core/base/control_pictures.h"
 #include "core/base/date.h"
 #include "core/base/errors.h"
+#include "core/base/utf8_path.h"
 #include "core/vault/catalogue_queries.h"
 #include "core/vault/checkout.h"
 #include "core/vault/file_entry.h"
@@ -43,7 +44,7 @@ void run_checkout(repository& repo, const std::string& vault_path,
     }
     const std::uint64_t size = checkout(repo, *entry, destination, moment);
     out << "Checked out " << vault_path << " as of " << moment.to_text() << " to "
-        << destination.string() << " (" << size << " bytes)\n";
+        << utf8_of(destination) << " (" << size << " bytes)\n";
 }
 
 namespace {
@@ -80,7 +81,7 @@ void add_checkout_command(CLI::App& app, command_context& context) {
         ->type_name("\"YYYY-MM-DD HH:MM:SS\"");
     command->callback([&context, args] {
         run_checkout(*open_vault(context.db_option, repository::access::read_only),
-                     args->vault_path, args->destination, args->at, context.out);
+                     args->vault_path, path_from_utf8(args->destination), args->at, context.out);
     });
 }
 

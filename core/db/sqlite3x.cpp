@@ -7,6 +7,8 @@
 #include <system_error>
 #include <utility>
 
+#include "core/base/utf8_path.h"
+
 namespace sqlite3x {
 namespace {
 
@@ -14,7 +16,7 @@ namespace {
 // meaning to escaped.
 std::string file_uri(const std::string& path) {
     std::string uri = "file:";
-    for (const char c : std::filesystem::absolute(path).string()) {
+    for (const char c : tuv::utf8_of(std::filesystem::absolute(tuv::path_from_utf8(path)))) {
         if (c == '%' || c == '?' || c == '#') {
             static constexpr char hex[] = "0123456789ABCDEF";
             uri += '%';
@@ -91,7 +93,7 @@ void sqlite3_connection::open_read_only(const std::string& path) {
     if (primary != SQLITE_CANTOPEN && primary != SQLITE_READONLY) throw_error(rc, failed.get());
     for (const char* log : {"-wal", "-journal"}) {
         std::error_code absent;
-        const auto size = std::filesystem::file_size(path + log, absent);
+        const auto size = std::filesystem::file_size(tuv::path_from_utf8(path + log), absent);
         if (!absent && size > 0) {
             throw database_error("cannot open database " + path + ": its log " + path + log +
                                  " holds changes that cannot be read while its folder cannot be "

@@ -47,7 +47,8 @@ class sqlite3_connection {
     sqlite3_connection(const sqlite3_connection&) = delete;
     sqlite3_connection& operator=(const sqlite3_connection&) = delete;
 
-    // Opens the database file. Throws database_error naming the path on failure.
+    // Opens the database file, its path in UTF-8 (as SQLite takes file names on
+    // every system). Throws database_error naming the path on failure.
     // read_only also reads the schema at once, so that a database in a folder
     // that cannot take a write-ahead log's index file is found out here and
     // read without one (see sqlite3x.cpp); a file that is not a database

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "core/base/errors.h"
+#include "core/base/utf8_path.h"
 #include "core/storage/chunk_codec.h"
 #include "core/storage/file_io.h"
 
@@ -14,7 +15,7 @@ std::unique_ptr<file_handle> open_container(file_system& files, std::int64_t dis
     try {
         return files.open(path, open_mode::read);
     } catch (const io_error&) {
-        throw tuv_error("Couldn't open disk (" + std::to_string(disk_id) + ", '" + path.string() +
+        throw tuv_error("Couldn't open disk (" + std::to_string(disk_id) + ", '" + utf8_of(path) +
                         "')");
     }
 }
@@ -24,7 +25,7 @@ namespace {
 // The start of a message about a chunk's bytes, to be followed by what is
 // wrong with them (decode_chunk).
 std::string where(const stored_chunk& chunk) {
-    return "the bytes in container " + chunk.container.string() + " at " +
+    return "the bytes in container " + utf8_of(chunk.container) + " at " +
            std::to_string(chunk.physical_offset) + " ";
 }
 
@@ -64,7 +65,7 @@ void read_stored_chunks(file_handle& container, std::span<const stored_chunk> ch
     for (const stored_chunk& chunk : chunks) {
         if (got < at + chunk.stored_size) {
             fault =
-                damaged(chunk, "container " + chunk.container.string() +
+                damaged(chunk, "container " + utf8_of(chunk.container) +
                                    " ends before the block's " + std::to_string(chunk.stored_size) +
                                    " bytes at " + std::to_string(chunk.physical_offset));
             break;

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "core/base/utf8_path.h"
 #include "core/db/db.h"
 #include "core/storage/vault_folder.h"
 
@@ -9,7 +10,7 @@ namespace tuv {
 
 std::string short_container_text(std::int64_t disk_id, const std::filesystem::path& path,
                                  std::uint64_t length, std::uint64_t reach) {
-    return "container " + std::to_string(disk_id) + " (" + path.string() + ") is " +
+    return "container " + std::to_string(disk_id) + " (" + utf8_of(path) + ") is " +
            std::to_string(length) + " bytes long, but its chunks reach " + std::to_string(reach);
 }
 
@@ -22,7 +23,7 @@ disk_manager::disk_manager(db& database, std::uint64_t container_size,
 
 std::filesystem::path disk_manager::container_path(const std::filesystem::path& data_directory,
                                                    std::int64_t disk_id) {
-    return data_directory / ("tuv_s" + std::to_string(disk_id));
+    return data_directory / path_from_utf8("tuv_s" + std::to_string(disk_id));
 }
 
 chunk_location disk_manager::allocate(std::uint64_t size) {
@@ -59,7 +60,7 @@ chunk_location disk_manager::allocate(std::uint64_t size) {
     where.container = container_path(data_directory_, where.disk_id);
     where.new_container = true;
     database_.execute("UPDATE disk_info SET path = ? WHERE disk_id = ?",
-                      {stored_path(vault_folder_, where.container).string(), where.disk_id});
+                      {stored_path(vault_folder_, where.container), where.disk_id});
     containers_->push_back({where.disk_id, where.container, capacity, capacity - n});
     return where;
 }

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <system_error>
 
+#include "core/base/utf8_path.h"
 #include "core/storage/file_io.h"
 #include "platform/long_path.h"
 #include "platform/windows_error.h"
@@ -30,12 +31,12 @@ std::error_code reason_of(unsigned long code) {
 
 [[noreturn]] void fail(const std::string& what, const fs::path& path, unsigned long code) {
     throw io_error(
-        "Cannot " + what + " " + path.string() + ": " + platform::windows_error_text(code),
+        "Cannot " + what + " " + utf8_of(path) + ": " + platform::windows_error_text(code),
         reason_of(code));
 }
 
 [[noreturn]] void fail_errno(const std::string& what, const fs::path& path, int error) {
-    throw io_error("Cannot " + what + " " + path.string() + ": " + std::strerror(error),
+    throw io_error("Cannot " + what + " " + utf8_of(path) + ": " + std::strerror(error),
                    std::error_code(error, std::generic_category()));
 }
 
@@ -145,7 +146,7 @@ class windows_file_system : public file_system {
         // Reading a device or a pipe could hang or never end.
         if (::GetFileType(handle) != FILE_TYPE_DISK) {
             ::CloseHandle(handle);
-            throw io_error("Cannot open " + path.string() + ": it is not a regular file");
+            throw io_error("Cannot open " + utf8_of(path) + ": it is not a regular file");
         }
         return std::make_unique<windows_file>(handle, path);
     }
@@ -163,7 +164,7 @@ class windows_file_system : public file_system {
     void rename(const fs::path& from, const fs::path& to) override {
         if (!::MoveFileExW(platform::long_path(from).c_str(), platform::long_path(to).c_str(),
                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            fail("rename " + from.string() + " to", to, ::GetLastError());
+            fail("rename " + utf8_of(from) + " to", to, ::GetLastError());
     }
 
     void remove(const fs::path& path) override {
@@ -197,7 +198,7 @@ class windows_file_system : public file_system {
         if (error) {
             if (error == std::errc::no_such_file_or_directory)
                 return {path_kind::dangling_link, path, {}};
-            throw io_error("Cannot follow the link " + path.string() + ": " + error.message());
+            throw io_error("Cannot follow the link " + utf8_of(path) + ": " + error.message());
         }
         const DWORD kind = attributes_of(target);
         if (kind == INVALID_FILE_ATTRIBUTES) return {path_kind::dangling_link, path, {}};

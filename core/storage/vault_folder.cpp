@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "core/base/utf8_path.h"
 #include "core/db/db.h"
 
 namespace tuv {
@@ -18,7 +19,7 @@ std::optional<fs::path> relative_inside(const fs::path& folder, const fs::path& 
 }
 
 std::string outside(const std::string& what, const fs::path& folder) {
-    return "Warning: " + what + " lies outside the vault folder " + folder.string() +
+    return "Warning: " + what + " lies outside the vault folder " + utf8_of(folder) +
            "; a copy of the folder would not include it";
 }
 
@@ -26,28 +27,30 @@ std::string outside(const std::string& what, const fs::path& folder) {
 
 // A relative path is stored with "/" on every system, so that a vault folder
 // copied between Windows and POSIX systems still finds its files.
-fs::path local_path(const fs::path& vault_folder, const fs::path& stored) {
-    return stored.is_absolute() ? stored : vault_folder / fs::path(stored).make_preferred();
+fs::path local_path(const fs::path& vault_folder, const std::string& stored) {
+    fs::path path = path_from_utf8(stored);
+    return path.is_absolute() ? path : vault_folder / path.make_preferred();
 }
 
-fs::path stored_path(const fs::path& vault_folder, const fs::path& local) {
+std::string stored_path(const fs::path& vault_folder, const fs::path& local) {
     const std::optional<fs::path> relative = relative_inside(vault_folder, local);
-    return relative ? fs::path(relative->generic_string()) : local;
+    if (!relative) return utf8_of(local);
+    const std::u8string generic = relative->generic_u8string();
+    return std::string(generic.begin(), generic.end());
 }
 
 std::vector<std::string> outside_folder_warnings(const vault_storage& storage) {
     std::vector<std::string> warnings;
     const fs::path& folder = storage.folder;
     if (!relative_inside(folder, storage.data_directory)) {
-        warnings.push_back(
-            outside("the data folder " + storage.data_directory.string(), folder));
+        warnings.push_back(outside("the data folder " + utf8_of(storage.data_directory), folder));
     }
     auto rows = storage.database.query("SELECT disk_id, path FROM disk_info ORDER BY disk_id");
     while (rows->next()) {
         const fs::path container = local_path(folder, rows->get_string(1));
         if (relative_inside(folder, container)) continue;
         warnings.push_back(outside(
-            "container " + std::to_string(rows->get_int64(0)) + " (" + container.string() + ")",
+            "container " + std::to_string(rows->get_int64(0)) + " (" + utf8_of(container) + ")",
             folder));
     }
     return warnings;

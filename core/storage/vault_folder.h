@@ -14,16 +14,15 @@
 
 namespace tuv {
 
-
-// Where a stored path lies on this machine: a relative one below
-// `vault_folder`, an absolute one where it says.
+// Where a stored path (the UTF-8 text the vault keeps) lies on this machine:
+// a relative one below `vault_folder`, an absolute one where it says.
 std::filesystem::path local_path(const std::filesystem::path& vault_folder,
-                                 const std::filesystem::path& stored);
+                                 const std::string& stored);
 
-// What to store for a local path: the path relative to `vault_folder` when it
-// lies inside it, else the path as given.
-std::filesystem::path stored_path(const std::filesystem::path& vault_folder,
-                                  const std::filesystem::path& local);
+// What to store for a local path, as UTF-8 text: the path relative to
+// `vault_folder` when it lies inside it, else the path as given.
+std::string stored_path(const std::filesystem::path& vault_folder,
+                        const std::filesystem::path& local);
 
 // One line for the data folder, when it lies outside the vault folder, and
 // one for each container that does, in disk id order:

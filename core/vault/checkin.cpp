@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/base/errors.h"
+#include "core/base/utf8_path.h"
 #include "core/base/vault_path.h"
 #include "core/db/db.h"
 #include "core/storage/block_writer.h"
@@ -20,11 +21,12 @@ namespace tuv {
 namespace {
 
 // The source path the journal keeps: absolute, so that the file can be
-// looked up by its full path later whatever folder the check-in ran in.
+// looked up by its full path later whatever folder the check-in ran in; in
+// UTF-8, as every text of the vault.
 std::string recorded_source(const std::filesystem::path& source) {
     std::error_code error;
     const std::filesystem::path absolute = std::filesystem::absolute(source, error);
-    return (error ? source : absolute.lexically_normal()).string();
+    return utf8_of(error ? source : absolute.lexically_normal());
 }
 
 // The vault path's names below the root, in order.
@@ -72,9 +74,9 @@ checkin::own_files checkin::find_own_files() {
     mode.reset();
     for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
         if (wal && std::string(suffix) == "-journal") continue;
-        const file_identity identity = files.status(database + suffix).identity;
+        const file_identity identity = files.status(path_from_utf8(database + suffix)).identity;
         if (identity == file_identity{}) {
-            own.absent.emplace_back(database + suffix);
+            own.absent.push_back(path_from_utf8(database + suffix));
         } else {
             own.present.push_back(identity);
         }
@@ -102,7 +104,7 @@ bool checkin::is_own_file(const path_status& status) {
 }
 
 std::unique_ptr<file_handle> checkin::open_source(const std::filesystem::path& source) {
-    check_entry_name(source.filename().string(), separator_);
+    check_entry_name(utf8_of(source.filename()), separator_);
 
     // The source is opened before anything is written: a file that vanished
     // leaves the vault untouched. Devices and FIFOs are refused before they
@@ -114,15 +116,16 @@ std::unique_ptr<file_handle> checkin::open_source(const std::filesystem::path& s
         // Left for the open below to report.
     }
     if (status.kind == path_kind::other) {
-        throw tuv_error("Cannot check in " + source.string() + ": it is not a regular file");
+        throw tuv_error("Cannot check in " + utf8_of(source) + ": it is not a regular file");
     }
     if (status.kind == path_kind::regular && is_own_file(status)) {
-        throw tuv_error("Cannot check in " + source.string() + ": it is one of the vault's own files");
+        throw tuv_error("Cannot check in " + utf8_of(source) +
+                        ": it is one of the vault's own files");
     }
     try {
         return storage_.files.open(source, open_mode::read);
     } catch (const io_error&) {
-        throw tuv_error("Couldn't open file: " + source.string());
+        throw tuv_error("Couldn't open file: " + utf8_of(source));
     }
 }
 
@@ -140,7 +143,7 @@ std::unique_ptr<chunk_pipeline> checkin::start_chunks(file_handle& input) const 
 checkin::destination checkin::find_or_make(const checkin_request& request,
                                            known_directories& known) {
     const std::string& separator = separator_;
-    const std::string source = request.source.string();
+    const std::string source = utf8_of(request.source);
     const std::string folder = request.directory.empty() ? separator : request.directory;
 
     destination found_at;
@@ -154,7 +157,7 @@ checkin::destination checkin::find_or_make(const checkin_request& request,
     directories.push_back(root->second);
     std::string walked = separator;
     const std::vector<std::string> names = split_below_root(
-        join_vault_path(folder, request.source.filename().string(), separator), separator);
+        join_vault_path(folder, utf8_of(request.source.filename()), separator), separator);
     for (std::size_t i = 0; i < names.size(); ++i) {
         const bool is_file = i + 1 == names.size();
         walked = join_vault_path(walked, names[i], separator);

@@ -1,12 +1,14 @@
 // Writing one version of a vault file to a local file.
+#include "core/vault/checkout.h"
+
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 
-#include "core/vault/checkout.h"
 #include "core/base/date.h"
 #include "core/base/errors.h"
+#include "core/base/utf8_path.h"
 #include "core/storage/file_io.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/repository.h"
@@ -19,8 +21,9 @@ std::filesystem::path temporary_beside(const std::filesystem::path& destination)
     static std::atomic<unsigned> counter{0};
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
     return destination.parent_path() /
-           ("." + destination.filename().string() + ".quillmark-" + std::to_string(getpid()) + "-" +
-            std::to_string(stamp) + "-" + std::to_string(counter++));
+           path_from_utf8("." + utf8_of(destination.filename()) + ".quillmark-" +
+                          std::to_string(getpid()) + "-" + std::to_string(stamp) + "-" +
+                          std::to_string(counter++));
 }
 
 // The file a checkout to `destination` replaces. A link (chain) to a regular
@@ -39,12 +42,12 @@ std::filesystem::path replaced_file(file_system& files, const std::filesystem::p
         case path_kind::regular:
             return status.target;
         case path_kind::dangling_link:
-            throw tuv_error("Cannot write " + destination.string() +
+            throw tuv_error("Cannot write " + utf8_of(destination) +
                             ": it is a symbolic link to a file that does not exist");
         case path_kind::other:
             break;
     }
-    throw tuv_error("Cannot write " + destination.string() + ": it is not a regular file");
+    throw tuv_error("Cannot write " + utf8_of(destination) + ": it is not a regular file");
 }
 
 }  // namespace
@@ -61,7 +64,7 @@ std::uint64_t checkout(repository& vault, file_entry& entry,
     file_system& files = vault.files();
     const std::filesystem::path target = replaced_file(files, destination);
     if (vault.is_own_file(target)) {
-        throw tuv_error("Cannot write " + destination.string() +
+        throw tuv_error("Cannot write " + utf8_of(destination) +
                         ": it is one of the vault's own files");
     }
 
@@ -74,7 +77,7 @@ std::uint64_t checkout(repository& vault, file_entry& entry,
         out = files.open(partial, open_mode::create_new);
     } catch (const io_error& error) {
         // The system's reason tells a full disk from a read-only folder.
-        throw tuv_error("Couldn't open " + destination.string() +
+        throw tuv_error("Couldn't open " + utf8_of(destination) +
                         (error.reason() ? ": " + error.reason().message() : std::string()));
     }
     try {

@@ -6,6 +6,7 @@
 
 #include "core/base/date.h"
 #include "core/base/errors.h"
+#include "core/base/utf8_path.h"
 #include "core/db/db_sqlite.h"
 #include "core/db/schema.h"
 #include "core/db/write_transaction.h"
@@ -55,7 +56,7 @@ void make_folder(const fs::path& folder, undo_list& undo) {
         first_missing = first_missing.parent_path();
     }
     if (!fs::create_directories(folder, error) && error) {
-        throw tuv_error("Cannot create the folder " + folder.string() + ": " + error.message());
+        throw tuv_error("Cannot create the folder " + utf8_of(folder) + ": " + error.message());
     }
     undo.made_folder(first_missing);
 }
@@ -68,8 +69,8 @@ void refuse_existing_vault(const vault_layout& layout) {
     std::error_code error;
     for (const fs::path& part : {layout.database, layout.data}) {
         if (fs::exists(part, error)) {
-            throw tuv_error("The folder " + layout.directory.string() + " already holds a vault (" +
-                            part.string() + " exists); nothing was changed");
+            throw tuv_error("The folder " + utf8_of(layout.directory) + " already holds a vault (" +
+                            utf8_of(part) + " exists); nothing was changed");
         }
     }
 }
@@ -80,7 +81,7 @@ void write_settings(db& database, const vault_options& options, const vault_layo
     };
     put(setting_key::path_separator, options.separator);
     // Relative to the vault's folder, so that the folder can be copied whole.
-    put(setting_key::data_directory, stored_path(layout.directory, layout.data).string());
+    put(setting_key::data_directory, stored_path(layout.directory, layout.data));
     put(setting_key::chunk_max_size, std::to_string(options.chunks.max_size));
     put(setting_key::chunk_min_size, std::to_string(options.chunks.min_size));
     put(setting_key::chunk_win_size, std::to_string(options.chunks.win_size));
@@ -105,7 +106,7 @@ void write_root_entry(db& database, const std::string& separator) {
 void create_database(const fs::path& file, const vault_options& options,
                      const vault_layout& layout) {
     db_sqlite database;
-    database.open(file.string(), db_open_mode::create);
+    database.open(utf8_of(file), db_open_mode::create);
     // Pragmas that change the file's mode cannot run inside a transaction.
     database.set_transactional(false);
     // WAL lets readers go on while the one writer checks files in; the mode
@@ -165,18 +166,19 @@ vault_layout install_vault(const vault_options& options) {
 
     // The database is built under a temporary name and renamed into place
     // only when complete, so a vault is never found half-made.
-    const fs::path partial = layout.database.string() + ".partial";
+    const auto with_suffix = [](fs::path path, const char* suffix) { return path += suffix; };
+    const fs::path partial = with_suffix(layout.database, ".partial");
     for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
         std::error_code ignored;
-        fs::remove(partial.string() + suffix, ignored);
+        fs::remove(with_suffix(partial, suffix), ignored);
     }
     for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
-        undo.made_file(partial.string() + suffix);
+        undo.made_file(with_suffix(partial, suffix));
     }
     try {
         create_database(partial, options, layout);
     } catch (const tuv_error& e) {
-        throw tuv_error("Cannot create the vault database " + layout.database.string() + ": " +
+        throw tuv_error("Cannot create the vault database " + utf8_of(layout.database) + ": " +
                         e.what());
     }
 
@@ -186,7 +188,7 @@ vault_layout install_vault(const vault_options& options) {
     std::error_code error;
     fs::rename(partial, layout.database, error);
     if (error) {
-        throw tuv_error("Cannot create the vault database " + layout.database.string() + ": " +
+        throw tuv_error("Cannot create the vault database " + utf8_of(layout.database) + ": " +
                         error.message());
     }
     sync_folder(layout.directory);

@@ -2,6 +2,7 @@
 
 #include "core/base/date.h"
 #include "core/base/errors.h"
+#include "core/base/utf8_path.h"
 #include "core/db/db_sqlite.h"
 #include "core/db/schema.h"
 #include "core/storage/block_reader.h"
@@ -21,7 +22,7 @@ std::uint32_t read_number(settings_reader& reader, const char* key) {
 }  // namespace
 
 repository::repository(const std::string& db_path, access mode)
-    : folder_(std::filesystem::absolute(db_path).lexically_normal().parent_path()),
+    : folder_(std::filesystem::absolute(path_from_utf8(db_path)).lexically_normal().parent_path()),
       files_(&file_system::local()) {
     auto database = std::make_unique<db_sqlite>();
     database->open(db_path,
@@ -85,7 +86,7 @@ bool repository::is_own_file(const std::filesystem::path& path) const {
     if (fs::equivalent(folder, data_directory_, ignored)) return true;
     const std::string database = database_->name();
     for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
-        if (fs::equivalent(path, database + suffix, ignored)) return true;
+        if (fs::equivalent(path, path_from_utf8(database + suffix), ignored)) return true;
     }
     return false;
 }

@@ -34,7 +34,7 @@ class repository {
     // cannot write (a read-only mount, a read-only backup) can be opened.
     enum class access { read_write, read_only };
 
-    // Opens the database at `db_path` (which must exist) and reads every
+    // Opens the database at `db_path` (UTF-8; it must exist) and reads every
     // setting. Throws db_exception when the file cannot be opened or is not
     // a database, tuv_error "<path> is not a Quillmark vault: it has no
     // settings table", rec_not_found_exception for a missing key, tuv_error

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <optional>
@@ -15,6 +16,7 @@
 
 #include "core/base/date.h"
 #include "core/base/errors.h"
+#include "core/base/utf8_path.h"
 #include "core/db/db.h"
 #include "core/db/read_snapshot.h"
 #include "core/storage/chunk_codec.h"
@@ -344,7 +346,7 @@ class checker {
         while (rows->next()) {
             ++report_.containers;
             const std::int64_t disk_id = rows->get_int64(0);
-            const std::string path = local_path(repo_.folder(), rows->get_string(1)).string();
+            const std::filesystem::path path = local_path(repo_.folder(), rows->get_string(1));
             const auto used = extents.find(disk_id);
             const std::uint64_t reach = used == extents.end() ? 0 : used->second.end;
             if (used != extents.end()) extents.erase(used);
@@ -573,7 +575,8 @@ class checker {
             if (!rows->is_null("codec")) codec = rows->get_int64(6);
             // Chunks past a short container's end are covered by its line.
             if (offset > length || stored_size > length - offset) continue;
-            const std::string where = "container " + std::to_string(disk_id) + " (" + path + ")";
+            const std::string where =
+                "container " + std::to_string(disk_id) + " (" + utf8_of(path) + ")";
             try {
                 if (open_disk != disk_id) {
                     container.reset();
@@ -651,7 +654,7 @@ class checker {
         container_problems_, version_problems_;
     std::vector<std::pair<std::int64_t, std::string>> chunk_problems_, data_problems_;
     std::set<std::int64_t> bad_chunks_;
-    std::map<std::int64_t, std::pair<std::string, std::uint64_t>> container_lengths_;
+    std::map<std::int64_t, std::pair<std::filesystem::path, std::uint64_t>> container_lengths_;
     std::map<std::int64_t, std::string> chunk_users_;
 };
 

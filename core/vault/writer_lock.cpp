@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "core/base/errors.h"
+#include "core/base/utf8_path.h"
 
 namespace tuv {
 
@@ -11,12 +12,14 @@ std::optional<platform::file_lock> try_lock_writer(const std::filesystem::path& 
     std::error_code error;
     const std::filesystem::path real = std::filesystem::canonical(database, error);
     if (error)
-        throw tuv_error("Cannot find the vault " + database.string() + ": " + error.message());
+        throw tuv_error("Cannot find the vault " + utf8_of(database) + ": " + error.message());
     const std::filesystem::perms mode = std::filesystem::status(real, error).permissions();
     if (error)
-        throw tuv_error("Cannot examine the vault " + real.string() + ": " + error.message());
+        throw tuv_error("Cannot examine the vault " + utf8_of(real) + ": " + error.message());
     try {
-        return platform::file_lock::try_acquire(real.string() + writer_lock_suffix, mode, timeout);
+        std::filesystem::path lock = real;
+        lock += writer_lock_suffix;
+        return platform::file_lock::try_acquire(lock, mode, timeout);
     } catch (const platform::lock_error& e) {
         throw tuv_error(e.what());
     }

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/quillmark_registry.h"
+#include "platform/wide_text.h"
 #include "shellext/windows/com_registration.h"
 #include "shellext/windows/resource.h"
 #include "shellext/windows/shell_ext_com.h"
@@ -65,12 +66,13 @@ bool user_has_vault() {
     }
 }
 
+// The server's own file, in UTF-8 as the registry layer takes it.
 std::string module_path() {
-    std::string path(32768, '\0');
+    std::wstring path(32768, L'\0');
     const DWORD length =
-        ::GetModuleFileNameA(module().instance, path.data(), static_cast<DWORD>(path.size()));
+        ::GetModuleFileNameW(module().instance, path.data(), static_cast<DWORD>(path.size()));
     path.resize(length < path.size() ? length : 0);
-    return path;
+    return platform::to_utf8(path);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <new>
 
 #include "platform/long_path.h"
+#include "platform/wide_text.h"
 #include "shellext/windows/module.h"
 #include "shellext/windows/property_page.h"
 
@@ -25,7 +26,8 @@ class message_box_prompter : public shell_prompter {
         UINT icon = MB_ICONINFORMATION;
         if (message.icon == message_icon::exclamation) icon = MB_ICONEXCLAMATION;
         if (message.icon == message_icon::error) icon = MB_ICONERROR;
-        ::MessageBoxA(owner_, message.text.c_str(), message.caption.c_str(), MB_OK | icon);
+        ::MessageBoxW(owner_, platform::to_wide(message.text).c_str(),
+                      platform::to_wide(message.caption).c_str(), MB_OK | icon);
     }
 
   private:
@@ -33,16 +35,17 @@ class message_box_prompter : public shell_prompter {
     bool quiet_;
 };
 
-// The drop-file list's entries in order; those whose path cannot be had
-// are left out. Each path is asked for its length first, so none is cut.
+// The drop-file list's entries in order, their paths in UTF-8; those whose
+// path cannot be had are left out. Each path is asked for its length first,
+// so none is cut.
 std::vector<selected_item> dropped_items(HDROP drop) {
     std::vector<selected_item> items;
-    const UINT count = ::DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
     for (UINT i = 0; i < count; ++i) {
-        const UINT length = ::DragQueryFileA(drop, i, nullptr, 0);
+        const UINT length = ::DragQueryFileW(drop, i, nullptr, 0);
         if (length == 0) continue;
-        std::string path(length + 1, '\0');
-        const UINT got = ::DragQueryFileA(drop, i, path.data(), length + 1);
+        std::wstring path(length + 1, L'\0');
+        const UINT got = ::DragQueryFileW(drop, i, path.data(), length + 1);
         if (got == 0) continue;
         path.resize(got);
         // What cannot be examined counts as a file: the check-in program
@@ -50,7 +53,7 @@ std::vector<selected_item> dropped_items(HDROP drop) {
         const DWORD attributes = ::GetFileAttributesW(platform::long_path(path).c_str());
         const bool folder =
             attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        items.push_back({path, folder});
+        items.push_back({platform::to_utf8(path), folder});
     }
     return items;
 }
@@ -64,10 +67,7 @@ void copy_narrow(const std::string& text, char* buffer, UINT size) {
 }
 
 void copy_wide(const std::string& text, wchar_t* buffer, UINT size) {
-    std::wstring wide(text.size(), L'\0');
-    const int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                                             wide.data(), static_cast<int>(wide.size()));
-    wide.resize(std::max(length, 0));
+    const std::wstring wide = platform::to_wide(text);
     const std::size_t count = std::min<std::size_t>(wide.size(), size - 1);
     std::wmemcpy(buffer, wide.data(), count);
     buffer[count] = L'\0';
@@ -121,7 +121,7 @@ STDMETHODIMP Tuv_ShellExt::Initialize(PCIDLIST_ABSOLUTE, IDataObject* data, HKEY
         ::ReleaseStgMedium(&medium);
         return E_INVALIDARG;
     }
-    const UINT count = ::DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
     items_ = dropped_items(drop);
     ::GlobalUnlock(medium.hGlobal);
     ::ReleaseStgMedium(&medium);

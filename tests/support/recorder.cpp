@@ -8,6 +8,8 @@
 #ifdef _WIN32
 #include <process.h>
 #include <windows.h>
+
+#include "platform/wide_text.h"
 #else
 #include <unistd.h>
 #endif
@@ -16,9 +18,10 @@ namespace {
 
 #ifdef _WIN32
 // Windows hands a program one command line, not arguments: what a Windows
-// program reads is the name it was started by and the rest after one blank.
+// program reads is the name it was started by and the rest after one blank,
+// here in UTF-8.
 std::vector<std::string> arguments(int, char**) {
-    const std::string line = ::GetCommandLineA();
+    const std::string line = platform::to_utf8(::GetCommandLineW());
     std::size_t name_end = line.find(' ');
     std::string name = line.substr(0, name_end);
     if (!line.empty() && line[0] == '"') {

@@ -2,8 +2,9 @@
 // Quillmark_Shell): test_recorder writes the arguments it was started with
 // to the file that QUILLMARK_TEST_RECORD names, whole or not at all, and
 // ends. On Windows, which passes a command line, it records the name it was
-// started by and the rest of the line after one blank. Its path is the macro
-// QUILLMARK_TEST_RECORDER in the tests that link quillmark_test_recorder.
+// started by and the rest of the line after one blank, in UTF-8. Its path is
+// the macro QUILLMARK_TEST_RECORDER in the tests that link
+// quillmark_test_recorder.
 #pragma once
 
 #include <chrono>

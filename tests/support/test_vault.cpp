@@ -18,7 +18,7 @@ vault_options in_folder(vault_options options, const temp_dir& folder) {
 
 test_vault::test_vault(vault_options options)
     : layout_(install_vault(in_folder(std::move(options), folder_))),
-      repository_(std::make_unique<repository>(layout_.database.string())) {}
+      repository_(std::make_unique<repository>(utf8_of(layout_.database))) {}
 
 void register_vault(const std::string& db_path) {
     auto key = platform::create_registry_key(platform::registry_root::current_user,

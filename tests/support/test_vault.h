@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "core/base/utf8_path.h"
 #include "core/vault/installer.h"
 #include "core/vault/repository.h"
 #include "tests/support/temp_dir.h"
@@ -17,7 +18,7 @@ class test_vault {
     explicit test_vault(vault_options options = {});
 
     const vault_layout& layout() const { return layout_; }
-    std::string db_path() const { return layout_.database.string(); }
+    std::string db_path() const { return utf8_of(layout_.database); }
     repository& repo() { return *repository_; }
     db& database() { return repository_->database(); }
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "core/base/utf8_path.h"
 #include "platform/long_path.h"
 #include "platform/quillmark_registry.h"
 #include "platform/registry.h"
@@ -179,10 +180,10 @@ class com_server_test : public ::testing::Test {
         platform::create_registry_key(registry_root::local_machine, approved_key);
         platform::create_registry_key(registry_root::local_machine, platform::quillmark_key)
             .set(platform::checkin_program_value, QUILLMARK_CHECKIN_STAND_IN);
-        for (const char* name : {"a.txt", "b.txt"}) {
-            std::ofstream(folder_ / name) << name;
-            vault_.repo().checkin_file(folder_ / name, "\\", "2024-01-02 03:04:05", "text/plain",
-                                       "first");
+        for (const char* name : {"a.txt", "b.txt", "Zoë 日本.txt"}) {
+            std::ofstream(folder_ / path_from_utf8(name)) << name;
+            vault_.repo().checkin_file(folder_ / path_from_utf8(name), "\\", "2024-01-02 03:04:05",
+                                       "text/plain", "first");
         }
         std::ofstream(folder_ / "unknown.txt") << "?";
     }
@@ -371,15 +372,18 @@ TEST_F(com_server_test, help_text_is_given_narrow_or_wide_cut_to_the_buffer_and_
 }
 
 TEST_F(com_server_test, invoke_starts_the_checkin_program_on_the_files_of_the_selection) {
-    // Two files, one deeper than 260 characters, and a folder, which is left out.
+    // Three files, one named beyond ASCII, one deeper than 260 characters,
+    // and a folder, which is left out.
     fs::path deep = folder_.path();
     while (deep.string().size() < 280) deep /= std::string(40, 'd');
     fs::create_directories(platform::long_path(deep));
     std::ofstream(fs::path(platform::long_path(deep / "deep.txt"))) << "deep";
     ASSERT_TRUE(load());
     HRESULT initialised = E_FAIL;
+    const fs::path named = folder_ / path_from_utf8("Zoë 日本.txt");
     auto* menu = as<IContextMenu>(
-        selecting({folder_ / "a.txt", folder_ / "it's a dir", deep / "deep.txt"}, &initialised),
+        selecting({folder_ / "a.txt", named, folder_ / "it's a dir", deep / "deep.txt"},
+                  &initialised),
         IID_IContextMenu);
     EXPECT_EQ(initialised, S_OK);
     ASSERT_NE(menu, nullptr);
@@ -394,10 +398,10 @@ TEST_F(com_server_test, invoke_starts_the_checkin_program_on_the_files_of_the_se
     EXPECT_EQ(menu->InvokeCommand(&info), E_INVALIDARG);
     info.lpVerb = MAKEINTRESOURCEA(1);
     EXPECT_EQ(menu->InvokeCommand(&info), S_OK);
-    EXPECT_EQ(
-        test::recorded_arguments(folder_ / "record"),
-        (std::vector<std::string>{"Quillmark_Checkin.exe", (folder_ / "a.txt").string() + "#" +
-                                                               (deep / "deep.txt").string()}));
+    EXPECT_EQ(test::recorded_arguments(folder_ / "record"),
+              (std::vector<std::string>{"Quillmark_Checkin.exe",
+                                        (folder_ / "a.txt").string() + "#" + utf8_of(named) + "#" +
+                                            (deep / "deep.txt").string()}));
     std::error_code ignored;  // best effort: a temporary folder
     fs::remove_all(platform::long_path(folder_ / std::string(40, 'd')), ignored);
 }
@@ -422,9 +426,11 @@ TEST_F(com_server_test, invoke_on_folders_alone_says_to_select_a_file_and_starts
 
 TEST_F(com_server_test, a_page_is_added_for_one_known_file_only) {
     const fs::path a = folder_ / "a.txt";
-    const std::vector<std::vector<fs::path>> selections{
-        {a}, {a, folder_ / "b.txt"}, {folder_ / "unknown.txt"}};
-    const std::vector<HRESULT> answers{S_OK, E_INVALIDARG, E_INVALIDARG};
+    const std::vector<std::vector<fs::path>> selections{{a},
+                                                        {folder_ / path_from_utf8("Zoë 日本.txt")},
+                                                        {a, folder_ / "b.txt"},
+                                                        {folder_ / "unknown.txt"}};
+    const std::vector<HRESULT> answers{S_OK, S_OK, E_INVALIDARG, E_INVALIDARG};
     ASSERT_TRUE(load());
     for (std::size_t i = 0; i < selections.size(); ++i) {
         auto* sheet = as<IShellPropSheetExt>(selecting(selections[i]), IID_IShellPropSheetExt);

@@ -1,19 +1,23 @@
 // The platform layers on Windows: the real registry (in a key apart, see
-// tests/support/scoped_registry.h), the named mutex, starting programs and
-// paths longer than 260 characters.
+// tests/support/scoped_registry.h), the named mutex, starting programs,
+// paths longer than 260 characters, and text beyond ASCII through the wide
+// calls, into the programs and out of them.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <chrono>
+#include <fstream>
 #include <string>
 #include <thread>
 
+#include "core/base/utf8_path.h"
 #include "core/storage/file_io.h"
 #include "platform/CRegistry.h"
 #include "platform/long_path.h"
 #include "platform/named_mutex.h"
 #include "platform/process.h"
 #include "platform/registry.h"
+#include "platform/wide_text.h"
 #include "tests/support/checks.h"
 #include "tests/support/recorder.h"
 #include "tests/support/scoped_env.h"
@@ -96,6 +100,24 @@ TEST_F(registry_win_test, a_key_removed_meanwhile_reads_as_missing_and_is_made_a
     EXPECT_EQ(key.query("QuillmarkPath"), "again");
 }
 
+TEST_F(registry_win_test, text_beyond_ascii_is_kept_as_utf16) {
+    const std::string key_path = app_key + "\\Zoë";
+    create_registry_key(registry_root::current_user, key_path)
+        .set("Tresor ü", "C:\\日本\\résumé 😀.db");
+    auto key = open_registry_key(registry_root::current_user, key_path);
+    ASSERT_TRUE(key);
+    EXPECT_EQ(key->query("Tresor ü"), "C:\\日本\\résumé 😀.db");
+    // What any other program reads there.
+    wchar_t stored[64] = {};
+    DWORD size = sizeof stored;
+    ASSERT_EQ(
+        ::RegGetValueW(HKEY_CURRENT_USER, to_wide(real_key("HKEY_CURRENT_USER", key_path)).c_str(),
+                       L"Tresor ü", RRF_RT_REG_SZ, nullptr, stored, &size),
+        ERROR_SUCCESS);
+    EXPECT_EQ(std::wstring(stored), L"C:\\日本\\résumé 😀.db");
+    EXPECT_TRUE(key->remove("Tresor ü"));
+}
+
 TEST(named_mutex_win_test, another_thread_waits_and_an_abandoned_mutex_is_taken) {
     const std::string name = "Quillmark_TestMutex_" + std::to_string(::GetCurrentProcessId());
     auto mine = named_mutex::try_acquire(name, 0ms);
@@ -126,6 +148,73 @@ TEST(process_win_test, the_program_gets_a_windows_command_line_and_a_missing_one
     const fs::path missing = dir / "missing.exe";
     EXPECT_EQ(tuv::test::failure<process_error>([&] { start_detached(missing, {}); }),
               "cannot start " + missing.string() + ": No such file or directory");
+}
+
+TEST(process_win_test, a_program_in_a_folder_beyond_ascii_gets_its_argument_in_utf8) {
+    tuv::test::temp_dir dir;
+    tuv::test::scoped_env record(tuv::test::record_variable, (dir / "record").string());
+    const fs::path folder = dir / tuv::path_from_utf8("Programme 日本");
+    fs::create_directory(folder);
+    fs::copy_file(QUILLMARK_TEST_RECORDER, folder / "test_recorder.exe");
+    start_detached(folder / "test_recorder.exe", {"C:\\Zoë\\résumé 😀.txt#C:\\日本.txt"});
+    EXPECT_EQ(
+        tuv::test::recorded_arguments(dir / "record"),
+        (std::vector<std::string>{"test_recorder.exe", "C:\\Zoë\\résumé 😀.txt#C:\\日本.txt"}));
+}
+
+// Runs `program` on the UTF-8 `arguments` (what follows its name on the
+// command line) through the wide call, as Explorer or a console would start
+// it, its standard output and error into `output`; its exit code.
+DWORD run_program(const fs::path& program, const std::string& arguments, const fs::path& output) {
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+    const HANDLE out = ::CreateFileW(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited,
+                                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = out;
+    startup.hStdError = out;
+    std::wstring line = to_wide("\"" + tuv::utf8_of(program) + "\" " + arguments);
+    PROCESS_INFORMATION started{};
+    DWORD code = 0xFFFFFFFF;
+    if (::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                         &startup, &started)) {
+        ::WaitForSingleObject(started.hProcess, 60000);
+        ::GetExitCodeProcess(started.hProcess, &code);
+        ::CloseHandle(started.hThread);
+        ::CloseHandle(started.hProcess);
+    }
+    ::CloseHandle(out);
+    return code;
+}
+
+TEST(programs_win_test, the_programs_read_arguments_and_environment_and_write_in_utf8) {
+    tuv::test::temp_dir dir;
+    tuv::test::scoped_registry registry{dir.path()};
+    const fs::path data = dir / tuv::path_from_utf8("Daten 日本");
+    const fs::path vault = data / "quillmark" / "vault";
+    const fs::path source = dir / tuv::path_from_utf8("résumé 😀.txt");
+    const fs::path exported = dir / tuv::path_from_utf8("Export ü");
+    const fs::path output = dir / "output.txt";
+    std::ofstream(source, std::ios::binary) << "résumé";
+
+    // The vault's folder comes from the environment, as a user's own folder may be named.
+    ::_wputenv_s(L"XDG_DATA_HOME", data.c_str());
+    EXPECT_EQ(run_program(QUILLMARK_CLI, "init", output), 0u);
+    ::_wputenv_s(L"XDG_DATA_HOME", L"");
+    EXPECT_TRUE(tuv::test::text_file_contents(output).starts_with("Created the vault " +
+                                                                  tuv::utf8_of(vault) + "\n"))
+        << tuv::test::text_file_contents(output);
+    EXPECT_EQ(run_program(QUILLMARK_CLI, "checkin \"" + tuv::utf8_of(source) + "\"", output), 0u);
+    EXPECT_TRUE(tuv::test::text_file_contents(output).starts_with(
+        "Checked in " + tuv::utf8_of(source) + " as \\résumé 😀.txt: 8 bytes"))
+        << tuv::test::text_file_contents(output);
+    EXPECT_EQ(run_program(QUILLMARK_EXPORT, "\"\\résumé 😀.txt\" \"" + tuv::utf8_of(exported) + "\"",
+                          output),
+              0u)
+        << tuv::test::text_file_contents(output);
+    EXPECT_EQ(tuv::test::file_contents(exported / tuv::path_from_utf8("résumé 😀.txt")), "résumé");
 }
 
 TEST(long_path_win_test, files_deeper_than_260_characters_are_written_renamed_and_read) {
