@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/base/errors.h"
+#include "core/base/utf8_path.h"
 #include "core/vault/progress_observer.h"
 #include "core/vault/repository.h"
 
@@ -69,10 +70,11 @@ std::string refusal(const std::filesystem::path& file) {
     std::error_code error;
     const auto status = std::filesystem::status(file, error);
     if (!std::filesystem::exists(status)) {
-        return "Cannot check in " + file.string() + ": it does not exist";
+        return "Cannot check in " + utf8_of(file) + ": it does not exist";
     }
     if (std::filesystem::is_directory(status)) {
-        return "Cannot check in " + file.string() + ": it is a folder, and only files can be "
+        return "Cannot check in " + utf8_of(file) +
+               ": it is a folder, and only files can be "
                "checked in";
     }
     return {};
@@ -151,20 +153,22 @@ std::string summary_lines(const std::vector<file_outcome>& outcomes) {
         if (!text.empty()) text += "\n";
         switch (outcome.status) {
             case file_status::checked_in:
-                text += "Checked in: " + outcome.file.string() + " as " + outcome.result.vault_path;
+                text += "Checked in: " + utf8_of(outcome.file) + " as " + outcome.result.vault_path;
                 break;
             case file_status::failed: {
                 // The engine's messages mostly name the file already.
-                const std::string file = outcome.file.string();
+                const std::string file = utf8_of(outcome.file);
                 text += "Failed: ";
                 if (outcome.message.find(file) == std::string::npos) text += file + ": ";
                 text += outcome.message;
                 break;
             }
             case file_status::cancelled:
-                text += "Cancelled, nothing of it was stored: " + outcome.file.string();
+                text += "Cancelled, nothing of it was stored: " + utf8_of(outcome.file);
                 break;
-            case file_status::not_started: text += "Not checked in: " + outcome.file.string(); break;
+            case file_status::not_started:
+                text += "Not checked in: " + utf8_of(outcome.file);
+                break;
         }
     }
     return text;

@@ -3,6 +3,7 @@
 #include <span>
 #include <system_error>
 
+#include "core/base/utf8_path.h"
 #include "gui/command_line.h"
 
 namespace tuv::checkin_app {
@@ -33,12 +34,12 @@ command_line parse_command_line(const std::string& text) {
     if (!result.destination || parts.size() == 1) {
         // Form A, or form B's single path: every part is a whole path.
         for (auto part = parts.rbegin(); part != parts.rend(); ++part) {
-            result.files.emplace_back(*part);
+            result.files.push_back(path_from_utf8(*part));
         }
     } else {
-        const std::filesystem::path base(parts.front());
+        const std::filesystem::path base = path_from_utf8(parts.front());
         for (auto name = parts.rbegin(); name + 1 != parts.rend(); ++name) {
-            result.files.push_back(base / *name);
+            result.files.push_back(base / path_from_utf8(*name));
         }
     }
     return result;
@@ -61,7 +62,7 @@ command_line read_command_line(const std::vector<std::string>& arguments) {
             if (file.is_absolute() && std::filesystem::is_regular_file(file, error)) {
                 kept.push_back(file);
             } else {
-                joined.refused.insert(joined.refused.begin(), file.string());
+                joined.refused.insert(joined.refused.begin(), utf8_of(file));
             }
         }
         joined.files = std::move(kept);
@@ -72,11 +73,12 @@ command_line read_command_line(const std::vector<std::string>& arguments) {
     const std::span<const std::string> paths = rest.subspan(1);
     for (auto path = paths.rbegin(); path != paths.rend(); ++path) {
         std::error_code error;
-        const std::filesystem::path whole = std::filesystem::absolute(*path, error);
-        line.files.push_back(error ? std::filesystem::path(*path) : whole);
+        const std::filesystem::path given = path_from_utf8(*path);
+        const std::filesystem::path whole = std::filesystem::absolute(given, error);
+        line.files.push_back(error ? given : whole);
     }
     line.multiple = line.files.size() > 1;
-    if (line.files.size() == 1) line.selection = line.files.front().string();
+    if (line.files.size() == 1) line.selection = utf8_of(line.files.front());
     return line;
 }
 

@@ -1,6 +1,6 @@
 #include "gui/command_line.h"
 
-#include <filesystem>
+#include "core/base/utf8_path.h"
 
 namespace tuv::gui {
 
@@ -14,7 +14,7 @@ std::string command_line_text(std::span<const std::string> arguments, char separ
 }
 
 std::string file_name_of(const std::string& path) {
-    return std::filesystem::path(path).filename().string();
+    return utf8_of(path_from_utf8(path).filename());
 }
 
 }  // namespace tuv::gui

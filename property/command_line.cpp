@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "core/base/utf8_path.h"
 #include "gui/command_line.h"
 
 namespace tuv::property {
@@ -15,7 +16,7 @@ std::string local_path_from(const std::vector<std::string>& arguments) {
     } else {
         text = gui::command_line_text(arguments);
     }
-    const std::filesystem::path path(text);
+    const std::filesystem::path path = path_from_utf8(text);
     if (text.empty() || path.is_absolute()) return text;
     // The current folder comes from the system with its links resolved, so
     // "." and a leading ".." name what the file system would; only a ".."
@@ -23,7 +24,7 @@ std::string local_path_from(const std::vector<std::string>& arguments) {
     std::error_code error;
     const std::filesystem::path absolute = std::filesystem::absolute(path, error);
     if (error) return text;
-    return absolute.lexically_normal().string();
+    return utf8_of(absolute.lexically_normal());
 }
 
 }  // namespace tuv::property

@@ -6,30 +6,24 @@
 
 #ifdef _WIN32
 #include <io.h>
-#include <windows.h>
 #else
 #include <unistd.h>
 #endif
 
 #include "core/base/utf8_path.h"
+#include "platform/program_folder.h"
 #include "platform/utf8_process.h"
 #include "tools/cli.h"
 
 namespace {
 
-// This program's own file, so that `quillmark init` finds the check-in
+// This program's folder, so that `quillmark init` finds the check-in
 // program beside it.
-std::filesystem::path own_file(const std::string& argv0) {
+std::filesystem::path own_folder(const std::string& argv0) {
+    std::filesystem::path folder = platform::program_folder();
+    if (!folder.empty()) return folder;
     std::error_code error;
-#ifdef _WIN32
-    wchar_t path[32768];
-    const DWORD length = ::GetModuleFileNameW(nullptr, path, static_cast<DWORD>(std::size(path)));
-    if (length > 0 && length < std::size(path)) return std::filesystem::path(path);
-#else
-    std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (!error) return self;
-#endif
-    return std::filesystem::absolute(tuv::path_from_utf8(argv0), error);
+    return std::filesystem::absolute(tuv::path_from_utf8(argv0), error).parent_path();
 }
 
 bool output_is_terminal() {
@@ -50,6 +44,5 @@ int main(int argc, char** argv) {
     for (const std::string& argument : arguments) args.push_back(argument.c_str());
     return tuv::tools::run_cli(
         static_cast<int>(args.size()), args.data(), std::cout, std::cerr,
-        {own_file(arguments.empty() ? std::string() : arguments[0]).parent_path(),
-         output_is_terminal()});
+        {own_folder(arguments.empty() ? std::string() : arguments[0]), output_is_terminal()});
 }

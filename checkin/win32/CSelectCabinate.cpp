@@ -12,7 +12,7 @@
 #include "gui/prompter.h"
 #include "gui/win32/dialog_host.h"
 #include "gui/win32/dialog_items.h"
-#include "gui/win32/wide_text.h"
+#include "platform/wide_text.h"
 
 namespace tuv::win32 {
 namespace {
@@ -132,7 +132,7 @@ void CSelectCabinate::start() {
 
 HTREEITEM CSelectCabinate::add_item(HTREEITEM parent, HTREEITEM after, const std::string& name,
                                     bool has_cabinets) {
-    const std::wstring text = wide(name);
+    const std::wstring text = platform::to_wide(name);
     TVINSERTSTRUCTW insert{};
     insert.hParent = parent;
     insert.hInsertAfter = after;
@@ -164,7 +164,7 @@ std::string CSelectCabinate::item_name(HTREEITEM item) const {
     data.pszText = text;
     data.cchTextMax = static_cast<int>(std::size(text));
     get_item(tree_, data);
-    return utf8(data.pszText);
+    return platform::to_utf8(data.pszText);
 }
 
 std::vector<std::string> CSelectCabinate::child_names(HTREEITEM item) const {

@@ -4,7 +4,7 @@
 #include "gui/win32/dialog_host.h"
 #include "gui/win32/dialog_items.h"
 #include "gui/win32/gui_resources.h"
-#include "gui/win32/wide_text.h"
+#include "platform/wide_text.h"
 
 namespace tuv::win32 {
 
@@ -33,7 +33,7 @@ void CAboutDlg::add_to_system_menu(HWND dialog, const gui::about_texts& texts) {
     const HMENU menu = ::GetSystemMenu(dialog, FALSE);
     if (menu == nullptr) return;
     ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    ::AppendMenuW(menu, MF_STRING, IDM_ABOUTBOX, wide(texts.button).c_str());
+    ::AppendMenuW(menu, MF_STRING, IDM_ABOUTBOX, platform::to_wide(texts.button).c_str());
 }
 
 bool CAboutDlg::answer(HWND dialog, UINT message, WPARAM wparam, const gui::about_texts& texts) {

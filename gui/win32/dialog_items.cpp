@@ -1,6 +1,6 @@
 #include "gui/win32/dialog_items.h"
 
-#include "gui/win32/wide_text.h"
+#include "platform/wide_text.h"
 
 namespace tuv::win32 {
 
@@ -8,11 +8,11 @@ std::string window_text(HWND window) {
     std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
     text.resize(static_cast<std::size_t>(
         ::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-    return utf8(text);
+    return platform::to_utf8(text);
 }
 
 void set_window_text(HWND window, const std::string& text) {
-    ::SetWindowTextW(window, wide(text).c_str());
+    ::SetWindowTextW(window, platform::to_wide(text).c_str());
 }
 
 std::string item_text(HWND dialog, int id) {
@@ -20,7 +20,7 @@ std::string item_text(HWND dialog, int id) {
 }
 
 void set_item_text(HWND dialog, int id, const std::string& text) {
-    ::SetDlgItemTextW(dialog, id, wide(text).c_str());
+    ::SetDlgItemTextW(dialog, id, platform::to_wide(text).c_str());
 }
 
 std::string from_edit_lines(const std::string& text) {

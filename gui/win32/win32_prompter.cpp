@@ -11,7 +11,7 @@
 #include "gui/win32/dialog_host.h"
 #include "gui/win32/dialog_items.h"
 #include "gui/win32/gui_resources.h"
-#include "gui/win32/wide_text.h"
+#include "platform/wide_text.h"
 
 namespace tuv::win32 {
 namespace {
@@ -87,7 +87,7 @@ prompt_answer last_button(prompt_buttons buttons) {
 std::wstring filter_list(const std::vector<gui::file_filter>& filters) {
     std::wstring list;
     for (const gui::file_filter& filter : filters) {
-        list += wide(filter.label) + L'\0' + wide(filter.pattern) + L'\0';
+        list += platform::to_wide(filter.label) + L'\0' + platform::to_wide(filter.pattern) + L'\0';
     }
     if (list.empty()) list = std::wstring(L"All Files (*.*)\0*.*\0", 20);
     return list + L'\0';
@@ -154,7 +154,7 @@ class report_dialog {
         const HDC dc = ::GetDC(text);
         const HGDIOBJ before =
             ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(text, WM_GETFONT, 0, 0)));
-        ::DrawTextW(dc, wide(text_).c_str(), -1, &needed,
+        ::DrawTextW(dc, platform::to_wide(text_).c_str(), -1, &needed,
                     DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
         ::SelectObject(dc, before);
         ::ReleaseDC(text, dc);
@@ -189,7 +189,8 @@ int CALLBACK browse_started(HWND window, UINT message, LPARAM, LPARAM folder) {
 prompt_answer win32_prompter::message(gui::native_window owner, const std::string& text,
                                       const std::string& caption, prompt_icon icon,
                                       prompt_buttons buttons) {
-    switch (::MessageBoxW(static_cast<HWND>(owner), wide(text).c_str(), wide(caption).c_str(),
+    switch (::MessageBoxW(static_cast<HWND>(owner), platform::to_wide(text).c_str(),
+                          platform::to_wide(caption).c_str(),
                           buttons_style(buttons) | icon_style(icon))) {
         case IDOK:
             return prompt_answer::ok;
@@ -220,10 +221,10 @@ std::optional<std::string> win32_prompter::save_file(gui::native_window owner,
                                                      const std::string& title,
                                                      const std::string& suggested,
                                                      const std::vector<gui::file_filter>& filters) {
-    std::wstring file = wide(suggested);
+    std::wstring file = platform::to_wide(suggested);
     file.resize(std::max(file.size() + 1, path_buffer), L'\0');
     const std::wstring filter = filter_list(filters);
-    const std::wstring wide_title = wide(title);
+    const std::wstring wide_title = platform::to_wide(title);
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = static_cast<HWND>(owner);
@@ -238,7 +239,7 @@ std::optional<std::string> win32_prompter::save_file(gui::native_window owner,
         if (::CommDlgExtendedError() != 0) throw dialog_failed("save");
         return std::nullopt;
     }
-    return utf8(file.c_str());
+    return platform::to_utf8(file.c_str());
 }
 
 std::optional<std::vector<std::string>> win32_prompter::open_files(
@@ -246,8 +247,8 @@ std::optional<std::vector<std::string>> win32_prompter::open_files(
     const std::vector<gui::file_filter>& filters) {
     std::wstring files(path_buffer, L'\0');
     const std::wstring filter = filter_list(filters);
-    const std::wstring wide_title = wide(title);
-    const std::wstring wide_folder = wide(folder);
+    const std::wstring wide_title = platform::to_wide(title);
+    const std::wstring wide_folder = platform::to_wide(folder);
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = static_cast<HWND>(owner);
@@ -269,8 +270,8 @@ std::optional<std::vector<std::string>> win32_prompter::open_files(
 std::optional<std::string> win32_prompter::browse_folder(gui::native_window owner,
                                                          const std::string& title,
                                                          const std::string& folder) {
-    const std::wstring wide_title = wide(title);
-    const std::wstring wide_folder = wide(folder);
+    const std::wstring wide_title = platform::to_wide(title);
+    const std::wstring wide_folder = platform::to_wide(folder);
     BROWSEINFOW browse{};
     browse.hwndOwner = static_cast<HWND>(owner);
     browse.lpszTitle = wide_title.c_str();
@@ -285,7 +286,7 @@ std::optional<std::string> win32_prompter::browse_folder(gui::native_window owne
     ::CoTaskMemFree(chosen);
     // A place that is no folder of the file system (the browser offers none).
     if (!found) return std::nullopt;
-    return utf8(path.c_str());
+    return platform::to_utf8(path.c_str());
 }
 
 std::vector<std::string> open_dialog_paths(const wchar_t* buffer) {
@@ -294,11 +295,11 @@ std::vector<std::string> open_dialog_paths(const wchar_t* buffer) {
         parts.emplace_back(at);
     }
     std::vector<std::string> paths;
-    if (parts.size() == 1) paths.push_back(utf8(parts.front()));
+    if (parts.size() == 1) paths.push_back(platform::to_utf8(parts.front()));
     for (std::size_t i = 1; i < parts.size(); ++i) {
         std::wstring path = parts.front();
         if (!path.empty() && path.back() != L'\\') path += L'\\';
-        paths.push_back(utf8(path + parts[i]));
+        paths.push_back(platform::to_utf8(path + parts[i]));
     }
     return paths;
 }

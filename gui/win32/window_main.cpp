@@ -8,8 +8,9 @@
 #include <exception>
 #include <filesystem>
 
-#include "gui/win32/wide_text.h"
 #include "gui/win32/win32_prompter.h"
+#include "platform/utf8_process.h"
+#include "platform/wide_text.h"
 
 namespace tuv::win32 {
 
@@ -25,10 +26,12 @@ int window_main(const window_program& program) {
     int code = 1;
     try {
         win32_prompter prompts;
-        code = program(command_line_arguments(), prompts);
+        std::vector<std::string> arguments = platform::utf8_arguments(0, nullptr);
+        if (!arguments.empty()) arguments.erase(arguments.begin());  // the program's own name
+        code = program(arguments, prompts);
     } catch (const std::exception& error) {
-        ::MessageBoxW(nullptr, wide(error.what()).c_str(), wide(program_name()).c_str(),
-                      MB_OK | MB_ICONERROR);
+        ::MessageBoxW(nullptr, platform::to_wide(error.what()).c_str(),
+                      platform::to_wide(program_name()).c_str(), MB_OK | MB_ICONERROR);
     }
     if (SUCCEEDED(com)) ::CoUninitialize();
     return code;
@@ -37,7 +40,7 @@ int window_main(const window_program& program) {
 std::string program_name() {
     std::wstring file(32768, L'\0');
     file.resize(::GetModuleFileNameW(nullptr, file.data(), static_cast<DWORD>(file.size())));
-    return utf8(std::filesystem::path(file).stem().wstring());
+    return platform::to_utf8(std::filesystem::path(file).stem().wstring());
 }
 
 }  // namespace tuv::win32

@@ -11,7 +11,7 @@
 #include "gui/win32/app_icon.h"
 #include "gui/win32/dialog_host.h"
 #include "gui/win32/dialog_items.h"
-#include "gui/win32/wide_text.h"
+#include "platform/wide_text.h"
 #include "property/property_model.h"
 #include "property/property_program.h"
 #include "property/win32/resource.h"
@@ -24,7 +24,7 @@ constexpr int moment_width = 150;
 constexpr int description_width = 270;
 
 void add_column(HWND list, int index, const char* title, int width) {
-    const std::wstring text = wide(title);
+    const std::wstring text = platform::to_wide(title);
     LVCOLUMNW column{};
     column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
     column.pszText = const_cast<wchar_t*>(text.c_str());
@@ -85,7 +85,7 @@ void CVellum_PropertyDlg::start() {
 
     for (const std::string& path : model_.vault_paths()) {
         ::SendDlgItemMessageW(window_, IDC_VAULT_PATHS, CB_ADDSTRING, 0,
-                              reinterpret_cast<LPARAM>(wide(path).c_str()));
+                              reinterpret_cast<LPARAM>(platform::to_wide(path).c_str()));
     }
     ::SendDlgItemMessageW(window_, IDC_VAULT_PATHS, CB_SETCURSEL, 0, 0);
     select_path(0);
@@ -102,14 +102,14 @@ void CVellum_PropertyDlg::show_versions() {
     ::SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
     int row = 0;
     for (const gui::version_row& version : model_.versions()) {
-        const std::wstring moment = wide(version.moment);
+        const std::wstring moment = platform::to_wide(version.moment);
         LVITEMW item{};
         item.mask = LVIF_TEXT;
         item.iItem = row++;
         item.pszText = const_cast<wchar_t*>(moment.c_str());
         const LRESULT at =
             ::SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
-        const std::wstring description = wide(version.description);
+        const std::wstring description = platform::to_wide(version.description);
         LVITEMW text{};
         text.iSubItem = 1;
         text.pszText = const_cast<wchar_t*>(description.c_str());

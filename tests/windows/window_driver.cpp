@@ -5,13 +5,10 @@
 #include <chrono>
 #include <stdexcept>
 
-#include "gui/win32/wide_text.h"
+#include "platform/wide_text.h"
 
 namespace tuv::test {
 namespace {
-
-using win32::utf8;
-using win32::wide;
 
 constexpr auto bound = std::chrono::seconds(30);
 constexpr UINT bound_ms = 30000;
@@ -44,7 +41,7 @@ std::string tree_item_text(HWND tree, HTREEITEM item) {
     data.pszText = text;
     data.cchTextMax = static_cast<int>(std::size(text));
     send(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&data));
-    return utf8(data.pszText);
+    return platform::to_utf8(data.pszText);
 }
 
 BOOL CALLBACK add_static_text(HWND child, LPARAM texts) {
@@ -100,7 +97,7 @@ void window_driver::wait_until(const std::function<bool()>& condition,
 }
 
 HWND window_driver::wait_for(const std::string& caption) const {
-    search wanted{wide(caption)};
+    search wanted{platform::to_wide(caption)};
     wait_until(
         [&] {
             ::EnumThreadWindows(tested_thread_, find_captioned, reinterpret_cast<LPARAM>(&wanted));
@@ -126,7 +123,7 @@ std::string text_of(HWND window) {
     std::wstring text(static_cast<std::size_t>(send(window, WM_GETTEXTLENGTH)) + 1, L'\0');
     text.resize(static_cast<std::size_t>(
         send(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
-    return utf8(text);
+    return platform::to_utf8(text);
 }
 
 std::string item_text(HWND dialog, int id) {
@@ -134,7 +131,7 @@ std::string item_text(HWND dialog, int id) {
 }
 
 void set_item_text(HWND dialog, int id, const std::string& text) {
-    const std::wstring wide_text = wide(text);
+    const std::wstring wide_text = platform::to_wide(text);
     send(::GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide_text.c_str()));
 }
 
