@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -472,6 +473,53 @@ TEST_F(com_server_test, the_page_says_how_many_vault_files_it_leaves_out) {
                                    "text/plain", "");
     }
     EXPECT_EQ(more_line(), "1 more vault files: Quillmark Properties lists them all");
+}
+
+// The path a person takes: the menu command on two files starts the real
+// check-in program, whose dialog (another process) is submitted as it
+// stands, and both files go in as new versions.
+TEST_F(com_server_test, invoke_checks_the_files_in_through_the_real_program) {
+    platform::create_registry_key(registry_root::local_machine, platform::quillmark_key)
+        .set(platform::checkin_program_value, QUILLMARK_CHECKIN_PROGRAM);
+    std::ofstream(folder_ / "a.txt") << "a, second";
+    std::ofstream(folder_ / "b.txt") << "b, second";
+    ASSERT_TRUE(load());
+    auto* menu =
+        as<IContextMenu>(selecting({folder_ / "a.txt", folder_ / "b.txt"}), IID_IContextMenu);
+    ASSERT_NE(menu, nullptr);
+    CMINVOKECOMMANDINFO info{};
+    info.cbSize = sizeof info;
+    info.lpVerb = MAKEINTRESOURCEA(1);
+    ASSERT_EQ(menu->InvokeCommand(&info), S_OK);
+
+    // Generous bounds: Wine starts a program in seconds.
+    const auto waited = [](const std::function<bool()>& done) {
+        for (int tries = 0; tries < 600 && !done(); ++tries) ::Sleep(100);
+        return done();
+    };
+    HWND dialog = nullptr;
+    ASSERT_TRUE(
+        waited([&] { return (dialog = ::FindWindowW(L"#32770", L"Quillmark")) != nullptr; }));
+    wchar_t source[64] = {};
+    ::GetDlgItemTextW(dialog, 1012, source, 64);
+    EXPECT_STREQ(source, L"Multiple Files are selected");
+    ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    ASSERT_TRUE(
+        waited([&] { return !::IsWindow(dialog) && !::FindWindowW(nullptr, L"Quillmark"); }));
+
+    for (const char* name : {"a.txt", "b.txt"}) {
+        SCOPED_TRACE(name);
+        const fs::path out = folder_ / (std::string(name) + ".out");
+        ASSERT_TRUE(waited([&] {
+            try {
+                return test::checkout_path(vault_.repo(), std::string("\\") + name, out, "now") >
+                           0 &&
+                       test::file_contents(out) == test::file_contents(folder_ / name);
+            } catch (const std::exception&) {
+                return false;
+            }
+        }));
+    }
 }
 
 }  // namespace
