@@ -26,17 +26,22 @@ char32_t fold(char32_t c) {
     return c;
 }
 
+// The length of the character a UTF-8 lead byte starts; 1 for a byte that
+// starts none.
+std::size_t sequence_length(unsigned char lead) {
+    if (lead >= 0xF0) return 4;
+    if (lead >= 0xE0) return 3;
+    if (lead >= 0xC0) return 2;
+    return 1;
+}
+
 // The characters of UTF-8 `text`, folded; a byte that starts no valid
 // character stands for itself.
 std::u32string folded(const std::string& text) {
     std::u32string result;
     for (std::size_t at = 0; at < text.size();) {
         const auto lead = static_cast<unsigned char>(text[at]);
-        const std::size_t length = lead < 0x80    ? 1
-                                   : lead >= 0xF0 ? 4
-                                   : lead >= 0xE0 ? 3
-                                   : lead >= 0xC0 ? 2
-                                                  : 1;
+        const std::size_t length = sequence_length(lead);
         char32_t c = length == 1 ? lead : lead & (0x7F >> length);
         std::size_t taken = 1;
         while (taken < length && at + taken < text.size() &&
@@ -44,7 +49,10 @@ std::u32string folded(const std::string& text) {
             c = (c << 6) | (static_cast<unsigned char>(text[at + taken]) & 0x3F);
             ++taken;
         }
-        if (taken != length) c = lead, taken = 1;
+        if (taken != length) {
+            c = lead;
+            taken = 1;
+        }
         result.push_back(fold(c));
         at += taken;
     }
