@@ -17,6 +17,7 @@
 #include "checkin/win32/win32_checkin_windows.h"
 #include "core/base/utf8_path.h"
 #include "core/vault/file_entry.h"
+#include "core/vault/verify.h"
 #include "gui/version_rows.h"
 #include "platform/named_mutex.h"
 #include "tests/support/gui/scripted_prompter.h"
@@ -198,6 +199,7 @@ TEST_F(checkin_win32_test, cancel_in_the_middle_of_a_large_file_leaves_the_vault
     EXPECT_EQ(summary.caption, "Quillmark");
     EXPECT_TRUE(names_in(vault_.repo(), "\\").empty());
     EXPECT_TRUE(gui::vault_paths_for(vault_.repo(), big).empty());
+    EXPECT_TRUE(verify_vault(vault_.repo(), {.read_data = true}).clean());
 }
 
 TEST_F(checkin_win32_test, picker_expands_refuses_bad_and_duplicate_names_and_selects_the_new_one) {
