@@ -16,8 +16,8 @@ CLeftView::CLeftView(CVellum_ExplorerDoc& document, QWidget* parent)
     setUniformRowHeights(true);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setContextMenuPolicy(Qt::CustomContextMenu);
-    if (document_.repository() != nullptr) {
-        model_ = std::make_unique<tuv::gui::cabinet_model>(*document_.repository(),
+    if (document_.vault() != nullptr) {
+        model_ = std::make_unique<tuv::gui::cabinet_model>(*document_.vault(),
                                                            tuv::gui::cabinet_root::hidden);
         setModel(model_.get());
         connect(this, &QTreeView::expanded, model_.get(), &tuv::gui::cabinet_model::expand);
@@ -29,7 +29,7 @@ CLeftView::CLeftView(CVellum_ExplorerDoc& document, QWidget* parent)
                                                 tuv::gui::prompt_icon::exclamation);
                 });
         connect(this, &QTreeView::activated, this, [this](const QModelIndex& item) {
-            go_to_location(model_->vault_path(item));
+            go_to_location(model_->vault_path(item).toStdString());
         });
     }
     connect(this, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
@@ -42,7 +42,7 @@ CLeftView::CLeftView(CVellum_ExplorerDoc& document, QWidget* parent)
     });
 }
 
-void CLeftView::go_to_location(const QString& location) {
+void CLeftView::go_to_location(const std::string& location) {
     try {
         document_.go_to(location);
     } catch (const tuv::tuv_error& error) {
@@ -53,10 +53,10 @@ void CLeftView::go_to_location(const QString& location) {
 }
 
 void CLeftView::add_cabinet() {
-    document_.add_cabinet([this]() -> std::optional<QString> {
+    document_.add_cabinet([this]() -> std::optional<std::string> {
         CNewCab dialog(document_.prompts(), this);
         if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-        return dialog.name();
+        return dialog.name().toStdString();
     });
 }
 

@@ -5,6 +5,7 @@
 
 #include <QTreeView>
 #include <memory>
+#include <string>
 
 #include "gui/cabinet_model.h"
 
@@ -17,7 +18,7 @@ class CLeftView : public QTreeView {
     explicit CLeftView(CVellum_ExplorerDoc& document, QWidget* parent = nullptr);
 
     // Makes `location` current (search mode off), as activating its item does.
-    void go_to_location(const QString& location);
+    void go_to_location(const std::string& location);
     // Ctrl+W and the context menu: a new cabinet under the current location.
     void add_cabinet();
 

@@ -27,8 +27,6 @@
 #include "gui/CAboutDlg.h"
 #include "gui/app_icon.h"
 #include "gui/captions.h"
-#include "platform/CRegistry.h"
-#include "platform/quillmark_registry.h"
 #include "platform/registry.h"
 
 namespace {
@@ -97,7 +95,7 @@ CMainFrame::CMainFrame(CVellum_ExplorerDoc& document, QWidget* parent)
 void CMainFrame::make_menus() {
     QMenu* file = menuBar()->addMenu("&File");
     QAction* checkin =
-        file->addAction("Quillmark &Checkin", &document_, &CVellum_ExplorerDoc::check_in);
+        file->addAction("Quillmark &Checkin", this, [this] { document_.check_in(); });
     checkin->setShortcut(QKeySequence("Ctrl+N"));
     checkin->setStatusTip("CheckIn the file. Goto file level for checkin.");
     QAction* cabinet = file->addAction("&Add Cabinet", tree_, &CLeftView::add_cabinet);
@@ -127,7 +125,7 @@ void CMainFrame::make_menus() {
         kinds->addAction(action);
     }
     view->addSeparator();
-    QAction* refresh = view->addAction("&Refresh", &document_, &CVellum_ExplorerDoc::refresh);
+    QAction* refresh = view->addAction("&Refresh", this, [this] { document_.refresh(); });
     refresh->setShortcut(QKeySequence(Qt::Key_F5));
 
     QAction* search = menuBar()->addAction("&Search (F3)", this, &CMainFrame::toggle_search_pane);
@@ -172,18 +170,11 @@ void CMainFrame::toggle_search_pane() {
 }
 
 void CMainFrame::update_repository_size() {
-    if (!count_size_ || document_.repository() == nullptr) return;
+    if (!count_size_ || document_.vault() == nullptr) return;
     count_size_ = false;
-    std::string data_dir;
-    try {
-        CRegistry(platform::registry_root::current_user, platform::quillmark_key)
-            .query(platform::data_dir_value, data_dir);
-    } catch (const platform::registry_error&) {
-        // A registry that cannot be read leaves the vault's own folder.
-    }
     if (const auto bytes =
-            tuv::explorer::repository_bytes(data_dir, document_.repository()->data_directory())) {
-        size_->setText(tuv::explorer::repository_size_text(*bytes));
+            tuv::explorer::registered_repository_bytes(document_.vault()->data_directory())) {
+        size_->setText(QString::fromStdString(tuv::explorer::repository_size_text(*bytes)));
     }
 }
 
@@ -195,7 +186,7 @@ void CMainFrame::export_vault() {
     document_.export_vault([this]() -> std::optional<tuv::explorer::export_choice> {
         Quillmark_ExportDlg dialog(document_.prompts(), this);
         if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-        return tuv::explorer::export_choice{dialog.destination(), dialog.mode()};
+        return tuv::explorer::export_choice{dialog.destination().toStdString(), dialog.mode()};
     });
 }
 

@@ -8,33 +8,8 @@
 #include <QPushButton>
 #include <initializer_list>
 
-#include "core/vault/file_entry.h"
-#include "core/vault/repository.h"
 #include "explorer/CVellum_ExplorerDoc.h"
-#include "gui/prompter.h"
-
-using tuv::gui::prompt_icon;
-
-namespace tuv::explorer {
-
-search_request search_request_of(const std::string& name, const std::string& description,
-                                 const std::optional<time_period>& period) {
-    search_form fields;
-    fields.name = name;
-    fields.description = description;
-    search_request request = build_search_request(fields);
-    if (period) {
-        // The core's form widens its period by a day; the pane's is already
-        // the exact period the history list shows, so it goes in as it is.
-        const std::string start = std::to_string(period->start);
-        const std::string end = std::to_string(period->end);
-        request.format = " (( %d & %c ) | ( %b  & %a )) & " + request.format;
-        request.arguments.insert(request.arguments.begin(), {start, end, start, end});
-    }
-    return request;
-}
-
-}  // namespace tuv::explorer
+#include "explorer/pane_search.h"
 
 CSearchFiltters::CSearchFiltters(CVellum_ExplorerDoc& document, QWidget* parent)
     : QWidget(parent),
@@ -101,28 +76,6 @@ void CSearchFiltters::reset() {
 }
 
 void CSearchFiltters::search() {
-    using namespace tuv::explorer;
-    const slider_state& slider = document_.slider();
-    std::optional<time_period> period;
-    if (slider.use_time_filter) period = period_of(slider);
-    const tuv::search_request request = search_request_of(
-        name_->text().toStdString(), description_->text().toStdString(), period);
-    try {
-        document_.run_search(request.format, request.arguments);
-        if (document_.repository() != nullptr) {
-            tuv::filter_search_results(document_.search_results(),
-                                       document_.current_location().toStdString(),
-                                       document_.repository()->path_separator());
-        }
-    } catch (const std::exception&) {
-        document_.search_results().clear();
-        document_.prompts().message(this, refine_search, caption_search_pane, prompt_icon::error);
-        return;
-    }
-    document_.set_search_mode(true);
-    emit document_.views_changed();
-    if (document_.search_results().empty()) {
-        document_.prompts().message(this, nothing_found, caption_search_pane,
-                                    prompt_icon::exclamation);
-    }
+    tuv::explorer::search_vault(document_, name_->text().toStdString(),
+                                description_->text().toStdString(), this);
 }

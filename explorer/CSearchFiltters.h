@@ -1,6 +1,5 @@
-// The explorer's search pane: part of a name, part of a description, and
-// when the time filter is on the slider's period, turned into a search of
-// the vault whose files under the current location the list then shows.
+// The explorer's search pane: a name, a description, Reset, Search and the
+// close button; the search itself is pane_search's.
 //
 // Borrows the document, which must outlive the pane.
 #pragma once
@@ -8,27 +7,9 @@
 #include <QWidget>
 #include <optional>
 
-#include "core/vault/search_form.h"
-#include "explorer/history_period.h"
-
 class CVellum_ExplorerDoc;
 class QLineEdit;
 class QPushButton;
-
-namespace tuv::explorer {
-
-inline constexpr const char* caption_search_pane = "Quillmark Search";
-inline constexpr const char* nothing_found = "No items found matching the criteria";
-inline constexpr const char* refine_search = "Please refine your search criteria.";
-
-// The search format and its arguments for the pane's fields: files created
-// or modified within `period` (both bounds included, exactly the period the
-// history list shows), whose name and description contain the texts as
-// typed (a `*` in them is a wildcard, everything else is literal).
-search_request search_request_of(const std::string& name, const std::string& description,
-                                 const std::optional<time_period>& period);
-
-}  // namespace tuv::explorer
 
 class CSearchFiltters : public QWidget {
     Q_OBJECT

@@ -20,34 +20,6 @@
 
 namespace {
 
-// The texts ordered by the moments they name, not as text: "2025-9-30 ..."
-// comes before "2025-10-1 ...". A text that names no moment goes last; equal
-// moments keep their order.
-std::vector<std::string> in_time_order(const std::vector<std::string>& texts) {
-    struct keyed {
-        std::optional<std::time_t> moment;
-        const std::string* text;
-    };
-    std::vector<keyed> keys;
-    keys.reserve(texts.size());
-    for (const std::string& text : texts) {
-        std::optional<std::time_t> moment;
-        try {
-            moment = tuv::date(text).seconds();
-        } catch (const tuv::invalid_date_exception&) {
-        }
-        keys.push_back({moment, &text});
-    }
-    std::stable_sort(keys.begin(), keys.end(), [](const keyed& a, const keyed& b) {
-        if (!a.moment || !b.moment) return a.moment.has_value() && !b.moment.has_value();
-        return *a.moment < *b.moment;
-    });
-    std::vector<std::string> ordered;
-    ordered.reserve(keys.size());
-    for (const keyed& key : keys) ordered.push_back(*key.text);
-    return ordered;
-}
-
 // A read-only line whose tool tip holds the whole text, for names and paths
 // longer than the field.
 QLineEdit* read_only_line(const std::string& text) {
@@ -65,25 +37,19 @@ CVellumCheckout::CVellumCheckout(tuv::repository& repo, tuv::gui::prompter& prom
                                  const std::vector<std::string>& versions, int index,
                                  QWidget* parent)
     : QDialog(parent),
-      repo_(repo),
       prompter_(prompter),
-      vault_path_(vault_path),
-      name_(nullptr),
+      choice_(repo, vault_path),
+      name_(read_only_line(choice_.name())),
       path_(read_only_line(vault_path)),
       times_(new QComboBox),
       description_(new QPlainTextEdit) {
     setWindowTitle("Quillmark Explorer: Checkout");
     setWindowIcon(tuv::gui::app_icon());
 
-    const std::string& separator = repo.path_separator();
-    const std::size_t at = vault_path.rfind(separator);
-    name_ = read_only_line(at == std::string::npos ? vault_path
-                                                   : vault_path.substr(at + separator.size()));
-
     times_->setEditable(true);
     // A typed time is the answer as it stands; it does not join the list.
     times_->setInsertPolicy(QComboBox::NoInsert);
-    for (const std::string& text : in_time_order(versions)) {
+    for (const std::string& text : tuv::explorer::in_time_order(versions)) {
         times_->addItem(QString::fromStdString(text));
     }
     times_->setCurrentIndex(index >= 0 && index < times_->count() ? index : 0);
@@ -119,9 +85,7 @@ void CVellumCheckout::show_description() {
     description_->clear();
     if (times_->currentIndex() < 0) return;
     try {
-        if (!entry_) entry_ = repo_.catalogue().resolve(vault_path_);
-        const std::string text = entry_->attributes_at(tuv::date(time_text()));
-        description_->setPlainText(QString::fromStdString(text.empty() ? " " : text));
+        description_->setPlainText(QString::fromStdString(choice_.description(time_text())));
     } catch (const std::runtime_error&) {
         // tuv_error is a runtime_error too. The dialog stays usable: another
         // version may still be read.

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "explorer/checkout_choice.h"
+
 class QComboBox;
 class QLineEdit;
 class QPlainTextEdit;
@@ -57,10 +59,8 @@ class CVellumCheckout : public QDialog {
   private:
     void show_description();
 
-    tuv::repository& repo_;
     tuv::gui::prompter& prompter_;
-    std::string vault_path_;
-    std::unique_ptr<tuv::file_entry> entry_;  // resolved at the first description
+    tuv::explorer::checkout_choice choice_;
     QLineEdit* name_;
     QLineEdit* path_;
     QComboBox* times_;

@@ -5,8 +5,8 @@
 #include <memory>
 #include <optional>
 
+#include "explorer/explorer_start.h"
 #include "gui/registered_vault.h"
-#include "platform/named_mutex.h"
 
 class CMainFrame;
 class CVellum_ExplorerDoc;
@@ -36,7 +36,7 @@ class CVellum_ExplorerApp {
   private:
     tuv::gui::prompter& prompter_;
     tuv::gui::vault_opener open_;
-    std::optional<platform::named_mutex> instance_;
+    std::optional<tuv::explorer::explorer_session> session_;
     std::unique_ptr<CVellum_ExplorerDoc> document_;
     std::unique_ptr<CMainFrame> frame_;
 };

@@ -52,8 +52,8 @@ CVellum_HView::CVellum_HView(CVellum_ExplorerDoc& document, QWidget* parent)
     open_ = [](const std::filesystem::path& file) {
         return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(file.string())));
     };
-    if (document_.repository() != nullptr) {
-        choose_ = checkout_dialog_chooser(*document_.repository(), document_.prompts(), this);
+    if (document_.vault() != nullptr) {
+        choose_ = checkout_dialog_chooser(*document_.vault(), document_.prompts(), this);
     }
     connect(this, &QTreeView::activated, this, [this](const QModelIndex& row) {
         model_.navigate(row.row());
@@ -76,30 +76,36 @@ std::vector<int> CVellum_HView::selected_rows() const {
     return rows;
 }
 
-void CVellum_HView::view_selected() { open_versions(document_, model_, selected_rows(), open_); }
+void CVellum_HView::view_selected() {
+    open_versions(document_, model_.rows(), selected_rows(), open_);
+}
 
-void CVellum_HView::check_out_selected() { check_out(document_, model_, selected_rows(), choose_); }
+void CVellum_HView::check_out_selected() {
+    check_out(document_, model_.rows(), selected_rows(), choose_);
+}
 
 void CVellum_HView::properties_of_selected() {
     const std::vector<int> rows = selected_rows();
     std::optional<property_texts> texts;
     try {
-        texts = properties_of(document_, model_, rows);
+        texts = properties_of(document_, model_.rows(), rows);
     } catch (const tuv::tuv_error& error) {
         document_.prompts().message(this, error.what(), caption_error,
                                     tuv::gui::prompt_icon::exclamation);
     }
     if (!texts) return;
-    CVellumProperties dialog(texts->name, texts->vault_path, texts->mime_type, texts->size, this);
+    CVellumProperties dialog(
+        QString::fromStdString(texts->name), QString::fromStdString(texts->vault_path),
+        QString::fromStdString(texts->mime_type), QString::fromStdString(texts->size), this);
     if (dialog.exec() == QDialog::Accepted) {
-        properties_check_out(document_, model_, rows.front(), choose_);
+        properties_check_out(document_, model_.rows(), rows.front(), choose_);
     }
 }
 
 void CVellum_HView::check_out_folder() {
     const std::vector<int> rows = selected_rows();
     if (rows.empty()) return;
-    tuv::explorer::check_out_folder(document_, model_, rows.front());
+    tuv::explorer::check_out_folder(document_, model_.rows(), rows.front());
 }
 
 void CVellum_HView::show_menu(const QPoint& at) {
@@ -128,7 +134,7 @@ void CVellum_HView::show_menu(const QPoint& at) {
     } else if (document_.list_mode() == mode_versions && !document_.search_mode()) {
         return;  // nothing to act on beside a file's versions
     }
-    menu.addAction("Check&In", &document_, &CVellum_ExplorerDoc::check_in);
+    menu.addAction("Check&In", this, [this] { document_.check_in(); });
     menu.addAction("Check&Out", this, &CVellum_HView::check_out_folder);
     menu.exec(viewport()->mapToGlobal(at));
 }
@@ -165,5 +171,7 @@ void CVellum_HView::dropEvent(QDropEvent* event) {
     const QStringList files = dropped_files(event->mimeData());
     if (files.isEmpty()) return;
     event->acceptProposedAction();
-    document_.start_checkin(files);
+    std::vector<std::string> paths;
+    for (const QString& file : files) paths.push_back(file.toStdString());
+    document_.start_checkin(paths);
 }

@@ -1,8 +1,6 @@
 #include "explorer/CVellum_Slider.h"
 
-#include <QDateTime>
 #include <QKeyEvent>
-#include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -56,14 +54,12 @@ QStringList status_lines(const QString& text, QFont& font, const QRect& row) {
 
 constexpr int preferred_height = 76;
 
-QString cell_text(int level, std::time_t moment) {
-    const QDateTime when = QDateTime::fromSecsSinceEpoch(moment);
-    if (level == tuv::explorer::zoom_year) return QString::number(when.date().year());
-    if (level == tuv::explorer::zoom_month) {
-        // January carries its year, so that a long month scale stays readable.
-        return QLocale::c().toString(when, when.date().month() == 1 ? "MMM yyyy" : "MMM");
-    }
-    return QString::number(when.date().day());
+QRect qt_rect(const tuv::gui::rect& area) {
+    return {area.left, area.top, area.width, area.height};
+}
+
+tuv::gui::point plain_point(const QPoint& at) {
+    return {at.x(), at.y()};
 }
 
 }  // namespace
@@ -73,7 +69,7 @@ CVellum_Slider::CVellum_Slider(QWidget* parent) : QWidget(parent) {
     setCursor(Qt::ArrowCursor);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumHeight(preferred_height);
-    scale_.layout(size());
+    scale_.layout({width(), height()});
 }
 
 QSize CVellum_Slider::sizeHint() const { return {640, preferred_height}; }
@@ -110,7 +106,7 @@ void CVellum_Slider::set_highlight_on(bool on) {
 }
 
 void CVellum_Slider::resizeEvent(QResizeEvent* event) {
-    scale_.layout(size());
+    scale_.layout({width(), height()});
     QWidget::resizeEvent(event);
 }
 
@@ -144,8 +140,9 @@ void CVellum_Slider::paint_ticks(QPainter& painter, const QRect& line) {
         const std::time_t moment =
             tuv::explorer::unit_start(scale_.zoom_level(), scale_.earliest(), k);
         const QRectF cell(x + 3, line.top() + 2, every * unit - 4, line.height() / 2.0);
-        painter.drawText(cell, Qt::AlignLeft | Qt::AlignVCenter,
-                         cell_text(scale_.zoom_level(), moment));
+        painter.drawText(
+            cell, Qt::AlignLeft | Qt::AlignVCenter,
+            QString::fromStdString(tuv::explorer::tick_text(scale_.zoom_level(), moment)));
     }
 }
 
@@ -160,12 +157,12 @@ void CVellum_Slider::paint_button(QPainter& painter, const QRect& area, const QS
 }
 
 void CVellum_Slider::paintEvent(QPaintEvent*) {
-    scale_.layout(size());
+    scale_.layout({width(), height()});
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QPalette& colours = palette();
     painter.fillRect(rect(), colours.color(QPalette::Window));
-    const QRect line = scale_.track();
+    const QRect line = qt_rect(scale_.track());
 
     // The span's ends above the track.
     QFont small = font();
@@ -173,8 +170,10 @@ void CVellum_Slider::paintEvent(QPaintEvent*) {
     painter.setFont(small);
     painter.setPen(colours.color(QPalette::WindowText));
     const QRect labels(line.left(), 0, line.width(), line.top());
-    painter.drawText(labels, Qt::AlignLeft | Qt::AlignVCenter, scale_.start_label());
-    painter.drawText(labels, Qt::AlignRight | Qt::AlignVCenter, scale_.end_label());
+    painter.drawText(labels, Qt::AlignLeft | Qt::AlignVCenter,
+                     QString::fromStdString(scale_.start_label()));
+    painter.drawText(labels, Qt::AlignRight | Qt::AlignVCenter,
+                     QString::fromStdString(scale_.end_label()));
 
     // The track, and the whole span the form marks as the highlighted range.
     painter.setPen(QPen(colours.color(QPalette::Mid), 1));
@@ -196,8 +195,8 @@ void CVellum_Slider::paintEvent(QPaintEvent*) {
         fill.setAlphaF(0.35f);
         painter.setPen(Qt::NoPen);
         painter.setBrush(fill);
-        painter.drawRect(QRectF(scale_.band()).adjusted(0, 2, 0, -2));
-        for (const QRect& thumb : {scale_.from_thumb(), scale_.to_thumb()}) {
+        painter.drawRect(QRectF(qt_rect(scale_.band())).adjusted(0, 2, 0, -2));
+        for (const QRect& thumb : {qt_rect(scale_.from_thumb()), qt_rect(scale_.to_thumb())}) {
             painter.setPen(QPen(accent.darker(130), 1.5));
             painter.setBrush(accent);
             painter.drawRoundedRect(QRectF(thumb).adjusted(1, 1, -1, -1), 4, 4);
@@ -217,12 +216,13 @@ void CVellum_Slider::paintEvent(QPaintEvent*) {
     }
 
     painter.setFont(font());
-    paint_button(painter, scale_.zoom_in_button(), "Zoom+", zoom_in_pressed_);
-    paint_button(painter, scale_.zoom_out_button(), "Zoom-", zoom_out_pressed_);
+    paint_button(painter, qt_rect(scale_.zoom_in_button()), "Zoom+", zoom_in_pressed_);
+    paint_button(painter, qt_rect(scale_.zoom_out_button()), "Zoom-", zoom_out_pressed_);
     QFont bold = font();
     bold.setBold(true);
-    const QRect status = scale_.status_row();
-    const QStringList lines = status_lines(scale_.status_text(), bold, status);
+    const QRect status = qt_rect(scale_.status_row());
+    const QStringList lines =
+        status_lines(QString::fromStdString(scale_.status_text()), bold, status);
     painter.setFont(bold);
     painter.setPen(colours.color(QPalette::WindowText));
     const QFontMetrics metrics(bold);
@@ -236,8 +236,8 @@ void CVellum_Slider::paintEvent(QPaintEvent*) {
 void CVellum_Slider::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
     setFocus(Qt::MouseFocusReason);
-    scale_.layout(size());  // a hidden widget gets its resize event only when shown
-    const QPoint point = event->position().toPoint();
+    scale_.layout({width(), height()});  // a hidden widget gets its resize event only when shown
+    const tuv::gui::point point = plain_point(event->position().toPoint());
     const slider_part part = scale_.part_at(point);
     if (part == slider_part::zoom_in_button) zoom_in_pressed_ = true;
     if (part == slider_part::zoom_out_button) zoom_out_pressed_ = true;
@@ -246,7 +246,7 @@ void CVellum_Slider::mousePressEvent(QMouseEvent* event) {
 }
 
 void CVellum_Slider::mouseMoveEvent(QMouseEvent* event) {
-    const std::optional<int> moved = scale_.drag_to(event->position().toPoint());
+    const std::optional<int> moved = scale_.drag_to(plain_point(event->position().toPoint()));
     if (!moved) return;
     emit RANGE_CHANGED(*moved, 0);
     update();
@@ -267,7 +267,7 @@ void CVellum_Slider::mouseReleaseEvent(QMouseEvent* event) {
 
 void CVellum_Slider::keyPressEvent(QKeyEvent* event) {
     const Qt::KeyboardModifiers modifiers = event->modifiers();
-    scale_.layout(size());
+    scale_.layout({width(), height()});
     switch (event->key()) {
         case Qt::Key_Z:
             emit ZOOM_CLICKED(modifiers & Qt::AltModifier ? tuv::explorer::zoom_out

@@ -15,6 +15,9 @@ class CVellum_Slider : public QWidget {
     explicit CVellum_Slider(QWidget* parent = nullptr);
 
     const tuv::explorer::slider_scale& scale() const { return scale_; }
+    // For the form that keeps the scale in step with the document; it
+    // repaints the slider after its changes.
+    tuv::explorer::slider_scale& scale() { return scale_; }
 
     // Every setter repaints. set_selection reports a correction it had to
     // make through RANGE_CHANGED (0 the from end, 1 the to end).

@@ -1,13 +1,12 @@
 // The explorer's bottom pane: the "Use time filter" check box and the time
-// slider. It sets the slider from the document (the unit the vault's span
-// calls for, the stored range or the whole span), stores every change of
-// the selection in the document, zooms, and on the slider's REFRESH_HVIEW
-// has the list show the new period without refilling the tree.
+// slider, kept in step with the document by the shared time line.
 //
 // Borrows the document, which must outlive the form.
 #pragma once
 
 #include <QWidget>
+
+#include "explorer/time_line.h"
 
 class CVellum_ExplorerDoc;
 class CVellum_Slider;
@@ -34,12 +33,8 @@ class TFormView : public QWidget {
     void resizeEvent(QResizeEvent* event) override;
 
   private:
-    void time_filter_clicked(bool on);
-    void refresh_list();
-    void select_whole_scale(int zoom_level, double maximum);
-
     CVellum_ExplorerDoc& document_;
     QCheckBox* time_filter_;
     CVellum_Slider* slider_;
-    bool refreshing_ = false;  // the views change because the form asked
+    tuv::explorer::time_line line_;
 };

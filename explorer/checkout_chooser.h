@@ -14,9 +14,6 @@ class repository;
 
 namespace tuv::explorer {
 
-// The moments of a file's versions as the lists show them, oldest first.
-std::vector<std::string> version_texts(repository& repo, const std::string& vault_path);
-
 // A date chooser that shows CVellumCheckout for each row over `owner`.
 // Borrows everything it is given for as long as the chooser lives.
 gui::date_chooser checkout_dialog_chooser(repository& repo, gui::prompter& prompter,

@@ -2,6 +2,10 @@
 
 #include <system_error>
 
+#include "core/base/utf8_path.h"
+#include "platform/CRegistry.h"
+#include "platform/quillmark_registry.h"
+
 namespace tuv::explorer {
 
 std::optional<std::uint64_t> container_bytes(const std::filesystem::path& data_directory) {
@@ -22,13 +26,25 @@ std::optional<std::uint64_t> container_bytes(const std::filesystem::path& data_d
 std::optional<std::uint64_t> repository_bytes(const std::string& data_dir,
                                               const std::filesystem::path& vault_data_directory) {
     if (!data_dir.empty()) {
-        if (const auto bytes = container_bytes(data_dir)) return bytes;
+        if (const auto bytes = container_bytes(path_from_utf8(data_dir))) return bytes;
     }
     return container_bytes(vault_data_directory);
 }
 
-QString repository_size_text(std::uint64_t bytes) {
-    return QString("%1 : %2 MB").arg("Repository Size").arg(bytes >> 20);
+std::optional<std::uint64_t> registered_repository_bytes(
+    const std::filesystem::path& vault_data_directory) {
+    std::string data_dir;
+    try {
+        CRegistry(platform::registry_root::current_user, platform::quillmark_key)
+            .query(platform::data_dir_value, data_dir);
+    } catch (const platform::registry_error&) {
+        // A registry that cannot be read leaves the vault's own folder.
+    }
+    return repository_bytes(data_dir, vault_data_directory);
+}
+
+std::string repository_size_text(std::uint64_t bytes) {
+    return "Repository Size : " + std::to_string(bytes >> 20) + " MB";
 }
 
 }  // namespace tuv::explorer

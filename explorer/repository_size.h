@@ -1,7 +1,6 @@
 // The repository size the status bar shows: the container files' bytes.
 #pragma once
 
-#include <QString>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -19,7 +18,12 @@ std::optional<std::uint64_t> container_bytes(const std::filesystem::path& data_d
 std::optional<std::uint64_t> repository_bytes(const std::string& data_dir,
                                               const std::filesystem::path& vault_data_directory);
 
+// repository_bytes with the DataDir the current user's registry holds (none
+// when it cannot be read).
+std::optional<std::uint64_t> registered_repository_bytes(
+    const std::filesystem::path& vault_data_directory);
+
 // "Repository Size : N MB", N the bytes over 2^20 rounded down.
-QString repository_size_text(std::uint64_t bytes);
+std::string repository_size_text(std::uint64_t bytes);
 
 }  // namespace tuv::explorer

@@ -1,10 +1,10 @@
 #include "explorer/slider_scale.h"
 
-#include <QDateTime>
-#include <QLocale>
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 
 namespace tuv::explorer {
 namespace {
@@ -16,10 +16,25 @@ constexpr int button_width = 56;
 constexpr int button_height = 24;
 constexpr int button_gap = 4;
 
-int local_year(std::time_t moment) {
+constexpr std::array<const char*, 12> month_names{"January",   "February", "March",    "April",
+                                                  "May",       "June",     "July",     "August",
+                                                  "September", "October",  "November", "December"};
+
+std::tm local_fields(std::time_t moment) {
     std::tm fields{};
     localtime_r(&moment, &fields);
-    return fields.tm_year + 1900;
+    return fields;
+}
+
+int local_year(std::time_t moment) {
+    return local_fields(moment).tm_year + 1900;
+}
+
+template <typename... Values>
+std::string formatted(const char* pattern, Values... values) {
+    char text[64];
+    std::snprintf(text, sizeof text, pattern, values...);
+    return text;
 }
 
 }  // namespace
@@ -114,10 +129,10 @@ bool slider_scale::set_highlight_on(bool on) {
     return changed;
 }
 
-void slider_scale::layout(QSize size) {
+void slider_scale::layout(gui::extent size) {
     size_ = size;
-    thumb_ = std::max(0, 3 * (size.height() - margin) / 4);
-    scale_width_ = size.width() - (2 * thumb_ + 2 * margin);
+    thumb_ = std::max(0, 3 * (size.height - margin) / 4);
+    scale_width_ = size.width - (2 * thumb_ + 2 * margin);
 }
 
 double slider_scale::fraction(double value) const {
@@ -126,42 +141,41 @@ double slider_scale::fraction(double value) const {
 
 double slider_scale::x_of(double value) const { return margin + scale_width_ * fraction(value); }
 
-QRect slider_scale::track() const {
-    const int height = std::max(8, size_.height() - bottom_row - label_row - 2);
+gui::rect slider_scale::track() const {
+    const int height = std::max(8, size_.height - bottom_row - label_row - 2);
     return {margin, label_row, std::max(0, scale_width_) + 2 * thumb_, height};
 }
 
-QRect slider_scale::from_thumb() const {
-    const QRect line = track();
-    return {static_cast<int>(x_of(from_)), line.top(), thumb_, line.height()};
+gui::rect slider_scale::from_thumb() const {
+    const gui::rect line = track();
+    return {static_cast<int>(x_of(from_)), line.top, thumb_, line.height};
 }
 
-QRect slider_scale::to_thumb() const {
-    const QRect line = track();
-    return {static_cast<int>(x_of(to_)) + thumb_, line.top(), thumb_, line.height()};
+gui::rect slider_scale::to_thumb() const {
+    const gui::rect line = track();
+    return {static_cast<int>(x_of(to_)) + thumb_, line.top, thumb_, line.height};
 }
 
-QRect slider_scale::band() const {
-    const QRect left = from_thumb();
-    const QRect right = to_thumb();
-    return {left.right() + 1, left.top(), right.left() - left.right() - 1, left.height()};
+gui::rect slider_scale::band() const {
+    const gui::rect left = from_thumb();
+    const gui::rect right = to_thumb();
+    return {left.right() + 1, left.top, right.left - left.right() - 1, left.height};
 }
 
-QRect slider_scale::zoom_in_button() const {
-    return {margin, size_.height() - bottom_row + 3, button_width, button_height};
+gui::rect slider_scale::zoom_in_button() const {
+    return {margin, size_.height - bottom_row + 3, button_width, button_height};
 }
 
-QRect slider_scale::zoom_out_button() const {
+gui::rect slider_scale::zoom_out_button() const {
     return zoom_in_button().translated(button_width + button_gap, 0);
 }
 
-QRect slider_scale::status_row() const {
+gui::rect slider_scale::status_row() const {
     const int left = zoom_out_button().right() + 1 + button_gap;
-    return {left, size_.height() - bottom_row, std::max(0, size_.width() - margin - left),
-            bottom_row};
+    return {left, size_.height - bottom_row, std::max(0, size_.width - margin - left), bottom_row};
 }
 
-slider_part slider_scale::part_at(QPoint point) const {
+slider_part slider_scale::part_at(gui::point point) const {
     if (zoom_in_button().contains(point)) return slider_part::zoom_in_button;
     if (zoom_out_button().contains(point)) return slider_part::zoom_out_button;
     if (empty()) return slider_part::none;
@@ -171,7 +185,7 @@ slider_part slider_scale::part_at(QPoint point) const {
     return slider_part::none;
 }
 
-slider_part slider_scale::press(QPoint point) {
+slider_part slider_scale::press(gui::point point) {
     const slider_part part = part_at(point);
     // The centres the drag formulas use, unrounded, so that grabbing a
     // part never makes it jump.
@@ -183,13 +197,13 @@ slider_part slider_scale::press(QPoint point) {
         default: return slider_part::none;
     }
     dragging_ = part;
-    grab_offset_ = point.x() - centre;
+    grab_offset_ = point.x - centre;
     return part;
 }
 
-std::optional<int> slider_scale::drag_to(QPoint point) {
+std::optional<int> slider_scale::drag_to(gui::point point) {
     if (!dragging() || empty() || scale_width_ <= 0) return std::nullopt;
-    const double x = point.x() - grab_offset_;
+    const double x = point.x - grab_offset_;
     const double range = maximum_ - minimum_;
     const auto value_at = [&](double offset) {
         return (x - margin - offset) / scale_width_ * range + minimum_;
@@ -243,39 +257,58 @@ std::optional<int> slider_scale::arrow(int direction, bool shift, bool ctrl) {
     return moved_band;
 }
 
-QString slider_scale::moment_text(std::time_t moment) const {
-    const QDateTime when = QDateTime::fromSecsSinceEpoch(moment);
+std::string slider_scale::moment_text(std::time_t moment) const {
+    const std::tm when = local_fields(moment);
+    const char* month = month_names[static_cast<std::size_t>(when.tm_mon)];
     switch (zoom_level_) {
-        case zoom_year: return QString::number(when.date().year());
-        case zoom_month: return QLocale::c().toString(when, "MMMM, yyyy");
-        default: return QLocale::c().toString(when, "MMMM dd, yyyy");
+        case zoom_year:
+            return std::to_string(when.tm_year + 1900);
+        case zoom_month:
+            return formatted("%s, %d", month, when.tm_year + 1900);
+        default:
+            return formatted("%s %02d, %d", month, when.tm_mday, when.tm_year + 1900);
     }
 }
 
 // The unit a scale value names, counted in calendar units from the earliest
 // change's, so that the text and the period always name the same time.
-QString slider_scale::unit_text(double value) const {
+std::string slider_scale::unit_text(double value) const {
     return moment_text(unit_start(zoom_level_, earliest_, static_cast<int>(value)));
 }
 
-QString slider_scale::status_text() const {
+std::string slider_scale::status_text() const {
     if (empty()) return {};
     // One unit is selected when the ends meet; a band inside one unit is
     // still a range.
     if (from_ == to_) {
-        const char* pattern = zoom_level_ == zoom_year    ? "Selected year: %1"
-                              : zoom_level_ == zoom_month ? "Selected month: %1"
-                                                          : "Selected date: %1";
-        return QString(pattern).arg(unit_text(from_));
+        const char* unit = zoom_level_ == zoom_year    ? "year"
+                           : zoom_level_ == zoom_month ? "month"
+                                                       : "date";
+        return "Selected " + std::string(unit) + ": " + unit_text(from_);
     }
     // The year scale reaches one past the latest year: its end names that.
     const double to = zoom_level_ == zoom_year && to_ == maximum_ ? to_ - 1 : to_;
-    return QString("Selected Range From: %1 To: %2").arg(unit_text(from_), unit_text(to));
+    return "Selected Range From: " + unit_text(from_) + " To: " + unit_text(to);
 }
 
-QString slider_scale::start_label() const { return empty() ? QString() : moment_text(earliest_); }
+std::string slider_scale::start_label() const {
+    return empty() ? std::string() : moment_text(earliest_);
+}
 
-QString slider_scale::end_label() const { return empty() ? QString() : moment_text(latest_); }
+std::string slider_scale::end_label() const {
+    return empty() ? std::string() : moment_text(latest_);
+}
+
+std::string tick_text(int zoom_level, std::time_t moment) {
+    const std::tm when = local_fields(moment);
+    if (zoom_level == zoom_year) return std::to_string(when.tm_year + 1900);
+    if (zoom_level == zoom_month) {
+        // January carries its year, so that a long month scale stays readable.
+        const std::string month(month_names[static_cast<std::size_t>(when.tm_mon)], 3);
+        return when.tm_mon == 0 ? month + " " + std::to_string(when.tm_year + 1900) : month;
+    }
+    return std::to_string(when.tm_mday);
+}
 
 slider_state slider_scale::state() const {
     slider_state state;

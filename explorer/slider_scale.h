@@ -9,13 +9,12 @@
 // nothing.
 #pragma once
 
-#include <QRect>
-#include <QSize>
-#include <QString>
 #include <ctime>
 #include <optional>
+#include <string>
 
 #include "explorer/history_period.h"
+#include "gui/geometry.h"
 
 namespace tuv::explorer {
 
@@ -53,6 +52,11 @@ struct zoom_result {
 };
 zoom_result zoom(int zoom_level, int direction, std::time_t earliest, std::time_t latest);
 
+// A tick's label on a scale of `zoom_level` for the unit starting at
+// `moment`: the year, the month's short name (January with its year) or the
+// day of the month.
+std::string tick_text(int zoom_level, std::time_t moment);
+
 enum class slider_part { none, from_thumb, to_thumb, band, zoom_in_button, zoom_out_button };
 
 class slider_scale {
@@ -86,30 +90,30 @@ class slider_scale {
     bool empty() const { return maximum_ <= minimum_; }
 
     // --- Geometry (for a client area of `size`) ---------------------------
-    void layout(QSize size);
+    void layout(gui::extent size);
     int thumb_size() const { return thumb_; }
     int scale_width() const { return scale_width_; }
     // The track the thumbs run on, from the scale's start to its end.
-    QRect track() const;
-    QRect from_thumb() const;
-    QRect to_thumb() const;
+    gui::rect track() const;
+    gui::rect from_thumb() const;
+    gui::rect to_thumb() const;
     // Between the two thumbs; empty when from == to.
-    QRect band() const;
-    QRect zoom_in_button() const;
-    QRect zoom_out_button() const;
+    gui::rect band() const;
+    gui::rect zoom_in_button() const;
+    gui::rect zoom_out_button() const;
     // The row below the track holding the status text.
-    QRect status_row() const;
+    gui::rect status_row() const;
     // x of scale value `value` on the track (the from thumb's left edge).
     double x_of(double value) const;
-    slider_part part_at(QPoint point) const;
+    slider_part part_at(gui::point point) const;
 
     // --- Mouse -------------------------------------------------------------
     // A press on a thumb or the band starts dragging it and returns it; a
     // press elsewhere starts nothing.
-    slider_part press(QPoint point);
+    slider_part press(gui::point point);
     bool dragging() const { return dragging_ != slider_part::none; }
     // Moves the dragged part to follow the pointer; returns what moved.
-    std::optional<int> drag_to(QPoint point);
+    std::optional<int> drag_to(gui::point point);
     // Ends a drag; true when one was under way.
     bool release();
 
@@ -120,17 +124,17 @@ class slider_scale {
     std::optional<int> arrow(int direction, bool shift, bool ctrl);
 
     // --- Texts and the period -----------------------------------------------
-    QString status_text() const;
-    QString start_label() const;  // the earliest change, in the unit's format
-    QString end_label() const;    // the latest change
+    std::string status_text() const;
+    std::string start_label() const;  // the earliest change, in the unit's format
+    std::string end_label() const;    // the latest change
     // The selection as the document keeps it, and its period.
     slider_state state() const;
     time_period period() const { return period_of(state()); }
 
   private:
     double fraction(double value) const;
-    QString unit_text(double value) const;
-    QString moment_text(std::time_t moment) const;
+    std::string unit_text(double value) const;
+    std::string moment_text(std::time_t moment) const;
 
     double minimum_ = 0.0;
     double maximum_ = 1.0;
@@ -143,7 +147,7 @@ class slider_scale {
     std::time_t earliest_ = std::time(nullptr);
     std::time_t latest_ = earliest_;
 
-    QSize size_;
+    gui::extent size_;
     int thumb_ = 10;
     int scale_width_ = 0;
 
