@@ -5,12 +5,11 @@
 #pragma once
 
 #include <windows.h>
-// The other Windows headers build on windows.h.
-#include <commctrl.h>
 
 #include <optional>
 #include <string>
-#include <vector>
+
+#include "gui/win32/cabinet_tree.h"
 
 namespace tuv {
 class repository;
@@ -33,24 +32,13 @@ class CSelectCabinate {
     INT_PTR handle(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
   private:
-    void start();
-    HTREEITEM add_item(HTREEITEM parent, HTREEITEM after, const std::string& name,
-                       bool has_cabinets);
-    std::string item_name(HTREEITEM item) const;
-    std::vector<std::string> child_names(HTREEITEM item) const;
-    std::string path_of(HTREEITEM item) const;
-    void open(HTREEITEM item);
-    void fill(HTREEITEM item);
     void selected(HTREEITEM item);
     void new_cabinet();
 
-    repository& repo_;
     gui::prompter& prompter_;
-    std::string separator_;
+    cabinet_tree cabinets_;
     HWND window_ = nullptr;
     HWND tree_ = nullptr;
-    HTREEITEM root_ = nullptr;
-    HIMAGELIST images_ = nullptr;  // owned while the window lives
     std::string destination_;
 };
 

@@ -3,7 +3,6 @@
 #pragma once
 
 #define IDD_CHECKIN 102
-#define IDD_NEW_NAME 129
 #define IDD_PROGRESS 132
 #define IDD_SELECT_CABINET 136
 
@@ -18,9 +17,6 @@
 #define IDC_NEW_CABINET 1015
 #define IDC_CABINETS 1016
 #define IDC_DESTINATION_PATH 1017
-// The new-name dialog.
-#define IDC_NAME 1006
-#define IDC_NAME_LABEL 1011
 // The progress window.
 #define IDC_PROGRESS_BAR 1014
 #define IDC_PROGRESS_NOTE 1018

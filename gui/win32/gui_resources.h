@@ -1,5 +1,6 @@
 // Resource ids of what every Win32 window program carries (gui.rc): the
-// icon, the about box, the report box and the common-controls manifest.
+// icon, the about box, the report box, the new-name dialog and the
+// common-controls manifest.
 // The programs' own ids stay clear of these.
 #pragma once
 
@@ -14,3 +15,7 @@
 // The about box's item in a dialog's system menu, and its button.
 #define IDM_ABOUTBOX 0x0010
 #define IDC_ABOUT 1099
+// The new-name dialog.
+#define IDD_NEW_NAME 129
+#define IDC_NAME_LABEL 1161
+#define IDC_NAME 1162

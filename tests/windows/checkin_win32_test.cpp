@@ -19,6 +19,7 @@
 #include "core/vault/file_entry.h"
 #include "core/vault/verify.h"
 #include "gui/version_rows.h"
+#include "gui/win32/gui_resources.h"
 #include "platform/named_mutex.h"
 #include "tests/support/gui/scripted_prompter.h"
 #include "tests/support/test_vault.h"
