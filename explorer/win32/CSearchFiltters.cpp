@@ -1,5 +1,6 @@
 #include "explorer/win32/CSearchFiltters.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "explorer/pane_search.h"
@@ -16,7 +17,7 @@ CSearchFiltters::CSearchFiltters(CVellum_ExplorerDoc& document, HWND parent) : d
 }
 
 CSearchFiltters::~CSearchFiltters() {
-    if (::IsWindow(window_)) ::DestroyWindow(window_);
+    if (window_ != nullptr) ::DestroyWindow(window_);
 }
 
 UINT CSearchFiltters::close_message() {
@@ -25,8 +26,43 @@ UINT CSearchFiltters::close_message() {
     return message;
 }
 
-INT_PTR CSearchFiltters::handle(HWND, UINT message, WPARAM wparam, LPARAM) {
-    if (message == WM_INITDIALOG) return FALSE;  // the focus stays where it is
+namespace {
+
+// In pixels.
+constexpr int margin = 8;
+constexpr int button_gap = 6;
+
+// Moves a control of the form to `left`, `width` pixels wide, where it is
+// in height.
+void place(HWND form, int id, int left, int width) {
+    const HWND item = ::GetDlgItem(form, id);
+    RECT rect;
+    ::GetWindowRect(item, &rect);
+    ::MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&rect), 2);
+    ::MoveWindow(item, left, rect.top, std::max(0, width), rect.bottom - rect.top, TRUE);
+}
+
+int width_of(HWND form, int id) {
+    RECT rect;
+    ::GetWindowRect(::GetDlgItem(form, id), &rect);
+    return rect.right - rect.left;
+}
+
+}  // namespace
+
+INT_PTR CSearchFiltters::handle(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_INITDIALOG) {
+        window_ = window;
+        return FALSE;  // the focus stays where it is
+    }
+    if (message == WM_SIZE) {
+        layout(LOWORD(lparam));
+        return TRUE;
+    }
+    if (message == WM_DESTROY) {
+        window_ = nullptr;
+        return FALSE;
+    }
     if (message != WM_COMMAND || HIWORD(wparam) != BN_CLICKED) return FALSE;
     switch (LOWORD(wparam)) {
         case IDC_SEARCH_RESET:
@@ -43,6 +79,20 @@ INT_PTR CSearchFiltters::handle(HWND, UINT message, WPARAM wparam, LPARAM) {
             return TRUE;  // Escape closes nothing here
     }
     return FALSE;
+}
+
+void CSearchFiltters::layout(int width) {
+    // The fields take the width; "X" keeps to the right, the buttons share
+    // the row below.
+    const int close = width_of(window_, IDC_SEARCH_CLOSE);
+    place(window_, IDC_SEARCH_CLOSE, width - margin - close, close);
+    place(window_, IDC_SEARCH_NAME_LABEL, margin, width - 3 * margin - close);
+    place(window_, IDC_SEARCH_NAME, margin, width - 2 * margin);
+    place(window_, IDC_SEARCH_DESCRIPTION_LABEL, margin, width - 2 * margin);
+    place(window_, IDC_SEARCH_DESCRIPTION, margin, width - 2 * margin);
+    const int button = (width - 2 * margin - button_gap) / 2;
+    place(window_, IDC_SEARCH_RESET, margin, button);
+    place(window_, IDC_SEARCH_RUN, margin + button + button_gap, button);
 }
 
 void CSearchFiltters::reset() {

@@ -34,6 +34,8 @@ class CSearchFiltters {
     INT_PTR handle(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
   private:
+    void layout(int width);
+
     CVellum_ExplorerDoc& document_;
     HWND window_ = nullptr;
 };

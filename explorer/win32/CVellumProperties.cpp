@@ -6,7 +6,7 @@
 #include "gui/win32/dialog_items.h"
 
 bool CVellumProperties::run(HWND owner) {
-    return tuv::win32::run_modal(*this, IDD_PROPERTIES, owner) == IDOK;
+    return tuv::win32::run_modal(*this, IDD_FILE_PROPERTIES, owner) == IDOK;
 }
 
 INT_PTR CVellumProperties::handle(HWND window, UINT message, WPARAM wparam, LPARAM) {

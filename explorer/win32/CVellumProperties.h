@@ -1,5 +1,5 @@
 // A vault file's properties as the explorer formats them (template
-// IDD_PROPERTIES: name, vault path, MIME type, size, read-only), with
+// IDD_FILE_PROPERTIES: name, vault path, MIME type, size, read-only), with
 // Check&Out to write the file out.
 #pragma once
 

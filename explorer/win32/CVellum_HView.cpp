@@ -31,6 +31,8 @@ constexpr int least_width = 100;
 constexpr int count_width = 100;
 constexpr int least_date_width = 125;
 constexpr int date_padding = 16;
+// Beside a column's title in its header.
+constexpr int title_padding = 24;
 
 // The desktop's default program for the file; false when there is none.
 bool open_with_desktop(const std::filesystem::path& file) {
@@ -167,11 +169,18 @@ void CVellum_HView::fit_columns() {
         return;
     }
     if (titles_.size() != 4) return;
-    // Wide enough for the longest moment in the font in use.
+    // Wide enough for the longest moment, and the titles, in the fonts in
+    // use.
+    const HWND header = ListView_GetHeader(list_);
+    const auto title = [&](std::size_t column) {
+        return text_width(header, platform::to_wide(titles_[column]).c_str()) + title_padding;
+    };
+    const int count = std::max(count_width, title(1));
     const int date =
-        std::max(least_date_width, text_width(list_, L"2026-12-31 23:59:59") + date_padding);
-    ListView_SetColumnWidth(list_, 0, std::max(least_width, width - count_width - 2 * date));
-    ListView_SetColumnWidth(list_, 1, count_width);
+        std::max({least_date_width, text_width(list_, L"2026-12-31 23:59:59") + date_padding,
+                  title(2), title(3)});
+    ListView_SetColumnWidth(list_, 0, std::max(least_width, width - count - 2 * date));
+    ListView_SetColumnWidth(list_, 1, count);
     ListView_SetColumnWidth(list_, 2, date);
     ListView_SetColumnWidth(list_, 3, date);
 }

@@ -166,7 +166,8 @@ TEST_F(explorer_win32_test, shows_the_cabinets_the_folder_and_a_files_versions) 
     EXPECT_TRUE(prompter_.prompts().empty());
 }
 
-TEST_F(explorer_win32_test, searches_names_with_percent_and_quote_as_typed_and_closes_the_pane) {
+TEST_F(explorer_win32_test,
+       alt_s_searches_names_with_percent_and_quote_as_typed_and_x_closes_the_pane) {
     table found;
     bool closed = false;
     run([&](window_driver& person, HWND frame) {
@@ -174,8 +175,13 @@ TEST_F(explorer_win32_test, searches_names_with_percent_and_quote_as_typed_and_c
         const HWND pane = ::GetDlgItem(frame, IDC_SEARCH_PANE);
         const HWND form = ::GetDlgItem(pane, IDC_SEARCH_FORM);
         test::set_item_text(form, IDC_SEARCH_NAME, "100% O'Brien");
-        test::click(form, IDC_SEARCH_RUN);
-        found = rows_of(control(pane, IDC_SEARCH_LIST));
+        // Alt+S in the field: the form's Search, not the menu's.
+        ::PostMessageW(::GetDlgItem(form, IDC_SEARCH_NAME), WM_SYSKEYDOWN, 'S',
+                       1 | KF_ALTDOWN << 16);
+        const HWND results = control(pane, IDC_SEARCH_LIST);
+        person.wait_until([&] { return test::send(results, LVM_GETITEMCOUNT) == 2; },
+                          "the search's results");
+        found = rows_of(results);
         test::click(form, IDC_SEARCH_CLOSE);
         person.wait_gone(pane);
         closed = ::IsWindowVisible(::GetDlgItem(frame, IDC_TREE));

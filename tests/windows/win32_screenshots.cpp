@@ -1,5 +1,5 @@
-// Shows each window of the Win32 check-in and properties programs over a
-// vault of its own and has a picture taken of it, one PNG per window, in
+// Shows each window of the Win32 check-in, properties and explorer programs
+// over a vault of its own and has a picture taken of it, one PNG per window, in
 // the folder its argument names (see capture()). scripts/windows-screenshots
 // runs it on a virtual display and takes the pictures.
 #include <windows.h>
@@ -18,6 +18,8 @@
 #include "checkin/win32/CVellumDlg.h"
 #include "checkin/win32/resource.h"
 #include "core/base/utf8_path.h"
+#include "explorer/win32/CVellum_ExplorerApp.h"
+#include "explorer/win32/resource.h"
 #include "gui/captions.h"
 #include "gui/version_rows.h"
 #include "gui/win32/CAboutDlg.h"
@@ -77,6 +79,57 @@ class documents {
   private:
     std::filesystem::path folder_ = L"C:\\Documents";
 };
+
+// The tree or list control inside a view of the explorer's main window.
+HWND control(HWND parent, int view) {
+    return ::GetDlgItem(::GetDlgItem(parent, view), IDC_VIEW_CONTROL);
+}
+
+// Enter on the list's row whose name is `name`.
+void activate_named(HWND list, const std::string& name) {
+    const std::wstring wanted = platform::to_wide(name);
+    for (LRESULT row = 0; row < test::send(list, LVM_GETITEMCOUNT); ++row) {
+        wchar_t text[256] = {};
+        LVITEMW item{};
+        item.pszText = text;
+        item.cchTextMax = 256;
+        test::send(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+        if (wanted != text) continue;
+        LVITEMW state{};
+        state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
+        test::send(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
+        test::send(list, WM_KEYDOWN, VK_RETURN);
+        return;
+    }
+    throw std::runtime_error("no row " + name + " in the explorer's list");
+}
+
+// The explorer at the top, in a folder, in a file's versions and with the
+// search pane; the tree opened down to the folder.
+void explorer_shots(window_driver& person, const std::filesystem::path& folder) {
+    const HWND frame = person.wait_for("Quillmark Explorer");
+    capture(frame, folder, "explorer-top-level");
+    const HWND tree = control(frame, IDC_TREE);
+    HTREEITEM item = nullptr;
+    for (const char* name : {"Projects", "2024", "Reports"}) {
+        item = test::child_named(tree, item, name);
+        test::send(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
+    }
+    test::send(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
+    const HWND list = control(frame, IDC_LIST);
+    for (const char* name : {"Projects", "2024", "Reports"}) activate_named(list, name);
+    capture(frame, folder, "explorer-folder");
+    activate_named(list, "Quarterly report.txt");
+    capture(frame, folder, "explorer-versions");
+    activate_named(list, "..");
+    test::send(frame, WM_COMMAND, ID_SEARCH);
+    const HWND pane = ::GetDlgItem(frame, IDC_SEARCH_PANE);
+    const HWND form = ::GetDlgItem(pane, IDC_SEARCH_FORM);
+    test::set_item_text(form, IDC_SEARCH_NAME, "report");
+    test::click(form, IDC_SEARCH_RUN);
+    capture(frame, folder, "explorer-search-pane");
+    ::PostMessageW(frame, WM_CLOSE, 0, 0);
+}
 
 void check_in(repository& repo, const documents& files, const std::string& name,
               const std::string& directory, const std::string& when, const std::string& text,
@@ -190,6 +243,14 @@ int run(const std::filesystem::path& folder) {
     shot(
         "About Quillmark", "about", [](window_driver&, HWND) {},
         [] { win32::CAboutDlg(gui::checkin_about).run(nullptr); });
+
+    // The explorer opens the vault the registry names: this one, in the
+    // screenshots' own Wine prefix.
+    test::register_vault(vault.db_path());
+    window_driver driver([&](window_driver& person) { explorer_shots(person, folder); });
+    CVellum_ExplorerApp(prompter, [&](const std::string&) { return &repo; }).run();
+    const std::string failure = driver.finish();
+    if (!failure.empty()) throw std::runtime_error("explorer: " + failure);
     return 0;
 }
 
