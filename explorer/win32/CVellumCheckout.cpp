@@ -28,7 +28,9 @@ INT_PTR CVellumCheckout::handle(HWND window, UINT message, WPARAM wparam, LPARAM
         case WM_INITDIALOG:
             window_ = window;
             start();
-            return TRUE;
+            // The choice, not the read-only name, has the focus.
+            ::SetFocus(::GetDlgItem(window, IDC_CHECKOUT_TIMES));
+            return FALSE;
         case WM_COMMAND:
             switch (LOWORD(wparam)) {
                 case IDC_CHECKOUT_TIMES:

@@ -17,7 +17,9 @@ INT_PTR CVellumProperties::handle(HWND window, UINT message, WPARAM wparam, LPAR
             tuv::win32::set_item_text(window, IDC_PROPERTY_PATH, texts_.vault_path);
             tuv::win32::set_item_text(window, IDC_PROPERTY_MIME_TYPE, texts_.mime_type);
             tuv::win32::set_item_text(window, IDC_PROPERTY_SIZE, texts_.size);
-            return TRUE;
+            // The texts are to read: the focus is on the button.
+            ::SetFocus(::GetDlgItem(window, IDOK));
+            return FALSE;
         case WM_COMMAND:
             if (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL) {
                 ::EndDialog(window, LOWORD(wparam));

@@ -12,6 +12,7 @@
 #include <fstream>
 
 #include "core/base/utf8_path.h"
+#include "core/vault/file_entry.h"
 #include "explorer/win32/CVellum_ExplorerApp.h"
 #include "explorer/win32/resource.h"
 #include "platform/quillmark_registry.h"
@@ -191,6 +192,24 @@ TEST_F(explorer_win32_test,
                      {"\\Cab\\Q3 100% O'Brien.txt", "1", "2022-2-1 0:0:0", "2022-2-1 0:0:0"}}));
     EXPECT_TRUE(closed);
     EXPECT_TRUE(prompter_.prompts().empty());
+}
+
+TEST_F(explorer_win32_test, a_long_list_shows_the_next_page_once_its_end_is_in_sight) {
+    const std::int64_t root = vault_.repo().catalogue().resolve("\\")->file_id();
+    for (int at = 0; at < 600; ++at) {
+        vault_.repo().catalogue().create_directory("c" + std::to_string(1000 + at), root, "now");
+    }
+    LRESULT first = 0, grown = 0;
+    run([&](window_driver& person, HWND frame) {
+        const HWND list = control(frame, IDC_LIST);
+        first = test::send(list, LVM_GETITEMCOUNT);
+        test::send(list, LVM_ENSUREVISIBLE, first - 1, FALSE);
+        person.wait_until([&] { return test::send(list, LVM_GETITEMCOUNT) > first; },
+                          "the next page");
+        grown = test::send(list, LVM_GETITEMCOUNT);
+    });
+    EXPECT_EQ(first, 500);
+    EXPECT_EQ(grown, 603);  // "..", Cab, Other and the 600
 }
 
 TEST_F(explorer_win32_test, checks_out_the_chosen_version) {

@@ -18,7 +18,13 @@
 #include "checkin/win32/CVellumDlg.h"
 #include "checkin/win32/resource.h"
 #include "core/base/utf8_path.h"
+#include "core/vault/file_entry.h"
+#include "explorer/checkout_choice.h"
+#include "explorer/win32/CNewCab.h"
+#include "explorer/win32/CVellumCheckout.h"
+#include "explorer/win32/CVellumProperties.h"
 #include "explorer/win32/CVellum_ExplorerApp.h"
+#include "explorer/win32/Quillmark_ExportDlg.h"
 #include "explorer/win32/resource.h"
 #include "gui/captions.h"
 #include "gui/version_rows.h"
@@ -243,6 +249,33 @@ int run(const std::filesystem::path& folder) {
     shot(
         "About Quillmark", "about", [](window_driver&, HWND) {},
         [] { win32::CAboutDlg(gui::checkin_about).run(nullptr); });
+
+    const std::string report = "\\Projects\\2024\\Reports\\Quarterly report.txt";
+    shot(
+        "Quillmark Explorer: Checkout", "explorer-checkout", [](window_driver&, HWND) {},
+        [&] {
+            const auto versions = explorer::version_texts(repo, report);
+            CVellumCheckout(repo, prompter, report, versions, 1).run(nullptr);
+        });
+    shot(
+        "Quillmark Explorer:  File Properties", "explorer-properties", [](window_driver&, HWND) {},
+        [&] {
+            const auto entry = repo.catalogue().resolve(report);
+            const std::uint64_t size = entry->version_size(date("2024-05-20 11:05:30"));
+            CVellumProperties(
+                {entry->name(), report, entry->mime_type(), std::to_string(size) + " Bytes", false})
+                .run(nullptr);
+        });
+    shot(
+        "Export", "explorer-export",
+        [](window_driver&, HWND window) {
+            test::set_item_text(window, IDC_EXPORT_FOLDER, "C:\\Documents\\Export");
+        },
+        [&] { Quillmark_ExportDlg(prompter).run(nullptr); });
+    shot(
+        "Add New Cabinet Dialog", "explorer-new-cabinet",
+        [](window_driver&, HWND window) { test::set_item_text(window, IDC_NAME, "Minutes"); },
+        [&] { CNewCab(prompter).run(nullptr); });
 
     // The explorer opens the vault the registry names: this one, in the
     // screenshots' own Wine prefix.
