@@ -1,14 +1,14 @@
 // The explorer's lists on a large vault, without a display: opening the vault
 // with its top level, a folder of many files, a file of many versions and a
-// refresh, each through the real document and models. The vault is built once
+// refresh, each through the document, list rows and cabinet listing that both
+// explorers (Qt and Win32) present. It builds on Windows too, where it runs
+// under Wine. The vault is built once
 // through the core (catalogue and journal rows, many per transaction, no
 // content: the lists read neither) and kept for the next run.
 //
 //   explorer_bench [FOLDERS FILES_PER_FOLDER BIG_FOLDER_FILES VERSIONS]
 //   defaults: 1000 100 10000 1000 (100,000 files in 1,000 folders, 3 versions
 //   each, plus one folder of 10,000 files and one file of 1,000 versions)
-#include <QApplication>
-#include <QLineEdit>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -17,15 +17,22 @@
 #include <string>
 
 #include "core/base/date.h"
+#include "core/base/utf8_path.h"
 #include "core/db/write_transaction.h"
 #include "core/vault/installer.h"
 #include "core/vault/journal.h"
 #include "core/vault/repository.h"
-#include "explorer/CVellum_ExplorerDoc.h"
-#include "explorer/CSearchFiltters.h"
-#include "explorer/hview_model.h"
-#include "gui/cabinet_model.h"
+#include "explorer/explorer_document.h"
+#include "explorer/list_rows.h"
+#include "explorer/pane_search.h"
+#include "gui/cabinet_listing.h"
 #include "tests/support/gui/scripted_prompter.h"
+
+#ifdef _WIN32
+#include <windows.h>
+// After windows.h, which it needs.
+#include <psapi.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -86,6 +93,11 @@ double millis(F&& work) {
 }
 
 long peak_mib() {
+#ifdef _WIN32
+    PROCESS_MEMORY_COUNTERS counters{};
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return -1;
+    return static_cast<long>(counters.PeakWorkingSetSize >> 20);
+#endif
     std::ifstream status("/proc/self/status");
     for (std::string line; std::getline(status, line);) {
         if (line.starts_with("VmHWM:")) return std::atol(line.c_str() + 6) / 1024;
@@ -93,69 +105,87 @@ long peak_mib() {
     return -1;
 }
 
+// What the windows do when the document changes: the list reads its rows
+// again, and the tree its top level when the vault changed.
+class bench_presentation : public tuv::explorer::document_presentation {
+  public:
+    void reload_views() override {
+        if (list != nullptr) list->reload();
+    }
+    void recount_repository_size() override {}
+    void set_main_window_hidden(bool) override {}
+    bool launch_checkin(const std::string&, const std::vector<std::string>&) override {
+        return false;
+    }
+    void run_in_background(const std::string&, const std::function<void()>& work) override {
+        work();
+    }
+
+    tuv::explorer::list_rows* list = nullptr;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    // The tree's items carry icons, which want a GUI application; no display.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
     const int folders = argc > 4 ? std::atoi(argv[1]) : 1000;
     const int files = argc > 4 ? std::atoi(argv[2]) : 100;
     const int big_files = argc > 4 ? std::atoi(argv[3]) : 10000;
     const int versions = argc > 4 ? std::atoi(argv[4]) : 1000;
-    const char* tmp = std::getenv("TMPDIR");
     const fs::path folder =
-        fs::path(tmp ? tmp : "/tmp") /
+        fs::temp_directory_path() /
         ("quillmark-explorer-bench-" + std::to_string(folders) + "-" + std::to_string(files) + "-" +
          std::to_string(big_files) + "-" + std::to_string(versions));
     if (!fs::exists(folder / "quillmark.db")) {
         fs::remove_all(folder);
         const double ms = millis([&] { build(folder, folders, files, big_files, versions); });
-        std::printf("built %s in %.1f s\n", folder.c_str(), ms / 1000);
+        std::printf("built %s in %.1f s\n", tuv::utf8_of(folder).c_str(), ms / 1000);
     }
 
     tuv::gui::scripted_prompter prompts;
+    bench_presentation windows;
     std::unique_ptr<tuv::repository> repo;
-    std::unique_ptr<CVellum_ExplorerDoc> doc;
-    std::unique_ptr<tuv::explorer::hview_model> list;
-    std::unique_ptr<tuv::gui::cabinet_model> tree;
+    std::unique_ptr<tuv::explorer::explorer_document> doc;
+    std::unique_ptr<tuv::explorer::list_rows> list;
+    std::vector<tuv::gui::cabinet> tree;
+    const auto shown = [&] { return static_cast<int>(list->shown()); };
     const double open_ms = millis([&] {
-        repo = std::make_unique<tuv::repository>((folder / "quillmark.db").string());
-        doc = std::make_unique<CVellum_ExplorerDoc>(repo.get(), prompts);
-        list = std::make_unique<tuv::explorer::hview_model>(*doc);
-        tree = std::make_unique<tuv::gui::cabinet_model>(*repo, tuv::gui::cabinet_root::hidden);
+        repo = std::make_unique<tuv::repository>(tuv::utf8_of(folder / "quillmark.db"));
+        doc = std::make_unique<tuv::explorer::explorer_document>(repo.get(), prompts, windows);
+        list = std::make_unique<tuv::explorer::list_rows>(*doc);
+        windows.list = list.get();
+        tree = tuv::gui::list_cabinets(*repo, doc->root_location());
         doc->go_to(doc->root_location());
     });
-    const int top_rows = list->rowCount();
+    const int top_rows = shown();
     const double big_ms = millis([&] { doc->go_to("\\Big"); });
-    const int big_rows = list->rowCount();
+    const int big_rows = shown();
     // What a view does when scrolled to the end: fetch the other pages.
     const double fetch_ms = millis([&] {
-        while (list->canFetchMore({})) list->fetchMore({});
+        while (list->has_more()) list->show_next(list->read_next_page());
     });
-    const int all_rows = list->rowCount();
+    const int all_rows = shown();
     const double versions_ms = millis([&] { list->navigate(all_rows - 1); });
-    const int version_rows = list->rowCount();
+    const int version_rows = shown();
     const double back_ms = millis([&] { list->navigate(0); });  // ".." to the folder
     const double refresh_ms = millis([&] {
         doc->refresh();
-        tree->reload();
+        tree = tuv::gui::list_cabinets(*repo, doc->root_location());
     });
     std::printf(
         "%d folders x %d files (%d versions each), a folder of %d files, a file of %d "
         "versions\n",
         folders, files, versions_per_file, big_files, versions);
     std::printf("%-44s %8.1f ms (%d rows, %d cabinets)\n", "open the vault and show the top level",
-                open_ms, top_rows, tree->rowCount());
+                open_ms, top_rows, static_cast<int>(tree.size()));
     std::printf("%-44s %8.1f ms (%d rows shown)\n", "list the folder of many files", big_ms,
                 big_rows);
     std::printf("%-44s %8.1f ms (%d rows)\n", "  fetch the rest of its rows", fetch_ms, all_rows);
     std::printf("%-44s %8.1f ms (%d rows)\n", "list the versions of one file", versions_ms,
                 version_rows);
-    std::printf("%-44s %8.1f ms (%d rows shown)\n", "back from the versions to the folder",
-                back_ms, list->rowCount());
+    std::printf("%-44s %8.1f ms (%d rows shown)\n", "back from the versions to the folder", back_ms,
+                shown());
     std::printf("%-44s %8.1f ms (%d rows shown)\n", "refresh (list and tree) in that folder",
-                refresh_ms, list->rowCount());
+                refresh_ms, shown());
     // The time line: a year of one cabinet's history at each unit.
     // The vault holds journal rows without content, so its span is the
     // journal's, not that of blocks it does not have.
@@ -173,12 +203,11 @@ int main(int argc, char** argv) {
         doc->set_zoom_level(unit.level);
         doc->set_selected_range(0, unit.to);
         const double ms = millis([&] { doc->go_to("\\Cabinet 0"); });
-        std::printf("%-44s %8.1f ms (%d rows)\n", unit.label, ms, list->rowCount());
+        std::printf("%-44s %8.1f ms (%d rows)\n", unit.label, ms, shown());
     }
     doc->set_use_time_filter(false);
     doc->go_to(doc->root_location());
     // The search pane over the whole vault, by name and by description.
-    CSearchFiltters search(*doc);
     const struct {
         const char* label;
         const char* name;
@@ -186,9 +215,8 @@ int main(int argc, char** argv) {
     } searches[] = {{"search by name (file 42*)", "file 42*", ""},
                     {"search by description (*version 2*)", "", "version 2"}};
     for (const auto& query : searches) {
-        search.name_field().setText(query.name);
-        search.description_field().setText(query.description);
-        const double ms = millis([&] { search.search(); });
+        const double ms = millis(
+            [&] { tuv::explorer::search_vault(*doc, query.name, query.description, nullptr); });
         std::printf("%-44s %8.1f ms (%zu results)\n", query.label, ms,
                     doc->search_results().size());
     }

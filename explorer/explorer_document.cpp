@@ -124,7 +124,9 @@ void explorer_document::reload_change_ranges() {
 
 void explorer_document::rebuild_history() {
     history_.clear();
-    if (repo_ == nullptr) return;
+    // A file's versions show the file, not its folder's history: reading
+    // the history of a folder of thousands would only slow the step down.
+    if (repo_ == nullptr || (list_mode_ == mode_versions && !search_mode_)) return;
     repo_->catalogue().changes_under(current_, 0, 0, LEVEL_YEARS, change_type_, false, history_);
     if (slider_.use_time_filter) keep_within(history_, period_of(slider_));
 }

@@ -117,7 +117,8 @@ class explorer_document {
     void reload_change_ranges();
     const std::vector<std::tm>& change_ranges() const { return change_ranges_; }
     // The children of the current location that changed (changes_under with
-    // the filter), kept to the slider's period when the time filter is on.
+    // the filter), kept to the slider's period when the time filter is on;
+    // none while the list shows a file's versions.
     void rebuild_history();
     const std::vector<change_entry>& history() const { return history_; }
 

@@ -46,13 +46,16 @@ list_rows::list_rows(explorer_document& document) : document_(document) {}
 
 list_rows::~list_rows() = default;
 
-std::vector<list_row> list_rows::read_rows() const {
+std::vector<list_row> list_rows::read_rows() {
     std::vector<list_row> rows{up_row()};
+    source_ = source::read;
     repository* repo = document_.vault();
     if (repo == nullptr) return rows;
-    const std::string& separator = repo->path_separator();
-
-    if (document_.search_mode()) return rows;  // read as they are shown
+    if (document_.search_mode()) {
+        source_ = source::search;
+        search_paths_ = std::make_unique<entry_paths>(repo->path_separator());
+        return rows;
+    }
     if (document_.list_mode() == mode_versions) {
         const std::string& path = document_.versions_file();
         const auto file = repo->catalogue().resolve(path);
@@ -64,60 +67,79 @@ std::vector<list_row> list_rows::read_rows() const {
         }
         return rows;
     }
-    const auto folder = repo->catalogue().resolve(document_.current_location());
-    const auto spans = file_versions_in(*repo, folder->file_id());
-    rows.reserve(rows.size() + document_.history().size());
-    for (const change_entry& entry : document_.history()) {
-        const std::string_view name = last_name(entry.full_path, separator);
-        if (entry.mime_type == directory_mime_type) {
-            rows.push_back({row_folder, std::string(name), entry.full_path, 0, {}, {}, {}});
-            continue;
-        }
-        const auto span = spans.find(std::string(name));
-        if (span != spans.end()) {
-            rows.push_back(file_row(std::string(name), entry.full_path, span->second));
-        }
-    }
+    folder_id_ = repo->catalogue().resolve(document_.current_location())->file_id();
+    next_entry_ = 0;
+    source_ = source::folder;
     return rows;
 }
 
 void list_rows::reload() {
     std::exception_ptr failure;
+    search_paths_.reset();
+    shown_ = 0;
     try {
         rows_ = read_rows();
+        read_more(list_page_rows);
     } catch (const tuv_error&) {
         rows_ = {up_row()};
+        source_ = source::read;
         failure = std::current_exception();
     }
-    searching_ = document_.search_mode() && !failure;
-    search_paths_.reset();
-    if (searching_ && document_.vault() != nullptr) {
-        search_paths_ = std::make_unique<entry_paths>(document_.vault()->path_separator());
-    }
-    shown_ = 0;
     versions_columns_ = !document_.search_mode() && document_.list_mode() == mode_versions;
-    if (!failure) {
-        try {
-            read_search_rows(list_page_rows);
-        } catch (const tuv_error&) {
-            failure = std::current_exception();
-        }
-    }
     shown_ = std::min(rows_.size(), list_page_rows);
     if (failure) std::rethrow_exception(failure);
 }
 
-std::size_t list_rows::available() const {
-    if (!searching_ || search_paths_ == nullptr) return rows_.size();
-    // The ".." row, then one per result.
-    return 1 + document_.search_results().size();
+bool list_rows::has_more() const {
+    if (shown_ < rows_.size()) return true;
+    switch (source_) {
+        case source::folder:
+            return next_entry_ < document_.history().size();
+        case source::search:
+            return rows_.size() < 1 + document_.search_results().size();
+        default:
+            return false;
+    }
+}
+
+void list_rows::read_more(std::size_t count) {
+    if (source_ == source::folder) read_folder_rows(count);
+    if (source_ == source::search) read_search_rows(count);
+}
+
+void list_rows::read_folder_rows(std::size_t count) {
+    repository& repo = *document_.vault();
+    const std::string& separator = repo.path_separator();
+    const std::vector<change_entry>& history = document_.history();
+    // One snapshot for the page: the names and versions agree.
+    const read_snapshot snapshot(repo.database());
+    while (rows_.size() < count && next_entry_ < history.size()) {
+        const std::size_t end = std::min(history.size(), next_entry_ + (count - rows_.size()));
+        std::vector<std::string> files;
+        for (std::size_t entry = next_entry_; entry < end; ++entry) {
+            if (history[entry].mime_type != directory_mime_type) {
+                files.emplace_back(last_name(history[entry].full_path, separator));
+            }
+        }
+        const auto spans = file_versions_in(repo, folder_id_, files);
+        for (; next_entry_ < end; ++next_entry_) {
+            const change_entry& entry = history[next_entry_];
+            const std::string name(last_name(entry.full_path, separator));
+            if (entry.mime_type == directory_mime_type) {
+                rows_.push_back({row_folder, name, entry.full_path, 0, {}, {}, {}});
+                continue;
+            }
+            // A file removed since the history was read has no versions.
+            const auto span = spans.find(name);
+            if (span != spans.end()) rows_.push_back(file_row(name, entry.full_path, span->second));
+        }
+    }
 }
 
 void list_rows::read_search_rows(std::size_t count) {
-    if (!searching_ || search_paths_ == nullptr) return;
     repository& repo = *document_.vault();
     const auto& results = document_.search_results();
-    count = std::min(count, available());
+    count = std::min(count, 1 + results.size());
     // One snapshot for the page: the paths and versions agree, and the
     // queries share one lock instead of taking it each.
     const read_snapshot snapshot(repo.database());
@@ -131,10 +153,10 @@ void list_rows::read_search_rows(std::size_t count) {
 std::size_t list_rows::read_next_page() {
     if (!has_more()) return 0;
     try {
-        read_search_rows(shown_ + list_page_rows);
+        read_more(shown_ + list_page_rows);
     } catch (const tuv_error& error) {
-        // What was read is shown; the rest of the results are let go.
-        searching_ = false;
+        // What was read is shown; the rest is let go.
+        source_ = source::read;
         document_.prompts().message(nullptr, error.what(), caption_error,
                                     gui::prompt_icon::exclamation);
     }

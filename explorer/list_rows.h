@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -52,7 +53,7 @@ class list_rows {
     std::size_t shown() const { return shown_; }
     // A shown row (0 to shown() - 1); throws std::out_of_range otherwise.
     const list_row& row_at(int row) const;
-    bool has_more() const { return shown_ < available(); }
+    bool has_more() const;
     // Reads the next page and says how many rows it adds; show_next() then
     // shows them (a presentation may announce the rows between the two). A
     // vault error while reading search rows is shown under caption_error
@@ -70,10 +71,16 @@ class list_rows {
     void navigate(int row);
 
   private:
-    std::vector<list_row> read_rows() const;
-    // Search results become rows only as they are shown: a search may find
-    // a whole vault, and each row needs its path and versions read.
-    std::size_t available() const;
+    // Where rows come from past the first ones read: a folder's entries and
+    // search results become rows only as they are shown, since a folder may
+    // hold thousands of files and a search find a whole vault, and each
+    // row needs its versions read.
+    enum class source { read, folder, search };
+
+    std::vector<list_row> read_rows();
+    // Reads rows until `count` are read or the source has no more.
+    void read_more(std::size_t count);
+    void read_folder_rows(std::size_t count);
     void read_search_rows(std::size_t count);
     void leads_to(const list_row& row);
 
@@ -81,7 +88,9 @@ class list_rows {
     std::vector<list_row> rows_;  // rows read; the first shown_ are shown
     std::size_t shown_ = 0;
     bool versions_columns_ = false;
-    bool searching_ = false;
+    source source_ = source::read;
+    std::int64_t folder_id_ = 0;
+    std::size_t next_entry_ = 0;  // of the document's history, in a folder
     std::unique_ptr<entry_paths> search_paths_;
 };
 

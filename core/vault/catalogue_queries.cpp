@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/db/db.h"
+#include "core/db/sql_builder.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/journal.h"
 #include "core/vault/repository.h"
@@ -17,16 +18,14 @@ bool earlier(const std::tm& a, const std::tm& b) {
            std::tie(b.tm_year, b.tm_mon, b.tm_mday, b.tm_hour, b.tm_min, b.tm_sec);
 }
 
-}  // namespace
+// The files of one folder with each of their journal rows.
+constexpr std::string_view spans_query =
+    "SELECT file_info.file_id, file_info.path, journal.year, journal.month, journal.day,"
+    " journal.hour, journal.minute, journal.second FROM file_info"
+    " JOIN journal ON journal.inode = file_info.file_id"
+    " WHERE file_info.parent_id = ? AND file_info.mime_type <> ?";
 
-std::unordered_map<std::string, version_span> file_versions_in(repository& repo,
-                                                               std::int64_t folder_id) {
-    auto rows = repo.database().query(
-        "SELECT file_info.file_id, file_info.path, journal.year, journal.month, journal.day,"
-        " journal.hour, journal.minute, journal.second FROM file_info"
-        " JOIN journal ON journal.inode = file_info.file_id"
-        " WHERE file_info.parent_id = ? AND file_info.mime_type <> ?",
-        {folder_id, directory_mime_type});
+std::unordered_map<std::string, version_span> spans_of(std::unique_ptr<db_recordset> rows) {
     // The first and last moments are kept as the rows come, so nothing needs
     // sorting; a file's rows come together, so the map is searched once per
     // file (and would still be right, only slower, if they did not).
@@ -48,6 +47,26 @@ std::unordered_map<std::string, version_span> file_versions_in(repository& repo,
         }
     }
     return spans;
+}
+
+}  // namespace
+
+std::unordered_map<std::string, version_span> file_versions_in(repository& repo,
+                                                               std::int64_t folder_id) {
+    return spans_of(
+        repo.database().query(std::string(spans_query), {folder_id, directory_mime_type}));
+}
+
+std::unordered_map<std::string, version_span> file_versions_in(repository& repo,
+                                                               std::int64_t folder_id,
+                                                               std::span<const std::string> names) {
+    if (names.empty()) return {};
+    sql_builder query;
+    query.add(spans_query, {folder_id, directory_mime_type});
+    query.add(" AND file_info.path IN (?", {names.front()});
+    for (const std::string& name : names.subspan(1)) query.add(", ?", {name});
+    query.add(")");
+    return spans_of(repo.database().query(query.sql(), query.params()));
 }
 
 version_span versions_of(repository& repo, std::int64_t file_id) {

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <ctime>
 #include <optional>
+#include <span>
 #include <string>
 #include <unordered_map>
 
@@ -40,6 +41,11 @@ struct version_span {
 // without a journal row is missing from the map; directories are never in it.
 std::unordered_map<std::string, version_span> file_versions_in(repository& repo,
                                                                std::int64_t folder_id);
+// The same for the files of `names` only (a page of a long folder): one
+// query by the folder and the names.
+std::unordered_map<std::string, version_span> file_versions_in(repository& repo,
+                                                               std::int64_t folder_id,
+                                                               std::span<const std::string> names);
 
 // The versions of one entry. Throws rec_not_found_exception as
 // journal::get_change_range does when the entry has no journal row.

@@ -1,7 +1,8 @@
 // The server around Tuv_ShellExt: its entry point, its class factory and
-// its four exports. Load refuses when the current user has no vault
-// ("db_path"); the vault itself is opened at first need, not under the
-// loader lock.
+// its four exports. It loads for every user, so that an administrator
+// without a vault can register it for the machine, and gives its class only
+// to a user who has one ("db_path"); the vault itself is opened at first
+// need, not under the loader lock.
 #include "shellext/windows/module.h"
 
 #include <olectl.h>
@@ -96,7 +97,6 @@ using namespace tuv::shell::win;
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
-        if (!user_has_vault()) return FALSE;
         module().instance = instance;
         ::DisableThreadLibraryCalls(instance);
         module().menu_bitmap = static_cast<HBITMAP>(::LoadImageA(
@@ -115,7 +115,7 @@ STDAPI DllCanUnloadNow() {
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
     if (out == nullptr) return E_POINTER;
     *out = nullptr;
-    if (!IsEqualCLSID(clsid, class_id)) return CLASS_E_CLASSNOTAVAILABLE;
+    if (!IsEqualCLSID(clsid, class_id) || !user_has_vault()) return CLASS_E_CLASSNOTAVAILABLE;
     return factory.QueryInterface(iid, out);
 }
 

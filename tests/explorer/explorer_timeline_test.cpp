@@ -20,6 +20,7 @@
 #include "explorer/CVellum_Slider.h"
 #include "explorer/TFormView.h"
 #include "explorer/hview_model.h"
+#include "explorer/pane_search.h"
 #include "tests/support/gui/scripted_prompter.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/screenshot.h"
@@ -150,7 +151,7 @@ class explorer_timeline_test : public QObject {
         scale.set_zoom_level(level);
         scale.set_range(0, maximum);
         QVERIFY(!scale.set_selection(from, to));
-        QTEST(scale.status_text(), "status");
+        QTEST(QString::fromStdString(scale.status_text()), "status");
         const time_period period = scale.period();
         QTEST(shown(period.start) + " .. " + shown(period.end), "period");
     }
@@ -159,10 +160,10 @@ class explorer_timeline_test : public QObject {
         slider_scale scale = scale_of(0, 0);
         scale.set_range(0, 0);
         scale.set_times(0, 0);
-        QCOMPARE(scale.status_text(), QString());
-        QCOMPARE(scale.start_label(), QString());
-        QCOMPARE(scale.part_at(scale.from_thumb().center()), slider_part::none);
-        QCOMPARE(scale.press(scale.from_thumb().center()), slider_part::none);
+        QCOMPARE(scale.status_text(), std::string());
+        QCOMPARE(scale.start_label(), std::string());
+        QCOMPARE(scale.part_at(scale.from_thumb().centre()), slider_part::none);
+        QCOMPARE(scale.press(scale.from_thumb().centre()), slider_part::none);
         QVERIFY(!scale.arrow(1, false, false));
         QCOMPARE(scale.x_of(0), 30.0);
     }
@@ -210,7 +211,7 @@ class explorer_timeline_test : public QObject {
         QFETCH(int, grab);
         QFETCH(int, dx);
         slider_scale scale = scale_of(10, 20);
-        const int y = scale.track().center().y();
+        const int y = scale.track().centre().y;
         QVERIFY(scale.press({grab, y}) != slider_part::none);
         QFETCH(int, reported);
         QCOMPARE(scale.drag_to({grab + dx, y}).value_or(-1), reported);
@@ -263,7 +264,7 @@ class explorer_timeline_test : public QObject {
         QSignalSpy ranges(&slider, &CVellum_Slider::RANGE_CHANGED);
         QSignalSpy zooms(&slider, &CVellum_Slider::ZOOM_CLICKED);
         QSignalSpy refreshes(&slider, &CVellum_Slider::REFRESH_HVIEW);
-        const int y = slider.scale().track().center().y();
+        const int y = slider.scale().track().centre().y;
         QTest::mousePress(&slider, Qt::LeftButton, {}, {200, y});
         for (const int x : {220, 250}) {
             QMouseEvent move(QEvent::MouseMove, QPointF(x, y), slider.mapToGlobal(QPointF(x, y)),
@@ -277,7 +278,8 @@ class explorer_timeline_test : public QObject {
         // The band followed the pointer by 50 pixels, keeping its width.
         QCOMPARE(slider.scale().from(), 10 + 50 * 34.0 / slider.scale().scale_width());
         QCOMPARE(slider.scale().to() - slider.scale().from(), 10.0);
-        QTest::mouseClick(&slider, Qt::LeftButton, {}, slider.scale().zoom_out_button().center());
+        const tuv::gui::point zoom_out_at = slider.scale().zoom_out_button().centre();
+        QTest::mouseClick(&slider, Qt::LeftButton, {}, {zoom_out_at.x, zoom_out_at.y});
         QTest::keyClick(&slider, Qt::Key_Z);
         QTest::keyClick(&slider, Qt::Key_Z, Qt::AltModifier);
         QCOMPARE(zooms.size(), 3);
@@ -334,7 +336,7 @@ class explorer_timeline_test : public QObject {
         form.time_filter().click();
         form.slider().grab();  // paints without dividing by an empty scale
         QVERIFY(form.slider().scale().empty());
-        QCOMPARE(form.slider().scale().status_text(), QString());
+        QCOMPARE(form.slider().scale().status_text(), std::string());
         QCOMPARE(messages(prompts), QString());
     }
 
@@ -354,7 +356,7 @@ class explorer_timeline_test : public QObject {
         form.RANGE_CHANGED(moved_band, 0);
         form.REFRESH_HVIEW(0, 0);
         QCOMPARE(form.slider().scale().zoom_level(), zoom_month);
-        QCOMPARE(form.slider().scale().status_text(), QString("Selected month: March, 2020"));
+        QCOMPARE(form.slider().scale().status_text(), std::string("Selected month: March, 2020"));
         QStringList names;
         for (const auto& entry : document.history()) names << QString::fromStdString(entry.full_path);
         QCOMPARE(names, QStringList{"\\Early"});
@@ -396,7 +398,7 @@ class explorer_timeline_test : public QObject {
         form.ZOOM_CLICKED(zoom_in, 0);  // days, the whole span
         QCOMPARE(form.slider().scale().zoom_level(), zoom_day);
         QCOMPARE(form.slider().scale().status_text(),
-                 QString("Selected Range From: March 15, 2020 To: April 20, 2021"));
+                 std::string("Selected Range From: March 15, 2020 To: April 20, 2021"));
         QCOMPARE(names(), (QStringList{"\\Early", "\\Latest"}));
 
         select(1, 1);  // March 16th
@@ -469,7 +471,7 @@ class explorer_timeline_test : public QObject {
         tuv::gui::scripted_prompter prompts;
         CVellum_ExplorerDoc document(&vault.repo(), prompts);
         add_files(vault);
-        document.set_current_location(location);
+        document.set_current_location(location.toStdString());
         document.set_time_span(local("2020-05-01 10:00:00"), local("2021-01-01 00:00:00"));
         document.set_zoom_level(zoom_year);
         document.set_selected_range(0, 0);

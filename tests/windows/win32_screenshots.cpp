@@ -1,11 +1,13 @@
-// Shows each window of the Win32 check-in, properties and explorer programs
-// over a vault of its own and has a picture taken of it, one PNG per window, in
-// the folder its argument names (see capture()). scripts/windows-screenshots
+// Shows each window of the Win32 check-in, properties and explorer programs,
+// and the explorer's time line at each of its units, over a vault of its own
+// and has a picture taken of it, one PNG per window, in the folder its
+// argument names (see capture()). scripts/windows-screenshots
 // runs it on a virtual display and takes the pictures.
 #include <windows.h>
 // The other Windows headers build on windows.h.
 #include <commctrl.h>
 
+#include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <future>
@@ -17,14 +19,19 @@
 #include "checkin/win32/CSelectCabinate.h"
 #include "checkin/win32/CVellumDlg.h"
 #include "checkin/win32/resource.h"
+#include "core/base/date.h"
 #include "core/base/utf8_path.h"
+#include "core/db/db.h"
 #include "core/vault/file_entry.h"
 #include "explorer/checkout_choice.h"
+#include "explorer/explorer_document.h"
 #include "explorer/win32/CNewCab.h"
 #include "explorer/win32/CVellumCheckout.h"
 #include "explorer/win32/CVellumProperties.h"
 #include "explorer/win32/CVellum_ExplorerApp.h"
+#include "explorer/win32/CVellum_Slider.h"
 #include "explorer/win32/Quillmark_ExportDlg.h"
+#include "explorer/win32/TFormView.h"
 #include "explorer/win32/resource.h"
 #include "gui/captions.h"
 #include "gui/version_rows.h"
@@ -130,9 +137,9 @@ void explorer_shots(window_driver& person, const std::filesystem::path& folder) 
     activate_named(list, "..");
     test::send(frame, WM_COMMAND, ID_SEARCH);
     const HWND pane = ::GetDlgItem(frame, IDC_SEARCH_PANE);
-    const HWND form = ::GetDlgItem(pane, IDC_SEARCH_FORM);
-    test::set_item_text(form, IDC_SEARCH_NAME, "report");
-    test::click(form, IDC_SEARCH_RUN);
+    const HWND search = ::GetDlgItem(pane, IDC_SEARCH_FORM);
+    test::set_item_text(search, IDC_SEARCH_NAME, "report");
+    test::click(search, IDC_SEARCH_RUN);
     capture(frame, folder, "explorer-search-pane");
     ::PostMessageW(frame, WM_CLOSE, 0, 0);
 }
@@ -142,6 +149,81 @@ void check_in(repository& repo, const documents& files, const std::string& name,
               const std::string& description) {
     std::ofstream(files / name, std::ios::binary) << text;
     repo.checkin_file(files / name, directory, when, "text/plain", description, nullptr);
+}
+
+// What the explorer's frame does for its document: nothing the time line
+// needs for its pictures.
+class still_frame : public explorer::document_presentation {
+    void reload_views() override {}
+    void recount_repository_size() override {}
+    void set_main_window_hidden(bool) override {}
+    bool launch_checkin(const std::string&, const std::vector<std::string>&) override {
+        return false;
+    }
+    void run_in_background(const std::string&, const std::function<void()>& work) override {
+        work();
+    }
+};
+
+// The explorer's time line over check-ins from February 2019 to May 2024,
+// filtering, at years, months and days (the slider focused), each with a
+// part of the span selected.
+void time_line_shots(const std::filesystem::path& folder) {
+    test::test_vault vault;
+    for (const char* when : {"2019-02-11 09:00:00", "2024-05-20 17:00:00"}) {
+        vault.database().execute(
+            "INSERT INTO bmap(file_id, chunk_id, creation_date, virtual_offset) "
+            "VALUES (1, 1, ?, 0)",
+            {static_cast<std::int64_t>(date(std::string(when)).seconds())});
+    }
+    gui::scripted_prompter prompter;
+    still_frame frame;
+    explorer::explorer_document document(&vault.repo(), prompter, frame);
+    const HWND host = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 40, 40, 820, 114,
+                                        nullptr, nullptr, nullptr, nullptr);
+    win32::TFormView form(document, host);
+    const HWND box = ::GetDlgItem(form.window(), win32::IDC_TIME_FILTER);
+    ::SendMessageW(box, BM_SETCHECK, BST_CHECKED, 0);
+    ::SendMessageW(form.window(), WM_COMMAND, MAKEWPARAM(win32::IDC_TIME_FILTER, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(box));
+    const HWND slider = form.slider().window();
+
+    // This thread keeps painting while another waits for the picture.
+    const DWORD painter = ::GetCurrentThreadId();
+    const auto take = [&](const std::string& name) {
+        std::atomic<bool> taken{false};
+        window_driver driver([&](window_driver&) {
+            const auto done = [&] {
+                taken = true;
+                ::PostThreadMessageW(painter, WM_NULL, 0, 0);
+            };
+            try {
+                capture(form.window(), folder, name);
+            } catch (...) {
+                done();
+                throw;
+            }
+            done();
+        });
+        MSG message;
+        while (!taken && ::GetMessageW(&message, nullptr, 0, 0) > 0) {
+            ::TranslateMessage(&message);
+            ::DispatchMessageW(&message);
+        }
+        const std::string failure = driver.finish();
+        if (!failure.empty()) throw std::runtime_error(name + ": " + failure);
+    };
+    form.slider().set_selection(1, 3);
+    take("explorer-timeline-year");
+    ::SendMessageW(slider, WM_KEYDOWN, 'Z', 0);
+    form.slider().set_selection(14, 18);
+    take("explorer-timeline-month");
+    ::SendMessageW(slider, WM_KEYDOWN, 'Z', 0);
+    ::SetForegroundWindow(host);
+    ::SetFocus(slider);
+    form.slider().set_selection(400, 460);
+    take("explorer-timeline-day");
+    ::DestroyWindow(host);
 }
 
 int run(const std::filesystem::path& folder) {
@@ -284,6 +366,8 @@ int run(const std::filesystem::path& folder) {
     CVellum_ExplorerApp(prompter, [&](const std::string&) { return &repo; }).run();
     const std::string failure = driver.finish();
     if (!failure.empty()) throw std::runtime_error("explorer: " + failure);
+
+    time_line_shots(folder);
     return 0;
 }
 
