@@ -18,6 +18,7 @@
 #include "explorer/win32/CVellum_HView.h"
 #include "explorer/win32/CVellum_ThinFrameSplitterWnd.h"
 #include "explorer/win32/Quillmark_ExportDlg.h"
+#include "explorer/win32/TFormView.h"
 #include "explorer/win32/resource.h"
 #include "gui/captions.h"
 #include "gui/prompter.h"
@@ -73,6 +74,10 @@ CMainFrame::CMainFrame(CVellum_ExplorerDoc& document)
     // The tree first: on a refresh it rebuilds the history the list shows.
     tree_ = std::make_unique<CLeftView>(document_, window_, IDC_TREE);
     list_ = std::make_unique<CVellum_HView>(document_, window_, IDC_LIST);
+    form_ = std::make_unique<tuv::win32::TFormView>(document_, window_);
+    RECT form;
+    ::GetWindowRect(form_->window(), &form);
+    form_height_ = form.bottom - form.top;
     ::CheckMenuRadioItem(::GetMenu(window_), ID_VIEW_ALL_CHANGES, ID_VIEW_MODIFIED,
                          ID_VIEW_ALL_CHANGES, MF_BYCOMMAND);
     ::SetTimer(window_, size_timer, size_period_ms, nullptr);
@@ -84,6 +89,7 @@ CMainFrame::~CMainFrame() {
     search_list_.reset();
     search_form_.reset();
     search_pane_.reset();
+    form_.reset();
     list_.reset();
     tree_.reset();
     if (window_ != nullptr) ::DestroyWindow(window_);
@@ -260,6 +266,7 @@ void CMainFrame::reload_views() {
     tree_->views_changed();
     list_->views_changed();
     if (search_list_) search_list_->views_changed();
+    form_->views_changed();
 }
 
 void CMainFrame::set_hidden(bool hidden) {
@@ -312,7 +319,7 @@ void CMainFrame::show_size(const std::string& text) {
 }
 
 void CMainFrame::layout() {
-    if (!tree_ || !list_ || status_ == nullptr) return;  // still being made
+    if (!tree_ || !list_ || !form_ || status_ == nullptr) return;  // still being made
     RECT client;
     ::GetClientRect(window_, &client);
     ::SendMessageW(status_, WM_SIZE, 0, 0);
@@ -326,9 +333,12 @@ void CMainFrame::layout() {
     keep_tree_width(client.right);
     const HWND left = search_pane_ ? search_pane_->window() : tree_->window();
     ::MoveWindow(left, 0, 0, left_width_, height, TRUE);
+    // The list above the time line, which keeps its height.
     const int right = left_width_ + bar_width;
-    ::MoveWindow(list_->window(), right, 0, std::max(0, static_cast<int>(client.right) - right),
-                 height, TRUE);
+    const int width = std::max(0, static_cast<int>(client.right) - right);
+    const int list_height = std::max(0, height - form_height_ - bar_width);
+    ::MoveWindow(list_->window(), right, 0, width, list_height, TRUE);
+    ::MoveWindow(form_->window(), right, height - form_height_, width, form_height_, TRUE);
 }
 
 void CMainFrame::keep_tree_width(int width) {

@@ -15,6 +15,10 @@ class CVellum_ExplorerDoc;
 class CVellum_HView;
 class CVellum_ThinFrameSplitterWnd;
 
+namespace tuv::win32 {
+class TFormView;
+}
+
 class CMainFrame {
   public:
     // Makes the window, not yet shown, 700 by 500 pixels. Borrows the
@@ -27,6 +31,7 @@ class CMainFrame {
     HWND window() const { return window_; }
     CLeftView& tree() { return *tree_; }
     CVellum_HView& list() { return *list_; }
+    tuv::win32::TFormView& time_line() { return *form_; }
     // The search pane's form and list while it is shown, else null.
     CSearchFiltters* search_form() { return search_form_.get(); }
     CVellum_HView* search_list() { return search_list_.get(); }
@@ -71,6 +76,8 @@ class CMainFrame {
     HACCEL accelerators_ = nullptr;
     std::unique_ptr<CLeftView> tree_;
     std::unique_ptr<CVellum_HView> list_;
+    std::unique_ptr<tuv::win32::TFormView> form_;
+    int form_height_ = 0;  // the form keeps the height it is made with
     std::unique_ptr<CVellum_ThinFrameSplitterWnd> search_pane_;
     std::unique_ptr<CSearchFiltters> search_form_;
     std::unique_ptr<CVellum_HView> search_list_;

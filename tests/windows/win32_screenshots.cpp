@@ -117,8 +117,9 @@ void activate_named(HWND list, const std::string& name) {
     throw std::runtime_error("no row " + name + " in the explorer's list");
 }
 
-// The explorer at the top, in a folder, in a file's versions and with the
-// search pane; the tree opened down to the folder.
+// The explorer at the top, in a folder, in a file's versions, with the time
+// filter at each unit and with the search pane; the tree opened down to the
+// folder.
 void explorer_shots(window_driver& person, const std::filesystem::path& folder) {
     const HWND frame = person.wait_for("Quillmark Explorer");
     capture(frame, folder, "explorer-top-level");
@@ -135,6 +136,15 @@ void explorer_shots(window_driver& person, const std::filesystem::path& folder) 
     activate_named(list, "Quarterly report.txt");
     capture(frame, folder, "explorer-versions");
     activate_named(list, "..");
+    // The time filter on, at each of the slider's units.
+    const HWND form = ::FindWindowExW(frame, nullptr, L"TFormView", nullptr);
+    test::click(form, win32::IDC_TIME_FILTER);
+    const HWND slider = ::FindWindowExW(form, nullptr, L"CVellum_Slider", nullptr);
+    // The vault's years call for years; Z zooms in.
+    for (const char* unit : {"year", "month", "day"}) {
+        if (std::string(unit) != "year") test::send(slider, WM_KEYDOWN, 'Z');
+        capture(frame, folder, std::string("explorer-zoom-") + unit);
+    }
     test::send(frame, WM_COMMAND, ID_SEARCH);
     const HWND pane = ::GetDlgItem(frame, IDC_SEARCH_PANE);
     const HWND search = ::GetDlgItem(pane, IDC_SEARCH_FORM);
@@ -234,6 +244,7 @@ int run(const std::filesystem::path& folder) {
     check_in(repo, files, "plan.txt", "\\Projects\\2024\\Budget", "2024-03-01 09:00:00", "a", "");
     check_in(repo, files, "plan.txt", "\\Projects\\2025", "2025-01-10 10:00:00", "a", "");
     check_in(repo, files, "plan.txt", "\\Archive", "2023-12-31 17:00:00", "a", "");
+    check_in(repo, files, "minutes.txt", "\\Archive", "2020-06-15 10:00:00", "m", "");
     check_in(repo, files, "plan.txt", "\\Clients\\Northwind", "2024-06-01 12:00:00", "a", "");
     for (const auto& [when, text, description] :
          {std::tuple{"2024-04-02 08:15:00", "draft", "First draft for the team"},
