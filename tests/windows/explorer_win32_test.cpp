@@ -259,6 +259,81 @@ TEST_F(explorer_win32_test, files_dropped_on_the_list_go_whole_to_the_checkin_pr
     EXPECT_TRUE(prompter_.prompts().empty());
 }
 
+std::string status_text(HWND frame, int part) {
+    const HWND status = ::GetDlgItem(frame, IDC_STATUS_BAR);
+    std::wstring text(LOWORD(test::send(status, SB_GETTEXTLENGTHW, part)) + 1, L'\0');
+    test::send(status, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(text.data()));
+    return platform::to_utf8(text.c_str());
+}
+
+TEST_F(explorer_win32_test, the_status_bar_shows_the_menus_prompts_and_the_repository_size) {
+    const std::vector<std::pair<UINT, std::string>> prompts{
+        {ID_FILE_CHECKIN, "CheckIn the file. Goto file level for checkin."},
+        {ID_FILE_ADD_CABINET, "Add New Cabinet."},
+        {ID_FILE_EXPORT, "Export all files in Quillmark"},
+        {ID_SEARCH, "Show or hide search pane."},
+        {ID_LIST_VIEW, "View or Open File."},
+        {ID_APP_EXIT, ""}};
+    std::vector<std::string> shown;
+    std::string size;
+    run([&](window_driver&, HWND frame) {
+        const auto menu = reinterpret_cast<LPARAM>(::GetMenu(frame));
+        for (const auto& [item, prompt] : prompts) {
+            test::send(frame, WM_MENUSELECT, MAKEWPARAM(item, MF_HILITE), menu);
+            shown.push_back(status_text(frame, 0));
+        }
+        size = status_text(frame, 1);
+    });
+    for (std::size_t at = 0; at < prompts.size(); ++at) EXPECT_EQ(shown[at], prompts[at].second);
+    EXPECT_EQ(size, "Repository Size : 0 MB");
+}
+
+TEST_F(explorer_win32_test, a_window_made_smaller_than_690_by_490_snaps_back_on_that_side) {
+    struct {
+        int width, height, kept_width, kept_height;
+    } const cases[] = {{600, 480, 700, 500}, {689, 600, 700, 600}, {900, 489, 900, 500}};
+    std::vector<std::pair<int, int>> seen;
+    run([&](window_driver&, HWND frame) {
+        for (const auto& size : cases) {
+            ::SetWindowPos(frame, nullptr, 0, 0, size.width, size.height,
+                           SWP_NOMOVE | SWP_NOZORDER);
+            RECT window;
+            ::GetWindowRect(frame, &window);
+            seen.emplace_back(window.right - window.left, window.bottom - window.top);
+        }
+    });
+    ASSERT_EQ(seen.size(), std::size(cases));
+    for (std::size_t at = 0; at < seen.size(); ++at) {
+        EXPECT_EQ(seen[at], std::make_pair(cases[at].kept_width, cases[at].kept_height)) << at;
+    }
+}
+
+TEST_F(explorer_win32_test, the_tree_is_dragged_no_wider_than_40_and_no_narrower_than_10_percent) {
+    struct {
+        int to;
+        double least, most;  // of the window's width
+    } const cases[] = {{600, 0.38, 0.40}, {10, 0.09, 0.11}, {250, 0.35, 0.37}};
+    std::vector<double> shares;
+    run([&](window_driver&, HWND frame) {
+        for (const auto& drag : cases) {
+            RECT tree, client;
+            ::GetWindowRect(::GetDlgItem(frame, IDC_TREE), &tree);
+            const LPARAM bar = MAKELPARAM(tree.right - tree.left + 1, 100);
+            test::send(frame, WM_LBUTTONDOWN, MK_LBUTTON, bar);
+            test::send(frame, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(drag.to, 100));
+            test::send(frame, WM_LBUTTONUP, 0, MAKELPARAM(drag.to, 100));
+            ::GetWindowRect(::GetDlgItem(frame, IDC_TREE), &tree);
+            ::GetClientRect(frame, &client);
+            shares.push_back(double(tree.right - tree.left) / client.right);
+        }
+    });
+    ASSERT_EQ(shares.size(), std::size(cases));
+    for (std::size_t at = 0; at < shares.size(); ++at) {
+        EXPECT_GE(shares[at], cases[at].least) << at;
+        EXPECT_LE(shares[at], cases[at].most) << at;
+    }
+}
+
 TEST_F(explorer_win32_test, another_explorers_window_ends_it_at_once) {
     const HWND other = ::CreateWindowExW(0, L"STATIC", L"Quillmark Explorer", WS_POPUP, 0, 0, 10,
                                          10, nullptr, nullptr, nullptr, nullptr);
