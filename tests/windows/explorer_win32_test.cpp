@@ -1,6 +1,7 @@
 // The Win32 explorer over a real vault, driven through its windows'
 // messages: what the tree and the list show, a file's versions, a search,
 // the check-out of a version and files dropped on the list.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <windows.h>
 // The other Windows headers build on windows.h.
@@ -15,6 +16,7 @@
 #include "core/vault/file_entry.h"
 #include "explorer/win32/CVellum_ExplorerApp.h"
 #include "explorer/win32/resource.h"
+#include "gui/win32/gui_resources.h"
 #include "platform/quillmark_registry.h"
 #include "platform/registry.h"
 #include "platform/wide_text.h"
@@ -257,6 +259,100 @@ TEST_F(explorer_win32_test, files_dropped_on_the_list_go_whole_to_the_checkin_pr
     EXPECT_EQ(arguments, (std::vector<std::string>{"--to", "\\Cab", "--files", utf8_of(dropped[0]),
                                                    utf8_of(dropped[1])}));
     EXPECT_TRUE(prompter_.prompts().empty());
+}
+
+TEST_F(explorer_win32_test, a_cabinet_added_in_the_folder_the_tree_went_to_refusing_a_bad_name) {
+    std::string refused_field;
+    std::vector<std::string> under_cab;
+    table rows;
+    run([&](window_driver& person, HWND frame) {
+        const HWND tree = control(frame, IDC_TREE);
+        test::send(tree, TVM_SELECTITEM, TVGN_CARET,
+                   reinterpret_cast<LPARAM>(test::child_named(tree, nullptr, "Cab")));
+        test::send(tree, WM_KEYDOWN, VK_RETURN);
+        ::PostMessageW(frame, WM_COMMAND, ID_FILE_ADD_CABINET, 0);
+        const HWND ask = person.wait_for("Add New Cabinet Dialog");
+        test::set_item_text(ask, IDC_NAME, "a/b");
+        test::click(ask, IDOK);
+        refused_field = test::item_text(ask, IDC_NAME);
+        test::set_item_text(ask, IDC_NAME, "Minutes");
+        test::press(ask, IDOK);
+        person.wait_gone(ask);
+        const HTREEITEM cab = test::child_named(tree, nullptr, "Cab");
+        test::send(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(cab));
+        under_cab = test::child_texts(tree, cab);
+        rows = rows_of(control(frame, IDC_LIST));
+    });
+    EXPECT_EQ(refused_field, "");
+    EXPECT_EQ(under_cab, std::vector<std::string>{"Minutes"});
+    EXPECT_EQ(rows.size(), 5u);
+    EXPECT_THAT(rows, ::testing::Contains(std::vector<std::string>{"Minutes", "", "", ""}));
+    ASSERT_EQ(prompter_.prompts().size(), 1u);
+    EXPECT_EQ(prompter_.prompts()[0].text,
+              "Please enter a valid value in text field.\n '\\\"/$#@!~`&^%?<>;:'+=|* ' "
+              "characters are not allowed.");
+    EXPECT_EQ(prompter_.prompts()[0].caption, "Quillmark!");
+}
+
+TEST_F(explorer_win32_test, export_asks_for_a_folder_and_writes_the_latest_versions_there) {
+    const std::filesystem::path destination = files_ / "export";
+    std::filesystem::create_directory(destination);
+    prompter_.answer_path(utf8_of(destination));
+    std::string shown_folder;
+    run([&](window_driver& person, HWND frame) {
+        ::PostMessageW(frame, WM_COMMAND, ID_FILE_EXPORT, 0);
+        const HWND dialog = person.wait_for("Export");
+        test::click(dialog, IDOK);
+        test::click(dialog, IDC_EXPORT_BROWSE);
+        shown_folder = test::item_text(dialog, IDC_EXPORT_FOLDER);
+        test::press(dialog, IDOK);
+        person.wait_gone(dialog);
+    });
+    EXPECT_EQ(shown_folder, utf8_of(destination));
+    EXPECT_EQ(read_file(destination / "Cab" / "report.txt"), "second version");
+    EXPECT_EQ(read_file(destination / "Other" / "notes.txt"), "n");
+    ASSERT_EQ(prompter_.prompts().size(), 2u);
+    EXPECT_EQ(prompter_.prompts()[0].text, "Please specify destination folder.");
+    EXPECT_EQ(prompter_.prompts()[0].caption, "Quillmark Explorer");
+    EXPECT_EQ(prompter_.prompts()[1].caption, "Browse for Folder");
+}
+
+TEST_F(explorer_win32_test, properties_check_out_the_version_chosen_in_the_checkout_dialog) {
+    prompter_.answer_path(utf8_of(files_ / "out.txt"));
+    std::vector<std::string> fields, times;
+    std::string description;
+    run([&](window_driver& person, HWND frame) {
+        const HWND list = control(frame, IDC_LIST);
+        activate_row(list, 1);
+        select_row(list, 1);
+        ::PostMessageW(::GetDlgItem(frame, IDC_LIST), WM_COMMAND, ID_LIST_PROPERTIES, 0);
+        const HWND properties = person.wait_for("Quillmark Explorer:  File Properties");
+        for (const int id :
+             {IDC_PROPERTY_NAME, IDC_PROPERTY_PATH, IDC_PROPERTY_MIME_TYPE, IDC_PROPERTY_SIZE}) {
+            fields.push_back(test::item_text(properties, id));
+        }
+        test::press(properties, IDOK);
+        const HWND checkout = person.wait_for("Quillmark Explorer: Checkout");
+        const HWND combo = ::GetDlgItem(checkout, IDC_CHECKOUT_TIMES);
+        for (LRESULT at = 0; at < test::send(combo, CB_GETCOUNT); ++at) {
+            wchar_t text[64] = {};
+            test::send(combo, CB_GETLBTEXT, at, reinterpret_cast<LPARAM>(text));
+            times.push_back(platform::to_utf8(text));
+        }
+        test::send(combo, CB_SETCURSEL, 0);
+        test::send(checkout, WM_COMMAND, MAKEWPARAM(IDC_CHECKOUT_TIMES, CBN_SELCHANGE),
+                   reinterpret_cast<LPARAM>(combo));
+        description = test::item_text(checkout, IDC_CHECKOUT_DESCRIPTION);
+        test::press(checkout, IDOK);
+        person.wait_gone(checkout);
+    });
+    EXPECT_EQ(fields, (std::vector<std::string>{"report.txt", "\\Cab\\report.txt", "text/plain",
+                                                "14 Bytes"}));
+    EXPECT_EQ(times, (std::vector<std::string>{"2021-5-6 7:8:9", "2022-1-2 3:4:5"}));
+    EXPECT_EQ(description, "first draft");
+    EXPECT_EQ(read_file(files_ / "out.txt"), "first");
+    ASSERT_EQ(prompter_.prompts().size(), 2u);
+    EXPECT_EQ(prompter_.prompts()[1].text, "Checkout done!");
 }
 
 std::string status_text(HWND frame, int part) {
