@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 
 #include "core/base/errors.h"
@@ -202,6 +203,8 @@ LRESULT CVellum_HView::notify(NMHDR& header) {
             }
             return 0;
         }
+        case LVN_ODFINDITEMW:
+            return find_row(reinterpret_cast<const NMLVFINDITEMW&>(header));
         case LVN_ITEMACTIVATE:
             // The selected row: Enter may come with a bare header, without
             // the row (as under Wine), and a double-click selects first.
@@ -210,6 +213,23 @@ LRESULT CVellum_HView::notify(NMHDR& header) {
         default:
             return 0;
     }
+}
+
+LRESULT CVellum_HView::find_row(const NMLVFINDITEMW& find) const {
+    // Typing selects the next row whose name starts with what was typed.
+    if (!(find.lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || find.lvfi.psz == nullptr) return -1;
+    const auto folded = [](std::string text) {
+        std::transform(text.begin(), text.end(), text.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        return text;
+    };
+    const std::string typed = folded(platform::to_utf8(find.lvfi.psz));
+    const int count = static_cast<int>(rows_.shown());
+    for (int step = 0; step < count; ++step) {
+        const int row = (std::max(0, find.iStart) + step) % count;
+        if (folded(rows_.row_at(row).name).starts_with(typed)) return row;
+    }
+    return -1;
 }
 
 std::vector<int> CVellum_HView::selected_rows() const {

@@ -54,6 +54,7 @@ class CVellum_HView {
     void set_columns();
     void fit_columns();
     LRESULT notify(NMHDR& header);
+    LRESULT find_row(const NMLVFINDITEMW& find) const;
     void show_menu(LPARAM at);
     void command(UINT id);
     void dropped(HDROP drop);
