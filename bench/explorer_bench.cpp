@@ -26,6 +26,7 @@
 #include "explorer/list_rows.h"
 #include "explorer/pane_search.h"
 #include "gui/cabinet_listing.h"
+#include "tests/support/gui/quiet_presentation.h"
 #include "tests/support/gui/scripted_prompter.h"
 
 #ifdef _WIN32
@@ -105,25 +106,6 @@ long peak_mib() {
     return -1;
 }
 
-// What the windows do when the document changes: the list reads its rows
-// again, and the tree its top level when the vault changed.
-class bench_presentation : public tuv::explorer::document_presentation {
-  public:
-    void reload_views() override {
-        if (list != nullptr) list->reload();
-    }
-    void recount_repository_size() override {}
-    void set_main_window_hidden(bool) override {}
-    bool launch_checkin(const std::string&, const std::vector<std::string>&) override {
-        return false;
-    }
-    void run_in_background(const std::string&, const std::function<void()>& work) override {
-        work();
-    }
-
-    tuv::explorer::list_rows* list = nullptr;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -142,7 +124,7 @@ int main(int argc, char** argv) {
     }
 
     tuv::gui::scripted_prompter prompts;
-    bench_presentation windows;
+    tuv::explorer::quiet_presentation windows;
     std::unique_ptr<tuv::repository> repo;
     std::unique_ptr<tuv::explorer::explorer_document> doc;
     std::unique_ptr<tuv::explorer::list_rows> list;
@@ -152,7 +134,7 @@ int main(int argc, char** argv) {
         repo = std::make_unique<tuv::repository>(tuv::utf8_of(folder / "quillmark.db"));
         doc = std::make_unique<tuv::explorer::explorer_document>(repo.get(), prompts, windows);
         list = std::make_unique<tuv::explorer::list_rows>(*doc);
-        windows.list = list.get();
+        windows.on_reload = [&list] { list->reload(); };
         tree = tuv::gui::list_cabinets(*repo, doc->root_location());
         doc->go_to(doc->root_location());
     });

@@ -11,6 +11,7 @@
 #include "explorer/explorer_document.h"
 #include "explorer/win32/CVellum_Slider.h"
 #include "explorer/win32/TFormView.h"
+#include "tests/support/gui/quiet_presentation.h"
 #include "tests/support/gui/scripted_prompter.h"
 #include "tests/support/test_vault.h"
 #include "tests/windows/window_driver.h"
@@ -23,25 +24,6 @@ using win32::TFormView;
 std::time_t local(const std::string& text) {
     return date(text).seconds();
 }
-
-// What the explorer's frame does for the document that matters here: the
-// form follows the views.
-class frame_stand_in : public explorer::document_presentation {
-  public:
-    TFormView* form = nullptr;
-
-    void reload_views() override {
-        if (form != nullptr) form->views_changed();
-    }
-    void recount_repository_size() override {}
-    void set_main_window_hidden(bool) override {}
-    bool launch_checkin(const std::string&, const std::vector<std::string>&) override {
-        return false;
-    }
-    void run_in_background(const std::string&, const std::function<void()>& work) override {
-        work();
-    }
-};
 
 LPARAM point_of(tuv::gui::point at) {
     return MAKELPARAM(at.x, at.y);
@@ -69,7 +51,7 @@ class explorer_time_line_win32_test : public ::testing::Test {
         host_ = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 640, 200, nullptr, nullptr,
                                   nullptr, nullptr);
         form_ = std::make_unique<TFormView>(document_, host_);
-        frame_.form = form_.get();
+        frame_.on_reload = [this] { form_->views_changed(); };
     }
 
     HWND slider() { return form_->slider().window(); }
@@ -94,7 +76,7 @@ class explorer_time_line_win32_test : public ::testing::Test {
 
     test::test_vault vault_;
     gui::scripted_prompter prompter_;
-    frame_stand_in frame_;
+    explorer::quiet_presentation frame_;  // the form follows the views
     explorer::explorer_document document_{&vault_.repo(), prompter_, frame_};
     HWND host_ = nullptr;
     std::unique_ptr<TFormView> form_;
