@@ -90,15 +90,3 @@ void Quillmark_ExportDlg::accept_destination() {
     }
     accept();
 }
-
-tuv::version_mode Quillmark_ExportDlg::export_mode(int which) {
-    switch (which) {
-        case latest:
-            return tuv::version_mode::latest;
-        case oldest:
-            return tuv::version_mode::oldest;
-        case all:
-            return tuv::version_mode::all;
-    }
-    throw std::invalid_argument(no_choice(which));
-}

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+#include "explorer/explorer_document.h"
 #include "export/export_engine.h"
 
 class QButtonGroup;
@@ -27,7 +28,7 @@ class Quillmark_ExportDlg : public QDialog {
     int version_choice() const;
     void set_version_choice(int which);
     // The export engine's mode for the chosen versions.
-    tuv::version_mode mode() const { return export_mode(version_choice()); }
+    tuv::version_mode mode() const { return tuv::explorer::export_mode(version_choice()); }
 
     // What Bro&wse does: the folder browser; a chosen folder becomes the
     // destination.
@@ -35,9 +36,6 @@ class Quillmark_ExportDlg : public QDialog {
     // What OK does: accept with a destination, else say one is needed and
     // stay open.
     void accept_destination();
-
-    // The engine's mode for a choice: 1 latest, 3 oldest, 2 all.
-    static tuv::version_mode export_mode(int which);
 
   private:
     tuv::gui::prompter& prompter_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <sstream>
+#include <stdexcept>
 
 #include "core/base/errors.h"
 #include "core/base/utf8_path.h"
@@ -72,6 +73,18 @@ void tell_export_failures(gui::prompter& prompts, int failures, const std::strin
         }
     }
     prompts.message(nullptr, text, gui::caption_explorer, prompt_icon::exclamation);
+}
+
+version_mode export_mode(int choice) {
+    switch (choice) {
+        case 0:
+            return version_mode::latest;
+        case 1:
+            return version_mode::oldest;
+        case 2:
+            return version_mode::all;
+    }
+    throw std::invalid_argument("no export version choice " + std::to_string(choice));
 }
 
 int run_export(explorer_document& document, const std::string& source,

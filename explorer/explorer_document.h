@@ -49,6 +49,11 @@ struct export_choice {
 };
 using export_chooser = std::function<std::optional<export_choice>()>;
 
+// The export dialog's choice of versions (0 latest, 1 oldest, 2 all, the
+// order of its buttons) as the export engine's mode; another number throws
+// std::invalid_argument.
+version_mode export_mode(int choice);
+
 // Asks for a new cabinet's name; nullopt when the person cancels.
 using cabinet_name_asker = std::function<std::optional<std::string>()>;
 

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "explorer/explorer_document.h"
 #include "export/export_engine.h"
 
 namespace tuv::gui {
@@ -26,9 +27,7 @@ class Quillmark_ExportDlg {
     // The chosen folder; empty until one is browsed to.
     const std::string& destination() const { return destination_; }
     // The export engine's mode for the chosen versions.
-    tuv::version_mode mode() const { return export_mode(choice_); }
-    // The engine's mode for a choice.
-    static tuv::version_mode export_mode(int which);
+    tuv::version_mode mode() const { return tuv::explorer::export_mode(choice_); }
 
     INT_PTR handle(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 

@@ -66,6 +66,8 @@ Section "Quillmark" main_section
   File "${QUILLMARK_BIN}/Tuv_FileExt.dll"
 !ifdef QUILLMARK_EXPLORER
   File "${QUILLMARK_BIN}/Quillmark_Explorer.exe"
+  ; Help opens it from beside the explorer.
+  File "${QUILLMARK_BIN}/quillmark-help.html"
 !endif
 
   ; The uninstaller and its entry first, so that an installation that fails
@@ -123,6 +125,7 @@ Section "Uninstall"
   Delete "${MENU_FOLDER}\Uninstall Quillmark.lnk"
 !ifdef QUILLMARK_EXPLORER
   Delete "$INSTDIR\Quillmark_Explorer.exe"
+  Delete "$INSTDIR\quillmark-help.html"
   Delete "${MENU_FOLDER}\Quillmark Explorer.lnk"
 !endif
   RMDir "${MENU_FOLDER}"

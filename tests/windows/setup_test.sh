@@ -35,7 +35,7 @@ dir=$(win "$work/Quillmark")
 programs="quillmark.exe Quillmark_Checkin.exe Quillmark_Property.exe Quillmark_Export.exe Tuv_FileExt.dll Uninstall.exe"
 shortcuts="Uninstall Quillmark.lnk"
 if [ -n "$explorer" ]; then
-  programs="$programs Quillmark_Explorer.exe"
+  programs="$programs Quillmark_Explorer.exe quillmark-help.html"
   shortcuts="$shortcuts|Quillmark Explorer.lnk"
 fi
 

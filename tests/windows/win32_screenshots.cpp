@@ -42,6 +42,7 @@
 #include "property/property_model.h"
 #include "property/win32/CVellum_PropertyDlg.h"
 #include "property/win32/resource.h"
+#include "tests/support/gui/quiet_presentation.h"
 #include "tests/support/gui/scripted_prompter.h"
 #include "tests/support/test_vault.h"
 #include "tests/windows/window_driver.h"
@@ -161,20 +162,6 @@ void check_in(repository& repo, const documents& files, const std::string& name,
     repo.checkin_file(files / name, directory, when, "text/plain", description, nullptr);
 }
 
-// What the explorer's frame does for its document: nothing the time line
-// needs for its pictures.
-class still_frame : public explorer::document_presentation {
-    void reload_views() override {}
-    void recount_repository_size() override {}
-    void set_main_window_hidden(bool) override {}
-    bool launch_checkin(const std::string&, const std::vector<std::string>&) override {
-        return false;
-    }
-    void run_in_background(const std::string&, const std::function<void()>& work) override {
-        work();
-    }
-};
-
 // The explorer's time line over check-ins from February 2019 to May 2024,
 // filtering, at years, months and days (the slider focused), each with a
 // part of the span selected.
@@ -187,7 +174,7 @@ void time_line_shots(const std::filesystem::path& folder) {
             {static_cast<std::int64_t>(date(std::string(when)).seconds())});
     }
     gui::scripted_prompter prompter;
-    still_frame frame;
+    explorer::quiet_presentation frame;  // nothing the time line needs for its pictures
     explorer::explorer_document document(&vault.repo(), prompter, frame);
     const HWND host = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 40, 40, 820, 114,
                                         nullptr, nullptr, nullptr, nullptr);
