@@ -17,6 +17,7 @@ SetCompressor /SOLID lzma
 
 !include MUI2.nsh
 !include LogicLib.nsh
+!include WinMessages.nsh
 
 !define QUILLMARK_KEY "SOFTWARE\Marrowgate Software Lab\Quillmark"
 !define VENDOR_KEY "SOFTWARE\Marrowgate Software Lab"
@@ -57,7 +58,23 @@ Function un.onInit
   SetShellVarContext all
 FunctionEnd
 
+!ifdef QUILLMARK_EXPLORER
+; A running explorer holds its program file, which could then be neither
+; replaced nor removed: it is asked to close first, as its close box would.
+!macro CLOSE_EXPLORER
+  FindWindow $0 "" "Quillmark Explorer"
+  ${If} $0 <> 0
+    SendMessage $0 ${WM_CLOSE} 0 0 /TIMEOUT=10000
+    Sleep 1000
+  ${EndIf}
+!macroend
+!else
+!macro CLOSE_EXPLORER
+!macroend
+!endif
+
 Section "Quillmark" main_section
+  !insertmacro CLOSE_EXPLORER
   SetOutPath "$INSTDIR"
   File "${QUILLMARK_BIN}/quillmark.exe"
   File "${QUILLMARK_BIN}/Quillmark_Checkin.exe"
@@ -110,6 +127,7 @@ Section "Quillmark" main_section
 SectionEnd
 
 Section "Uninstall"
+  !insertmacro CLOSE_EXPLORER
   ClearErrors
   UnRegDLL "$INSTDIR\Tuv_FileExt.dll"
   ${If} ${Errors}
@@ -124,7 +142,8 @@ Section "Uninstall"
   Delete "$INSTDIR\Quillmark_Export.exe"
   Delete "${MENU_FOLDER}\Uninstall Quillmark.lnk"
 !ifdef QUILLMARK_EXPLORER
-  Delete "$INSTDIR\Quillmark_Explorer.exe"
+  ; Still open (in a dialog, say): then it goes at the next restart.
+  Delete /REBOOTOK "$INSTDIR\Quillmark_Explorer.exe"
   Delete "$INSTDIR\quillmark-help.html"
   Delete "${MENU_FOLDER}\Quillmark Explorer.lnk"
 !endif
