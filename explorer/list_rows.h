@@ -3,7 +3,9 @@
 // as the document says, and their columns' texts. navigate() is what a
 // double-click or Enter on a row does. A long list is shown in pages: rows
 // only ever append after a reload, so selections and row numbers stay valid
-// while the list grows.
+// while the list grows. Pages past the first are read from the document's
+// history and search results as they stand, which is why every change of
+// those is followed by a reload (the document's views update).
 //
 // Borrows the document, which must outlive the rows.
 #pragma once
