@@ -26,11 +26,13 @@ class busy_window {
     busy_window(const busy_window&) = delete;
     busy_window& operator=(const busy_window&) = delete;
 
+    // Once: a window that cannot be made leaves the work to end unseen.
     void show(HWND owner) {
+        tried_ = true;
         window_ = create_modeless(*this, IDD_BUSY, owner);
         if (window_ != nullptr) ::ShowWindow(window_, SW_SHOWNA);
     }
-    bool shown() const { return window_ != nullptr; }
+    bool tried() const { return tried_; }
 
     INT_PTR handle(HWND window, UINT message, WPARAM, LPARAM) {
         if (message != WM_INITDIALOG) return FALSE;
@@ -42,6 +44,7 @@ class busy_window {
   private:
     std::string text_;
     HWND window_ = nullptr;
+    bool tried_ = false;
 };
 
 // What the window thread does meanwhile: paints, timers, and the messages
@@ -76,7 +79,7 @@ void run_busy(HWND owner, const std::string& busy_text, const std::function<void
     const auto started = std::chrono::steady_clock::now();
     for (;;) {
         DWORD wait = INFINITE;
-        if (!busy.shown()) {
+        if (!busy.tried()) {
             const auto left = busy_delay - (std::chrono::steady_clock::now() - started);
             if (left <= std::chrono::milliseconds(0)) {
                 busy.show(owner);
