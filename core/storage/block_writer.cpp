@@ -27,6 +27,7 @@ void block_writer::write_block(std::span<const std::uint8_t> bytes, const std::s
     if (file_id != file_seen_) {
         file_seen_ = file_id;
         fresh_.reset();
+        fresh_ended_.reset();
         if (offset == 0) {
             auto live = database.query(
                 "SELECT 1 FROM bmap WHERE file_id = ? AND deletion_date = 0 LIMIT 1", {file_id});
@@ -38,12 +39,14 @@ void block_writer::write_block(std::span<const std::uint8_t> bytes, const std::s
         // An empty chunk ends a version: a later write at the same offset
         // begins another one.
         if (bytes.empty()) {
+            fresh_ended_ = fresh_;
             fresh_.reset();
         } else {
             fresh_->next_offset = offset + bytes.size();
         }
     } else {
         fresh_.reset();
+        fresh_ended_.reset();
         // Unchanged: the live block at this offset already holds this chunk.
         // (Zero-length chunks count too, so a file that ends on a chunk
         // boundary adds nothing when it is checked in unchanged.)
@@ -80,6 +83,12 @@ void block_writer::write_block(std::span<const std::uint8_t> bytes, const std::s
     }
 }
 
+void block_writer::begin_new_file(std::int64_t file_id) {
+    file_seen_ = file_id;
+    fresh_ = fresh_file{file_id, 0};
+    fresh_ended_.reset();
+}
+
 std::int64_t find_stored_chunk(db& database, const std::string& checksum) {
     auto row = database.query("SELECT chunk_id FROM chunk WHERE checksum = ?", {checksum});
     return row->next() ? row->get_int64(0) : 0;
@@ -92,6 +101,7 @@ std::int64_t block_writer::find_chunk(const std::string& checksum) {
 std::int64_t block_writer::insert_chunk(std::span<const std::uint8_t> bytes,
                                         const std::string& checksum) {
     const std::int64_t id = store_chunk(bytes, {}, checksum, 1);
+    disks_->record_free_space();
     write_pending();
     return id;
 }
@@ -193,6 +203,12 @@ void block_writer::close_overlapping(std::int64_t file_id, std::uint64_t offset,
 
 void block_writer::close_blocks_after(std::int64_t file_id, std::uint64_t end, std::time_t when) {
     closed_at_end_.reset();  // the version is complete
+    // A file written from offset 0 without gaps into no block at all has
+    // none beyond its end.
+    const auto written_to = [&](const std::optional<fresh_file>& f) {
+        return f && f->file_id == file_id && f->next_offset == end;
+    };
+    if (written_to(fresh_) || written_to(fresh_ended_)) return;
     const auto at = static_cast<std::int64_t>(end);
     // A zero-length block at the end is the version's own last chunk.
     storage_.database.execute(
@@ -251,6 +267,7 @@ void block_writer::write_pending() {
 }
 
 void block_writer::sync_containers() {
+    if (disks_) disks_->record_free_space();
     write_pending();
     for (auto& [path, c] : containers_) {
         assert(c.pending.empty());

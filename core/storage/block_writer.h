@@ -56,6 +56,10 @@ class block_writer {
                      std::span<const std::uint8_t> compressed = {},
                      std::optional<std::int64_t> stored_id = std::nullopt);
 
+    // Says that file `file_id` has no block at all (it was just made), so
+    // that its chunks are written without looking for blocks they replace.
+    void begin_new_file(std::int64_t file_id);
+
     // The id of the chunk with that checksum, or 0 when there is none.
     std::int64_t find_chunk(const std::string& checksum);
 
@@ -72,10 +76,12 @@ class block_writer {
     // version `end` bytes long, so a shorter version holds only its content.
     void close_blocks_after(std::int64_t file_id, std::uint64_t end, std::time_t when);
 
-    // Writes out the container bytes gathered for a batch, then makes every
+    // Records the containers' free space in the caller's transaction,
+    // writes out the container bytes gathered for a batch, then makes every
     // container byte written through this writer durable, and the data
     // folder too when a container file was created. Throws io_error when a
     // write or a sync fails; nothing written since may be committed then.
+    // Call it before the transaction that holds the rows commits.
     void sync_containers();
 
     // Whether every container byte given to this writer since the last
@@ -124,6 +130,9 @@ class block_writer {
         std::uint64_t next_offset = 0;
     };
     std::optional<fresh_file> fresh_;
+    // The fresh file whose version an empty chunk ended, and where: nothing
+    // of it lies beyond that end.
+    std::optional<fresh_file> fresh_ended_;
     // The block a new chunk just closed because it began where the chunk
     // ends: the next chunk, if it is that block's chunk, is unchanged.
     struct closed_block {

@@ -17,6 +17,15 @@ namespace {
 struct dctx_free {
     void operator()(ZSTD_DCtx* context) const { ZSTD_freeDCtx(context); }
 };
+struct cctx_free {
+    void operator()(ZSTD_CCtx* context) const { ZSTD_freeCCtx(context); }
+};
+
+ZSTD_CCtx& thread_cctx() {
+    thread_local std::unique_ptr<ZSTD_CCtx, cctx_free> context(ZSTD_createCCtx());
+    if (!context) throw std::bad_alloc();
+    return *context;
+}
 
 // One decompression context per thread: making one per chunk would cost
 // more than decompressing a small chunk.
@@ -76,19 +85,13 @@ std::optional<std::string> decode_frame(std::span<const std::uint8_t> frame, std
 
 }  // namespace
 
-chunk_compressor::chunk_compressor(int level) : context_(ZSTD_createCCtx()), level_(level) {
-    if (context_ == nullptr) throw std::bad_alloc();
-}
-
-chunk_compressor::~chunk_compressor() { ZSTD_freeCCtx(context_); }
-
 std::size_t chunk_compressor::compress(std::span<const std::uint8_t> bytes, std::uint8_t* out) {
     if (bytes.size() < 2) return 0;
     // With room for one byte less than the chunk, zstd gives up as soon as
     // the result would be no smaller: incompressible data costs little.
     // The chunk's size is known, so zstd sizes its window (and memory) to it.
-    const std::size_t n =
-        ZSTD_compressCCtx(context_, out, bytes.size() - 1, bytes.data(), bytes.size(), level_);
+    const std::size_t n = ZSTD_compressCCtx(&thread_cctx(), out, bytes.size() - 1, bytes.data(),
+                                            bytes.size(), level_);
     return ZSTD_isError(n) ? 0 : n;
 }
 

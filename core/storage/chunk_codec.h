@@ -16,7 +16,6 @@
 
 #include "core/storage/vault_storage.h"
 
-struct ZSTD_CCtx_s;
 struct ZSTD_DCtx_s;
 
 namespace tuv {
@@ -28,14 +27,12 @@ namespace tuv {
 // that size compressed in one go (docs/storage.md).
 enum class chunk_codec : std::int64_t { raw = 0, zstd = 1, zstd_headerless = 2 };
 
-// Compresses chunks at one zstd level. Holds a compression context: one per
-// thread, reused for every chunk.
+// Compresses chunks at one zstd level. The compression context is the
+// calling thread's own, kept for every chunk and every file the thread
+// compresses: making one costs more than compressing a small file.
 class chunk_compressor {
   public:
-    explicit chunk_compressor(int level);
-    ~chunk_compressor();
-    chunk_compressor(const chunk_compressor&) = delete;
-    chunk_compressor& operator=(const chunk_compressor&) = delete;
+    explicit chunk_compressor(int level) : level_(level) {}
 
     // Compresses `bytes` into `out`, which has room for bytes.size() - 1
     // bytes, and returns the compressed length; 0 when compressing would
@@ -43,7 +40,6 @@ class chunk_compressor {
     std::size_t compress(std::span<const std::uint8_t> bytes, std::uint8_t* out);
 
   private:
-    ZSTD_CCtx_s* context_;
     int level_;
 };
 

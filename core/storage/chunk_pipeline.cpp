@@ -63,13 +63,7 @@ chunk_pipeline::chunk_pipeline(file_handle& input, const chunk_settings& setting
       slots_(depth_for(settings, depth)),
       hash_batch_(std::clamp<std::size_t>(slots_.size() / 2, 1, max_hash_batch)) {
     validate(settings_);
-    const std::size_t per_slot = compression_.level != 0 ? 2 : 1;
-    storage_ = std::make_unique_for_overwrite<std::uint8_t[]>(slots_.size() * per_slot *
-                                                              settings_.max_size);
-    for (std::size_t i = 0; i < slots_.size(); ++i) {
-        slots_[i].buffer = storage_.get() + i * per_slot * settings_.max_size;
-        if (per_slot == 2) slots_[i].compressed = slots_[i].buffer + settings_.max_size;
-    }
+    const bool compressing = compression_.level != 0;
     consumer_compressor_ = make_compressor();
     // A small file is cut, hashed and compressed here and now, when all its
     // chunks fit in the slots at once: for a few chunks a thread costs more
@@ -78,9 +72,23 @@ chunk_pipeline::chunk_pipeline(file_handle& input, const chunk_settings& setting
     const std::uint64_t size = input.size();
     if (size / std::max<std::uint32_t>(settings_.min_size, 1) + 2 <= slots_.size()) {
         synchronous_ = true;
+        // Its chunks lie end to end in a buffer of the file's size (and
+        // their compressed forms, each shorter than its chunk, in a second
+        // one): slots of max_size bytes would cost a small file more in
+        // memory mapped and faulted in than cutting it does.
+        const auto length = static_cast<std::size_t>(size) + 1;
+        read_buffer_size_ = length;
+        storage_ = std::make_unique_for_overwrite<std::uint8_t[]>(length * (compressing ? 2 : 1));
         size_bounded_file bounded(input, size);
         produce(bounded);
         return;
+    }
+    const std::size_t per_slot = compressing ? 2 : 1;
+    storage_ = std::make_unique_for_overwrite<std::uint8_t[]>(slots_.size() * per_slot *
+                                                              settings_.max_size);
+    for (std::size_t i = 0; i < slots_.size(); ++i) {
+        slots_[i].buffer = storage_.get() + i * per_slot * settings_.max_size;
+        if (compressing) slots_[i].compressed = slots_[i].buffer + settings_.max_size;
     }
     producer_ = std::thread([this, &input] { produce(input); });
 }
@@ -123,6 +131,11 @@ bool chunk_pipeline::hash_from(std::uint64_t first) {
         // A chunk of one byte cannot shrink; one already stored need not.
         if (compression_.level == 0 || s.data.bytes.size() < 2) {
             s.state = stage::ready;
+        } else if (synchronous_ && compression_.find_committed) {
+            // A committed chunk stays stored, whatever is written meanwhile.
+            const std::int64_t id = compression_.find_committed(s.data.checksum);
+            if (id != 0) s.data.stored_id = id;
+            s.state = id != 0 ? stage::ready : stage::to_compress;
         } else if (compression_.find_stored && !synchronous_) {
             s.state = stage::hashed;
         } else {
@@ -218,7 +231,7 @@ bool chunk_pipeline::work_may_come() {
 
 void chunk_pipeline::produce(file_handle& input) {
     try {
-        buffered_reader reader(input);
+        buffered_reader reader(input, read_buffer_size_);
         const std::unique_ptr<chunk_compressor> compressor = make_compressor();
         std::uint64_t offset = 0;
         for (;;) {
@@ -234,6 +247,10 @@ void chunk_pipeline::produce(file_handle& input) {
             // The consumer gave this slot back: it is the producer's alone.
             slot& s = at(produced_);
             assert(produced_ < slots_.size() || s.state == stage::ready);
+            if (synchronous_) {
+                s.buffer = storage_.get() + offset;
+                if (compression_.level != 0) s.compressed = s.buffer + read_buffer_size_;
+            }
             std::size_t length = 0;
             const bool last = read_chunk(reader, s.buffer, length, settings_) == chunk_status::last;
             s.data.offset = offset;

@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "core/db/settings.h"
+#include "core/storage/buffered_reader.h"
 
 namespace tuv {
 
@@ -49,6 +50,12 @@ struct pipeline_compression {
     // chunk_pipeline::next(), so it may use what the consumer uses. Empty:
     // every chunk is compressed.
     std::function<std::int64_t(const std::string& checksum)> find_stored = {};
+    // For a file cut on the constructor's thread, where find_stored may not
+    // be called: the id of a chunk with this checksum that is stored for
+    // good (committed, so it stays), or 0 when there is none or it cannot
+    // tell. Called on that thread. Empty: such a file's chunks are all
+    // compressed.
+    std::function<std::int64_t(const std::string& checksum)> find_committed = {};
 };
 
 class chunk_pipeline {
@@ -81,8 +88,9 @@ class chunk_pipeline {
     // A file small enough that all its chunks fit in the `depth` slots is
     // cut, hashed and compressed here, on the calling thread (which may be
     // another than the consumer's), without a thread of the pipeline's own,
-    // and read no further than the size it has now. Its chunks are all
-    // compressed: find_stored may not be called from here.
+    // and read no further than the size it has now. find_stored may not be
+    // called from here: find_committed says which chunks need no
+    // compression.
     chunk_pipeline(file_handle& input, const chunk_settings& settings,
                    pipeline_compression compression = {}, std::size_t depth = 0);
     // Stops the producer and waits for it.
@@ -161,6 +169,8 @@ class chunk_pipeline {
     // Cut on the constructor's thread: nobody may wait, and no chunk waits
     // for a look-up.
     bool synchronous_ = false;
+    // The file reader's buffer: the whole file, when it is cut here.
+    std::size_t read_buffer_size_ = buffered_reader::default_buffer_size;
     std::unique_ptr<chunk_compressor> consumer_compressor_;
     // The slots' buffers, one allocation for all. Not zero-filled: only the
     // pages a chunk touches are ever faulted in, so a small file costs

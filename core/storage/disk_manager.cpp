@@ -46,9 +46,8 @@ chunk_location disk_manager::allocate(std::uint64_t size) {
         where.disk_id = c.disk_id;
         where.container = c.path;
         where.offset = static_cast<std::uint64_t>(c.total_size - c.free_size);
-        database_.execute("UPDATE disk_info SET free_size = ? WHERE disk_id = ?",
-                          {c.free_size - n, c.disk_id});
         c.free_size -= n;
+        c.unrecorded = true;
         return where;
     }
     const auto capacity = static_cast<std::int64_t>(container_size_);
@@ -63,6 +62,16 @@ chunk_location disk_manager::allocate(std::uint64_t size) {
                       {stored_path(vault_folder_, where.container), where.disk_id});
     containers_->push_back({where.disk_id, where.container, capacity, capacity - n});
     return where;
+}
+
+void disk_manager::record_free_space() {
+    if (!containers_) return;
+    for (container& c : *containers_) {
+        if (!c.unrecorded) continue;
+        database_.execute("UPDATE disk_info SET free_size = ? WHERE disk_id = ?",
+                          {c.free_size, c.disk_id});
+        c.unrecorded = false;
+    }
 }
 
 }  // namespace tuv

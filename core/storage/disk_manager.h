@@ -38,8 +38,16 @@ class disk_manager {
     // Reserves `size` bytes inside the caller's transaction. A chunk larger
     // than a container gets a container of its own. The containers are
     // read once, at the first allocation: the manager must not outlive the
-    // transaction (only the one writer changes `disk_info`).
+    // transaction (only the one writer changes `disk_info`). A new
+    // container's row is written at once; the free space that later
+    // allocations take is kept here until record_free_space().
     chunk_location allocate(std::uint64_t size);
+
+    // Writes the free space of every container allocated from since the
+    // last call into `disk_info`, in the caller's transaction: once per
+    // container and transaction rather than once per chunk. Call it before
+    // the transaction commits.
+    void record_free_space();
 
     // The container file of a disk id: "tuv_s" and the id, in the data folder.
     static std::filesystem::path container_path(const std::filesystem::path& data_directory,
@@ -51,6 +59,7 @@ class disk_manager {
         std::filesystem::path path;  // local
         std::int64_t total_size;
         std::int64_t free_size;  // negative for a container a chunk overfilled
+        bool unrecorded = false;  // free_size is not in disk_info yet
     };
 
     db& database_;

@@ -96,17 +96,23 @@ std::unique_ptr<file_entry> catalogue::resolve(const std::string& path, std::int
         const std::size_t cut = rest.find(separator);
         const bool last = cut == std::string::npos;
         const std::string component = last ? rest : rest.substr(0, cut);
-        sql_builder q(entry_with_latest_attributes);
-        q.add("file_info.path = ?", {component});
-        // Without a parent, the first name is looked up anywhere in the tree.
-        if (parent != 0) q.add(" AND file_info.parent_id = ?", {parent});
-        q.add(latest_first);
-        auto row = repo_.database().query(q.sql(), q.params());
-        if (!row->next()) throw file_not_found_exception(component, parent);
-        if (last) return file_entry::from_row(repo_, *row, row->get_string("attributes"));
-        parent = row->get_int64("file_id");
+        std::unique_ptr<file_entry> found = find_child(component, parent);
+        if (!found) throw file_not_found_exception(component, parent);
+        if (last) return found;
+        parent = found->file_id();
         rest.erase(0, cut + separator.size());
     }
+}
+
+std::unique_ptr<file_entry> catalogue::find_child(const std::string& name, std::int64_t parent_id) {
+    sql_builder q(entry_with_latest_attributes);
+    q.add("file_info.path = ?", {name});
+    // Without a parent, the name is looked up anywhere in the tree.
+    if (parent_id != 0) q.add(" AND file_info.parent_id = ?", {parent_id});
+    q.add(latest_first);
+    auto row = repo_.database().query(q.sql(), q.params());
+    if (!row->next()) return nullptr;
+    return file_entry::from_row(repo_, *row, row->get_string("attributes"));
 }
 
 std::unique_ptr<file_entry> catalogue::entry(std::int64_t file_id) {

@@ -48,6 +48,12 @@ class catalogue {
     // missing component and the parent it was looked up under.
     std::unique_ptr<file_entry> resolve(const std::string& path, std::int64_t parent_id = 0);
 
+    // The entry named `name` directly under `parent_id` (anywhere in the
+    // tree when it is 0; chosen as resolve() chooses), or null when there is
+    // none: a check-in asks this of every
+    // new file, and an exception per file would cost more than the look-up.
+    std::unique_ptr<file_entry> find_child(const std::string& name, std::int64_t parent_id);
+
     // The entry with that id, without attributes. Throws
     // rec_not_found_exception when there is no such row.
     std::unique_ptr<file_entry> entry(std::int64_t file_id);

@@ -129,12 +129,23 @@ std::unique_ptr<file_handle> checkin::open_source(const std::filesystem::path& s
     }
 }
 
-std::unique_ptr<chunk_pipeline> checkin::start_chunks(file_handle& input) const {
+std::unique_ptr<chunk_pipeline> checkin::start_chunks(file_handle& input, db* lookups) const {
     // Only the chunks the vault does not hold yet are worth compressing.
     pipeline_compression compression{storage_.compression_level};
     if (compression.level != 0) {
         compression.find_stored = [&database = storage_.database](const std::string& checksum) {
             return find_stored_chunk(database, checksum);
+        };
+    }
+    if (compression.level != 0 && lookups != nullptr) {
+        // The other connection sees only committed chunks, which is all
+        // the pipeline may rely on from this thread.
+        compression.find_committed = [lookups](const std::string& checksum) -> std::int64_t {
+            try {
+                return find_stored_chunk(*lookups, checksum);
+            } catch (const db_exception&) {
+                return 0;  // not knowing only costs a compression
+            }
         };
     }
     return std::make_unique<chunk_pipeline>(input, chunks_, std::move(compression));
@@ -166,11 +177,7 @@ checkin::destination checkin::find_or_make(const checkin_request& request,
             directories.push_back(seen->second);
             continue;
         }
-        std::unique_ptr<file_entry> found;
-        try {
-            found = catalogue_.resolve(names[i], directories.back());
-        } catch (const file_not_found_exception&) {
-        }
+        std::unique_ptr<file_entry> found = catalogue_.find_child(names[i], directories.back());
         if (!is_file) {
             if (found && !found->is_directory()) {
                 throw tuv_error("Cannot check in " + source + ": " + walked +
@@ -237,6 +244,7 @@ checkin_result checkin::write(file_handle& input, chunk_pipeline& chunks,
 
     // The content, chunk by chunk, cut and hashed on a second thread. The
     // writer's container bytes are synced by the caller, before it commits.
+    if (to.created) writer.begin_new_file(entry.file_id());
     std::uint64_t offset = 0;
     while (const chunk_pipeline::chunk* c = chunks.next()) {
         writer.write_block(c->bytes, c->checksum, to.moment.seconds(), c->offset, entry.file_id(),

@@ -35,6 +35,7 @@ namespace tuv {
 class block_writer;
 class catalogue;
 class chunk_pipeline;
+class db;
 class file_entry;
 class journal;
 class progress_observer;
@@ -99,8 +100,10 @@ class checkin {
 
     // Sets the chunks of `input` on their way: reading starts at once.
     // `input` must outlive the pipeline. Safe to call from another thread
-    // than the one that writes.
-    std::unique_ptr<chunk_pipeline> start_chunks(file_handle& input) const;
+    // than the one that writes; such a thread may pass a connection of its
+    // own (`lookups`, used only from that thread), through which a small
+    // file's chunks stored already are found before they are compressed.
+    std::unique_ptr<chunk_pipeline> start_chunks(file_handle& input, db* lookups = nullptr) const;
 
     // Writes the new version of the file that `request` names, inside the
     // caller's transaction: finds or makes the directories of its path and

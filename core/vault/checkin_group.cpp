@@ -2,6 +2,7 @@
 
 #include <cassert>
 #include <condition_variable>
+#include <deque>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -17,20 +18,26 @@
 namespace tuv {
 namespace {
 
-// A file up to this size is read ahead while the file before it is written:
-// the most its chunks can take is a few buffers.
-constexpr std::uint64_t read_ahead_limit = 1 << 20;
+// Files are read ahead of the one being written while they are at most this
+// many, and their sizes add up to at most this many bytes; a larger file is
+// not read ahead (its pipeline has threads of its own).
+constexpr std::size_t read_ahead_files = 16;
+constexpr std::uint64_t read_ahead_bytes = 1 << 20;
 
 }  // namespace
 
-// A thread of the group's own that sets up the chunk pipeline of the file
+// A thread of the group's own that sets up the chunk pipelines of the files
 // read ahead (a small file's pipeline cuts, hashes and compresses it at
-// once) while the caller's thread writes the rows of the file before it.
-// It only reads the file: the catalogue and the database's writes stay with
-// the caller's thread. One file at a time.
+// once) while the caller's thread writes the rows of the files before them.
+// It only reads the files: the catalogue and the database's writes stay with
+// the caller's thread. Files are taken in the order they were started, and
+// collected in that order.
 class checkin_group::read_ahead {
   public:
-    explicit read_ahead(const checkin& steps) : steps_(steps), thread_([this] { run(); }) {}
+    // `lookups`, a connection of the thread's own (or null), tells which of
+    // a file's chunks are stored already, so that they are not compressed.
+    read_ahead(const checkin& steps, std::unique_ptr<db> lookups)
+        : steps_(steps), lookups_(std::move(lookups)), thread_([this] { run(); }) {}
     ~read_ahead() {
         {
             std::lock_guard lock(mutex_);
@@ -42,48 +49,62 @@ class checkin_group::read_ahead {
     read_ahead(const read_ahead&) = delete;
     read_ahead& operator=(const read_ahead&) = delete;
 
-    // Starts on `input`, which must stay open until collect().
+    // Queues `input`, which must stay open until it is collected.
     void start(file_handle& input) {
         std::lock_guard lock(mutex_);
-        input_ = &input;
+        jobs_.push_back(job{&input, nullptr, nullptr, false});
+        ++waiting_;
         changed_.notify_all();
     }
-    // Waits for the pipeline started last; rethrows what setting it up threw.
+    // Waits for the pipeline of the oldest file not collected yet; rethrows
+    // what setting it up threw.
     std::unique_ptr<chunk_pipeline> collect() {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return input_ == nullptr; });
-        if (error_) std::rethrow_exception(std::exchange(error_, nullptr));
-        return std::move(chunks_);
+        changed_.wait(lock, [this] { return jobs_.front().done; });
+        job taken = std::move(jobs_.front());
+        jobs_.pop_front();
+        if (taken.error) std::rethrow_exception(taken.error);
+        return std::move(taken.chunks);
     }
 
   private:
+    struct job {
+        file_handle* input;
+        std::unique_ptr<chunk_pipeline> chunks;
+        std::exception_ptr error;
+        bool done = false;
+    };
+
     void run() {
         std::unique_lock lock(mutex_);
         for (;;) {
-            changed_.wait(lock, [this] { return stop_ || input_ != nullptr; });
+            changed_.wait(lock, [this] { return stop_ || waiting_ > 0; });
             if (stop_) return;
+            // The deque keeps this job where it is while others come and go.
+            job& next = jobs_[jobs_.size() - waiting_];
             lock.unlock();
             std::unique_ptr<chunk_pipeline> chunks;
             std::exception_ptr error;
             try {
-                chunks = steps_.start_chunks(*input_);
+                chunks = steps_.start_chunks(*next.input, lookups_.get());
             } catch (...) {
                 error = std::current_exception();
             }
             lock.lock();
-            chunks_ = std::move(chunks);
-            error_ = error;
-            input_ = nullptr;
+            next.chunks = std::move(chunks);
+            next.error = error;
+            next.done = true;
+            --waiting_;
             changed_.notify_all();
         }
     }
 
     const checkin& steps_;
+    std::unique_ptr<db> lookups_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    file_handle* input_ = nullptr;  // the file being set up, until it is done
-    std::unique_ptr<chunk_pipeline> chunks_;
-    std::exception_ptr error_;
+    std::deque<job> jobs_;     // started and not collected, oldest first
+    std::size_t waiting_ = 0;  // the last ones of jobs_, not set up yet
     bool stop_ = false;
     std::thread thread_;
 };
@@ -130,27 +151,42 @@ void checkin_group::add(checkin_request request, progress_observer* observer) {
 }
 
 void checkin_group::enter(member m) {
-    std::optional<member> previous = std::move(ahead_);
-    ahead_ = std::move(m);
-    if (!previous) return;
-    // From the second file on, each small one is read while the one before
-    // it is written.
-    collect(*previous);
-    if (ahead_->input && ahead_->input->size() <= read_ahead_limit) {
-        if (!reader_) reader_ = std::make_unique<read_ahead>(checkin_);
-        reader_->start(*ahead_->input);
-        ahead_->reading = true;
+    // Small files are read, cut, hashed and compressed a few files ahead of
+    // the one being written, on the reader's thread, so that neither thread
+    // waits for the other at every file.
+    if (m.input) {
+        const std::uint64_t size = m.input->size();
+        if (size <= read_ahead_bytes) {
+            if (!reader_) reader_ = std::make_unique<read_ahead>(checkin_, lookup_connection());
+            reader_->start(*m.input);
+            m.reading = true;
+            m.ahead_bytes = size;
+            ahead_bytes_ += size;
+        }
     }
-    take(std::move(*previous));
+    ahead_.push_back(std::move(m));
+    while (ahead_.size() > read_ahead_files || ahead_bytes_ > read_ahead_bytes) take_oldest();
+}
+
+void checkin_group::take_oldest() {
+    member oldest = std::move(ahead_.front());
+    ahead_.pop_front();
+    ahead_bytes_ -= oldest.ahead_bytes;
+    collect(oldest);
+    take(std::move(oldest));
+}
+
+std::unique_ptr<db> checkin_group::lookup_connection() {
+    if (repo_.storage().compression_level == 0) return nullptr;
+    try {
+        return repo_.database().clone();
+    } catch (const db_exception&) {
+        return nullptr;  // the files are compressed whole instead
+    }
 }
 
 void checkin_group::commit() {
-    if (ahead_) {
-        member last = std::move(*ahead_);
-        ahead_.reset();
-        collect(last);
-        take(std::move(last));
-    }
+    while (!ahead_.empty()) take_oldest();
     commit_group();
 }
 

@@ -12,11 +12,12 @@
 // Should the group's sync or commit fail, each of its files is checked in
 // again alone, in a transaction and a sync of its own.
 //
-// While one file's rows are written, the next one, when it is small, is
-// already read, cut, hashed and compressed on a thread of the group's own:
-// add() opens the file it is given and checks in the one given before. So
-// a file is read at any time until it is reported, and the progress
-// observer given with a file must stay alive until that file is reported.
+// While one file's rows are written, the next small ones (up to 16 files
+// and 1 MiB) are already read, cut, hashed and compressed on a thread of the
+// group's own: add() opens the file it is given and checks in the oldest of
+// those given before once they are too many. So a file is read at any time
+// until it is reported, and the progress observer given with a file must
+// stay alive until that file is reported.
 //
 // Each file goes through the steps of a check-in (core/vault/checkin.h).
 // Borrows the repository, which must outlive the group. Use from one thread.
@@ -24,11 +25,11 @@
 
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <exception>
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,7 @@ namespace tuv {
 
 class block_writer;
 class chunk_pipeline;
+class db;
 class file_handle;
 class progress_observer;
 class repository;
@@ -77,8 +79,8 @@ class checkin_group {
     checkin_group& operator=(const checkin_group&) = delete;
 
     // Checks the file in (core/vault/checkin.h) into the open group
-    // (beginning one when none is open), once the next file is added or
-    // commit() is called; commits the group when it is full. `observer`
+    // (beginning one when none is open), once enough files are added after
+    // it or commit() is called; commits the group when it is full. `observer`
     // (may be null) hears the file's progress, and of waits for the
     // database while the file is written and while its group commits.
     // Failures of the file are reported, not thrown.
@@ -89,8 +91,8 @@ class checkin_group {
              const std::string& when, const std::string& mime_type, const std::string& description,
              progress_observer* observer = nullptr);
 
-    // Checks in the file added last, commits the open group, if any, and
-    // reports its files.
+    // Checks in the files added and not checked in yet, commits the open
+    // group, if any, and reports its files.
     void commit();
 
   private:
@@ -103,15 +105,21 @@ class checkin_group {
         std::unique_ptr<file_handle> input;
         std::unique_ptr<chunk_pipeline> chunks;
         bool reading = false;  // its pipeline is being set up by reader_
+        std::uint64_t ahead_bytes = 0;  // its size, while it is read ahead
     };
     class read_ahead;
     using clock = std::chrono::steady_clock;
 
+    // A second connection to the database for the thread that reads ahead,
+    // or null when it would not be used or cannot be opened.
+    std::unique_ptr<db> lookup_connection();
     // Opens the member's source; a failure goes to done.error.
     void prepare(member& m);
-    // Makes the member the one added last and checks in the one before it,
-    // setting the new one's reading ahead going when it is small.
+    // Adds the member to those read ahead (setting its reading going when
+    // it is small), and checks in the oldest of them while they are too
+    // many.
     void enter(member m);
+    void take_oldest();
     // Takes the member's pipeline from reader_ when it is being set up
     // there; a failure goes to done.error.
     void collect(member& m);
@@ -142,8 +150,9 @@ class checkin_group {
     std::unique_ptr<block_writer> writer_;
     known_directories known_;             // in the open transaction
     std::vector<member> members_;         // the open group's files, in order
-    std::optional<member> ahead_;         // added last, not checked in yet
-    std::unique_ptr<read_ahead> reader_;  // made at the second file
+    std::deque<member> ahead_;            // added, not checked in yet, oldest first
+    std::uint64_t ahead_bytes_ = 0;       // the sizes of those read ahead
+    std::unique_ptr<read_ahead> reader_;  // made at the first small file
     std::uint64_t bytes_ = 0;
     clock::time_point started_;
 };

@@ -5,7 +5,6 @@
 #include "core/base/errors.h"
 #include "core/base/vault_path.h"
 #include "core/db/db.h"
-#include "core/db/write_transaction.h"
 #include "core/storage/block_reader.h"
 #include "core/storage/version_reader.h"
 #include "core/vault/repository.h"
@@ -110,21 +109,12 @@ void file_entry::flush() {
         creation_date_.changed() || last_access_date_.changed() || modification_date_.changed();
     if (!dates_changed && !size_changed_) return;
 
-    db& database = repo_->database();
-    // Both updates or neither; the flags stay set until they are committed.
-    write_transaction transaction(database);
-    if (dates_changed) {
-        database.execute(
-            "UPDATE file_info SET creation_time = ?, last_access_time = ?,"
-            " modification_time = ? WHERE file_id = ?",
-            {creation_date_.seconds(), last_access_date_.seconds(), modification_date_.seconds(),
-             file_id_});
-    }
-    if (size_changed_) {
-        database.execute("UPDATE file_info SET size = ? WHERE file_id = ?",
-                         {static_cast<std::int64_t>(size_), file_id_});
-    }
-    transaction.commit();
+    // One statement for whatever changed: the entry holds its whole row.
+    repo_->database().execute(
+        "UPDATE file_info SET creation_time = ?, last_access_time = ?, modification_time = ?,"
+        " size = ? WHERE file_id = ?",
+        {creation_date_.seconds(), last_access_date_.seconds(), modification_date_.seconds(),
+         static_cast<std::int64_t>(size_), file_id_});
     creation_date_.set_changed(false);
     last_access_date_.set_changed(false);
     modification_date_.set_changed(false);

@@ -51,8 +51,8 @@ class file_entry {
     std::string full_path();
     std::string full_path(std::int64_t file_id);
 
-    // Writes the dates (when one was changed) and the size (when it was
-    // changed) back to the row, then counts them as unchanged. Throws on a
+    // Writes the dates and the size back to the row when any of them was
+    // changed, then counts them as unchanged. Throws on a
     // database error, leaving the row as it was.
     void flush();
 
