@@ -7,7 +7,7 @@
 #include "core/base/date.h"
 #include "core/base/errors.h"
 #include "core/base/utf8_path.h"
-#include "core/db/db_sqlite.h"
+#include "core/db/open_database.h"
 #include "core/db/schema.h"
 #include "core/db/write_transaction.h"
 #include "core/storage/file_io.h"
@@ -105,8 +105,8 @@ void write_root_entry(db& database, const std::string& separator) {
 
 void create_database(const fs::path& file, const vault_options& options,
                      const vault_layout& layout) {
-    db_sqlite database;
-    database.open(utf8_of(file), db_open_mode::create);
+    const std::unique_ptr<db> opened = open_database(utf8_of(file), db_open_mode::create);
+    db& database = *opened;
     // Pragmas that change the file's mode cannot run inside a transaction.
     database.set_transactional(false);
     // WAL lets readers go on while the one writer checks files in; the mode
