@@ -72,8 +72,8 @@ std::string shown_address(std::string address) {
         end = end == std::string::npos ? address.size() : end + 1;
         address.erase(key, end - key);
     }
-    while (!address.empty() && (address.back() == '&' || address.back() == '?' ||
-                                address.back() == ' ')) {
+    while (!address.empty() &&
+           (address.back() == '&' || address.back() == '?' || address.back() == ' ')) {
         address.pop_back();
     }
     return address;
@@ -195,8 +195,8 @@ const std::string& db_postgres::statement_name(const std::string& sql) {
         statements_.clear();
     }
     const std::string name = "q" + std::to_string(++named_);
-    result_ptr result(PQprepare(connection_, name.c_str(), postgres_statement(sql).c_str(), 0,
-                                nullptr));
+    result_ptr result(
+        PQprepare(connection_, name.c_str(), postgres_statement(sql).c_str(), 0, nullptr));
     if (PQresultStatus(result.get()) != PGRES_COMMAND_OK) {
         const char* state = PQresultErrorField(result.get(), PG_DIAG_SQLSTATE);
         if (is_busy_state(state)) throw lost_to_another{error_text(result.get(), connection_)};
@@ -243,8 +243,7 @@ std::unique_ptr<db_recordset> db_postgres::run(const std::string& sql,
                                             lengths.data(), formats.data(), 0));
             } else {
                 result.reset(PQexecParams(connection_, postgres_statement(sql).c_str(), count,
-                                          nullptr, data.data(), lengths.data(), formats.data(),
-                                          0));
+                                          nullptr, data.data(), lengths.data(), formats.data(), 0));
             }
             const ExecStatusType status = PQresultStatus(result.get());
             if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
@@ -363,8 +362,8 @@ std::optional<std::pair<std::int64_t, std::int64_t>> db_postgres::change_stamp()
     // The snapshot lists what had committed when it was taken, so it differs
     // once another connection commits; in a repeatable-read transaction it
     // stays, as the content it shows does.
-    auto rows = query(
-        "SELECT pg_current_snapshot()::text, pg_current_xact_id_if_assigned() IS NOT NULL");
+    auto rows =
+        query("SELECT pg_current_snapshot()::text, pg_current_xact_id_if_assigned() IS NOT NULL");
     rows->next();
     if (rows->get_int(1) != 0) return std::nullopt;
     const auto snapshot = static_cast<std::int64_t>(std::hash<std::string>{}(rows->get_string(0)));

@@ -85,10 +85,10 @@ class db_postgres : public db {
     };
 
   private:
-
     void require_open() const;
     const std::string& statement_name(const std::string& sql);
-    std::unique_ptr<db_recordset> run(const std::string& sql, const std::vector<bound_value>& values,
+    std::unique_ptr<db_recordset> run(const std::string& sql,
+                                      const std::vector<bound_value>& values,
                                       busy_observer* observer);
     void run_plain(const std::string& sql);
     bound_value& prepared_value(int position);

@@ -12,6 +12,10 @@ namespace tuv {
 
 bool is_server_address(const std::string& path);
 
+// Whether a server address carries a password of its own, which nothing of
+// ours may keep: libpq finds one in ~/.pgpass, PGPASSFILE or the service file.
+bool server_address_has_password(const std::string& address);
+
 // Throws db_exception as the chosen implementation's open() does; in a
 // build without PostgreSQL, a server address throws db_exception "This
 // build of Quillmark cannot open a PostgreSQL database".

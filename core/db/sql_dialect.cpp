@@ -15,7 +15,8 @@ std::string upper(std::string_view text) {
 
 bool starts_with_words(std::string_view sql, std::string_view words) {
     return sql.size() >= words.size() && upper(sql.substr(0, words.size())) == words &&
-           (sql.size() == words.size() || std::isspace(static_cast<unsigned char>(sql[words.size()])));
+           (sql.size() == words.size() ||
+            std::isspace(static_cast<unsigned char>(sql[words.size()])));
 }
 
 bool is_word_char(char c) {

@@ -21,12 +21,12 @@ std::uint32_t read_number(settings_reader& reader, const char* key) {
 
 }  // namespace
 
-repository::repository(const std::string& db_path, access mode)
-    : files_(&file_system::local()) {
+repository::repository(const std::string& db_path, access mode) : files_(&file_system::local()) {
     // A database on a server has no folder: its data folder's setting is
     // taken as it is.
     if (!is_server_address(db_path)) {
-        folder_ = std::filesystem::absolute(path_from_utf8(db_path)).lexically_normal().parent_path();
+        folder_ =
+            std::filesystem::absolute(path_from_utf8(db_path)).lexically_normal().parent_path();
     }
     database_ = open_database(
         db_path, mode == access::read_only ? db_open_mode::read_only : db_open_mode::existing);

@@ -6,10 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 #include <cstdlib>
 #include <fstream>
+#include <ostream>
 
 #include "core/base/errors.h"
 #include "tests/support/scoped_env.h"
@@ -47,8 +46,8 @@ TEST_P(db_postgres_open_test, says_why_it_cannot_open) {
     test::temp_dir folder;
     const auto pgpass = folder / "pgpass";
     std::ofstream(pgpass) << (c.password_line != nullptr ? c.password_line : "");
-    std::filesystem::permissions(pgpass, std::filesystem::perms::owner_read |
-                                             std::filesystem::perms::owner_write);
+    std::filesystem::permissions(
+        pgpass, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     test::scoped_env passfile("PGPASSFILE", pgpass.string());
     test::scoped_env no_password("PGPASSWORD", std::nullopt);
 
@@ -79,8 +78,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         refusal{"malformed_address", false, "postgresql://host/db?colour=blue", nullptr,
                 "Invalid database address \"{}\": invalid URI query parameter: \"colour\""},
-        refusal{"no_server", false, "postgresql://someone:secret@/db?host=/nonexistent-qm",
-                nullptr,
+        refusal{"no_server", false, "postgresql://someone:secret@/db?host=/nonexistent-qm", nullptr,
                 "Cannot reach the database server of {}: connection to server on socket "
                 "\"/nonexistent-qm/.s.PGSQL.5432\" failed: No such file or directory"},
         refusal{"no_password", true, "&user=quillmark_password", nullptr,
@@ -99,8 +97,8 @@ TEST(db_postgres_test, the_right_password_from_the_password_file_opens) {
     test::temp_dir folder;
     const auto pgpass = folder / "pgpass";
     std::ofstream(pgpass) << "*:*:*:quillmark_password:right\n";
-    std::filesystem::permissions(pgpass, std::filesystem::perms::owner_read |
-                                             std::filesystem::perms::owner_write);
+    std::filesystem::permissions(
+        pgpass, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     test::scoped_env passfile("PGPASSFILE", pgpass.string());
     db_postgres database;
     database.open(std::string(server) + "&user=quillmark_password");

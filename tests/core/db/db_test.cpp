@@ -1,15 +1,11 @@
 // The database layer's contract, on each engine: a SQLite file in a
-// temporary folder, and a schema of its own in the PostgreSQL database that
-// QUILLMARK_TEST_PG names (tests/support/pg_cluster makes one; without it
-// those cases are skipped).
+// temporary folder, and a schema of its own on PostgreSQL (test_schema.h;
+// without a server those cases are skipped).
 #include <gtest/gtest.h>
 
-#include <ostream>
-#include <unistd.h>
-
-#include <cstdlib>
 #include <functional>
 #include <memory>
+#include <ostream>
 
 #include "core/base/errors.h"
 #include "core/db/busy_observer.h"
@@ -20,6 +16,7 @@
 #include "core/db/settings.h"
 #include "core/db/write_transaction.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_schema.h"
 #ifdef QUILLMARK_HAS_POSTGRES
 #include "core/db/db_postgres.h"
 #endif
@@ -62,19 +59,9 @@ class db_test : public ::testing::TestWithParam<engine> {
   protected:
     void SetUp() override {
         if (is_postgres(GetParam())) {
-#ifdef QUILLMARK_HAS_POSTGRES
-            const char* server = std::getenv("QUILLMARK_TEST_PG");
-            if (server == nullptr || *server == '\0') GTEST_SKIP() << "QUILLMARK_TEST_PG is not set";
-            // A schema of each test's own, so that tests may run side by side.
-            static int made = 0;
-            schema_ = "t" + std::to_string(getpid()) + "_" + std::to_string(++made);
-            admin_ = open_database(server, db_open_mode::existing);
-            admin_->execute("CREATE SCHEMA " + schema_);
-            address_ = std::string(server) + (std::string(server).find('?') == std::string::npos ? "?" : "&") +
-                       "options=-csearch_path%3D" + schema_;
-#else
-            GTEST_SKIP() << "built without PostgreSQL";
-#endif
+            schema_ = std::make_unique<test::test_schema>();
+            if (!schema_->available()) GTEST_SKIP() << "QUILLMARK_TEST_PG is not set";
+            address_ = schema_->address();
         } else {
             address_ = (folder / "test.db").string();
         }
@@ -83,10 +70,7 @@ class db_test : public ::testing::TestWithParam<engine> {
         database->execute("CREATE TABLE t(id INTEGER PRIMARY KEY, name TEXT, n INTEGER)");
     }
 
-    void TearDown() override {
-        database.reset();
-        if (admin_) admin_->execute("DROP SCHEMA " + schema_ + " CASCADE");
-    }
+    void TearDown() override { database.reset(); }
 
     int count_rows() {
         auto rows = database->query("SELECT COUNT(*) AS c FROM t");
@@ -105,12 +89,9 @@ class db_test : public ::testing::TestWithParam<engine> {
     }
 
     test::temp_dir folder;
+    std::unique_ptr<test::test_schema> schema_;
     std::string address_;
     std::unique_ptr<db> database;
-
-  private:
-    std::string schema_;
-    std::unique_ptr<db> admin_;
 };
 
 TEST_P(db_test, never_opened_database_reports_lost_connection) {
@@ -359,8 +340,8 @@ std::string engine_name(const ::testing::TestParamInfo<engine>& info) {
 
 INSTANTIATE_TEST_SUITE_P(engines, db_test, ::testing::Values(sqlite_engine, postgres_engine),
                          engine_name);
-INSTANTIATE_TEST_SUITE_P(engines, db_busy_test,
-                         ::testing::Values(sqlite_engine, postgres_engine), engine_name);
+INSTANTIATE_TEST_SUITE_P(engines, db_busy_test, ::testing::Values(sqlite_engine, postgres_engine),
+                         engine_name);
 
 }  // namespace
 }  // namespace tuv
