@@ -41,10 +41,15 @@ class db_postgres : public db {
     db_postgres(const db_postgres&) = delete;
     db_postgres& operator=(const db_postgres&) = delete;
 
-    // Throws db_exception with one of the messages of connect_error() when
-    // the server cannot be reached or refuses the connection. There is no
-    // file to create: create opens an existing database as existing does;
-    // read_only makes every transaction read-only.
+    // Throws db_exception, the address shown without its password:
+    //   Invalid database address "<address>": <libpq's reason>
+    //   Cannot reach the database server of <address>: <libpq's reason>
+    //   The database server of <address> asks for a password and none was
+    //     found in ~/.pgpass, PGPASSFILE or the service file
+    //   The database server of <address> refused the user name or password
+    //   Cannot open the database <address>: <the server's reason>
+    // There is no file to create: create opens an existing database as
+    // existing does; read_only makes every transaction read-only.
     void open(const std::string& path, db_open_mode mode = db_open_mode::existing) override;
     void close() override;
     std::unique_ptr<db> clone() override;

@@ -29,6 +29,7 @@ struct engine {
     const char* prev_error;
     const char* missing_table_error;
     const char* busy_error;
+    const char* read_only_error;
 };
 
 // Shown in test names and failures.
@@ -37,10 +38,12 @@ void PrintTo(const engine& e, std::ostream* out) {
 }
 
 const engine sqlite_engine{"sqlite", "db_sqlite_recordset::prev() : Not implemented yet",
-                           "no such table: nowhere", "database is busy"};
+                           "no such table: nowhere", "database is busy",
+                           "attempt to write a readonly database"};
 const engine postgres_engine{"postgres", "db_postgres_recordset::prev() : Not implemented yet",
                              "relation \"nowhere\" does not exist",
-                             "database is busy: canceling statement due to lock timeout"};
+                             "database is busy: canceling statement due to lock timeout",
+                             "cannot execute INSERT in a read-only transaction"};
 
 bool is_postgres(const engine& e) {
     return std::string(e.name) == "postgres";
@@ -184,6 +187,13 @@ TEST_P(db_test, many_statement_texts_never_disturb_a_live_result_set) {
 TEST_P(db_test, execute_reports_the_engines_text) {
     expect_error([&] { database->execute("INSERT INTO nowhere VALUES(1)"); },
                  GetParam().missing_table_error);
+}
+
+TEST_P(db_test, a_read_only_connection_refuses_to_write) {
+    auto reader = open_database(address_, db_open_mode::read_only);
+    expect_error([&] { reader->execute("INSERT INTO t(name) VALUES('no')"); },
+                 GetParam().read_only_error);
+    EXPECT_EQ(count_rows(), 0);
 }
 
 TEST_P(db_test, a_failed_statement_leaves_the_callers_transaction_usable) {
