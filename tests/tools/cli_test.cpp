@@ -176,6 +176,10 @@ TEST_F(cli_test, init_on_a_server_makes_the_vault_there_once) {
         EXPECT_EQ(repo.path_separator(), "/");
         EXPECT_EQ(repo.data_directory(), vault / "data");
     }
+    const result info = run({"info"});
+    EXPECT_NE(info.out.find("  Catalogue       1 directory, 0 files\n"), std::string::npos)
+        << info.out;
+    EXPECT_EQ(info.out.find("Warning"), std::string::npos) << info.out;  // no folder to copy
 
     const result again = run({"init", "--server", schema.address(), "--vault", vault.string()});
     EXPECT_EQ(again.code, exit_failed);
