@@ -62,6 +62,8 @@ void run_info(repository& repo, std::ostream& out) {
              root->name + " (id " + std::to_string(root->file_id) + "), created " +
                  root->created.to_text() + ", " + counted(changes.size(), "change"));
     }
+    // A vault on a server has no folder of its own to copy.
+    if (repo.folder().empty()) return;
     for (const std::string& warning : outside_folder_warnings(repo.storage())) {
         out << with_control_pictures(warning) << "\n";
     }

@@ -7,6 +7,7 @@
 
 #include "core/base/errors.h"
 #include "core/base/utf8_path.h"
+#include "core/db/open_database.h"
 #include "platform/process.h"
 #include "platform/quillmark_registry.h"
 #include "platform/registry.h"
@@ -53,11 +54,19 @@ void run_init(const init_request& request, std::ostream& out) {
     platform::open_registry_key(registry_root::current_user, platform::quillmark_key);
     platform::open_registry_key(registry_root::local_machine, platform::quillmark_key);
 
-    const vault_layout layout = install_vault(request.vault);
+    const bool on_server = !request.server.empty();
+    if (on_server && server_address_has_password(request.server)) {
+        throw tuv_error(
+            std::string("The server address holds a password, which would be kept in the registry: "
+                        "put it in ~/.pgpass, PGPASSFILE or the service file instead"));
+    }
+    const vault_layout layout = on_server ? install_server_vault(request.server, request.vault)
+                                          : install_vault(request.vault);
+    const std::string database = on_server ? request.server : utf8_of(layout.database);
     try {
         auto user =
             platform::create_registry_key(registry_root::current_user, platform::quillmark_key);
-        user.set(platform::db_path_value, utf8_of(layout.database));
+        user.set(platform::db_path_value, database);
         user.set(platform::temp_dir_value, utf8_of(layout.temp));
         user.set(platform::data_dir_value, utf8_of(layout.data));
         auto machine =
@@ -69,7 +78,7 @@ void run_init(const init_request& request, std::ostream& out) {
     }
 
     out << "Created the vault " << utf8_of(layout.directory) << "\n"
-        << "  Database        " << utf8_of(layout.database) << "\n"
+        << "  Database        " << database << "\n"
         << "  Containers      " << utf8_of(layout.data) << "\n"
         << "  Temporary files " << utf8_of(layout.temp) << "\n"
         << "Registered for the current user in "
@@ -89,6 +98,11 @@ void add_init_command(CLI::App& app, command_context& context) {
         ->add_option("--vault", args->vault_folder,
                      "Folder of the new vault (default: $XDG_DATA_HOME/quillmark/vault)")
         ->type_name("DIR");
+    command
+        ->add_option("--server", args->request.server,
+                     "Keep the vault's tables in this PostgreSQL database (postgresql://... or "
+                     "service=NAME); the folder holds the containers")
+        ->type_name("URI");
     command->add_option("--separator", vault.separator, "Vault path separator (default \\)")
         ->type_name("C");
     command->add_option("--chunk-min", vault.chunks.min_size, "Smallest chunk, in bytes")

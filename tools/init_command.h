@@ -13,6 +13,9 @@ struct init_request {
     vault_options vault;
     // Full path of the check-in program, registered as QuillmarkPath.
     std::filesystem::path checkin_program;
+    // A PostgreSQL database to hold the vault's tables instead of a file in
+    // the vault folder, which then holds the containers and temporary files.
+    std::string server;
 };
 
 // The user's data folder: $XDG_DATA_HOME when it is an absolute path, else
@@ -23,7 +26,8 @@ std::filesystem::path user_data_folder();
 // user_data_folder().
 std::filesystem::path default_vault_folder();
 
-// Refuses invalid options and a malformed registry before anything is made,
+// Refuses invalid options, a server address with a password in it and a
+// malformed registry before anything is made,
 // installs the vault, writes db_path, TempDir and DataDir for the current
 // user and QuillmarkPath for the machine, and reports what it made on `out`.
 // Throws tuv_error or platform::registry_error.

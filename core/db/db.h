@@ -2,6 +2,9 @@
 // (`db_recordset`). Every value enters SQL as a bound parameter (`db_param`);
 // statements are written with "?" placeholders and prepared once per text.
 //
+// Two engines keep this contract: db_sqlite, and db_postgres where libpq is
+// built in; open_database() chooses by the address.
+//
 // Result sets borrow the connection: destroy them before the `db` and as soon
 // as their rows have been read (a live result set keeps its read open).
 #pragma once

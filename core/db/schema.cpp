@@ -68,6 +68,15 @@ void create_schema(db& database) {
     for (const char* statement : statements) database.execute(statement);
 }
 
+std::string existing_vault_table(db& database) {
+    for (const char* table : {"settings", "file_info", "journal", "chunk", "bmap", "disk_info"}) {
+        auto rows = database.query("SELECT 1 FROM sqlite_schema WHERE type = 'table' AND name = ?",
+                                   {table});
+        if (rows->next()) return table;
+    }
+    return {};
+}
+
 bool has_stored_form_columns(db& database) {
     auto rows = database.query(
         "SELECT 1 FROM pragma_table_info('chunk') WHERE name = 'stored_size'");

@@ -1,6 +1,8 @@
 // The vault database's tables and indexes (see docs/schema.md).
 #pragma once
 
+#include <string>
+
 namespace tuv {
 
 class db;
@@ -8,6 +10,10 @@ class db;
 // Creates the six tables and the indexes the queries need, in one go. The
 // caller holds the transaction.
 void create_schema(db& database);
+
+// The first of the vault's tables that the database already holds, or empty
+// when it holds none of them.
+std::string existing_vault_table(db& database);
 
 // Whether the chunk table has the stored_size and codec columns. A vault
 // made before chunks could be compressed has neither; it is never altered,

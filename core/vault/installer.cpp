@@ -7,7 +7,7 @@
 #include "core/base/date.h"
 #include "core/base/errors.h"
 #include "core/base/utf8_path.h"
-#include "core/db/db_sqlite.h"
+#include "core/db/open_database.h"
 #include "core/db/schema.h"
 #include "core/db/write_transaction.h"
 #include "core/storage/file_io.h"
@@ -75,13 +75,12 @@ void refuse_existing_vault(const vault_layout& layout) {
     }
 }
 
-void write_settings(db& database, const vault_options& options, const vault_layout& layout) {
+void write_settings(db& database, const vault_options& options, const std::string& data_directory) {
     const auto put = [&](const char* key, const std::string& value) {
         database.execute("INSERT INTO settings(key, value) VALUES(?, ?)", {key, value});
     };
     put(setting_key::path_separator, options.separator);
-    // Relative to the vault's folder, so that the folder can be copied whole.
-    put(setting_key::data_directory, stored_path(layout.directory, layout.data));
+    put(setting_key::data_directory, data_directory);
     put(setting_key::chunk_max_size, std::to_string(options.chunks.max_size));
     put(setting_key::chunk_min_size, std::to_string(options.chunks.min_size));
     put(setting_key::chunk_win_size, std::to_string(options.chunks.win_size));
@@ -105,8 +104,8 @@ void write_root_entry(db& database, const std::string& separator) {
 
 void create_database(const fs::path& file, const vault_options& options,
                      const vault_layout& layout) {
-    db_sqlite database;
-    database.open(utf8_of(file), db_open_mode::create);
+    const std::unique_ptr<db> opened = open_database(utf8_of(file), db_open_mode::create);
+    db& database = *opened;
     // Pragmas that change the file's mode cannot run inside a transaction.
     database.set_transactional(false);
     // WAL lets readers go on while the one writer checks files in; the mode
@@ -124,7 +123,8 @@ void create_database(const fs::path& file, const vault_options& options,
     database.set_transactional(true);
     write_transaction transaction(database);
     create_schema(database);
-    write_settings(database, options, layout);
+    // Relative to the vault's folder, so that the folder can be copied whole.
+    write_settings(database, options, stored_path(layout.directory, layout.data));
     write_root_entry(database, options.separator);
     transaction.commit();
     database.close();
@@ -192,6 +192,28 @@ vault_layout install_vault(const vault_options& options) {
                         error.message());
     }
     sync_folder(layout.directory);
+    undo.commit();
+    return layout;
+}
+
+vault_layout install_server_vault(const std::string& address, const vault_options& options) {
+    validate(options);
+    const vault_layout layout(fs::absolute(options.directory).lexically_normal());
+    const std::unique_ptr<db> database = open_database(address, db_open_mode::existing);
+    if (const std::string table = existing_vault_table(*database); !table.empty()) {
+        throw tuv_error("The database " + database->name() + " already holds a vault (it has a " +
+                        table + " table); nothing was changed");
+    }
+    undo_list undo;
+    make_folder(layout.data, undo);
+    make_folder(layout.temp, undo);
+    {
+        write_transaction transaction(*database);
+        create_schema(*database);
+        write_settings(*database, options, utf8_of(layout.data));
+        write_root_entry(*database, options.separator);
+        transaction.commit();
+    }
     undo.commit();
     return layout;
 }

@@ -47,4 +47,14 @@ void validate(const vault_options& options);
 // touched.
 vault_layout install_vault(const vault_options& options);
 
+// Creates a vault whose database is on a PostgreSQL server (`address`, as
+// open_database() takes it): the schema, the settings and the root entry in
+// one transaction, and the data and temporary folders in options.directory,
+// whose data folder is stored as an absolute path since the database has no
+// folder of its own. Throws tuv_error "The database <address> already holds
+// a vault (it has a <table> table); nothing was changed" when it holds any
+// of the vault's tables, and tuv_error when an option is invalid or a step
+// fails; a failed installation leaves nothing behind.
+vault_layout install_server_vault(const std::string& address, const vault_options& options);
+
 }  // namespace tuv

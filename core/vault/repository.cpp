@@ -3,7 +3,7 @@
 #include "core/base/date.h"
 #include "core/base/errors.h"
 #include "core/base/utf8_path.h"
-#include "core/db/db_sqlite.h"
+#include "core/db/open_database.h"
 #include "core/db/schema.h"
 #include "core/storage/block_reader.h"
 #include "core/storage/chunk_codec.h"
@@ -21,13 +21,15 @@ std::uint32_t read_number(settings_reader& reader, const char* key) {
 
 }  // namespace
 
-repository::repository(const std::string& db_path, access mode)
-    : folder_(std::filesystem::absolute(path_from_utf8(db_path)).lexically_normal().parent_path()),
-      files_(&file_system::local()) {
-    auto database = std::make_unique<db_sqlite>();
-    database->open(db_path,
-                   mode == access::read_only ? db_open_mode::read_only : db_open_mode::existing);
-    database_ = std::move(database);
+repository::repository(const std::string& db_path, access mode) : files_(&file_system::local()) {
+    // A database on a server has no folder: its data folder's setting is
+    // taken as it is.
+    if (!is_server_address(db_path)) {
+        folder_ =
+            std::filesystem::absolute(path_from_utf8(db_path)).lexically_normal().parent_path();
+    }
+    database_ = open_database(
+        db_path, mode == access::read_only ? db_open_mode::read_only : db_open_mode::existing);
 
     settings_reader reader(*database_);
     // Read in this order so that an empty settings table reports the

@@ -672,7 +672,8 @@ verify_report verify_vault(repository& repo, const verify_options& options) {
     verify_report report;
     const read_snapshot snapshot(repo.database());
     checker(repo, options, report).run();
-    report.warnings = outside_folder_warnings(repo.storage());
+    // A vault on a server has no folder of its own to copy.
+    if (!repo.folder().empty()) report.warnings = outside_folder_warnings(repo.storage());
     return report;
 }
 

@@ -1,0 +1,375 @@
+#include "core/db/db_postgres.h"
+
+#include <libpq-fe.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <functional>
+
+#include "core/base/errors.h"
+#include "core/db/busy_observer.h"
+#include "core/db/db_postgres_recordset.h"
+#include "core/db/sql_dialect.h"
+
+namespace tuv {
+namespace {
+
+struct result_deleter {
+    void operator()(PGresult* result) const { PQclear(result); }
+};
+using result_ptr = std::unique_ptr<PGresult, result_deleter>;
+
+// A statement that lost to another connection and may succeed when tried
+// again.
+struct lost_to_another {
+    std::string text;
+};
+
+bool is_busy_state(const char* state) {
+    if (state == nullptr) return false;
+    const std::string_view code(state);
+    // serialization_failure, deadlock_detected, lock_not_available (lock_timeout)
+    return code == "40001" || code == "40P01" || code == "55P03";
+}
+
+std::string trimmed(std::string_view text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.remove_suffix(1);
+    return std::string(text);
+}
+
+std::string first_line(const std::string& text) {
+    return text.substr(0, text.find('\n'));
+}
+
+// The server's own words when it sent any, else libpq's.
+std::string error_text(const PGresult* result, PGconn* connection) {
+    const char* primary =
+        result != nullptr ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+    if (primary != nullptr) return primary;
+    return first_line(trimmed(PQerrorMessage(connection)));
+}
+
+// The address as it may be shown: a password written into it left out.
+std::string shown_address(std::string address) {
+    const std::size_t scheme = address.find("://");
+    if (scheme != std::string::npos) {
+        const std::size_t start = scheme + 3;
+        const std::size_t end = std::min(address.find_first_of("/?", start), address.size());
+        const std::size_t at = address.rfind('@', end - 1);
+        if (at != std::string::npos && at >= start) {
+            const std::size_t colon = address.find(':', start);
+            if (colon < at) address.erase(colon, at - colon);
+        }
+    }
+    for (std::size_t key = address.find("password="); key != std::string::npos;
+         key = address.find("password=", key)) {
+        const bool starts = key == 0 || address[key - 1] == '?' || address[key - 1] == '&' ||
+                            address[key - 1] == ' ';
+        if (!starts) {
+            ++key;
+            continue;
+        }
+        std::size_t end = address.find_first_of("& ", key);
+        end = end == std::string::npos ? address.size() : end + 1;
+        address.erase(key, end - key);
+    }
+    while (!address.empty() &&
+           (address.back() == '&' || address.back() == '?' || address.back() == ' ')) {
+        address.pop_back();
+    }
+    return address;
+}
+
+// What the person can do about a connection that failed, in one message
+// for each cause they can tell apart.
+std::string connect_error(PGconn* connection, const std::string& address) {
+    const std::string shown = shown_address(address);
+    const std::string text = trimmed(PQerrorMessage(connection));
+    if (PQconnectionNeedsPassword(connection)) {
+        return "The database server of " + shown +
+               " asks for a password and none was found in ~/.pgpass, PGPASSFILE or the "
+               "service file";
+    }
+    if (PQconnectionUsedPassword(connection)) {
+        return "The database server of " + shown + " refused the user name or password";
+    }
+    if (PQping(address.c_str()) == PQPING_NO_RESPONSE) {
+        return "Cannot reach the database server of " + shown + ": " + first_line(text);
+    }
+    // The server answered and said why: its words follow "FATAL:".
+    const std::size_t fatal = text.rfind("FATAL:");
+    std::string reason = fatal == std::string::npos ? first_line(text) : text.substr(fatal + 6);
+    reason.erase(0, reason.find_first_not_of(' '));
+    return "Cannot open the database " + shown + ": " + first_line(reason);
+}
+
+// Statements the server can prepare; the rest (transaction control, schema
+// changes, settings) are sent as they are, each time.
+bool preparable(std::string_view sql) {
+    const std::size_t start = sql.find_first_not_of(" \t\n");
+    if (start == std::string_view::npos) return false;
+    sql.remove_prefix(start);
+    for (const std::string_view head : {"SELECT", "INSERT", "UPDATE", "DELETE", "WITH", "VALUES"}) {
+        if (sql.size() < head.size()) continue;
+        bool same = true;
+        for (std::size_t i = 0; i < head.size() && same; ++i) {
+            same = std::toupper(static_cast<unsigned char>(sql[i])) == head[i];
+        }
+        if (same) return true;
+    }
+    return false;
+}
+
+void ignore_notice(void*, const char*) {
+    // "relation already exists, skipping" and the like are not errors.
+}
+
+}  // namespace
+
+db_postgres::~db_postgres() {
+    close();
+}
+
+void db_postgres::open(const std::string& path, db_open_mode mode) {
+    close();
+    char* parse_error = nullptr;
+    PQconninfoOption* options = PQconninfoParse(path.c_str(), &parse_error);
+    if (options == nullptr) {
+        const std::string text = parse_error != nullptr ? trimmed(parse_error) : "out of memory";
+        PQfreemem(parse_error);
+        throw db_exception("Invalid database address \"" + shown_address(path) + "\": " + text);
+    }
+    PQconninfoFree(options);
+
+    PGconn* connection = PQconnectdb(path.c_str());
+    if (PQstatus(connection) != CONNECTION_OK) {
+        const std::string message = connect_error(connection, path);
+        PQfinish(connection);
+        throw db_exception(message);
+    }
+    PQsetNoticeProcessor(connection, &ignore_notice, nullptr);
+    connection_ = connection;
+    address_ = path;
+    mode_ = mode;
+    // A lock held elsewhere is waited for in slices, so the wait can be
+    // told and stopped between them.
+    run_plain("SET lock_timeout = " + std::to_string(busy_slice_ms));
+    if (mode == db_open_mode::read_only) run_plain("SET default_transaction_read_only = on");
+}
+
+void db_postgres::close() {
+    statements_.clear();
+    has_prepared_ = false;
+    if (connection_ != nullptr) PQfinish(connection_);
+    connection_ = nullptr;
+}
+
+std::unique_ptr<db> db_postgres::clone() {
+    require_open();
+    auto copy = std::make_unique<db_postgres>();
+    copy->set_busy_timeout(busy_timeout_ms_);
+    copy->open(address_, mode_);
+    return copy;
+}
+
+std::string db_postgres::name() {
+    return shown_address(address_);
+}
+
+void db_postgres::require_open() const {
+    if (connection_ == nullptr) throw db_exception(db_exception::connection_lost);
+}
+
+void db_postgres::run_plain(const std::string& sql) {
+    result_ptr result(PQexec(connection_, sql.c_str()));
+    const ExecStatusType status = PQresultStatus(result.get());
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+        throw db_exception(error_text(result.get(), connection_));
+    }
+}
+
+const std::string& db_postgres::statement_name(const std::string& sql) {
+    const auto found = statements_.find(sql);
+    if (found != statements_.end()) return found->second;
+    if (statements_.size() >= max_cached_statements) {
+        run_plain("DEALLOCATE ALL");
+        statements_.clear();
+    }
+    const std::string name = "q" + std::to_string(++named_);
+    result_ptr result(
+        PQprepare(connection_, name.c_str(), postgres_statement(sql).c_str(), 0, nullptr));
+    if (PQresultStatus(result.get()) != PGRES_COMMAND_OK) {
+        const char* state = PQresultErrorField(result.get(), PG_DIAG_SQLSTATE);
+        if (is_busy_state(state)) throw lost_to_another{error_text(result.get(), connection_)};
+        throw db_exception(error_text(result.get(), connection_));
+    }
+    return statements_.emplace(sql, name).first->second;
+}
+
+std::unique_ptr<db_recordset> db_postgres::run(const std::string& sql,
+                                               const std::vector<bound_value>& values,
+                                               busy_observer* observer) {
+    require_open();
+    std::vector<const char*> data;
+    std::vector<int> lengths;
+    std::vector<int> formats;
+    for (const bound_value& value : values) {
+        data.push_back(value.is_null ? nullptr : value.bytes.data());
+        lengths.push_back(static_cast<int>(value.bytes.size()));
+        formats.push_back(value.binary ? 1 : 0);
+    }
+    const int count = static_cast<int>(values.size());
+    const bool prepared = preparable(sql);
+
+    const auto start = std::chrono::steady_clock::now();
+    const std::chrono::milliseconds timeout(busy_timeout_ms_);
+    bool waited = false;
+    for (;;) {
+        // Inside a transaction a failed statement would spoil the whole of
+        // it; the savepoint undoes just the statement, as SQLite does.
+        const bool fenced = prepared && PQtransactionStatus(connection_) == PQTRANS_INTRANS;
+        if (fenced) run_plain("SAVEPOINT quillmark_statement");
+        const auto undo = [&] {
+            if (fenced) {
+                run_plain(
+                    "ROLLBACK TO SAVEPOINT quillmark_statement;"
+                    " RELEASE SAVEPOINT quillmark_statement");
+            }
+        };
+        try {
+            result_ptr result;
+            if (prepared) {
+                const std::string& name = statement_name(sql);
+                result.reset(PQexecPrepared(connection_, name.c_str(), count, data.data(),
+                                            lengths.data(), formats.data(), 0));
+            } else {
+                result.reset(PQexecParams(connection_, postgres_statement(sql).c_str(), count,
+                                          nullptr, data.data(), lengths.data(), formats.data(), 0));
+            }
+            const ExecStatusType status = PQresultStatus(result.get());
+            if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+                const char* state = PQresultErrorField(result.get(), PG_DIAG_SQLSTATE);
+                if (is_busy_state(state)) {
+                    throw lost_to_another{error_text(result.get(), connection_)};
+                }
+                throw db_exception(error_text(result.get(), connection_));
+            }
+            if (fenced) run_plain("RELEASE SAVEPOINT quillmark_statement");
+            if (waited && observer != nullptr) observer->no_longer_busy();
+            return std::make_unique<db_postgres_recordset>(result.release());
+        } catch (const lost_to_another& lost) {
+            undo();
+            if (std::chrono::steady_clock::now() - start >= timeout) {
+                throw db_busy_exception("database is busy: " + lost.text);
+            }
+            waited = true;
+            if (observer != nullptr) observer->still_busy();
+        } catch (const db_exception&) {
+            undo();
+            throw;
+        }
+    }
+}
+
+namespace {
+
+std::vector<db_postgres::bound_value> values_of(db_params params) {
+    std::vector<db_postgres::bound_value> values;
+    values.reserve(params.size());
+    for (const db_param& param : params) {
+        db_postgres::bound_value& value = values.emplace_back();
+        value.is_null = false;
+        std::visit(
+            [&](const auto& v) {
+                using T = std::decay_t<decltype(v)>;
+                if constexpr (std::is_same_v<T, db_param::blob_bytes>) {
+                    value.bytes.assign(static_cast<const char*>(v.data), v.size);
+                    value.binary = true;
+                } else if constexpr (std::is_same_v<T, std::int64_t>) {
+                    value.bytes = std::to_string(v);
+                } else {
+                    value.bytes = std::string(v);
+                }
+            },
+            param.value());
+    }
+    return values;
+}
+
+}  // namespace
+
+std::unique_ptr<db_recordset> db_postgres::query(const std::string& sql, db_params params) {
+    require_open();
+    return run(sql, values_of(params), nullptr);
+}
+
+void db_postgres::execute(const std::string& sql, db_params params) {
+    require_open();
+    // Outside a transaction of the caller's, the server commits each
+    // statement on its own: nothing to add for transactional().
+    run(sql, values_of(params), busy_observer_);
+    ++executed_;
+}
+
+void db_postgres::prepare(const std::string& sql) {
+    require_open();
+    prepared_sql_ = sql;
+    prepared_values_.clear();
+    has_prepared_ = true;
+}
+
+db_postgres::bound_value& db_postgres::prepared_value(int position) {
+    require_open();
+    if (!has_prepared_) throw db_exception(std::string("no statement prepared"));
+    if (position < 1) throw db_exception("bind position " + std::to_string(position));
+    if (prepared_values_.size() < static_cast<std::size_t>(position)) {
+        prepared_values_.resize(static_cast<std::size_t>(position));
+    }
+    bound_value& value = prepared_values_[static_cast<std::size_t>(position - 1)];
+    value.is_null = false;
+    value.binary = false;
+    return value;
+}
+
+void db_postgres::bind_blob(int position, const void* bytes, std::size_t length) {
+    bound_value& value = prepared_value(position);
+    value.bytes.assign(static_cast<const char*>(bytes), length);
+    value.binary = true;
+}
+
+void db_postgres::bind_text(int position, std::string_view text) {
+    prepared_value(position).bytes = std::string(text);
+}
+
+void db_postgres::bind_int(int position, std::int64_t value) {
+    prepared_value(position).bytes = std::to_string(value);
+}
+
+std::unique_ptr<db_recordset> db_postgres::execute_prepared() {
+    if (!has_prepared_) throw db_exception(std::string("no statement prepared"));
+    has_prepared_ = false;
+    auto rows = run(prepared_sql_, prepared_values_, nullptr);
+    ++executed_;
+    return rows;
+}
+
+std::int64_t db_postgres::last_insert_id() {
+    auto rows = query("SELECT lastval()");
+    rows->next();
+    return rows->get_int64(0);
+}
+
+std::optional<std::pair<std::int64_t, std::int64_t>> db_postgres::change_stamp() {
+    // The snapshot lists what had committed when it was taken, so it differs
+    // once another connection commits; in a repeatable-read transaction it
+    // stays, as the content it shows does.
+    auto rows =
+        query("SELECT pg_current_snapshot()::text, pg_current_xact_id_if_assigned() IS NOT NULL");
+    rows->next();
+    if (rows->get_int(1) != 0) return std::nullopt;
+    const auto snapshot = static_cast<std::int64_t>(std::hash<std::string>{}(rows->get_string(0)));
+    return std::pair{snapshot, executed_};
+}
+
+}  // namespace tuv
