@@ -1,5 +1,6 @@
 #include "core/storage/block_writer.h"
 
+#include <algorithm>
 #include <cassert>
 #include <exception>
 #include <vector>
@@ -28,11 +29,8 @@ void block_writer::write_block(std::span<const std::uint8_t> bytes, const std::s
         file_seen_ = file_id;
         fresh_.reset();
         fresh_ended_.reset();
-        if (offset == 0) {
-            auto live = database.query(
-                "SELECT 1 FROM bmap WHERE file_id = ? AND deletion_date = 0 LIMIT 1", {file_id});
-            if (!live->next()) fresh_ = fresh_file{file_id, 0};
-        }
+        known_.reset();
+        if (offset == 0) read_live_blocks(file_id);
     }
     const bool fresh = fresh_ && fresh_->file_id == file_id && fresh_->next_offset == offset;
     if (fresh) {
@@ -50,12 +48,17 @@ void block_writer::write_block(std::span<const std::uint8_t> bytes, const std::s
         // Unchanged: the live block at this offset already holds this chunk.
         // (Zero-length chunks count too, so a file that ends on a chunk
         // boundary adds nothing when it is checked in unchanged.)
-        auto same = database.query(
-            "SELECT 1 FROM bmap JOIN chunk ON chunk.chunk_id = bmap.chunk_id"
-            " WHERE bmap.file_id = ? AND bmap.virtual_offset = ? AND bmap.deletion_date = 0"
-            " AND chunk.checksum = ? LIMIT 1",
-            {file_id, at, checksum});
-        if (same->next()) return;
+        if (known_ && known_->file_id == file_id) {
+            if (known_->holds(offset, checksum)) return;
+            known_.reset();  // the rows written below change what it knew
+        } else {
+            auto same = database.query(
+                "SELECT 1 FROM bmap JOIN chunk ON chunk.chunk_id = bmap.chunk_id"
+                " WHERE bmap.file_id = ? AND bmap.virtual_offset = ? AND bmap.deletion_date = 0"
+                " AND chunk.checksum = ? LIMIT 1",
+                {file_id, at, checksum});
+            if (same->next()) return;
+        }
     }
 
     // Every block of a chunk adds one to its refcount, which starts at 1: a
@@ -87,6 +90,42 @@ void block_writer::begin_new_file(std::int64_t file_id) {
     file_seen_ = file_id;
     fresh_ = fresh_file{file_id, 0};
     fresh_ended_.reset();
+    known_.reset();
+}
+
+void block_writer::read_live_blocks(std::int64_t file_id) {
+    // One more than are kept tells a file with too many apart.
+    auto live = storage_.database.query(
+        "SELECT bmap.virtual_offset, chunk.size, chunk.checksum"
+        " FROM bmap JOIN chunk ON chunk.chunk_id = bmap.chunk_id"
+        " WHERE bmap.file_id = ? AND bmap.deletion_date = 0 ORDER BY bmap.virtual_offset LIMIT ?",
+        {file_id, static_cast<std::int64_t>(known_blocks::most + 1)});
+    known_blocks found{file_id, {}};
+    while (live->next()) {
+        found.blocks.push_back({static_cast<std::uint64_t>(live->get_int64(0)),
+                                static_cast<std::uint64_t>(live->get_int64(1)),
+                                live->get_string(2)});
+    }
+    if (found.blocks.empty()) {
+        fresh_ = fresh_file{file_id, 0};
+    } else if (found.blocks.size() <= known_blocks::most) {
+        known_ = std::move(found);
+    }
+}
+
+bool block_writer::known_blocks::holds(std::uint64_t offset, const std::string& checksum) const {
+    const auto first = std::ranges::lower_bound(blocks, offset, {}, &live_block::offset);
+    for (auto b = first; b != blocks.end() && b->offset == offset; ++b) {
+        if (b->checksum == checksum) return true;
+    }
+    return false;
+}
+
+bool block_writer::known_blocks::reach_beyond(std::uint64_t end) const {
+    // A zero-length block at the end is the version's own last chunk.
+    return std::ranges::any_of(blocks, [end](const live_block& b) {
+        return b.offset > end || (b.offset == end && b.size > 0);
+    });
 }
 
 std::int64_t find_stored_chunk(db& database, const std::string& checksum) {
@@ -155,6 +194,7 @@ std::int64_t block_writer::store_chunk(std::span<const std::uint8_t> bytes,
 
 void block_writer::close_overlapping_blocks(std::int64_t file_id, std::uint64_t offset,
                                             std::uint64_t size, std::time_t when) {
+    known_.reset();
     close_overlapping(file_id, offset, size, when, true);
 }
 
@@ -209,6 +249,10 @@ void block_writer::close_blocks_after(std::int64_t file_id, std::uint64_t end, s
         return f && f->file_id == file_id && f->next_offset == end;
     };
     if (written_to(fresh_) || written_to(fresh_ended_)) return;
+    if (known_ && known_->file_id == file_id) {
+        if (!known_->reach_beyond(end)) return;
+        known_.reset();
+    }
     const auto at = static_cast<std::int64_t>(end);
     // A zero-length block at the end is the version's own last chunk.
     storage_.database.execute(
@@ -279,6 +323,12 @@ void block_writer::sync_containers() {
 }
 
 void block_writer::give_back_uncommitted_space() noexcept {
+    // The rows rolled back: what was known of the files' blocks may not hold.
+    file_seen_ = 0;
+    fresh_.reset();
+    fresh_ended_.reset();
+    known_.reset();
+    closed_at_end_.reset();
     for (auto& [path, c] : containers_) {
         c.pending.clear();
         try {

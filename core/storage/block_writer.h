@@ -108,6 +108,9 @@ class block_writer {
                          std::uint64_t offset, std::span<const std::uint8_t> bytes);
     void write_pending(container_file& c);
     void write_pending();
+    // Reads the file's live blocks into known_, or marks the file fresh
+    // when it has none.
+    void read_live_blocks(std::int64_t file_id);
 
     vault_storage storage_;
     std::unique_ptr<disk_manager> disks_;  // made at the first stored chunk
@@ -142,6 +145,24 @@ class block_writer {
     };
     std::optional<closed_block> closed_at_end_;
     std::int64_t file_seen_ = 0;  // the file whose first chunk was looked at
+    // The live blocks of the file being written, read in one statement at
+    // its first chunk when they are few, and trusted until a row of the file
+    // changes: an unchanged file then costs no statement per chunk.
+    struct live_block {
+        std::uint64_t offset;
+        std::uint64_t size;
+        std::string checksum;
+    };
+    struct known_blocks {
+        static constexpr std::size_t most = 256;
+        std::int64_t file_id;
+        std::vector<live_block> blocks;  // by offset
+        // Whether a live block at `offset` holds the chunk with `checksum`.
+        bool holds(std::uint64_t offset, const std::string& checksum) const;
+        // Whether a live block lies beyond a version `end` bytes long.
+        bool reach_beyond(std::uint64_t end) const;
+    };
+    std::optional<known_blocks> known_;
 };
 
 }  // namespace tuv

@@ -46,7 +46,9 @@ int main(int argc, char** argv) {
         const long long first = std::stoll(argv[3]);
         // Groups of four: most kills land while a group holds files that
         // went in and are not committed yet. Steps take turns over five
-        // names, so a source is rewritten only after its check-in.
+        // names, each written into one of 64 folders in turn, so a source
+        // is rewritten only long after its check-in (the group reads at
+        // most 16 files ahead).
         long long reported = first;
         tuv::checkin_group group(
             repo,
@@ -57,7 +59,9 @@ int main(int argc, char** argv) {
             tuv::checkin_group::limits{1 << 20, 4, std::chrono::seconds(10)});
         for (long long step = first; step < first + 100000; ++step) {
             const tuv::test::crash_version version = tuv::test::crash_step(step);
-            const std::filesystem::path source = work / version.name;
+            const std::filesystem::path folder = work / std::to_string(step % 64);
+            std::filesystem::create_directories(folder);
+            const std::filesystem::path source = folder / version.name;
             std::ofstream(source, std::ios::binary | std::ios::trunc) << version.content;
             say("begin " + std::to_string(step));
             group.add(source, version.folder, tuv::date(version.moment).to_text(),

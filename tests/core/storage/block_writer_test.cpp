@@ -157,6 +157,56 @@ TEST_F(block_writer_test, one_writer_writing_two_versions_compares_the_second_wi
                             block(f, a, t1, 0, 0), block(f, b, t1, t2, 100), block(f, c, t2, 0, 100)}));
 }
 
+// A file's live blocks are read once and trusted only while nothing of the
+// file changes: whatever differs from the version before, by one chunk or
+// by its length, and however many blocks the file has, each version reads
+// back as it was written.
+TEST_F(block_writer_test, each_version_reads_back_whatever_changed_and_however_many_blocks) {
+    const auto numbered = [](int n, int changed) {
+        std::vector<std::string> chunks;
+        for (int i = 0; i < n; ++i)
+            chunks.push_back((i == changed ? "new " : "chunk ") + std::to_string(i));
+        return chunks;
+    };
+    // The chunks of the version at T, by offset.
+    const auto at = [&](std::int64_t f, std::time_t when) {
+        return rows("SELECT chunk.checksum FROM bmap JOIN chunk USING(chunk_id) WHERE file_id = " +
+                    std::to_string(f) + " AND creation_date <= " + std::to_string(when) +
+                    " AND (deletion_date = 0 OR deletion_date > " + std::to_string(when) +
+                    ") AND size > 0 ORDER BY virtual_offset");
+    };
+    const auto checksums = [](const std::vector<std::string>& chunks) {
+        std::vector<std::string> out;
+        for (const auto& c : chunks) out.push_back(md5_hex(c));
+        return out;
+    };
+    struct change {
+        const char* name;
+        std::vector<std::string> first, second;
+    };
+    const std::vector<change> changes{
+        {"unchanged", numbered(5, -1), numbered(5, -1)},
+        {"middle chunk", numbered(5, -1), numbered(5, 2)},
+        {"last chunk", numbered(5, -1), numbered(5, 4)},
+        {"longer", numbered(5, -1), numbered(7, -1)},
+        {"shorter", numbered(5, -1), numbered(3, -1)},
+        {"swapped", {"one", "two"}, {"two", "one"}},
+        {"ends in an empty chunk", {"a", ""}, {"a", "b", ""}},
+        {"many blocks, one changed", numbered(300, -1), numbered(300, 150)},
+    };
+    for (const change& c : changes) {
+        SCOPED_TRACE(c.name);
+        const std::int64_t f = new_file(std::string(c.name) + ".txt");
+        version(f, t1, c.first);
+        version(f, t2, c.second);
+        std::vector<std::string> first = c.first, second = c.second;
+        std::erase(first, "");
+        std::erase(second, "");
+        EXPECT_EQ(at(f, t1), checksums(first));
+        EXPECT_EQ(at(f, t2), checksums(second));
+    }
+}
+
 TEST_F(block_writer_test, shared_chunk_is_stored_once_for_the_vault) {
     const std::string shared(80, 's'), tail_a = "tail of a", tail_b = "tail of b";
     const std::int64_t a = new_file("a.txt"), b = new_file("b.txt");
