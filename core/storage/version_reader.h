@@ -15,8 +15,6 @@
 #include <span>
 #include <string>
 
-#include <vector>
-
 #include "core/base/errors.h"
 #include "core/storage/container_read.h"
 #include "core/storage/vault_storage.h"
@@ -30,7 +28,8 @@ public:
     // Borrows the storage's database and file system. Blocks are read and
     // handed over in pieces of up to `piece_size` bytes (or one block, when
     // a block is larger): one read and one write per piece rather than per
-    // block, whatever the chunk size.
+    // block, whatever the chunk size. A version of more than one piece is
+    // decoded on two threads (piece_queue.h); the sink runs on the caller's.
     explicit version_reader(vault_storage storage, std::size_t piece_size = 1 << 20);
     ~version_reader();
     version_reader(const version_reader&) = delete;
@@ -45,22 +44,11 @@ public:
                        const std::function<void(std::span<const std::uint8_t>)>& sink);
 
 private:
-    // Reads the blocks gathered in `pending_` into the buffer after
-    // `filled_` bytes, with one read when they lie end to end.
-    void read_pending();
-    void hand_over(const std::function<void(std::span<const std::uint8_t>)>& sink);
     file_handle& container(std::int64_t disk_id, const std::filesystem::path& path);
 
     vault_storage storage_;
     std::size_t piece_size_;
     std::map<std::int64_t, std::unique_ptr<file_handle>> containers_;
-    std::vector<std::uint8_t> buffer_;
-    std::size_t filled_ = 0;  // checked bytes at the start of buffer_
-    std::vector<std::uint8_t> scratch_;  // compressed bytes, read before decoding
-    // Blocks to read next, end to end in the container `pending_disk_`.
-    std::vector<stored_chunk> pending_;
-    std::int64_t pending_disk_ = 0;
-    std::uint64_t pending_bytes_ = 0;
 };
 
 }  // namespace tuv
