@@ -1,6 +1,8 @@
 #include "export/export_engine.h"
 
+#include <exception>
 #include <memory>
+#include <span>
 #include <system_error>
 #include <vector>
 
@@ -15,11 +17,19 @@
 #include "core/vault/file_entry.h"
 #include "core/vault/journal.h"
 #include "core/vault/repository.h"
+#include "export/file_writer.h"
 
 namespace tuv {
 namespace {
 
 namespace fs = std::filesystem;
+
+// Versions up to this size are read into memory and written by the file
+// writer; larger ones are streamed by checkout() on the export's thread.
+constexpr std::size_t small_version = 1 << 20;
+
+// Stops reading a version that turns out larger than its entry said.
+struct larger_than_small {};
 
 std::string format_moment(const std::tm& moment, const char* format) {
     char buffer[64];
@@ -86,6 +96,15 @@ export_engine::export_engine(repository& repo, std::string source, fs::path dest
 export_engine::~export_engine() = default;
 
 void export_engine::run() {
+    std::unique_ptr<file_writer> writer;
+    if (version_mode_ == version_mode::latest) {
+        writer = std::make_unique<file_writer>(repo_.files());
+        writer_ = writer.get();
+    }
+    struct detach {
+        file_writer*& writer;
+        ~detach() { writer = nullptr; }
+    } detached{writer_};
     std::unique_ptr<file_entry> entry;
     std::string path;
     try {
@@ -115,6 +134,7 @@ void export_engine::run() {
     } catch (const tuv_error& error) {
         log_error(error);
     }
+    settle();
 }
 
 void export_engine::export_tree(const std::string& directory, const fs::path& local,
@@ -162,8 +182,7 @@ void export_engine::export_file(file_entry& entry, const std::string& path, cons
     // so a failure leaves an existing local file as it was.
     switch (version_mode_) {
         case version_mode::latest:
-            checkout(repo_, entry, local, latest_version_date(repo_, entry.file_id()),
-                     checkout_sync::unsynced);
+            export_latest(entry, local);
             break;
         case version_mode::oldest:
             checkout(repo_, entry, local, repo_.first_version_date(entry.file_id()),
@@ -173,6 +192,34 @@ void export_engine::export_file(file_entry& entry, const std::string& path, cons
             export_versions(entry, path, local);
             break;
     }
+}
+
+void export_engine::export_latest(file_entry& entry, const fs::path& local) {
+    const date moment = latest_version_date(repo_, entry.file_id());
+    if (writer_ != nullptr && entry.size() <= small_version) {
+        // The checks come first, as in checkout(): what they refuse is not read.
+        fs::path target = checkout_target(repo_, entry, local);
+        std::vector<std::uint8_t> bytes;
+        bytes.reserve(entry.size());
+        std::exception_ptr failure;
+        try {
+            entry.read_version(moment, [&](std::span<const std::uint8_t> piece) {
+                if (bytes.size() + piece.size() > small_version) throw larger_than_small{};
+                bytes.insert(bytes.end(), piece.begin(), piece.end());
+            });
+            writer_->add(std::move(target), local, std::move(bytes), nullptr);
+            return;
+        } catch (const larger_than_small&) {
+            // Streamed below instead.
+        } catch (const tuv_error&) {
+            failure = std::current_exception();
+        }
+        if (failure) {
+            writer_->add(std::move(target), local, {}, failure);
+            return;
+        }
+    }
+    checkout(repo_, entry, local, moment, checkout_sync::unsynced);
 }
 
 void export_engine::export_versions(file_entry& entry, const std::string& path,
@@ -212,7 +259,23 @@ fs::path export_engine::local_path_of(const std::string& vault_path) const {
     }
 }
 
+void export_engine::settle() {
+    if (writer_ == nullptr) return;
+    writer_->settle([this](const std::exception_ptr& failure) {
+        try {
+            std::rethrow_exception(failure);
+        } catch (const tuv_error& error) {
+            record_error(error);
+        }
+    });
+}
+
 void export_engine::log_error(const tuv_error& error) {
+    settle();
+    record_error(error);
+}
+
+void export_engine::record_error(const tuv_error& error) {
     ++failures_;
     if (const auto* missing = dynamic_cast<const file_not_found_exception*>(&error)) {
         write_log(
@@ -225,6 +288,7 @@ void export_engine::log_error(const tuv_error& error) {
 
 void export_engine::log_version_error(const tuv_error& error, const std::string& path,
                                       const std::string& time_text) {
+    settle();
     ++failures_;
     write_log({std::string("Exception: ") + error.what() + ". FileName: " + path +
                ". check-in time: " + time_text});

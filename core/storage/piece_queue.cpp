@@ -3,6 +3,34 @@
 #include <algorithm>
 
 namespace tuv {
+namespace {
+
+// As many as pieces in flight: a few MiB.
+constexpr std::size_t max_spare = 4;
+
+}  // namespace
+
+std::vector<piece_queue::buffer>& piece_queue::spare(std::unique_lock<std::mutex>& lock) {
+    static std::mutex mutex;
+    static std::vector<buffer> buffers;
+    lock = std::unique_lock(mutex);
+    return buffers;
+}
+
+piece_queue::buffer piece_queue::take_buffer() {
+    std::unique_lock<std::mutex> lock;
+    std::vector<buffer>& buffers = spare(lock);
+    if (buffers.empty()) return {};
+    buffer room = std::move(buffers.back());
+    buffers.pop_back();
+    return room;
+}
+
+void piece_queue::give_back(buffer room) {
+    std::unique_lock<std::mutex> lock;
+    std::vector<buffer>& buffers = spare(lock);
+    if (buffers.size() < max_spare) buffers.push_back(std::move(room));
+}
 
 piece_queue::piece_queue(std::size_t in_flight) : in_flight_(std::max<std::size_t>(in_flight, 2)) {}
 
@@ -26,10 +54,7 @@ void piece_queue::push(version_piece piece, const sink_type& sink) {
     }
     job& added = jobs_.emplace_back();
     added.piece = std::move(piece);
-    if (!spare_.empty()) {
-        added.room = std::move(spare_.back());
-        spare_.pop_back();
-    }
+    added.room = take_buffer();
     const bool start_helper = jobs_.size() > 1 && !helper_.joinable();
     lock.unlock();
     changed_.notify_all();
@@ -76,27 +101,24 @@ void piece_queue::complete_front(const sink_type& sink) {
         failed_ = true;
         throw;
     }
-    lock.lock();
-    spare_.push_back(std::move(done.room));
+    give_back(std::move(done.room));
 }
 
 void piece_queue::decode(job& work, std::unique_lock<std::mutex>& lock) {
     work.at = state::taken;
     lock.unlock();
     try {
-        // Compressed bytes wait here between the read and the decoding: one
-        // buffer per thread, reused for every piece.
-        thread_local std::vector<std::uint8_t> scratch;
         if (work.room.capacity < work.piece.size) {
             work.room.bytes.reset();
             work.room.bytes.reset(new std::uint8_t[work.piece.size]);
             work.room.capacity = work.piece.size;
         }
-        std::uint8_t* out = work.room.bytes.get();
+        std::vector<stored_run> runs;
+        runs.reserve(work.piece.runs.size());
         for (const version_piece::run& run : work.piece.runs) {
-            read_stored_chunks(*run.container, run.chunks, out, scratch);
-            for (const stored_chunk& chunk : run.chunks) out += chunk.size;
+            runs.push_back({run.container, run.chunks});
         }
+        read_stored_runs(runs, work.room.bytes.get(), work.room.scratch);
     } catch (...) {
         work.error = std::current_exception();
     }

@@ -57,11 +57,18 @@ class piece_queue {
   private:
     enum class state { queued, taken, done };
     // Room for a piece's bytes, left uninitialised: every byte is decoded
-    // into it before it is handed over.
+    // into it before it is handed over; and for its compressed bytes.
     struct buffer {
         std::unique_ptr<std::uint8_t[]> bytes;
         std::size_t capacity = 0;
+        std::vector<std::uint8_t> scratch;
     };
+    // Buffers kept from one version to the next, for every thread of the
+    // process: memory never touched costs a page fault per page, which costs
+    // more than decoding into it.
+    static buffer take_buffer();
+    static void give_back(buffer room);
+    static std::vector<buffer>& spare(std::unique_lock<std::mutex>& lock);
     struct job {
         version_piece piece;
         buffer room;
@@ -79,7 +86,6 @@ class piece_queue {
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<job> jobs_;  // in the version's order; references stay valid
-    std::vector<buffer> spare_;
     bool stopping_ = false;
     // Once a piece's error is thrown, nothing after it is handed over.
     bool failed_ = false;

@@ -30,7 +30,7 @@ public:
     // a block is larger): one read and one write per piece rather than per
     // block, whatever the chunk size. A version of more than one piece is
     // decoded on two threads (piece_queue.h); the sink runs on the caller's.
-    explicit version_reader(vault_storage storage, std::size_t piece_size = 1 << 20);
+    explicit version_reader(vault_storage storage, std::size_t piece_size = 256 << 10);
     ~version_reader();
     version_reader(const version_reader&) = delete;
     version_reader& operator=(const version_reader&) = delete;

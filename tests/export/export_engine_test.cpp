@@ -244,6 +244,30 @@ TEST_F(export_engine_test, a_failed_write_leaves_the_local_file_as_it_was_and_is
     EXPECT_NE(text.find("No space left on device"), std::string::npos) << text;
 }
 
+// A file's failure found while writing it (on the writer's thread) is
+// logged before that of a later file found while reading it.
+TEST_F(export_engine_test, failures_are_logged_in_the_order_of_the_files) {
+    make_docs();
+    fs::create_directories(root / "docs" / "b");
+    test::faulty_file_system faulty;
+    v.repo().set_file_system(faulty);
+    faulty.fail(test::fs_operation::write_at, 1, ENOSPC);
+    run("\\docs", version_mode::latest, entry_filter::files);
+    v.repo().set_file_system(file_system::local());
+
+    const std::string text = log();
+    const std::size_t first_end = text.find('\n');
+    ASSERT_NE(first_end, std::string::npos) << text;
+    const std::string first = text.substr(0, first_end);
+    EXPECT_EQ(first.rfind("Exception: Cannot write " + (root / "docs").string() + "/.a.txt.", 0),
+              0u)
+        << text;
+    EXPECT_NE(first.find(": No space left on device"), std::string::npos) << text;
+    EXPECT_EQ(text.substr(first_end + 1), "Exception: Cannot write " +
+                                              (root / "docs" / "b").string() +
+                                              ": it is not a regular file\n");
+}
+
 TEST_F(export_engine_test, a_damaged_version_leaves_the_local_file_unchanged_and_the_rest_goes_on) {
     make_docs();
     fs::create_directories(root / "docs");
