@@ -12,7 +12,6 @@
 #include "core/base/utf8_path.h"
 #include "core/base/vault_path.h"
 #include "core/db/read_snapshot.h"
-#include "core/vault/catalogue_queries.h"
 #include "core/vault/checkout.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/journal.h"
@@ -173,6 +172,12 @@ void export_engine::export_tree(const std::string& directory, const fs::path& lo
 }
 
 void export_engine::export_file(file_entry& entry, const std::string& path, const fs::path& local) {
+    // The latest version is read by one statement, which sees one snapshot
+    // of the vault by itself.
+    if (version_mode_ == version_mode::latest) {
+        export_latest(entry, local);
+        return;
+    }
     // One snapshot per file: the version looked up is the one read, though a
     // check-in commits meanwhile, and the database's lock is taken once for
     // the file's queries, not once per query. It is held no longer than
@@ -181,8 +186,7 @@ void export_engine::export_file(file_entry& entry, const std::string& path, cons
     // checkout() writes beside `local` and renames only a complete version,
     // so a failure leaves an existing local file as it was.
     switch (version_mode_) {
-        case version_mode::latest:
-            export_latest(entry, local);
+        case version_mode::latest:  // exported above
             break;
         case version_mode::oldest:
             checkout(repo_, entry, local, repo_.first_version_date(entry.file_id()),
@@ -195,15 +199,14 @@ void export_engine::export_file(file_entry& entry, const std::string& path, cons
 }
 
 void export_engine::export_latest(file_entry& entry, const fs::path& local) {
-    const date moment = latest_version_date(repo_, entry.file_id());
+    // The checks come first, as in checkout(): what they refuse is not read.
+    fs::path target = checkout_target(repo_, entry, local);
     if (writer_ != nullptr && entry.size() <= small_version) {
-        // The checks come first, as in checkout(): what they refuse is not read.
-        fs::path target = checkout_target(repo_, entry, local);
         std::vector<std::uint8_t> bytes;
         bytes.reserve(entry.size());
         std::exception_ptr failure;
         try {
-            entry.read_version(moment, [&](std::span<const std::uint8_t> piece) {
+            entry.read_latest([&](std::span<const std::uint8_t> piece) {
                 if (bytes.size() + piece.size() > small_version) throw larger_than_small{};
                 bytes.insert(bytes.end(), piece.begin(), piece.end());
             });
@@ -219,7 +222,10 @@ void export_engine::export_latest(file_entry& entry, const fs::path& local) {
             return;
         }
     }
-    checkout(repo_, entry, local, moment, checkout_sync::unsynced);
+    // As checkout() writes it: beside `local`, renamed only once complete.
+    replacement_file out(repo_.files(), std::move(target), local);
+    entry.read_latest([&](std::span<const std::uint8_t> piece) { out.write(piece); });
+    out.commit(checkout_sync::unsynced);
 }
 
 void export_engine::export_versions(file_entry& entry, const std::string& path,

@@ -16,21 +16,46 @@ version_reader::version_reader(vault_storage storage, std::size_t piece_size)
 
 version_reader::~version_reader() = default;
 
+namespace {
+
+std::string blocks_sql(const vault_storage& storage) {
+    return "SELECT bmap.virtual_offset, chunk.size, chunk.checksum, chunk.disk_id,"
+           " chunk.physical_offset, " +
+           stored_size_sql(storage) + " AS stored_size, " + codec_sql(storage) +
+           " AS codec, disk_info.path AS container"
+           " FROM bmap JOIN chunk ON chunk.chunk_id = bmap.chunk_id"
+           " LEFT JOIN disk_info ON disk_info.disk_id = chunk.disk_id"
+           " WHERE bmap.file_id = ?";
+}
+
+}  // namespace
+
 std::uint64_t version_reader::read(std::int64_t file_id, std::time_t when,
                                    const std::function<void(std::span<const std::uint8_t>)>& sink) {
     // One statement for the whole version; it also keeps one snapshot of
-    // the vault for the whole read. Columns are read by position: finding
-    // them by name for every block cost a tenth of an export's time.
+    // the vault for the whole read.
     auto rows = storage_.database.query(
-        "SELECT bmap.virtual_offset, chunk.size, chunk.checksum, chunk.disk_id,"
-        " chunk.physical_offset, " +
-            stored_size_sql(storage_) + " AS stored_size, " + codec_sql(storage_) +
-            " AS codec, disk_info.path AS container"
-            " FROM bmap JOIN chunk ON chunk.chunk_id = bmap.chunk_id"
-            " LEFT JOIN disk_info ON disk_info.disk_id = chunk.disk_id"
-            " WHERE bmap.file_id = ?" +
-            bmap_live_at + " ORDER BY bmap.virtual_offset",
+        blocks_sql(storage_) + bmap_live_at + " ORDER BY bmap.virtual_offset",
         {file_id, when, when});
+    return read_blocks(file_id, *rows, sink);
+}
+
+std::uint64_t version_reader::read_latest(
+    std::int64_t file_id, const std::function<void(std::span<const std::uint8_t>)>& sink) {
+    // The latest moment is at or after every block's dates: the blocks live
+    // then are exactly those never deleted, which the live index holds
+    // without the older versions' rows.
+    auto rows = storage_.database.query(
+        blocks_sql(storage_) + " AND bmap.deletion_date = 0 ORDER BY bmap.virtual_offset",
+        {file_id});
+    return read_blocks(file_id, *rows, sink);
+}
+
+std::uint64_t version_reader::read_blocks(
+    std::int64_t file_id, db_recordset& rows,
+    const std::function<void(std::span<const std::uint8_t>)>& sink) {
+    // Columns are read by position: finding them by name for every block
+    // cost a tenth of an export's time.
     piece_queue queue;
     version_piece piece;
     // The blocks gathered last, end to end in the container `run_disk`: one
@@ -50,11 +75,11 @@ std::uint64_t version_reader::read(std::int64_t file_id, std::time_t when,
     std::exception_ptr stopped;
     try {
         bool any = false;
-        while (rows->next()) {
+        while (rows.next()) {
             any = true;
-            const auto offset = static_cast<std::uint64_t>(rows->get_int64(0));
-            const auto size = static_cast<std::uint64_t>(rows->get_int64(1));
-            const std::int64_t disk_id = rows->get_int64(3);
+            const auto offset = static_cast<std::uint64_t>(rows.get_int64(0));
+            const auto size = static_cast<std::uint64_t>(rows.get_int64(1));
+            const std::int64_t disk_id = rows.get_int64(3);
             // The blocks of a version lie end to end from offset 0.
             if (offset > expected) {
                 throw vault_damaged_error(file_id, expected,
@@ -63,19 +88,19 @@ std::uint64_t version_reader::read(std::int64_t file_id, std::time_t when,
             if (offset < expected) {
                 throw vault_damaged_error(file_id, offset, "the block overlaps the one before it");
             }
-            if (rows->is_null("container")) {
+            if (rows.is_null("container")) {
                 throw rec_not_found_exception("Couldn't find disk info for disk_id = " +
                                               std::to_string(disk_id));
             }
-            stored_chunk chunk{local_path(storage_.folder, rows->get_string(7)),
-                               static_cast<std::uint64_t>(rows->get_int64(4)),
+            stored_chunk chunk{local_path(storage_.folder, rows.get_string(7)),
+                               static_cast<std::uint64_t>(rows.get_int64(4)),
                                size,
-                               static_cast<std::uint64_t>(rows->get_int64(5)),
+                               static_cast<std::uint64_t>(rows.get_int64(5)),
                                std::nullopt,
-                               rows->get_string(2),
+                               rows.get_string(2),
                                file_id,
                                offset};
-            if (!rows->is_null("codec")) chunk.codec = rows->get_int64(6);
+            if (!rows.is_null("codec")) chunk.codec = rows.get_int64(6);
             const bool follows =
                 !run.empty() && disk_id == run_disk &&
                 chunk.physical_offset == run.back().physical_offset + run.back().stored_size;

@@ -21,6 +21,7 @@
 
 namespace tuv {
 
+class db_recordset;
 class file_handle;
 
 class version_reader {
@@ -42,8 +43,14 @@ public:
     // (<id>, '<path>')", and vault_damaged_error for a damaged block.
     std::uint64_t read(std::int64_t file_id, std::time_t when,
                        const std::function<void(std::span<const std::uint8_t>)>& sink);
+    // The same for the latest version (the one at latest_version_date()),
+    // found without its moment.
+    std::uint64_t read_latest(std::int64_t file_id,
+                              const std::function<void(std::span<const std::uint8_t>)>& sink);
 
 private:
+    std::uint64_t read_blocks(std::int64_t file_id, db_recordset& rows,
+                              const std::function<void(std::span<const std::uint8_t>)>& sink);
     file_handle& container(std::int64_t disk_id, const std::filesystem::path& path);
 
     vault_storage storage_;

@@ -347,6 +347,19 @@ TEST_F(export_engine_test, a_version_of_many_pieces_stored_out_of_order_comes_ba
     EXPECT_FALSE(fs::exists(root / "log.txt"));
 }
 
+// The latest version is read by the blocks never deleted: a version that
+// shortened the file, or emptied it, comes back as it was checked in.
+TEST_F(export_engine_test, latest_versions_that_shrank_come_back_as_checked_in) {
+    for (const std::string& last : {std::string("short"), std::string()}) {
+        const std::string name = "shrunk" + std::to_string(last.size());
+        checkin("\\docs", name, random_bytes(300000, 4), t1);
+        checkin("\\docs", name, last, t2);
+        run("\\docs\\" + name);
+        EXPECT_EQ(contents(root / "docs" / name), last);
+    }
+    EXPECT_EQ(test::text_file_contents(root / "log.txt"), "");
+}
+
 // A damaged block is reported as the first one in the file's order, whichever
 // thread decoded it, and the next file is still exported.
 TEST_F(export_engine_test, the_first_damaged_block_of_a_version_of_many_pieces_is_logged) {
