@@ -1,6 +1,8 @@
 #include "export/export_engine.h"
 
+#include <exception>
 #include <memory>
+#include <span>
 #include <system_error>
 #include <vector>
 
@@ -10,16 +12,23 @@
 #include "core/base/utf8_path.h"
 #include "core/base/vault_path.h"
 #include "core/db/read_snapshot.h"
-#include "core/vault/catalogue_queries.h"
 #include "core/vault/checkout.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/journal.h"
 #include "core/vault/repository.h"
+#include "export/file_writer.h"
 
 namespace tuv {
 namespace {
 
 namespace fs = std::filesystem;
+
+// Versions up to this size are read into memory and written by the file
+// writer; larger ones are streamed by checkout() on the export's thread.
+constexpr std::size_t small_version = 1 << 20;
+
+// Stops reading a version that turns out larger than its entry said.
+struct larger_than_small {};
 
 std::string format_moment(const std::tm& moment, const char* format) {
     char buffer[64];
@@ -86,6 +95,15 @@ export_engine::export_engine(repository& repo, std::string source, fs::path dest
 export_engine::~export_engine() = default;
 
 void export_engine::run() {
+    std::unique_ptr<file_writer> writer;
+    if (version_mode_ == version_mode::latest) {
+        writer = std::make_unique<file_writer>(repo_.files());
+        writer_ = writer.get();
+    }
+    struct detach {
+        file_writer*& writer;
+        ~detach() { writer = nullptr; }
+    } detached{writer_};
     std::unique_ptr<file_entry> entry;
     std::string path;
     try {
@@ -115,6 +133,7 @@ void export_engine::run() {
     } catch (const tuv_error& error) {
         log_error(error);
     }
+    settle();
 }
 
 void export_engine::export_tree(const std::string& directory, const fs::path& local,
@@ -153,6 +172,12 @@ void export_engine::export_tree(const std::string& directory, const fs::path& lo
 }
 
 void export_engine::export_file(file_entry& entry, const std::string& path, const fs::path& local) {
+    // The latest version is read by one statement, which sees one snapshot
+    // of the vault by itself.
+    if (version_mode_ == version_mode::latest) {
+        export_latest(entry, local);
+        return;
+    }
     // One snapshot per file: the version looked up is the one read, though a
     // check-in commits meanwhile, and the database's lock is taken once for
     // the file's queries, not once per query. It is held no longer than
@@ -161,9 +186,7 @@ void export_engine::export_file(file_entry& entry, const std::string& path, cons
     // checkout() writes beside `local` and renames only a complete version,
     // so a failure leaves an existing local file as it was.
     switch (version_mode_) {
-        case version_mode::latest:
-            checkout(repo_, entry, local, latest_version_date(repo_, entry.file_id()),
-                     checkout_sync::unsynced);
+        case version_mode::latest:  // exported above
             break;
         case version_mode::oldest:
             checkout(repo_, entry, local, repo_.first_version_date(entry.file_id()),
@@ -173,6 +196,36 @@ void export_engine::export_file(file_entry& entry, const std::string& path, cons
             export_versions(entry, path, local);
             break;
     }
+}
+
+void export_engine::export_latest(file_entry& entry, const fs::path& local) {
+    // The checks come first, as in checkout(): what they refuse is not read.
+    fs::path target = checkout_target(repo_, entry, local);
+    if (writer_ != nullptr && entry.size() <= small_version) {
+        std::vector<std::uint8_t> bytes;
+        bytes.reserve(entry.size());
+        std::exception_ptr failure;
+        try {
+            entry.read_latest([&](std::span<const std::uint8_t> piece) {
+                if (bytes.size() + piece.size() > small_version) throw larger_than_small{};
+                bytes.insert(bytes.end(), piece.begin(), piece.end());
+            });
+            writer_->add(std::move(target), local, std::move(bytes), nullptr);
+            return;
+        } catch (const larger_than_small&) {
+            // Streamed below instead.
+        } catch (const tuv_error&) {
+            failure = std::current_exception();
+        }
+        if (failure) {
+            writer_->add(std::move(target), local, {}, failure);
+            return;
+        }
+    }
+    // As checkout() writes it: beside `local`, renamed only once complete.
+    replacement_file out(repo_.files(), std::move(target), local);
+    entry.read_latest([&](std::span<const std::uint8_t> piece) { out.write(piece); });
+    out.commit(checkout_sync::unsynced);
 }
 
 void export_engine::export_versions(file_entry& entry, const std::string& path,
@@ -212,7 +265,23 @@ fs::path export_engine::local_path_of(const std::string& vault_path) const {
     }
 }
 
+void export_engine::settle() {
+    if (writer_ == nullptr) return;
+    writer_->settle([this](const std::exception_ptr& failure) {
+        try {
+            std::rethrow_exception(failure);
+        } catch (const tuv_error& error) {
+            record_error(error);
+        }
+    });
+}
+
 void export_engine::log_error(const tuv_error& error) {
+    settle();
+    record_error(error);
+}
+
+void export_engine::record_error(const tuv_error& error) {
     ++failures_;
     if (const auto* missing = dynamic_cast<const file_not_found_exception*>(&error)) {
         write_log(
@@ -225,6 +294,7 @@ void export_engine::log_error(const tuv_error& error) {
 
 void export_engine::log_version_error(const tuv_error& error, const std::string& path,
                                       const std::string& time_text) {
+    settle();
     ++failures_;
     write_log({std::string("Exception: ") + error.what() + ". FileName: " + path +
                ". check-in time: " + time_text});

@@ -44,6 +44,7 @@
 namespace tuv {
 
 class file_entry;
+class file_writer;
 class repository;
 class tuv_error;
 
@@ -89,6 +90,12 @@ class export_engine {
                          const std::filesystem::path& local);
     std::filesystem::path local_path_of(const std::string& vault_path) const;
 
+    // Writes the latest version through the file writer when it is small.
+    void export_latest(file_entry& entry, const std::filesystem::path& local);
+    // Logs the failures of the files handed to the writer so far, so that
+    // the log keeps the order of the files.
+    void settle();
+    void record_error(const tuv_error& error);
     void log_error(const tuv_error& error);
     void log_version_error(const tuv_error& error, const std::string& path,
                            const std::string& time_text);
@@ -106,6 +113,7 @@ class export_engine {
     entry_filter entry_filter_;
     std::ostream& progress_;
     std::ostream& problems_;
+    file_writer* writer_ = nullptr;  // during a run in latest mode
     int failures_ = 0;
 };
 

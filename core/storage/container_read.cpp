@@ -36,9 +36,17 @@ void read_stored_chunk(file_handle& container, const stored_chunk& chunk, std::u
     read_stored_chunks(container, std::span(&chunk, 1), out, scratch);
 }
 
-void read_stored_chunks(file_handle& container, std::span<const stored_chunk> chunks,
-                        std::uint8_t* out, std::vector<std::uint8_t>& scratch) {
-    if (chunks.empty()) return;
+namespace {
+
+// Reads one run's stored bytes and decodes them to `out`, adding each chunk
+// decoded (and its checksum) to the lists; returns the run's first fault, up
+// to which its chunks are decoded.
+std::optional<vault_damaged_error> decode_run(file_handle& container,
+                                              std::span<const stored_chunk> chunks,
+                                              std::uint8_t* out, std::vector<std::uint8_t>& scratch,
+                                              std::vector<std::span<const std::uint8_t>>& decoded,
+                                              std::vector<std::string_view>& checksums) {
+    if (chunks.empty()) return std::nullopt;
     std::uint64_t stored_total = 0;
     bool raw = true;
     for (const stored_chunk& c : chunks) {
@@ -52,38 +60,58 @@ void read_stored_chunks(file_handle& container, std::span<const stored_chunk> ch
         stored = scratch.data();
     }
     const std::size_t got = container.read_at(chunks.front().physical_offset, stored, stored_total);
-    // Every chunk is decoded first and all are then hashed together; the
-    // first fault in the chunks' order is the one reported, as when each
-    // was checked in turn.
     const auto damaged = [](const stored_chunk& chunk, const std::string& detail) {
         return vault_damaged_error(chunk.file_id, chunk.virtual_offset, detail);
     };
-    std::optional<vault_damaged_error> fault;
-    std::vector<std::span<const std::uint8_t>> decoded;
-    std::vector<std::string_view> checksums;
     std::uint64_t at = 0;
     for (const stored_chunk& chunk : chunks) {
         if (got < at + chunk.stored_size) {
-            fault =
-                damaged(chunk, "container " + utf8_of(chunk.container) +
-                                   " ends before the block's " + std::to_string(chunk.stored_size) +
-                                   " bytes at " + std::to_string(chunk.physical_offset));
-            break;
+            return damaged(chunk, "container " + utf8_of(chunk.container) +
+                                      " ends before the block's " +
+                                      std::to_string(chunk.stored_size) + " bytes at " +
+                                      std::to_string(chunk.physical_offset));
         }
         const auto problem = decode_chunk_unchecked(std::span(stored + at, chunk.stored_size),
                                                     chunk.codec, chunk.size, out);
-        if (problem) {
-            fault = damaged(chunk, where(chunk) + *problem);
-            break;
-        }
+        if (problem) return damaged(chunk, where(chunk) + *problem);
         decoded.emplace_back(out, chunk.size);
         checksums.emplace_back(chunk.checksum);
         at += chunk.stored_size;
         out += chunk.size;
     }
+    return std::nullopt;
+}
+
+}  // namespace
+
+void read_stored_chunks(file_handle& container, std::span<const stored_chunk> chunks,
+                        std::uint8_t* out, std::vector<std::uint8_t>& scratch) {
+    const stored_run run{&container, chunks};
+    read_stored_runs(std::span(&run, 1), out, scratch);
+}
+
+void read_stored_runs(std::span<const stored_run> runs, std::uint8_t* out,
+                      std::vector<std::uint8_t>& scratch) {
+    // Every chunk is decoded first and all are then hashed together, so that
+    // the hashing runs in the vector lanes however the chunks lie; the first
+    // fault in the chunks' order is the one reported, as when each was
+    // checked in turn.
+    std::vector<std::span<const std::uint8_t>> decoded;
+    std::vector<std::string_view> checksums;
+    std::optional<vault_damaged_error> fault;
+    std::vector<const stored_chunk*> order;
+    for (const stored_run& run : runs) {
+        for (const stored_chunk& chunk : run.chunks) order.push_back(&chunk);
+        fault = decode_run(*run.container, run.chunks, out, scratch, decoded, checksums);
+        if (fault) break;
+        for (const stored_chunk& chunk : run.chunks) out += chunk.size;
+    }
     const std::vector<bool> matches = matching_checksums(decoded, checksums);
     for (std::size_t i = 0; i < matches.size(); ++i) {
-        if (!matches[i]) throw damaged(chunks[i], where(chunks[i]) + checksum_mismatch);
+        if (!matches[i]) {
+            throw vault_damaged_error(order[i]->file_id, order[i]->virtual_offset,
+                                      where(*order[i]) + checksum_mismatch);
+        }
     }
     if (fault) throw *fault;
 }

@@ -47,4 +47,13 @@ void read_stored_chunk(file_handle& container, const stored_chunk& chunk, std::u
 void read_stored_chunks(file_handle& container, std::span<const stored_chunk> chunks,
                         std::uint8_t* out, std::vector<std::uint8_t>& scratch);
 
+// Runs of chunks, each lying end to end in its container, decoded one after
+// the other to `out` and checked together.
+struct stored_run {
+    file_handle* container;
+    std::span<const stored_chunk> chunks;
+};
+void read_stored_runs(std::span<const stored_run> runs, std::uint8_t* out,
+                      std::vector<std::uint8_t>& scratch);
+
 }  // namespace tuv

@@ -1,11 +1,12 @@
 #include "core/storage/version_reader.h"
 
-#include <algorithm>
+#include <exception>
 
 #include "core/db/db.h"
 #include "core/storage/block_reader.h"
 #include "core/storage/chunk_codec.h"
 #include "core/storage/file_io.h"
+#include "core/storage/piece_queue.h"
 #include "core/storage/vault_folder.h"
 
 namespace tuv {
@@ -15,86 +16,119 @@ version_reader::version_reader(vault_storage storage, std::size_t piece_size)
 
 version_reader::~version_reader() = default;
 
+namespace {
+
+std::string blocks_sql(const vault_storage& storage) {
+    return "SELECT bmap.virtual_offset, chunk.size, chunk.checksum, chunk.disk_id,"
+           " chunk.physical_offset, " +
+           stored_size_sql(storage) + " AS stored_size, " + codec_sql(storage) +
+           " AS codec, disk_info.path AS container"
+           " FROM bmap JOIN chunk ON chunk.chunk_id = bmap.chunk_id"
+           " LEFT JOIN disk_info ON disk_info.disk_id = chunk.disk_id"
+           " WHERE bmap.file_id = ?";
+}
+
+}  // namespace
+
 std::uint64_t version_reader::read(std::int64_t file_id, std::time_t when,
                                    const std::function<void(std::span<const std::uint8_t>)>& sink) {
     // One statement for the whole version; it also keeps one snapshot of
-    // the vault for the whole read. Columns are read by position: finding
-    // them by name for every block cost a tenth of an export's time.
+    // the vault for the whole read.
     auto rows = storage_.database.query(
-        "SELECT bmap.virtual_offset, chunk.size, chunk.checksum, chunk.disk_id,"
-        " chunk.physical_offset, " +
-            stored_size_sql(storage_) + " AS stored_size, " + codec_sql(storage_) +
-            " AS codec, disk_info.path AS container"
-            " FROM bmap JOIN chunk ON chunk.chunk_id = bmap.chunk_id"
-            " LEFT JOIN disk_info ON disk_info.disk_id = chunk.disk_id"
-            " WHERE bmap.file_id = ?" +
-            bmap_live_at + " ORDER BY bmap.virtual_offset",
+        blocks_sql(storage_) + bmap_live_at + " ORDER BY bmap.virtual_offset",
         {file_id, when, when});
-    filled_ = 0;
-    pending_.clear();
-    pending_bytes_ = 0;
+    return read_blocks(file_id, *rows, sink);
+}
+
+std::uint64_t version_reader::read_latest(
+    std::int64_t file_id, const std::function<void(std::span<const std::uint8_t>)>& sink) {
+    // The latest moment is at or after every block's dates: the blocks live
+    // then are exactly those never deleted, which the live index holds
+    // without the older versions' rows.
+    auto rows = storage_.database.query(
+        blocks_sql(storage_) + " AND bmap.deletion_date = 0 ORDER BY bmap.virtual_offset",
+        {file_id});
+    return read_blocks(file_id, *rows, sink);
+}
+
+std::uint64_t version_reader::read_blocks(
+    std::int64_t file_id, db_recordset& rows,
+    const std::function<void(std::span<const std::uint8_t>)>& sink) {
+    // Columns are read by position: finding them by name for every block
+    // cost a tenth of an export's time.
+    piece_queue queue;
+    version_piece piece;
+    // The blocks gathered last, end to end in the container `run_disk`: one
+    // read for all of them.
+    std::vector<stored_chunk> run;
+    std::int64_t run_disk = 0;
+    std::uint64_t run_bytes = 0;
+    const auto close_run = [&] {
+        if (run.empty()) return;
+        file_handle& from = container(run_disk, run.front().container);
+        piece.runs.push_back({&from, std::move(run)});
+        piece.size += run_bytes;
+        run.clear();
+        run_bytes = 0;
+    };
     std::uint64_t expected = 0;
-    bool any = false;
-    while (rows->next()) {
-        any = true;
-        const auto offset = static_cast<std::uint64_t>(rows->get_int64(0));
-        const auto size = static_cast<std::uint64_t>(rows->get_int64(1));
-        const std::int64_t disk_id = rows->get_int64(3);
-        // The blocks of a version lie end to end from offset 0.
-        if (offset > expected) {
-            throw vault_damaged_error(file_id, expected,
-                                      "the version has a gap: no block begins here");
+    std::exception_ptr stopped;
+    try {
+        bool any = false;
+        while (rows.next()) {
+            any = true;
+            const auto offset = static_cast<std::uint64_t>(rows.get_int64(0));
+            const auto size = static_cast<std::uint64_t>(rows.get_int64(1));
+            const std::int64_t disk_id = rows.get_int64(3);
+            // The blocks of a version lie end to end from offset 0.
+            if (offset > expected) {
+                throw vault_damaged_error(file_id, expected,
+                                          "the version has a gap: no block begins here");
+            }
+            if (offset < expected) {
+                throw vault_damaged_error(file_id, offset, "the block overlaps the one before it");
+            }
+            if (rows.is_null("container")) {
+                throw rec_not_found_exception("Couldn't find disk info for disk_id = " +
+                                              std::to_string(disk_id));
+            }
+            stored_chunk chunk{local_path(storage_.folder, rows.get_string(7)),
+                               static_cast<std::uint64_t>(rows.get_int64(4)),
+                               size,
+                               static_cast<std::uint64_t>(rows.get_int64(5)),
+                               std::nullopt,
+                               rows.get_string(2),
+                               file_id,
+                               offset};
+            if (!rows.is_null("codec")) chunk.codec = rows.get_int64(6);
+            const bool follows =
+                !run.empty() && disk_id == run_disk &&
+                chunk.physical_offset == run.back().physical_offset + run.back().stored_size;
+            if (!follows) close_run();
+            if (piece.size + run_bytes + size > piece_size_) {
+                close_run();
+                queue.push(std::move(piece), sink);
+                piece = {};
+            }
+            if (run.empty()) run_disk = disk_id;
+            run.push_back(std::move(chunk));
+            run_bytes += size;
+            expected = offset + size;
         }
-        if (offset < expected) {
-            throw vault_damaged_error(file_id, offset, "the block overlaps the one before it");
+        if (!any) {
+            throw rec_not_found_exception("Couldn't find blocks for fid = " +
+                                          std::to_string(file_id));
         }
-        if (rows->is_null("container")) {
-            throw rec_not_found_exception("Couldn't find disk info for disk_id = " +
-                                          std::to_string(disk_id));
-        }
-        stored_chunk chunk{local_path(storage_.folder, rows->get_string(7)),
-                           static_cast<std::uint64_t>(rows->get_int64(4)),
-                           size,
-                           static_cast<std::uint64_t>(rows->get_int64(5)),
-                           std::nullopt,
-                           rows->get_string(2),
-                           file_id,
-                           offset};
-        if (!rows->is_null("codec")) chunk.codec = rows->get_int64(6);
-        const bool follows = !pending_.empty() && disk_id == pending_disk_ &&
-                             chunk.physical_offset ==
-                                 pending_.back().physical_offset + pending_.back().stored_size;
-        if (!follows) read_pending();
-        if (filled_ + pending_bytes_ + size > piece_size_) {
-            read_pending();
-            hand_over(sink);
-        }
-        if (pending_.empty()) pending_disk_ = disk_id;
-        pending_.push_back(std::move(chunk));
-        pending_bytes_ += size;
-        expected = offset + size;
+        close_run();
+    } catch (const tuv_error&) {
+        stopped = std::current_exception();
     }
-    if (!any) throw rec_not_found_exception("Couldn't find blocks for fid = " + std::to_string(file_id));
-    read_pending();
-    hand_over(sink);
+    // The blocks before a fault found here are read first: a damaged one
+    // among them is the fault reported, as when each was read in turn.
+    queue.push(std::move(piece), sink);
+    queue.finish(sink);
+    if (stopped) std::rethrow_exception(stopped);
     return expected;
-}
-
-void version_reader::read_pending() {
-    if (pending_.empty()) return;
-    const std::size_t needed = filled_ + pending_bytes_;
-    if (buffer_.size() < needed) buffer_.resize(std::max(needed, std::min(piece_size_, 2 * needed)));
-    read_stored_chunks(container(pending_disk_, pending_.front().container), pending_,
-                       buffer_.data() + filled_, scratch_);
-    filled_ = needed;
-    pending_.clear();
-    pending_bytes_ = 0;
-}
-
-void version_reader::hand_over(const std::function<void(std::span<const std::uint8_t>)>& sink) {
-    if (filled_ == 0) return;
-    sink(std::span(buffer_.data(), filled_));
-    filled_ = 0;
 }
 
 file_handle& version_reader::container(std::int64_t disk_id, const std::filesystem::path& path) {

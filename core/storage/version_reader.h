@@ -15,14 +15,13 @@
 #include <span>
 #include <string>
 
-#include <vector>
-
 #include "core/base/errors.h"
 #include "core/storage/container_read.h"
 #include "core/storage/vault_storage.h"
 
 namespace tuv {
 
+class db_recordset;
 class file_handle;
 
 class version_reader {
@@ -30,8 +29,9 @@ public:
     // Borrows the storage's database and file system. Blocks are read and
     // handed over in pieces of up to `piece_size` bytes (or one block, when
     // a block is larger): one read and one write per piece rather than per
-    // block, whatever the chunk size.
-    explicit version_reader(vault_storage storage, std::size_t piece_size = 1 << 20);
+    // block, whatever the chunk size. A version of more than one piece is
+    // decoded on two threads (piece_queue.h); the sink runs on the caller's.
+    explicit version_reader(vault_storage storage, std::size_t piece_size = 256 << 10);
     ~version_reader();
     version_reader(const version_reader&) = delete;
     version_reader& operator=(const version_reader&) = delete;
@@ -43,24 +43,19 @@ public:
     // (<id>, '<path>')", and vault_damaged_error for a damaged block.
     std::uint64_t read(std::int64_t file_id, std::time_t when,
                        const std::function<void(std::span<const std::uint8_t>)>& sink);
+    // The same for the latest version (the one at latest_version_date()),
+    // found without its moment.
+    std::uint64_t read_latest(std::int64_t file_id,
+                              const std::function<void(std::span<const std::uint8_t>)>& sink);
 
 private:
-    // Reads the blocks gathered in `pending_` into the buffer after
-    // `filled_` bytes, with one read when they lie end to end.
-    void read_pending();
-    void hand_over(const std::function<void(std::span<const std::uint8_t>)>& sink);
+    std::uint64_t read_blocks(std::int64_t file_id, db_recordset& rows,
+                              const std::function<void(std::span<const std::uint8_t>)>& sink);
     file_handle& container(std::int64_t disk_id, const std::filesystem::path& path);
 
     vault_storage storage_;
     std::size_t piece_size_;
     std::map<std::int64_t, std::unique_ptr<file_handle>> containers_;
-    std::vector<std::uint8_t> buffer_;
-    std::size_t filled_ = 0;  // checked bytes at the start of buffer_
-    std::vector<std::uint8_t> scratch_;  // compressed bytes, read before decoding
-    // Blocks to read next, end to end in the container `pending_disk_`.
-    std::vector<stored_chunk> pending_;
-    std::int64_t pending_disk_ = 0;
-    std::uint64_t pending_bytes_ = 0;
 };
 
 }  // namespace tuv

@@ -57,54 +57,67 @@ bool file_exists(const std::filesystem::path& path) {
     return std::filesystem::exists(path, ignored);
 }
 
-std::uint64_t checkout(repository& vault, file_entry& entry,
-                       const std::filesystem::path& destination, const date& moment,
-                       checkout_sync sync) {
+std::filesystem::path checkout_target(repository& vault, const file_entry& entry,
+                                      const std::filesystem::path& destination) {
     if (entry.is_directory()) throw tuv_error(std::string("Attempt to call read() on a directory"));
-    file_system& files = vault.files();
-    const std::filesystem::path target = replaced_file(files, destination);
+    const std::filesystem::path target = replaced_file(vault.files(), destination);
     if (vault.is_own_file(target)) {
         throw tuv_error("Cannot write " + utf8_of(destination) +
                         ": it is one of the vault's own files");
     }
+    return target;
+}
 
-    // The version goes to a temporary file beside the file it replaces,
-    // which it replaces only once complete and on disk: a failed checkout
-    // leaves the destination as it was.
-    const std::filesystem::path partial = temporary_beside(target);
-    std::unique_ptr<file_handle> out;
+// The version goes to a temporary file beside the file it replaces, which it
+// replaces only once complete: a failed checkout leaves the destination as
+// it was.
+replacement_file::replacement_file(file_system& files, std::filesystem::path target,
+                                   const std::filesystem::path& destination)
+    : files_(files), target_(std::move(target)), partial_(temporary_beside(target_)) {
     try {
-        out = files.open(partial, open_mode::create_new);
+        out_ = files_.open(partial_, open_mode::create_new);
     } catch (const io_error& error) {
         // The system's reason tells a full disk from a read-only folder.
         throw tuv_error("Couldn't open " + utf8_of(destination) +
                         (error.reason() ? ": " + error.reason().message() : std::string()));
     }
+    // A file written over keeps its permissions, as cp keeps them; a new
+    // one is private to its owner.
+    files_.copy_permissions(target_, partial_);
+}
+
+replacement_file::~replacement_file() {
+    if (committed_) return;
+    out_.reset();
     try {
-        // A file written over keeps its permissions, as cp keeps them; a new
-        // one is private to its owner.
-        files.copy_permissions(target, partial);
-        std::uint64_t written = 0;
-        entry.read_version(moment, [&](std::span<const std::uint8_t> bytes) {
-            out->write_at(written, bytes.data(), bytes.size());
-            written += bytes.size();
-        });
-        if (sync == checkout_sync::durable) out->sync();
-        out.reset();
-        files.rename(partial, target);
-        if (sync == checkout_sync::durable) {
-            files.sync_directory(target.parent_path().empty() ? "." : target.parent_path());
-        }
-        return written;
-    } catch (...) {
-        out.reset();
-        try {
-            files.remove(partial);
-        } catch (const io_error&) {
-            // The original error matters more than a stray temporary file.
-        }
-        throw;
+        files_.remove(partial_);
+    } catch (const io_error&) {
+        // The original error matters more than a stray temporary file.
     }
+}
+
+void replacement_file::write(std::span<const std::uint8_t> bytes) {
+    out_->write_at(written_, bytes.data(), bytes.size());
+    written_ += bytes.size();
+}
+
+void replacement_file::commit(checkout_sync sync) {
+    if (sync == checkout_sync::durable) out_->sync();
+    out_.reset();
+    files_.rename(partial_, target_);
+    committed_ = true;
+    if (sync == checkout_sync::durable) {
+        files_.sync_directory(target_.parent_path().empty() ? "." : target_.parent_path());
+    }
+}
+
+std::uint64_t checkout(repository& vault, file_entry& entry,
+                       const std::filesystem::path& destination, const date& moment,
+                       checkout_sync sync) {
+    replacement_file out(vault.files(), checkout_target(vault, entry, destination), destination);
+    entry.read_version(moment, [&](std::span<const std::uint8_t> bytes) { out.write(bytes); });
+    out.commit(sync);
+    return out.written();
 }
 
 }  // namespace tuv

@@ -3,11 +3,15 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
+#include <span>
 
 namespace tuv {
 
 class date;
 class file_entry;
+class file_handle;
+class file_system;
 class repository;
 
 // Whether a checkout waits until the local file is on disk.
@@ -30,6 +34,39 @@ enum class checkout_sync { durable, unsynced };
 std::uint64_t checkout(repository& vault, file_entry& entry,
                        const std::filesystem::path& destination, const date& moment,
                        checkout_sync sync = checkout_sync::durable);
+
+// The checks checkout() makes before anything local is made, with the same
+// errors: returns the file that writing to `destination` replaces.
+std::filesystem::path checkout_target(repository& vault, const file_entry& entry,
+                                      const std::filesystem::path& destination);
+
+// A file written beside `target` (checkout_target()) that replaces it only
+// once complete: dropped before commit(), it leaves nothing behind.
+class replacement_file {
+  public:
+    // Opens the temporary file. Throws tuv_error "Couldn't open <destination>:
+    // <the system's reason>" when the folder cannot take it.
+    replacement_file(file_system& files, std::filesystem::path target,
+                     const std::filesystem::path& destination);
+    ~replacement_file();
+    replacement_file(const replacement_file&) = delete;
+    replacement_file& operator=(const replacement_file&) = delete;
+
+    // Appends bytes; the new file takes the permissions of the one it
+    // replaces (a new one is private to its owner).
+    void write(std::span<const std::uint8_t> bytes);
+    std::uint64_t written() const { return written_; }
+    // Puts the file in the target's place.
+    void commit(checkout_sync sync);
+
+  private:
+    file_system& files_;
+    std::filesystem::path target_;
+    std::filesystem::path partial_;
+    std::unique_ptr<file_handle> out_;
+    std::uint64_t written_ = 0;
+    bool committed_ = false;
+};
 
 // True when the local path names an existing file or folder.
 bool file_exists(const std::filesystem::path& path);

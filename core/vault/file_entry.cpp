@@ -131,9 +131,20 @@ std::string file_entry::read(const date& moment) {
 
 std::uint64_t file_entry::read_version(
     const date& moment, const std::function<void(std::span<const std::uint8_t>)>& sink) {
+    return read_named(
+        [&](version_reader& reader) { return reader.read(file_id_, moment.seconds(), sink); });
+}
+
+std::uint64_t file_entry::read_latest(
+    const std::function<void(std::span<const std::uint8_t>)>& sink) {
+    return read_named([&](version_reader& reader) { return reader.read_latest(file_id_, sink); });
+}
+
+std::uint64_t file_entry::read_named(const std::function<std::uint64_t(version_reader&)>& read) {
     if (is_directory()) throw tuv_error(std::string("Attempt to call read() on a directory"));
     try {
-        return version_reader(repo_->storage()).read(file_id_, moment.seconds(), sink);
+        version_reader reader(repo_->storage());
+        return read(reader);
     } catch (const vault_damaged_error& damage) {
         // The storage layer knows the file by its id; the user knows its path.
         std::string path;

@@ -20,6 +20,7 @@ namespace tuv {
 
 class db_recordset;
 class repository;
+class version_reader;
 
 inline constexpr const char* directory_mime_type = "directory";
 
@@ -68,6 +69,9 @@ class file_entry {
     std::uint64_t read_version(const date& moment,
                                const std::function<void(std::span<const std::uint8_t>)>& sink);
 
+    // The same for the latest version (the one at latest_version_date()).
+    std::uint64_t read_latest(const std::function<void(std::span<const std::uint8_t>)>& sink);
+
     // The size of the version at `moment`; 0 when there are no blocks.
     std::uint64_t version_size(const date& moment);
 
@@ -98,6 +102,9 @@ class file_entry {
 
   private:
     void take_row(db_recordset& row);
+    // Runs `read` with a reader of this vault; a damaged vault is named by
+    // this entry's path.
+    std::uint64_t read_named(const std::function<std::uint64_t(version_reader&)>& read);
 
     repository* repo_;
     std::string name_;

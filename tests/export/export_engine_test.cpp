@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -243,6 +244,30 @@ TEST_F(export_engine_test, a_failed_write_leaves_the_local_file_as_it_was_and_is
     EXPECT_NE(text.find("No space left on device"), std::string::npos) << text;
 }
 
+// A file's failure found while writing it (on the writer's thread) is
+// logged before that of a later file found while reading it.
+TEST_F(export_engine_test, failures_are_logged_in_the_order_of_the_files) {
+    make_docs();
+    fs::create_directories(root / "docs" / "b");
+    test::faulty_file_system faulty;
+    v.repo().set_file_system(faulty);
+    faulty.fail(test::fs_operation::write_at, 1, ENOSPC);
+    run("\\docs", version_mode::latest, entry_filter::files);
+    v.repo().set_file_system(file_system::local());
+
+    const std::string text = log();
+    const std::size_t first_end = text.find('\n');
+    ASSERT_NE(first_end, std::string::npos) << text;
+    const std::string first = text.substr(0, first_end);
+    EXPECT_EQ(first.rfind("Exception: Cannot write " + (root / "docs").string() + "/.a.txt.", 0),
+              0u)
+        << text;
+    EXPECT_NE(first.find(": No space left on device"), std::string::npos) << text;
+    EXPECT_EQ(text.substr(first_end + 1), "Exception: Cannot write " +
+                                              (root / "docs" / "b").string() +
+                                              ": it is not a regular file\n");
+}
+
 TEST_F(export_engine_test, a_damaged_version_leaves_the_local_file_unchanged_and_the_rest_goes_on) {
     make_docs();
     fs::create_directories(root / "docs");
@@ -295,6 +320,92 @@ TEST_F(export_engine_test, all_versions_log_a_damaged_version_and_export_the_oth
                   container().string() + " at " + std::to_string(offset) +
                   " do not match their checksum. FileName: \\docs\\a.txt. check-in time: "
                   "2024-03-04 05:06:07\n");
+}
+
+// Bytes no chunk of which compresses, so that flipping one gives a checksum
+// mismatch; the same seed gives the same bytes.
+std::string random_bytes(std::size_t size, unsigned seed) {
+    std::string bytes(size, '\0');
+    std::uint32_t state = seed;
+    for (char& c : bytes) {
+        state = state * 1664525u + 1013904223u;
+        c = static_cast<char>(state >> 24);
+    }
+    return bytes;
+}
+
+// A version of several pieces, whose blocks (pieces decoded on two threads)
+// come out of the container in another order than the file's: the shared
+// tail was stored by the first version, before the new head.
+TEST_F(export_engine_test, a_version_of_many_pieces_stored_out_of_order_comes_back_whole) {
+    const std::string tail = random_bytes(3 << 20, 1);
+    checkin("\\docs", "big", tail, t1);
+    const std::string latest = random_bytes(2 << 20, 2) + tail;
+    checkin("\\docs", "big", latest, t2);
+    run("\\docs");
+    EXPECT_TRUE(contents(root / "docs" / "big") == latest);
+    EXPECT_FALSE(fs::exists(root / "log.txt"));
+}
+
+// The latest version is read by the blocks never deleted: a version that
+// shortened the file, or emptied it, comes back as it was checked in.
+TEST_F(export_engine_test, latest_versions_that_shrank_come_back_as_checked_in) {
+    for (const std::string& last : {std::string("short"), std::string()}) {
+        const std::string name = "shrunk" + std::to_string(last.size());
+        checkin("\\docs", name, random_bytes(300000, 4), t1);
+        checkin("\\docs", name, last, t2);
+        run("\\docs\\" + name);
+        EXPECT_EQ(contents(root / "docs" / name), last);
+    }
+    EXPECT_EQ(test::text_file_contents(root / "log.txt"), "");
+}
+
+// A damaged block is reported as the first one in the file's order, whichever
+// thread decoded it, and the next file is still exported.
+TEST_F(export_engine_test, the_first_damaged_block_of_a_version_of_many_pieces_is_logged) {
+    // Bytes into the file whose blocks are damaged, the first in the file
+    // taken by the caller's thread or by either.
+    const std::vector<std::vector<std::int64_t>> cases{
+        {3500000}, {1500000, 3500000}, {100, 2500000}};
+    for (const std::vector<std::int64_t>& damaged : cases) {
+        test::temp_dir scratch;
+        test::test_vault vault;
+        const fs::path source = scratch / "big";
+        write_file(source, random_bytes(4 << 20, 3));
+        vault.repo().checkin_file(source, "\\docs", t1, "text/plain", "desc");
+        write_file(scratch / "next", "after");
+        vault.repo().checkin_file(scratch / "next", "\\later", t1, "text/plain", "desc");
+        std::vector<std::string> reports;
+        for (const std::int64_t at : damaged) {
+            auto row = vault.database().query(
+                "SELECT bmap.virtual_offset, chunk.physical_offset, disk_info.path FROM bmap"
+                " JOIN chunk ON chunk.chunk_id = bmap.chunk_id"
+                " JOIN disk_info ON disk_info.disk_id = chunk.disk_id"
+                " WHERE bmap.file_id = (SELECT file_id FROM file_info WHERE path = 'big')"
+                " AND bmap.virtual_offset <= ? ORDER BY bmap.virtual_offset DESC LIMIT 1",
+                {at});
+            ASSERT_TRUE(row->next());
+            const std::int64_t physical = row->get_int64(1);
+            const fs::path file = local_path(vault.repo().folder(), row->get_string(2));
+            std::fstream f(file, std::ios::in | std::ios::out | std::ios::binary);
+            f.seekg(physical);
+            const char old = static_cast<char>(f.get());
+            f.seekp(physical);
+            f.put(static_cast<char>(old ^ 1));
+            reports.push_back("Exception: The vault is damaged: \\docs\\big, offset " +
+                              std::to_string(row->get_int64(0)) + ": the bytes in container " +
+                              file.string() + " at " + std::to_string(physical) +
+                              " do not match their checksum\n");
+        }
+        const fs::path out = scratch / "out";
+        std::ostringstream progress_lines, problem_lines;
+        export_engine(vault.repo(), "\\", out, version_mode::latest, entry_filter::both,
+                      progress_lines, problem_lines)
+            .run();
+        EXPECT_EQ(test::text_file_contents(out / "log.txt"), reports.front());
+        EXPECT_FALSE(fs::exists(out / "docs" / "big"));
+        EXPECT_EQ(contents(out / "later" / "next"), "after");
+    }
 }
 
 TEST_F(export_engine_test, a_vault_name_that_would_leave_the_root_is_refused) {

@@ -91,6 +91,7 @@ void faulty_file_system::remove(const std::filesystem::path& path) {
 
 void faulty_file_system::enter(fs_operation operation, const std::string& what,
                                const std::string& path) {
+    const std::lock_guard lock(mutex_);
     const int nth = ++calls_[static_cast<std::size_t>(operation)];
     log_.push_back({operation, path});
     if (operation == fault_operation_ && nth == fault_call_) {
@@ -99,6 +100,7 @@ void faulty_file_system::enter(fs_operation operation, const std::string& what,
 }
 
 void faulty_file_system::synced(const std::filesystem::path& path) {
+    const std::lock_guard lock(mutex_);
     ++syncs_[path];
     const auto found = dirty_.find(path);
     if (found != dirty_.end()) found->second = false;

@@ -5,13 +5,16 @@
 // <path>: No space left on device").
 //
 // A failing call does nothing before it throws. Handles opened through it
-// report to it, so it must outlive them. Not thread-safe.
+// report to it, so it must outlive them. Calls may come from several threads
+// (an export writes files on one of its own); read the counts once they are
+// done.
 #pragma once
 
 #include <array>
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
@@ -65,9 +68,13 @@ class faulty_file_system : public file_system {
     // Counts a call and throws io_error "Cannot <what> <path>: <reason>" when
     // it is the armed one.
     void enter(fs_operation operation, const std::string& what, const std::string& path);
-    void wrote(const std::filesystem::path& path) { dirty_[path] = true; }
+    void wrote(const std::filesystem::path& path) {
+        const std::lock_guard lock(mutex_);
+        dirty_[path] = true;
+    }
     void synced(const std::filesystem::path& path);
 
+    std::mutex mutex_;  // guards what the calls change
     std::array<int, 7> calls_{};
     std::vector<call> log_;
     fs_operation fault_operation_ = fs_operation::open;

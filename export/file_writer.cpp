@@ -1,0 +1,72 @@
+#include "export/file_writer.h"
+
+#include <span>
+
+#include "core/vault/checkout.h"
+
+namespace tuv {
+
+file_writer::file_writer(file_system& files, std::size_t budget)
+    : files_(files), budget_(budget), worker_([this] { work(); }) {}
+
+file_writer::~file_writer() {
+    {
+        const std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    worker_.join();
+}
+
+void file_writer::add(std::filesystem::path target, std::filesystem::path destination,
+                      std::vector<std::uint8_t> bytes, std::exception_ptr failure) {
+    std::unique_lock lock(mutex_);
+    // One file larger than the budget still goes, alone.
+    changed_.wait(lock,
+                  [&] { return waiting_.empty() || waiting_bytes_ + bytes.size() <= budget_; });
+    waiting_bytes_ += bytes.size();
+    waiting_.push_back(
+        {std::move(target), std::move(destination), std::move(bytes), std::move(failure)});
+    lock.unlock();
+    changed_.notify_all();
+}
+
+void file_writer::settle(const std::function<void(const std::exception_ptr&)>& report) {
+    std::vector<std::exception_ptr> failures;
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return waiting_.empty() && !busy_; });
+        failures.swap(failures_);
+    }
+    for (const std::exception_ptr& failure : failures) report(failure);
+}
+
+void file_writer::work() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [&] { return stopping_ || !waiting_.empty(); });
+        if (waiting_.empty()) return;
+        job next = std::move(waiting_.front());
+        waiting_.pop_front();
+        busy_ = true;
+        lock.unlock();
+        std::exception_ptr failure;
+        try {
+            replacement_file out(files_, next.target, next.destination);
+            if (next.failure) std::rethrow_exception(next.failure);
+            if (!next.bytes.empty()) out.write(std::span<const std::uint8_t>(next.bytes));
+            out.commit(checkout_sync::unsynced);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        const std::size_t size = next.bytes.size();
+        next = {};
+        lock.lock();
+        waiting_bytes_ -= size;
+        busy_ = false;
+        if (failure) failures_.push_back(failure);
+        changed_.notify_all();
+    }
+}
+
+}  // namespace tuv

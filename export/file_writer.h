@@ -1,0 +1,67 @@
+// Writing an export's small files on a thread of its own: creating, writing
+// and renaming a file costs about as much as finding and decoding its
+// version, so the export's thread reads the next file while this one writes.
+// Each file is written as checkout() writes it (a temporary file beside it,
+// renamed once complete), and its outcome is kept, in the order the files
+// were given, until the caller collects it: the export's log reads as if
+// every file had been written in turn. Memory is bounded: add() waits while
+// the files not yet written hold more than `budget` bytes.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <exception>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace tuv {
+
+class file_system;
+
+class file_writer {
+  public:
+    // `files` is borrowed and must outlive the writer.
+    explicit file_writer(file_system& files, std::size_t budget = 8 << 20);
+    // Writes what was added, then stops.
+    ~file_writer();
+    file_writer(const file_writer&) = delete;
+    file_writer& operator=(const file_writer&) = delete;
+
+    // Queues a version for `target`, the file writing to `destination`
+    // replaces (checkout_target()). `failure`, when set, is what went wrong
+    // reading the version: it is the file's outcome once the temporary file
+    // could be opened, as when checkout() fails reading.
+    void add(std::filesystem::path target, std::filesystem::path destination,
+             std::vector<std::uint8_t> bytes, std::exception_ptr failure);
+
+    // Waits until every file added is written, then hands each failure to
+    // `report`, in the order the files were added.
+    void settle(const std::function<void(const std::exception_ptr&)>& report);
+
+  private:
+    struct job {
+        std::filesystem::path target;
+        std::filesystem::path destination;
+        std::vector<std::uint8_t> bytes;
+        std::exception_ptr failure;
+    };
+    void work();
+
+    file_system& files_;
+    std::size_t budget_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<job> waiting_;
+    std::size_t waiting_bytes_ = 0;
+    bool busy_ = false;  // a job is taken and not done
+    std::vector<std::exception_ptr> failures_;
+    bool stopping_ = false;
+    std::thread worker_;
+};
+
+}  // namespace tuv
