@@ -10,16 +10,15 @@ constexpr std::size_t max_spare = 4;
 
 }  // namespace
 
-std::vector<piece_queue::buffer>& piece_queue::spare(std::unique_lock<std::mutex>& lock) {
-    static std::mutex mutex;
-    static std::vector<buffer> buffers;
-    lock = std::unique_lock(mutex);
+std::vector<piece_queue::buffer>& piece_queue::spare() {
+    // The caller's thread takes and gives back every buffer, so each
+    // reading thread keeps its own few, as it keeps its zstd contexts.
+    thread_local std::vector<buffer> buffers;
     return buffers;
 }
 
 piece_queue::buffer piece_queue::take_buffer() {
-    std::unique_lock<std::mutex> lock;
-    std::vector<buffer>& buffers = spare(lock);
+    std::vector<buffer>& buffers = spare();
     if (buffers.empty()) return {};
     buffer room = std::move(buffers.back());
     buffers.pop_back();
@@ -27,8 +26,7 @@ piece_queue::buffer piece_queue::take_buffer() {
 }
 
 void piece_queue::give_back(buffer room) {
-    std::unique_lock<std::mutex> lock;
-    std::vector<buffer>& buffers = spare(lock);
+    std::vector<buffer>& buffers = spare();
     if (buffers.size() < max_spare) buffers.push_back(std::move(room));
 }
 

@@ -63,12 +63,12 @@ class piece_queue {
         std::size_t capacity = 0;
         std::vector<std::uint8_t> scratch;
     };
-    // Buffers kept from one version to the next, for every thread of the
-    // process: memory never touched costs a page fault per page, which costs
-    // more than decoding into it.
+    // Buffers kept from one version to the next by the calling thread:
+    // memory never touched costs a page fault per page, which costs more
+    // than decoding into it. Taken and given back on the caller's thread.
     static buffer take_buffer();
     static void give_back(buffer room);
-    static std::vector<buffer>& spare(std::unique_lock<std::mutex>& lock);
+    static std::vector<buffer>& spare();
     struct job {
         version_piece piece;
         buffer room;
