@@ -116,7 +116,7 @@ int checkin_program::run(const std::vector<std::string>& arguments) {
 bool checkin_program::lock_and_check_in(repository& repo, const std::string& db_path,
                                         const checkin_form& form,
                                         const std::vector<std::filesystem::path>& files) {
-    std::optional<platform::file_lock> writer;
+    std::optional<writer_lock> writer;
     try {
         while (!(writer = try_lock_writer(db_path, writer_wait))) {
             const auto answer = prompter_.message(

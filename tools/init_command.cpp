@@ -68,7 +68,7 @@ void run_init(const init_request& request, std::ostream& out) {
             platform::create_registry_key(registry_root::current_user, platform::quillmark_key);
         user.set(platform::db_path_value, database);
         user.set(platform::temp_dir_value, utf8_of(layout.temp));
-        user.set(platform::data_dir_value, utf8_of(layout.data));
+        if (!on_server) user.set(platform::data_dir_value, utf8_of(layout.data));
         auto machine =
             platform::create_registry_key(registry_root::local_machine, platform::quillmark_key);
         machine.set(platform::checkin_program_value, utf8_of(request.checkin_program));
@@ -79,7 +79,9 @@ void run_init(const init_request& request, std::ostream& out) {
 
     out << "Created the vault " << utf8_of(layout.directory) << "\n"
         << "  Database        " << database << "\n"
-        << "  Containers      " << utf8_of(layout.data) << "\n"
+        << "  Containers      "
+        << (on_server ? std::string("in the database, as large objects") : utf8_of(layout.data))
+        << "\n"
         << "  Temporary files " << utf8_of(layout.temp) << "\n"
         << "Registered for the current user in "
         << platform::registry_location(registry_root::current_user) << "\n";

@@ -269,7 +269,7 @@ void block_writer::write_container(std::int64_t disk_id, const std::filesystem::
     if (found == containers_.end()) {
         container_file opened;
         opened.disk_id = disk_id;
-        opened.file = storage_.files.open(path, open_mode::read_write);
+        opened.file = storage_.containers.open(path, open_mode::read_write);
         // The first chunk a writer puts in a container goes where the
         // committed ones end. A container shorter than that was cut short:
         // writing past its end would leave a hole where its chunks were, and
@@ -317,7 +317,7 @@ void block_writer::sync_containers() {
         assert(c.pending.empty());
         c.file->sync();
     }
-    if (created_container_) storage_.files.sync_directory(storage_.data_directory);
+    if (created_container_) storage_.containers.sync_directory(storage_.data_directory);
     created_container_ = false;
     unsynced_ = false;
 }
@@ -345,7 +345,7 @@ void block_writer::give_back_uncommitted_space() noexcept {
                 // Made by this check-in: its row is gone, and so goes the file.
                 row.reset();
                 c.file.reset();
-                storage_.files.remove(path);
+                storage_.containers.remove(path);
             }
         } catch (const std::exception&) {
             // Stray bytes past the used length are harmless; the next

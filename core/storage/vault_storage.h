@@ -1,7 +1,8 @@
-// What the storage layer works on: one vault's database, the file system its
-// files are read and written through, and where those files lie. The storage
-// classes take it by value and borrow the database and the file system,
-// which must outlive them; the repository makes one (repository::storage()).
+// What the storage layer works on: one vault's database, the file systems its
+// local files and its containers are read and written through, and where the
+// containers lie. The storage classes take it by value and borrow the
+// database and the file systems, which must outlive them; the repository
+// makes one (repository::storage()).
 #pragma once
 
 #include <cstdint>
@@ -15,7 +16,11 @@ class file_system;
 
 struct vault_storage {
     db& database;
+    // Local files: those checked in and written out.
     file_system& files;
+    // The containers: files beside a local vault's database, large objects
+    // in a vault on a database server (core/storage/large_object_store.h).
+    file_system& containers;
     // The vault folder: stored container paths are relative to it.
     std::filesystem::path folder;
     // Where new containers are made.
@@ -31,6 +36,9 @@ struct vault_storage {
     // Whether the chunk table has the stored_size and codec columns; a vault
     // made before compression has neither, and holds raw chunks only.
     bool stored_form_columns = false;
+    // Whether the database is on a server: then the vault has no files on
+    // this machine, and its containers are large objects.
+    bool on_server = false;
 };
 
 }  // namespace tuv

@@ -87,6 +87,8 @@ checkin::own_files checkin::find_own_files() {
 bool checkin::is_own_file(const path_status& status) {
     // By identity, links followed: the database and its log files, and
     // anything in the data folder.
+    // A vault on a server keeps nothing on this machine.
+    if (storage_.on_server) return false;
     file_system& files = storage_.files;
     if (!own_) own_ = find_own_files();
     own_files& own = *own_;

@@ -11,6 +11,7 @@
 #include "core/db/schema.h"
 #include "core/db/write_transaction.h"
 #include "core/storage/file_io.h"
+#include "core/storage/large_object_store.h"
 #include "core/storage/vault_folder.h"
 #include "core/vault/journal.h"
 
@@ -205,12 +206,12 @@ vault_layout install_server_vault(const std::string& address, const vault_option
                         table + " table); nothing was changed");
     }
     undo_list undo;
-    make_folder(layout.data, undo);
     make_folder(layout.temp, undo);
     {
         write_transaction transaction(*database);
         create_schema(*database);
-        write_settings(*database, options, utf8_of(layout.data));
+        large_object_store::create_schema(*database);
+        write_settings(*database, options, server_containers_name);
         write_root_entry(*database, options.separator);
         transaction.commit();
     }

@@ -47,11 +47,14 @@ void validate(const vault_options& options);
 // touched.
 vault_layout install_vault(const vault_options& options);
 
+// The data folder's setting of a vault on a server: its containers are large
+// objects in the database (core/storage/large_object_store.h), named by it.
+inline constexpr const char* server_containers_name = "containers";
+
 // Creates a vault whose database is on a PostgreSQL server (`address`, as
 // open_database() takes it): the schema, the settings and the root entry in
-// one transaction, and the data and temporary folders in options.directory,
-// whose data folder is stored as an absolute path since the database has no
-// folder of its own. Throws tuv_error "The database <address> already holds
+// one transaction, and this desktop's temporary folder in
+// options.directory. Throws tuv_error "The database <address> already holds
 // a vault (it has a <table> table); nothing was changed" when it holds any
 // of the vault's tables, and tuv_error when an option is invalid or a step
 // fails; a failed installation leaves nothing behind.

@@ -8,6 +8,7 @@
 #include "core/storage/block_reader.h"
 #include "core/storage/chunk_codec.h"
 #include "core/storage/file_io.h"
+#include "core/storage/large_object_store.h"
 #include "core/storage/vault_folder.h"
 #include "core/vault/checkin_group.h"
 #include "core/vault/journal.h"
@@ -23,13 +24,15 @@ std::uint32_t read_number(settings_reader& reader, const char* key) {
 
 repository::repository(const std::string& db_path, access mode) : files_(&file_system::local()) {
     // A database on a server has no folder: its data folder's setting is
-    // taken as it is.
-    if (!is_server_address(db_path)) {
+    // taken as it is, a name for its containers.
+    const bool on_server = is_server_address(db_path);
+    if (!on_server) {
         folder_ =
             std::filesystem::absolute(path_from_utf8(db_path)).lexically_normal().parent_path();
     }
     database_ = open_database(
         db_path, mode == access::read_only ? db_open_mode::read_only : db_open_mode::existing);
+    if (on_server) server_containers_ = std::make_unique<large_object_store>(*database_);
 
     settings_reader reader(*database_);
     // Read in this order so that an empty settings table reports the
@@ -78,11 +81,14 @@ repository::~repository() {
     // The journal must never reach a closed database.
     if (journal_) journal_->detach();
     journal_.reset();
+    server_containers_.reset();
     database_.reset();
 }
 
 bool repository::is_own_file(const std::filesystem::path& path) const {
     namespace fs = std::filesystem;
+    // A vault on a server keeps nothing on this machine.
+    if (server_containers_) return false;
     std::error_code ignored;
     const fs::path folder = path.parent_path().empty() ? fs::path(".") : path.parent_path();
     if (fs::equivalent(folder, data_directory_, ignored)) return true;

@@ -34,7 +34,8 @@ class repository {
     // cannot write (a read-only mount, a read-only backup) can be opened.
     enum class access { read_write, read_only };
 
-    // Opens the database at `db_path` (UTF-8; it must exist) and reads every
+    // Opens the database at `db_path` (UTF-8; it must exist, or it is the
+    // address of a database server, core/db/open_database.h) and reads every
     // setting. Throws db_exception when the file cannot be opened or is not
     // a database, tuv_error "<path> is not a Quillmark vault: it has no
     // settings table", rec_not_found_exception for a missing key, tuv_error
@@ -91,12 +92,14 @@ class repository {
     vault_storage storage() {
         return {*database_,
                 *files_,
+                containers(),
                 folder_,
                 data_directory_,
                 default_disk_size_,
                 compression_.level,
                 headerless_frames_,
-                stored_form_columns_};
+                stored_form_columns_,
+                server_containers_ != nullptr};
     }
 
     // True when the local `path` is one of the vault's own files: its
@@ -110,6 +113,11 @@ class repository {
     // outlive its use).
     file_system& files() const { return *files_; }
     void set_file_system(file_system& files) { files_ = &files; }
+    // Where the containers are read and written: files() for a vault on
+    // this machine, the database's large objects for one on a server.
+    file_system& containers() const {
+        return server_containers_ ? *server_containers_ : *files_;
+    }
 
   private:
     std::unique_ptr<db> database_;
@@ -119,6 +127,7 @@ class repository {
     std::unique_ptr<tuv::journal> journal_;
     std::unique_ptr<tuv::catalogue> catalogue_;
     file_system* files_;
+    std::unique_ptr<file_system> server_containers_;
     chunk_settings chunks_{};
     std::optional<std::uint64_t> default_disk_size_;
     compression_setting compression_;

@@ -351,7 +351,7 @@ class checker {
             const std::uint64_t reach = used == extents.end() ? 0 : used->second.end;
             if (used != extents.end()) extents.erase(used);
             try {
-                const std::uint64_t length = repo_.files().open(path, open_mode::read)->size();
+                const std::uint64_t length = repo_.containers().open(path, open_mode::read)->size();
                 container_lengths_[disk_id] = {path, length};
                 if (length < reach) {
                     container_problems_.push_back(
@@ -581,7 +581,7 @@ class checker {
                 if (open_disk != disk_id) {
                     container.reset();
                     open_disk = disk_id;
-                    container = repo_.files().open(path, open_mode::read);
+                    container = repo_.containers().open(path, open_mode::read);
                 }
                 // A raw chunk is read straight into the batch, a compressed
                 // one decoded into it.

@@ -165,8 +165,8 @@ TEST_F(cli_test, init_on_a_server_makes_the_vault_there_once) {
         run({"init", "--server", schema.address(), "--vault", vault.string(), "--separator", "/"});
     ASSERT_EQ(r.code, exit_ok) << r.err;
     EXPECT_EQ(r.out.rfind("Created the vault " + vault.string() + "\n  Database        " +
-                              schema.address() + "\n  Containers      " +
-                              (vault / "data").string() + "\n",
+                              schema.address() +
+                              "\n  Containers      in the database, as large objects\n",
                           0),
               0u)
         << r.out;
@@ -174,7 +174,7 @@ TEST_F(cli_test, init_on_a_server_makes_the_vault_there_once) {
     {
         repository repo(schema.address());
         EXPECT_EQ(repo.path_separator(), "/");
-        EXPECT_EQ(repo.data_directory(), vault / "data");
+        EXPECT_EQ(repo.data_directory(), "containers");
     }
     const result info = run({"info"});
     EXPECT_NE(info.out.find("  Catalogue       1 directory, 0 files\n"), std::string::npos)
