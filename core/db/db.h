@@ -124,6 +124,12 @@ class db {
     // Borrowed: it must outlive its use.
     virtual void set_busy_observer(busy_observer* observer) = 0;
 
+    // Whether other writers may change the database while this connection
+    // writes (a server): a writer then locks the rows it builds on, with
+    // SELECT ... FOR UPDATE, which only such an engine is sent. SQLite lets
+    // one writer in at a time, and it holds the whole database.
+    virtual bool many_writers() const = 0;
+
     // The rowid of the last row this connection inserted.
     virtual std::int64_t last_insert_id() = 0;
 

@@ -30,8 +30,13 @@ chunk_location disk_manager::allocate(std::uint64_t size) {
     const auto n = static_cast<std::int64_t>(size);
     if (!containers_) {
         containers_.emplace();
+        // Where other writers work at once, each takes the containers no
+        // other one holds, and keeps them until it commits: two never
+        // reserve the same bytes.
         auto rows = database_.query(
-            "SELECT disk_id, path, total_size, free_size FROM disk_info ORDER BY disk_id");
+            std::string("SELECT disk_id, path, total_size, free_size FROM disk_info ORDER BY "
+                        "disk_id") +
+            (database_.many_writers() ? " FOR UPDATE SKIP LOCKED" : ""));
         while (rows->next()) {
             containers_->push_back({rows->get_int64("disk_id"),
                                     local_path(vault_folder_, rows->get_string("path")),

@@ -38,7 +38,8 @@ class disk_manager {
     // Reserves `size` bytes inside the caller's transaction. A chunk larger
     // than a container gets a container of its own. The containers are
     // read once, at the first allocation: the manager must not outlive the
-    // transaction (only the one writer changes `disk_info`). A new
+    // transaction (no other writer changes the containers it read: a server's
+    // writers each lock theirs). A new
     // container's row is written at once; the free space that later
     // allocations take is kept here until record_free_space().
     chunk_location allocate(std::uint64_t size);

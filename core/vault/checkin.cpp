@@ -153,6 +153,24 @@ std::unique_ptr<chunk_pipeline> checkin::start_chunks(file_handle& input, db* lo
     return std::make_unique<chunk_pipeline>(input, chunks_, std::move(compression));
 }
 
+std::unique_ptr<file_entry> checkin::find_for_writing(const std::string& name,
+                                                      std::int64_t parent, bool is_file) {
+    std::unique_ptr<file_entry> found = catalogue_.find_child(name, parent);
+    db& database = storage_.database;
+    if (!database.many_writers() || (found && !is_file)) return found;
+    const auto lock = [&database](std::int64_t id) {
+        database.query("SELECT file_id FROM file_info WHERE file_id = ? FOR UPDATE", {id});
+    };
+    // The file this writer gives a version, or the folder it may make a
+    // name in, is locked until it commits; what was read before the lock is
+    // read again, as the writer that held it may have changed it.
+    lock(found ? found->file_id() : parent);
+    const bool locked_file = found != nullptr;
+    found = catalogue_.find_child(name, parent);
+    if (found && is_file && !locked_file) lock(found->file_id());
+    return found;
+}
+
 checkin::destination checkin::find_or_make(const checkin_request& request,
                                            known_directories& known) {
     const std::string& separator = separator_;
@@ -179,7 +197,8 @@ checkin::destination checkin::find_or_make(const checkin_request& request,
             directories.push_back(seen->second);
             continue;
         }
-        std::unique_ptr<file_entry> found = catalogue_.find_child(names[i], directories.back());
+        std::unique_ptr<file_entry> found =
+            find_for_writing(names[i], directories.back(), is_file);
         if (!is_file) {
             if (found && !found->is_directory()) {
                 throw tuv_error("Cannot check in " + source + ": " + walked +

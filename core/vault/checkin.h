@@ -153,6 +153,11 @@ class checkin {
         bool moved = false;
     };
     destination find_or_make(const checkin_request& request, known_directories& known);
+    // The entry `name` in the folder `parent`, or null; where other writers
+    // work at once, locked for this one when it is the file to write (and
+    // its folder when the name is not there yet).
+    std::unique_ptr<file_entry> find_for_writing(const std::string& name, std::int64_t parent,
+                                                 bool is_file);
 
     tuv::catalogue& catalogue_;
     tuv::journal& journal_;
