@@ -184,9 +184,18 @@ void db_postgres::require_open() const {
 void db_postgres::run_plain(const std::string& sql) {
     result_ptr result(PQexec(connection_, sql.c_str()));
     const ExecStatusType status = PQresultStatus(result.get());
-    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
-        throw db_exception(error_text(result.get(), connection_));
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) throw failure(result.get());
+}
+
+db_exception db_postgres::failure(const pg_result* result) const {
+    const std::string text = error_text(result, connection_);
+    // The server stopped or ended this session: whatever the transaction
+    // held is gone with it, and no statement of this connection will work.
+    if (PQstatus(connection_) == CONNECTION_BAD) {
+        return db_exception("Lost the connection to the database server of " +
+                            shown_address(address_) + ": " + text);
     }
+    return db_exception(text);
 }
 
 const std::string& db_postgres::statement_name(const std::string& sql) {
@@ -202,7 +211,7 @@ const std::string& db_postgres::statement_name(const std::string& sql) {
     if (PQresultStatus(result.get()) != PGRES_COMMAND_OK) {
         const char* state = PQresultErrorField(result.get(), PG_DIAG_SQLSTATE);
         if (is_busy_state(state)) throw lost_to_another{error_text(result.get(), connection_)};
-        throw db_exception(error_text(result.get(), connection_));
+        throw failure(result.get());
     }
     return statements_.emplace(sql, name).first->second;
 }
@@ -253,7 +262,7 @@ std::unique_ptr<db_recordset> db_postgres::run(const std::string& sql,
                 if (is_busy_state(state)) {
                     throw lost_to_another{error_text(result.get(), connection_)};
                 }
-                throw db_exception(error_text(result.get(), connection_));
+                throw failure(result.get());
             }
             if (fenced) run_plain("RELEASE SAVEPOINT quillmark_statement");
             if (waited && observer != nullptr) observer->no_longer_busy();
@@ -266,7 +275,7 @@ std::unique_ptr<db_recordset> db_postgres::run(const std::string& sql,
             waited = true;
             if (observer != nullptr) observer->still_busy();
         } catch (const db_exception&) {
-            undo();
+            if (PQstatus(connection_) != CONNECTION_BAD) undo();
             throw;
         }
     }

@@ -21,9 +21,11 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/base/errors.h"
 #include "core/db/db.h"
 
 struct pg_conn;
+struct pg_result;
 
 namespace tuv {
 
@@ -96,6 +98,9 @@ class db_postgres : public db {
     std::unique_ptr<db_recordset> run(const std::string& sql,
                                       const std::vector<bound_value>& values,
                                       busy_observer* observer);
+    // The error of a failed statement: the server's words, or, when the
+    // connection is gone, a message that says so.
+    db_exception failure(const pg_result* result) const;
     void run_plain(const std::string& sql);
     bound_value& prepared_value(int position);
 
