@@ -60,8 +60,14 @@ void run_init(const init_request& request, std::ostream& out) {
             std::string("The server address holds a password, which would be kept in the registry: "
                         "put it in ~/.pgpass, PGPASSFILE or the service file instead"));
     }
-    const vault_layout layout = on_server ? install_server_vault(request.server, request.vault)
-                                          : install_vault(request.vault);
+    if (request.join && !on_server) {
+        throw tuv_error(
+            std::string("--join registers a vault on a database server: give --server"));
+    }
+    const vault_layout layout = request.join
+                                    ? join_server_vault(request.server, request.vault.directory)
+                                : on_server ? install_server_vault(request.server, request.vault)
+                                            : install_vault(request.vault);
     const std::string database = on_server ? request.server : utf8_of(layout.database);
     try {
         auto user =
@@ -77,7 +83,8 @@ void run_init(const init_request& request, std::ostream& out) {
                         ", but it could not be registered: " + std::string(e.what()));
     }
 
-    out << "Created the vault " << utf8_of(layout.directory) << "\n"
+    out << (request.join ? "Joined the vault " : "Created the vault ") << utf8_of(layout.directory)
+        << "\n"
         << "  Database        " << database << "\n"
         << "  Containers      "
         << (on_server ? std::string("in the database, as large objects") : utf8_of(layout.data))
@@ -102,9 +109,13 @@ void add_init_command(CLI::App& app, command_context& context) {
         ->type_name("DIR");
     command
         ->add_option("--server", args->request.server,
-                     "Keep the vault's tables in this PostgreSQL database (postgresql://... or "
-                     "service=NAME); the folder holds the containers")
+                     "Keep the vault's tables and containers in this PostgreSQL database "
+                     "(postgresql://... or service=NAME); the folder holds this desktop's "
+                     "temporary files")
         ->type_name("URI");
+    command->add_flag("--join", args->request.join,
+                      "Register the vault that init --server made in that database, from this "
+                      "desktop or another, instead of making one");
     command->add_option("--separator", vault.separator, "Vault path separator (default \\)")
         ->type_name("C");
     command->add_option("--chunk-min", vault.chunks.min_size, "Smallest chunk, in bytes")

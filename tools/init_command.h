@@ -13,9 +13,11 @@ struct init_request {
     vault_options vault;
     // Full path of the check-in program, registered as QuillmarkPath.
     std::filesystem::path checkin_program;
-    // A PostgreSQL database to hold the vault's tables instead of a file in
-    // the vault folder, which then holds the containers and temporary files.
+    // A PostgreSQL database to hold the vault's tables and containers instead
+    // of the vault folder, which then holds this desktop's temporary files.
     std::string server;
+    // Register the vault already on `server` instead of making one.
+    bool join = false;
 };
 
 // The user's data folder: $XDG_DATA_HOME when it is an absolute path, else

@@ -14,6 +14,7 @@
 #include "core/storage/large_object_store.h"
 #include "core/storage/vault_folder.h"
 #include "core/vault/journal.h"
+#include "core/vault/repository.h"
 
 namespace tuv {
 namespace fs = std::filesystem;
@@ -216,6 +217,18 @@ vault_layout install_server_vault(const std::string& address, const vault_option
         transaction.commit();
     }
     undo.commit();
+    return layout;
+}
+
+vault_layout join_server_vault(const std::string& address, const std::filesystem::path& directory) {
+    const vault_layout layout(fs::absolute(directory).lexically_normal());
+    repository(address, repository::access::read_only);
+    std::error_code error;
+    if (!fs::is_directory(layout.temp, error)) {
+        undo_list undo;
+        make_folder(layout.temp, undo);
+        undo.commit();
+    }
     return layout;
 }
 

@@ -60,4 +60,10 @@ inline constexpr const char* server_containers_name = "containers";
 // fails; a failed installation leaves nothing behind.
 vault_layout install_server_vault(const std::string& address, const vault_options& options);
 
+// Readies this desktop for a vault that install_server_vault() made on
+// `address`, from another desktop or this one: opens it as every program
+// will (and throws as repository's constructor does when it is no vault),
+// then makes the temporary folder in `directory` when it is missing.
+vault_layout join_server_vault(const std::string& address, const std::filesystem::path& directory);
+
 }  // namespace tuv

@@ -15,6 +15,7 @@
 #include "platform/process.h"
 #include "platform/quillmark_registry.h"
 #include "platform/registry.h"
+#include "tests/support/checks.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/scoped_registry.h"
 #include "tests/support/temp_dir.h"
@@ -186,6 +187,39 @@ TEST_F(cli_test, init_on_a_server_makes_the_vault_there_once) {
     EXPECT_EQ(again.err, "quillmark: The database " + schema.address() +
                              " already holds a vault (it has a settings table); nothing was "
                              "changed\n");
+}
+
+TEST_F(cli_test, a_second_desktop_joins_a_vault_on_a_server_and_checks_in) {
+    test::test_schema schema;
+    if (!schema.available()) GTEST_SKIP() << "QUILLMARK_TEST_PG is not set";
+    const result refused = run({"init", "--join", "--vault", (folder / "d").string()});
+    EXPECT_EQ(refused.err,
+              "quillmark: --join registers a vault on a database server: give --server\n");
+    const result empty =
+        run({"init", "--server", schema.address(), "--join", "--vault", (folder / "d").string()});
+    EXPECT_EQ(empty.err, "quillmark: " + schema.address() +
+                             " is not a Quillmark vault: it has no settings table\n");
+    EXPECT_FALSE(fs::exists(folder / "d"));
+
+    ASSERT_EQ(
+        run({"init", "--server", schema.address(), "--vault", (folder / "first").string()}).code,
+        exit_ok);
+    const fs::path second = folder / "second";
+    const result joined =
+        run({"init", "--server", schema.address(), "--join", "--vault", second.string()});
+    ASSERT_EQ(joined.code, exit_ok) << joined.err;
+    EXPECT_EQ(joined.out.rfind("Joined the vault " + second.string() + "\n  Database        " +
+                                   schema.address() +
+                                   "\n  Containers      in the database, as large objects\n",
+                               0),
+              0u)
+        << joined.out;
+    EXPECT_TRUE(fs::is_directory(second / "tmp"));
+
+    std::ofstream(folder / "note.txt", std::ios::binary) << "from the second desktop";
+    ASSERT_EQ(run({"checkin", (folder / "note.txt").string()}).code, exit_ok);
+    ASSERT_EQ(run({"checkout", "\\note.txt", (folder / "back.txt").string()}).code, exit_ok);
+    EXPECT_EQ(test::file_contents(folder / "back.txt"), "from the second desktop");
 }
 
 TEST_F(cli_test, init_refuses_a_server_address_with_a_password) {
