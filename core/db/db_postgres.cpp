@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <cstdlib>
 #include <functional>
+#include <sstream>
 
 #include "core/base/errors.h"
 #include "core/db/busy_observer.h"
@@ -121,6 +123,65 @@ bool preparable(std::string_view sql) {
     return false;
 }
 
+// The table an INSERT statement (SQLite's text) writes to; empty for any
+// other statement.
+std::string inserted_table(std::string_view sql) {
+    std::istringstream words{std::string(sql.substr(0, 256))};
+    std::string word;
+    const auto next = [&] {
+        word.clear();
+        words >> word;
+        for (char& c : word) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        return word;
+    };
+    if (next() != "INSERT") return {};
+    if (next() == "OR") {
+        next();
+        next();
+    }
+    if (word != "INTO") return {};
+    words >> word;
+    std::string table = word.substr(0, word.find('('));
+    for (char& c : table) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return table;
+}
+
+constexpr const char* savepoint = "SAVEPOINT quillmark_statement";
+constexpr const char* release = "RELEASE SAVEPOINT quillmark_statement";
+constexpr const char* roll_back =
+    "ROLLBACK TO SAVEPOINT quillmark_statement; RELEASE SAVEPOINT quillmark_statement";
+
+// Runs a prepared statement between a savepoint and its release, the three
+// sent together and answered together: one wait for the server where three
+// would be. Returns the statement's result (or the savepoint's, should that
+// fail); a failed statement leaves the savepoint for the caller to roll
+// back to. Null when the connection fails.
+result_ptr exec_fenced(PGconn* connection, const char* name, int count, const char* const* data,
+                       const int* lengths, const int* formats) {
+    if (PQenterPipelineMode(connection) != 1) return nullptr;
+    const bool sent =
+        PQsendQueryParams(connection, savepoint, 0, nullptr, nullptr, nullptr, nullptr, 0) == 1 &&
+        PQsendQueryPrepared(connection, name, count, data, lengths, formats, 0) == 1 &&
+        PQsendQueryParams(connection, release, 0, nullptr, nullptr, nullptr, nullptr, 0) == 1 &&
+        PQpipelineSync(connection) == 1;
+    std::vector<result_ptr> results;
+    // Each statement's results end with a null; the sync ends them all.
+    for (int ends = 0; sent && ends <= 3;) {
+        result_ptr result(PQgetResult(connection));
+        if (!result) {
+            if (PQstatus(connection) == CONNECTION_BAD) break;
+            ++ends;
+            continue;
+        }
+        if (PQresultStatus(result.get()) == PGRES_PIPELINE_SYNC) break;
+        results.push_back(std::move(result));
+    }
+    PQexitPipelineMode(connection);
+    if (results.size() < 2) return results.empty() ? nullptr : std::move(results.front());
+    const ExecStatusType made = PQresultStatus(results[0].get());
+    return made == PGRES_COMMAND_OK ? std::move(results[1]) : std::move(results[0]);
+}
+
 void ignore_notice(void*, const char*) {
     // "relation already exists, skipping" and the like are not errors.
 }
@@ -160,6 +221,8 @@ void db_postgres::open(const std::string& path, db_open_mode mode) {
 
 void db_postgres::close() {
     statements_.clear();
+    identity_keys_.reset();
+    last_key_.reset();
     has_prepared_ = false;
     if (connection_ != nullptr) PQfinish(connection_);
     connection_ = nullptr;
@@ -198,22 +261,47 @@ db_exception db_postgres::failure(const pg_result* result) const {
     return db_exception(text);
 }
 
-const std::string& db_postgres::statement_name(const std::string& sql) {
+const db_postgres::prepared_statement& db_postgres::statement(const std::string& sql) {
     const auto found = statements_.find(sql);
     if (found != statements_.end()) return found->second;
     if (statements_.size() >= max_cached_statements) {
         run_plain("DEALLOCATE ALL");
         statements_.clear();
     }
-    const std::string name = "q" + std::to_string(++named_);
-    result_ptr result(
-        PQprepare(connection_, name.c_str(), postgres_statement(sql).c_str(), 0, nullptr));
+    prepared_statement made;
+    made.name = "q";
+    made.name += std::to_string(++named_);
+    std::string text = postgres_statement(sql);
+    // An insert hands back the key it made, so that last_insert_id() need
+    // not ask the server again.
+    if (const std::string* key = identity_key(inserted_table(sql))) {
+        text += " RETURNING ";
+        text += *key;
+        made.returns_key = true;
+    }
+    result_ptr result(PQprepare(connection_, made.name.c_str(), text.c_str(), 0, nullptr));
     if (PQresultStatus(result.get()) != PGRES_COMMAND_OK) {
         const char* state = PQresultErrorField(result.get(), PG_DIAG_SQLSTATE);
         if (is_busy_state(state)) throw lost_to_another{error_text(result.get(), connection_)};
         throw failure(result.get());
     }
-    return statements_.emplace(sql, name).first->second;
+    return statements_.emplace(sql, std::move(made)).first->second;
+}
+
+const std::string* db_postgres::identity_key(const std::string& table) {
+    if (table.empty()) return nullptr;
+    if (!identity_keys_) {
+        result_ptr rows(PQexec(connection_,
+                               "SELECT table_name, column_name FROM information_schema.columns"
+                               " WHERE table_schema = current_schema() AND is_identity = 'YES'"));
+        if (PQresultStatus(rows.get()) != PGRES_TUPLES_OK) throw failure(rows.get());
+        identity_keys_.emplace();
+        for (int row = 0; row < PQntuples(rows.get()); ++row) {
+            identity_keys_->emplace(PQgetvalue(rows.get(), row, 0), PQgetvalue(rows.get(), row, 1));
+        }
+    }
+    const auto found = identity_keys_->find(table);
+    return found == identity_keys_->end() ? nullptr : &found->second;
 }
 
 std::unique_ptr<db_recordset> db_postgres::run(const std::string& sql,
@@ -238,21 +326,28 @@ std::unique_ptr<db_recordset> db_postgres::run(const std::string& sql,
         // Inside a transaction a failed statement would spoil the whole of
         // it; the savepoint undoes just the statement, as SQLite does.
         const bool fenced = prepared && PQtransactionStatus(connection_) == PQTRANS_INTRANS;
-        if (fenced) run_plain("SAVEPOINT quillmark_statement");
+        // A statement seen before goes with its savepoint and release in one
+        // exchange; a new one is prepared inside a savepoint of its own.
+        const bool pipelined = fenced && statements_.contains(sql);
+        if (fenced && !pipelined) run_plain(savepoint);
         const auto undo = [&] {
-            if (fenced) {
-                run_plain(
-                    "ROLLBACK TO SAVEPOINT quillmark_statement;"
-                    " RELEASE SAVEPOINT quillmark_statement");
-            }
+            if (fenced) run_plain(roll_back);
         };
         try {
             result_ptr result;
+            const prepared_statement* made = nullptr;
             if (prepared) {
-                const std::string& name = statement_name(sql);
-                result.reset(PQexecPrepared(connection_, name.c_str(), count, data.data(),
-                                            lengths.data(), formats.data(), 0));
+                made = &statement(sql);
+                if (pipelined) {
+                    result = exec_fenced(connection_, made->name.c_str(), count, data.data(),
+                                         lengths.data(), formats.data());
+                } else {
+                    result.reset(PQexecPrepared(connection_, made->name.c_str(), count, data.data(),
+                                                lengths.data(), formats.data(), 0));
+                }
             } else {
+                // The table's keys may have changed.
+                identity_keys_.reset();
                 result.reset(PQexecParams(connection_, postgres_statement(sql).c_str(), count,
                                           nullptr, data.data(), lengths.data(), formats.data(), 0));
             }
@@ -264,7 +359,11 @@ std::unique_ptr<db_recordset> db_postgres::run(const std::string& sql,
                 }
                 throw failure(result.get());
             }
-            if (fenced) run_plain("RELEASE SAVEPOINT quillmark_statement");
+            if (fenced && !pipelined) run_plain(release);
+            if (made != nullptr && made->returns_key && PQntuples(result.get()) > 0) {
+                last_key_ = std::strtoll(PQgetvalue(result.get(), PQntuples(result.get()) - 1, 0),
+                                         nullptr, 10);
+            }
             if (waited && observer != nullptr) observer->no_longer_busy();
             return std::make_unique<db_postgres_recordset>(result.release());
         } catch (const lost_to_another& lost) {
@@ -364,6 +463,7 @@ std::unique_ptr<db_recordset> db_postgres::execute_prepared() {
 }
 
 std::int64_t db_postgres::last_insert_id() {
+    if (last_key_) return *last_key_;
     auto rows = query("SELECT lastval()");
     rows->next();
     return rows->get_int64(0);

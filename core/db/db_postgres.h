@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -94,7 +95,14 @@ class db_postgres : public db {
 
   private:
     void require_open() const;
-    const std::string& statement_name(const std::string& sql);
+    struct prepared_statement {
+        std::string name;          // on the server
+        bool returns_key = false;  // an insert that hands back its new key
+    };
+    // The statement prepared for `sql`, preparing it the first time.
+    const prepared_statement& statement(const std::string& sql);
+    // The identity column of `table` in the current schema, if it has one.
+    const std::string* identity_key(const std::string& table);
     std::unique_ptr<db_recordset> run(const std::string& sql,
                                       const std::vector<bound_value>& values,
                                       busy_observer* observer);
@@ -107,7 +115,9 @@ class db_postgres : public db {
     pg_conn* connection_ = nullptr;
     std::string address_;
     db_open_mode mode_ = db_open_mode::existing;
-    std::unordered_map<std::string, std::string> statements_;  // SQLite text -> server name
+    std::unordered_map<std::string, prepared_statement> statements_;  // by SQLite text
+    std::optional<std::unordered_map<std::string, std::string>> identity_keys_;
+    std::optional<std::int64_t> last_key_;
     std::size_t named_ = 0;
     std::string prepared_sql_;
     std::vector<bound_value> prepared_values_;
