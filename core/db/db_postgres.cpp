@@ -106,19 +106,21 @@ std::string connect_error(PGconn* connection, const std::string& address) {
     return "Cannot open the database " + shown + ": " + first_line(reason);
 }
 
+// Whether `sql` begins with `head` (upper case), spaces before it aside.
+bool starts_with_words(std::string_view sql, std::string_view head) {
+    const std::size_t start = sql.find_first_not_of(" \t\n");
+    if (start == std::string_view::npos || sql.size() - start < head.size()) return false;
+    for (std::size_t i = 0; i < head.size(); ++i) {
+        if (std::toupper(static_cast<unsigned char>(sql[start + i])) != head[i]) return false;
+    }
+    return true;
+}
+
 // Statements the server can prepare; the rest (transaction control, schema
 // changes, settings) are sent as they are, each time.
 bool preparable(std::string_view sql) {
-    const std::size_t start = sql.find_first_not_of(" \t\n");
-    if (start == std::string_view::npos) return false;
-    sql.remove_prefix(start);
     for (const std::string_view head : {"SELECT", "INSERT", "UPDATE", "DELETE", "WITH", "VALUES"}) {
-        if (sql.size() < head.size()) continue;
-        bool same = true;
-        for (std::size_t i = 0; i < head.size() && same; ++i) {
-            same = std::toupper(static_cast<unsigned char>(sql[i])) == head[i];
-        }
-        if (same) return true;
+        if (starts_with_words(sql, head)) return true;
     }
     return false;
 }
@@ -146,6 +148,9 @@ std::string inserted_table(std::string_view sql) {
     return table;
 }
 
+// pg_type's identifier of bytea.
+constexpr Oid bytea_type = 17;
+
 constexpr const char* savepoint = "SAVEPOINT quillmark_statement";
 constexpr const char* release = "RELEASE SAVEPOINT quillmark_statement";
 constexpr const char* roll_back =
@@ -157,11 +162,11 @@ constexpr const char* roll_back =
 // fail); a failed statement leaves the savepoint for the caller to roll
 // back to. Null when the connection fails.
 result_ptr exec_fenced(PGconn* connection, const char* name, int count, const char* const* data,
-                       const int* lengths, const int* formats) {
+                       const int* lengths, const int* formats, int rows_format) {
     if (PQenterPipelineMode(connection) != 1) return nullptr;
     const bool sent =
         PQsendQueryParams(connection, savepoint, 0, nullptr, nullptr, nullptr, nullptr, 0) == 1 &&
-        PQsendQueryPrepared(connection, name, count, data, lengths, formats, 0) == 1 &&
+        PQsendQueryPrepared(connection, name, count, data, lengths, formats, rows_format) == 1 &&
         PQsendQueryParams(connection, release, 0, nullptr, nullptr, nullptr, nullptr, 0) == 1 &&
         PQpipelineSync(connection) == 1;
     std::vector<result_ptr> results;
@@ -285,6 +290,17 @@ const db_postgres::prepared_statement& db_postgres::statement(const std::string&
         if (is_busy_state(state)) throw lost_to_another{error_text(result.get(), connection_)};
         throw failure(result.get());
     }
+    // Rows of blobs alone (container bytes) come as they are: as text they
+    // would come as hex, twice as long, to be decoded again here.
+    if (starts_with_words(sql, "SELECT")) {
+        result.reset(PQdescribePrepared(connection_, made.name.c_str()));
+        if (PQresultStatus(result.get()) != PGRES_COMMAND_OK) throw failure(result.get());
+        const int columns = PQnfields(result.get());
+        made.binary_rows = columns > 0;
+        for (int column = 0; column < columns; ++column) {
+            made.binary_rows = made.binary_rows && PQftype(result.get(), column) == bytea_type;
+        }
+    }
     return statements_.emplace(sql, std::move(made)).first->second;
 }
 
@@ -338,12 +354,13 @@ std::unique_ptr<db_recordset> db_postgres::run(const std::string& sql,
             const prepared_statement* made = nullptr;
             if (prepared) {
                 made = &statement(sql);
+                const int rows_format = made->binary_rows ? 1 : 0;
                 if (pipelined) {
                     result = exec_fenced(connection_, made->name.c_str(), count, data.data(),
-                                         lengths.data(), formats.data());
+                                         lengths.data(), formats.data(), rows_format);
                 } else {
                     result.reset(PQexecPrepared(connection_, made->name.c_str(), count, data.data(),
-                                                lengths.data(), formats.data(), 0));
+                                                lengths.data(), formats.data(), rows_format));
                 }
             } else {
                 // The table's keys may have changed.

@@ -98,6 +98,7 @@ class db_postgres : public db {
     struct prepared_statement {
         std::string name;          // on the server
         bool returns_key = false;  // an insert that hands back its new key
+        bool binary_rows = false;  // a query of blob columns only, answered in binary
     };
     // The statement prepared for `sql`, preparing it the first time.
     const prepared_statement& statement(const std::string& sql);

@@ -68,6 +68,9 @@ std::string db_postgres_recordset::get_string(int index) {
     const char* text = PQgetvalue(result_, row_, index);
     const Oid type = PQftype(result_, index);
     if (type == bool_type) return text[0] == 't' ? "1" : "0";
+    if (type == bytea_type && PQfformat(result_, index) == 1) {
+        return std::string(text, static_cast<std::size_t>(PQgetlength(result_, row_, index)));
+    }
     if (type == bytea_type) {
         std::size_t length = 0;
         unsigned char* bytes =
