@@ -40,6 +40,7 @@ int run_cli(int argc, const char* const* argv, std::ostream& out, std::ostream& 
     add_mkdir_command(app, context);
     add_verify_command(app, context);
     add_stats_command(app, context);
+    add_migrate_command(app, context);
 #ifndef _WIN32
     // Windows registers its shell extension with regsvr32 Tuv_FileExt.dll.
     add_shell_integration_command(app, context);

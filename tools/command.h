@@ -38,6 +38,7 @@ void add_search_command(CLI::App& app, command_context& context);
 void add_versions_command(CLI::App& app, command_context& context);
 void add_checkout_command(CLI::App& app, command_context& context);
 void add_mkdir_command(CLI::App& app, command_context& context);
+void add_migrate_command(CLI::App& app, command_context& context);
 void add_verify_command(CLI::App& app, command_context& context);
 void add_stats_command(CLI::App& app, command_context& context);
 void add_shell_integration_command(CLI::App& app, command_context& context);

@@ -130,6 +130,11 @@ class db {
     // one writer in at a time, and it holds the whole database.
     virtual bool many_writers() const = 0;
 
+    // Makes the keys that inserts into `table` are given from now on follow
+    // the largest one it holds, after rows came in with keys of their own
+    // (a copy of another vault). SQLite does so by itself.
+    virtual void resume_keys(const std::string& table) = 0;
+
     // The rowid of the last row this connection inserted.
     virtual std::int64_t last_insert_id() = 0;
 

@@ -479,6 +479,18 @@ std::unique_ptr<db_recordset> db_postgres::execute_prepared() {
     return rows;
 }
 
+void db_postgres::resume_keys(const std::string& table) {
+    require_open();
+    const std::string* key = identity_key(table);
+    if (key == nullptr) return;
+    // The names come from the server's own list of identity columns.
+    query("SELECT setval(pg_get_serial_sequence(?, ?), COALESCE(MAX(" + *key +
+              "), 0) + 1, false)"
+              " FROM " +
+              table,
+          {table, *key});
+}
+
 std::int64_t db_postgres::last_insert_id() {
     if (last_key_) return *last_key_;
     auto rows = query("SELECT lastval()");

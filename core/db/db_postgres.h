@@ -81,6 +81,7 @@ class db_postgres : public db {
     void set_busy_observer(busy_observer* observer) override { busy_observer_ = observer; }
 
     bool many_writers() const override { return true; }
+    void resume_keys(const std::string& table) override;
     std::int64_t last_insert_id() override;
     std::optional<std::pair<std::int64_t, std::int64_t>> change_stamp() override;
 

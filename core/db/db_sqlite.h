@@ -66,6 +66,7 @@ class db_sqlite : public db {
     void set_busy_observer(busy_observer* observer) override { busy_observer_ = observer; }
 
     bool many_writers() const override { return false; }
+    void resume_keys(const std::string&) override {}
     std::int64_t last_insert_id() override;
     std::optional<std::pair<std::int64_t, std::int64_t>> change_stamp() override;
 
