@@ -331,6 +331,9 @@ void block_writer::give_back_uncommitted_space() noexcept {
     closed_at_end_.reset();
     for (auto& [path, c] : containers_) {
         c.pending.clear();
+        // A server's containers took the bytes back with the transaction;
+        // cutting one now could cut what another writer has since committed.
+        if (storage_.on_server) continue;
         try {
             // Read after the rollback: what the committed rows use. Should
             // the rollback itself have failed, the rows still seen only make

@@ -93,8 +93,9 @@ class block_writer {
     // the container bytes not written yet, cuts every container this writer
     // wrote to back to the length that committed rows use, and removes a
     // container that no committed row knows, so a failure (a full disk
-    // above all) does not keep the space it took. Best effort: the
-    // check-in's own error is the one to report, so nothing is thrown.
+    // above all) does not keep the space it took; a server's containers are
+    // left to their rollback. Best effort: the check-in's own error is the
+    // one to report, so nothing is thrown.
     void give_back_uncommitted_space() noexcept;
 
   private:
