@@ -96,7 +96,9 @@ class repository {
                 default_disk_size_,
                 compression_.level,
                 headerless_frames_,
-                stored_form_columns_};
+                shared_frames_,
+                stored_form_columns_,
+                frame_offset_column_};
     }
 
     // True when the local `path` is one of the vault's own files: its
@@ -124,7 +126,9 @@ class repository {
     compression_setting compression_;
     bool compression_set_ = false;
     bool headerless_frames_ = false;
+    bool shared_frames_ = false;
     bool stored_form_columns_ = false;
+    bool frame_offset_column_ = false;
 };
 
 // The process's repository, open for reading and writing. The first call
