@@ -111,6 +111,14 @@ bool decode_frame_start(std::span<const std::uint8_t> frame, unsigned long long 
 
 }  // namespace
 
+bool decode_whole_frame(std::span<const std::uint8_t> frame, std::uint64_t length,
+                        std::uint8_t* out) {
+    if (ZSTD_getFrameContentSize(frame.data(), frame.size()) != length) return false;
+    const std::size_t n =
+        ZSTD_decompressDCtx(&thread_dctx(), out, length, frame.data(), frame.size());
+    return !ZSTD_isError(n) && n == length;
+}
+
 std::optional<std::string> chunk_decoder::decode(const void* container, std::uint64_t at,
                                                  std::span<const std::uint8_t> stored,
                                                  std::optional<std::int64_t> codec,

@@ -83,6 +83,13 @@ std::optional<std::string> decode_chunk_unchecked(
     std::span<const std::uint8_t> stored, std::optional<std::int64_t> codec, std::uint64_t size,
     std::uint8_t* out, std::optional<std::uint64_t> frame_offset = std::nullopt);
 
+// Decodes the whole content of the shared frame `frame` to `out` when it is
+// exactly `length` bytes long and whole; false otherwise (the chunks are
+// then decoded one by one, which says what is wrong). For chunks that fill
+// their frame end to end, as a version read back has them: no copy.
+bool decode_whole_frame(std::span<const std::uint8_t> frame, std::uint64_t length,
+                        std::uint8_t* out);
+
 // Decodes chunks, keeping the content of the last shared frame it
 // decompressed: the chunks of a read that lie in one frame cost one
 // decompression, not one each.

@@ -200,10 +200,14 @@ void chunk_pipeline::look_up_hashed() {
         if (state == stage::cut || state == stage::hashing) break;
         if (state == stage::hashed) {
             const std::int64_t id = compression_.find_stored(s.data.checksum);
-            // Only the chunks before it are stored before it.
-            if (id != 0 || !may_repeat_earlier(i)) s.data.stored_id = id;
+            // Only the chunks before it are stored before it. One with the
+            // bytes of a chunk handed out before it is stored by then: it
+            // needs no compressing, and frames do not depend on whether that
+            // chunk was written before the look-up.
+            const bool repeat = id == 0 && may_repeat_earlier(i);
+            if (!repeat) s.data.stored_id = id;
             assert(s.state == stage::hashed);  // only the consumer moves a hashed chunk on
-            state = id != 0                      ? stage::ready
+            state = id != 0 || repeat            ? stage::ready
                     : compression_.shared_frames ? stage::unframed
                                                  : stage::to_compress;
             s.state = state;

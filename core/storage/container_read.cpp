@@ -82,6 +82,27 @@ std::optional<vault_damaged_error> decode_run(file_handle& container,
                                       std::to_string(chunk.stored_size) + " bytes at " +
                                       std::to_string(chunk.physical_offset));
         }
+        // A frame whose content the run's next chunks are, end to end, is
+        // decoded straight into place.
+        if (chunk.frame_offset == 0u &&
+            chunk.codec == static_cast<std::int64_t>(chunk_codec::shared_frame)) {
+            std::size_t next = i;
+            std::uint64_t length = 0;
+            while (next < chunks.size() && same_frame(chunk, chunks[next]) &&
+                   chunks[next].frame_offset == length) {
+                length += chunks[next++].size;
+            }
+            const bool all = next == chunks.size() || !same_frame(chunk, chunks[next]);
+            if (all && decode_whole_frame(std::span(stored + at, chunk.stored_size), length, out)) {
+                for (; i < next; ++i) {
+                    decoded.emplace_back(out, chunks[i].size);
+                    checksums.emplace_back(chunks[i].checksum);
+                    out += chunks[i].size;
+                }
+                --i;
+                continue;
+            }
+        }
         // A frame is decoded as far as the run's chunks in it reach.
         std::uint64_t want = 0;
         for (std::size_t j = i; j < chunks.size() && same_frame(chunk, chunks[j]); ++j) {

@@ -565,7 +565,9 @@ class checker {
         // The chunks of a shared frame come one after the other: the frame
         // is read and decoded once for all of them.
         chunk_decoder decoder;
-        std::optional<std::uint64_t> frame_read_at;
+        bool frame_read = false;  // `stored` holds the frame at frame_read_at
+        std::uint64_t frame_read_at = 0;
+        std::uint64_t frame_read_size = 0;
         while (rows->next()) {
             const std::int64_t chunk_id = rows->get_int64(0);
             const std::int64_t disk_id = rows->get_int64(1);
@@ -594,7 +596,7 @@ class checker {
                     open_disk = disk_id;
                     container = repo_.files().open(path, open_mode::read);
                     decoder.forget();
-                    frame_read_at.reset();
+                    frame_read = false;
                 }
                 // A raw chunk is read straight into the batch, a compressed
                 // one decoded into it.
@@ -604,12 +606,13 @@ class checker {
                     stored.resize(stored_size);
                     read_to = stored.data();
                 }
-                const bool read_already =
-                    shared && frame_read_at == offset && stored.size() == stored_size;
-                frame_read_at.reset();
+                const bool read_already = shared && frame_read && frame_read_at == offset &&
+                                          frame_read_size == stored_size;
                 const std::size_t got =
                     read_already ? stored_size : container->read_at(offset, read_to, stored_size);
-                if (shared) frame_read_at = offset;
+                frame_read = shared && got == stored_size;
+                frame_read_at = offset;
+                frame_read_size = stored_size;
                 if (got < stored_size) {
                     batch.add_problem(chunk_id, where + " ends before the chunk's " +
                                                     std::to_string(stored_size) + " bytes at " +
