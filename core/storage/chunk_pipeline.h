@@ -10,8 +10,10 @@
 //
 // Whether a chunk is stored already is known only once it is hashed, and
 // only the consumer's thread may ask the database: the consumer asks for
-// every hashed chunk ahead of the one it hands out, so that the chunks to
-// compress are known early enough for the producer to compress them too.
+// every hashed chunk ahead of the one it hands out, in the file's order, so
+// that the chunks to compress are known early enough for the producer to
+// compress them too. With shared frames it also groups consecutive new
+// chunks into frames there; a frame is compressed as one piece of work.
 //
 // Memory is bounded by `depth` buffers of max_size bytes (twice that when
 // compressing) and one zstd context per thread, whatever the size of the
