@@ -26,28 +26,29 @@ class file_handle;
 
 class version_reader {
 public:
-  // Borrows the storage's database and file system. Blocks are read and
-  // handed over in pieces of up to `piece_size` bytes (or one block, when
-  // a block is larger; a piece never ends inside a shared frame, so that
-  // the frame is decoded once): one read and one write per piece rather
-  // than per block, whatever the chunk size. A version of more than one piece is
-  // decoded on two threads (piece_queue.h); the sink runs on the caller's.
-  explicit version_reader(vault_storage storage, std::size_t piece_size = 256 << 10);
-  ~version_reader();
-  version_reader(const version_reader&) = delete;
-  version_reader& operator=(const version_reader&) = delete;
+    // Borrows the storage's database and file system. Blocks are read and
+    // handed over in pieces of up to `piece_size` bytes (or one block, when
+    // a block is larger): one read and one write per piece rather than per
+    // block, whatever the chunk size. A piece never ends inside a shared
+    // frame, so the frame is decoded once; it may then be longer by what is
+    // left of the frame. A version of more than one piece is
+    // decoded on two threads (piece_queue.h); the sink runs on the caller's.
+    explicit version_reader(vault_storage storage, std::size_t piece_size = 256 << 10);
+    ~version_reader();
+    version_reader(const version_reader&) = delete;
+    version_reader& operator=(const version_reader&) = delete;
 
-  // Hands the version of `file_id` at T to `sink` in order, in pieces of
-  // one or more whole blocks; returns its size. Throws rec_not_found_exception "Couldn't find
-  // blocks for fid = <id>" when the file has no blocks at T and "Couldn't
-  // find disk info for disk_id = <id>", tuv_error "Couldn't open disk
-  // (<id>, '<path>')", and vault_damaged_error for a damaged block.
-  std::uint64_t read(std::int64_t file_id, std::time_t when,
-                     const std::function<void(std::span<const std::uint8_t>)>& sink);
-  // The same for the latest version (the one at latest_version_date()),
-  // found without its moment.
-  std::uint64_t read_latest(std::int64_t file_id,
-                            const std::function<void(std::span<const std::uint8_t>)>& sink);
+    // Hands the version of `file_id` at T to `sink` in order, in pieces of
+    // one or more whole blocks; returns its size. Throws rec_not_found_exception "Couldn't find
+    // blocks for fid = <id>" when the file has no blocks at T and "Couldn't
+    // find disk info for disk_id = <id>", tuv_error "Couldn't open disk
+    // (<id>, '<path>')", and vault_damaged_error for a damaged block.
+    std::uint64_t read(std::int64_t file_id, std::time_t when,
+                       const std::function<void(std::span<const std::uint8_t>)>& sink);
+    // The same for the latest version (the one at latest_version_date()),
+    // found without its moment.
+    std::uint64_t read_latest(std::int64_t file_id,
+                              const std::function<void(std::span<const std::uint8_t>)>& sink);
 
 private:
     std::uint64_t read_blocks(std::int64_t file_id, db_recordset& rows,
