@@ -40,7 +40,10 @@ void create_schema(db& database) {
         " refcount INTEGER NOT NULL,"
         // How the bytes lie in the container; NULL for a raw chunk.
         " stored_size INTEGER,"
-        " codec INTEGER)",
+        " codec INTEGER,"
+        // Where the chunk begins in its frame's content, for a chunk that
+        // shares a frame with others; NULL otherwise.
+        " frame_offset INTEGER)",
         "CREATE INDEX chunk_by_checksum ON chunk(checksum)",
 
         "CREATE TABLE bmap("
@@ -80,6 +83,12 @@ std::string existing_vault_table(db& database) {
 bool has_stored_form_columns(db& database) {
     auto rows = database.query(
         "SELECT 1 FROM pragma_table_info('chunk') WHERE name = 'stored_size'");
+    return rows->next();
+}
+
+bool has_frame_offset_column(db& database) {
+    auto rows =
+        database.query("SELECT 1 FROM pragma_table_info('chunk') WHERE name = 'frame_offset'");
     return rows->next();
 }
 

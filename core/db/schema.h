@@ -20,6 +20,10 @@ std::string existing_vault_table(db& database);
 // as it only ever stores raw chunks (docs/schema.md).
 bool has_stored_form_columns(db& database);
 
+// Whether the chunk table has the frame_offset column, which vaults made
+// before chunks could share a frame lack; they are never altered either.
+bool has_frame_offset_column(db& database);
+
 // Written to the database header so that a vault can be told from any other
 // SQLite file.
 inline constexpr int schema_application_id = 0x51554C4D;  // "QULM"

@@ -92,7 +92,8 @@ compression_setting parse_compression(const std::string& text, int default_level
 int parse_compressed_codec(const std::string& text) {
     if (text == "1") return 1;
     if (text == "2") return 2;
-    invalid_setting(setting_key::compressed_codec, text, "it must be 1 or 2");
+    if (text == "3") return 3;
+    invalid_setting(setting_key::compressed_codec, text, "it must be 1, 2 or 3");
 }
 
 std::string to_text(compression_setting setting) {

@@ -82,10 +82,11 @@ std::string to_text(compression_setting setting);
 
 // The codec a newly compressed chunk is stored with (a chunk row's `codec`):
 // 1, a whole zstd frame, as in a vault without the setting; 2, the frame
-// without its header, which new vaults take. Parses "1" or "2"; throws
-// tuv_error "Invalid setting compressed_codec = "<text>": it must be 1 or 2"
-// otherwise.
-inline constexpr int newest_compressed_codec = 2;
+// without its header; 3, consecutive new chunks of a file sharing one frame
+// (the others as with 2), which new vaults take. Parses "1", "2" or "3";
+// throws tuv_error "Invalid setting compressed_codec = "<text>": it must be
+// 1, 2 or 3" otherwise.
+inline constexpr int newest_compressed_codec = 3;
 int parse_compressed_codec(const std::string& text);
 
 }  // namespace tuv

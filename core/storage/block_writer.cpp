@@ -22,9 +22,16 @@ block_writer::~block_writer() = default;
 void block_writer::write_block(std::span<const std::uint8_t> bytes, const std::string& checksum,
                                std::time_t when, std::uint64_t offset, std::int64_t file_id,
                                std::span<const std::uint8_t> compressed,
-                               std::optional<std::int64_t> stored_id) {
+                               std::optional<std::int64_t> stored_id,
+                               std::optional<std::uint32_t> frame_offset) {
     db& database = storage_.database;
     const auto at = static_cast<std::int64_t>(offset);
+    // Kept before anything else: the chunk that brings a frame may need no
+    // storing, and a later chunk of the frame does.
+    if (frame_offset == 0u && !compressed.empty()) {
+        frame_.emplace(shared_frame{file_id, {compressed.begin(), compressed.end()}, {}, 0});
+    }
+    const bool in_frame = frame_offset && frame_ && frame_->file_id == file_id;
     if (file_id != file_seen_) {
         file_seen_ = file_id;
         fresh_.reset();
@@ -74,7 +81,13 @@ void block_writer::write_block(std::span<const std::uint8_t> bytes, const std::s
                                closed_at_end_->chunk_id == chunk_id;
     closed_at_end_.reset();
     const bool stored = chunk_id == 0;
-    if (stored) chunk_id = store_chunk(bytes, compressed, checksum, 2);
+    if (stored) {
+        chunk_id =
+            in_frame
+                ? store_in_frame(bytes, checksum, *frame_offset)
+                : store_chunk(bytes, frame_offset ? std::span<const std::uint8_t>{} : compressed,
+                              checksum, 2);
+    }
     if (!fresh) close_overlapping(file_id, offset, bytes.size(), when, !closed_behind);
     database.execute(
         "INSERT INTO bmap(file_id, chunk_id, creation_date, deletion_date, virtual_offset)"
@@ -145,17 +158,42 @@ std::int64_t block_writer::insert_chunk(std::span<const std::uint8_t> bytes,
     return id;
 }
 
+void block_writer::make_disks() {
+    if (disks_) return;
+    const auto& capacity = storage_.container_size;
+    if (!capacity) throw rec_not_found_exception("Could not find settings for default_disk_size");
+    disks_ = std::make_unique<disk_manager>(storage_.database, *capacity, storage_.data_directory,
+                                            storage_.folder);
+}
+
+std::int64_t block_writer::store_in_frame(std::span<const std::uint8_t> bytes,
+                                          const std::string& checksum, std::uint32_t frame_offset) {
+    make_disks();
+    shared_frame& frame = *frame_;
+    if (!frame.disk_id) {
+        const chunk_location where = disks_->allocate(frame.bytes.size());
+        created_container_ = created_container_ || where.new_container;
+        unsynced_ = true;
+        // Bytes first, as for any chunk.
+        write_container(where.disk_id, where.container, where.offset, frame.bytes);
+        frame.disk_id = where.disk_id;
+        frame.offset = where.offset;
+    }
+    db& database = storage_.database;
+    database.execute(
+        "INSERT INTO chunk(checksum, disk_id, physical_offset, size, refcount, stored_size,"
+        " codec, frame_offset) VALUES(?, ?, ?, ?, 2, ?, ?, ?)",
+        {checksum, *frame.disk_id, static_cast<std::int64_t>(frame.offset),
+         static_cast<std::int64_t>(bytes.size()), static_cast<std::int64_t>(frame.bytes.size()),
+         static_cast<std::int64_t>(chunk_codec::shared_frame),
+         static_cast<std::int64_t>(frame_offset)});
+    return database.last_insert_id();
+}
+
 std::int64_t block_writer::store_chunk(std::span<const std::uint8_t> bytes,
                                        std::span<const std::uint8_t> compressed,
                                        const std::string& checksum, std::int64_t refcount) {
-    if (!disks_) {
-        const auto& capacity = storage_.container_size;
-        if (!capacity) {
-            throw rec_not_found_exception("Could not find settings for default_disk_size");
-        }
-        disks_ = std::make_unique<disk_manager>(storage_.database, *capacity,
-                                                storage_.data_directory, storage_.folder);
-    }
+    make_disks();
     compressed_form form{bytes, chunk_codec::raw};
     if (!compressed.empty()) {
         form = store_compressed(
@@ -329,6 +367,7 @@ void block_writer::give_back_uncommitted_space() noexcept {
     fresh_ended_.reset();
     known_.reset();
     closed_at_end_.reset();
+    frame_.reset();
     for (auto& [path, c] : containers_) {
         c.pending.clear();
         // A server's containers took the bytes back with the transaction;

@@ -51,10 +51,17 @@ class block_writer {
     // stays, as rows are never deleted. Container bytes are gathered and
     // written in batches (all of them by sync_containers()); rows go into
     // the caller's transaction.
+    //
+    // A chunk with a `frame_offset` lies in a frame shared with the chunks
+    // of the file written next to it, that offset into the frame's content;
+    // the frame's first chunk (offset 0) brings the whole frame as
+    // `compressed`. The frame is stored once, with the first of its chunks
+    // that is stored at all, and every chunk of it stored points at it.
     void write_block(std::span<const std::uint8_t> bytes, const std::string& checksum,
                      std::time_t when, std::uint64_t offset, std::int64_t file_id,
                      std::span<const std::uint8_t> compressed = {},
-                     std::optional<std::int64_t> stored_id = std::nullopt);
+                     std::optional<std::int64_t> stored_id = std::nullopt,
+                     std::optional<std::uint32_t> frame_offset = std::nullopt);
 
     // Says that file `file_id` has no block at all (it was just made), so
     // that its chunks are written without looking for blocks they replace.
@@ -103,6 +110,9 @@ class block_writer {
     std::int64_t store_chunk(std::span<const std::uint8_t> bytes,
                              std::span<const std::uint8_t> compressed,
                              const std::string& checksum, std::int64_t refcount);
+    std::int64_t store_in_frame(std::span<const std::uint8_t> bytes, const std::string& checksum,
+                                std::uint32_t frame_offset);
+    void make_disks();
     void close_overlapping(std::int64_t file_id, std::uint64_t offset, std::uint64_t size,
                            std::time_t when, bool through_end);
     void write_container(std::int64_t disk_id, const std::filesystem::path& path,
@@ -164,6 +174,15 @@ class block_writer {
         bool reach_beyond(std::uint64_t end) const;
     };
     std::optional<known_blocks> known_;
+    // The shared frame whose chunks are being written: its bytes, and where
+    // they went once one of its chunks was stored.
+    struct shared_frame {
+        std::int64_t file_id;
+        std::vector<std::uint8_t> bytes;
+        std::optional<std::int64_t> disk_id;
+        std::uint64_t offset = 0;
+    };
+    std::optional<shared_frame> frame_;
 };
 
 }  // namespace tuv

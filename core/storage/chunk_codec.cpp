@@ -2,6 +2,7 @@
 
 #include <zstd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <memory>
@@ -83,7 +84,84 @@ std::optional<std::string> decode_frame(std::span<const std::uint8_t> frame, std
     return std::nullopt;
 }
 
+// Decodes the start of `frame` into `content`, as many bytes as it has
+// room for (no more than the frame holds): false when that cannot be done.
+// The whole content is decoded in one go; a part of it by streaming, which
+// stops once the room is full.
+bool decode_frame_start(std::span<const std::uint8_t> frame, unsigned long long content_size,
+                        std::vector<std::uint8_t>& content) {
+    ZSTD_DCtx& context = thread_dctx();
+    if (content.size() == content_size) {
+        const std::size_t n = ZSTD_decompressDCtx(&context, content.data(), content.size(),
+                                                  frame.data(), frame.size());
+        return !ZSTD_isError(n) && n == content.size();
+    }
+    ZSTD_DCtx_reset(&context, ZSTD_reset_session_only);
+    ZSTD_inBuffer in{frame.data(), frame.size(), 0};
+    ZSTD_outBuffer out{content.data(), content.size(), 0};
+    while (out.pos < out.size) {
+        const std::size_t in_before = in.pos;
+        const std::size_t out_before = out.pos;
+        const std::size_t left = ZSTD_decompressStream(&context, &out, &in);
+        if (ZSTD_isError(left) || left == 0) break;
+        if (in.pos == in_before && out.pos == out_before) break;  // the frame is cut short
+    }
+    return out.pos == out.size;
+}
+
 }  // namespace
+
+bool decode_whole_frame(std::span<const std::uint8_t> frame, std::uint64_t length,
+                        std::uint8_t* out) {
+    if (ZSTD_getFrameContentSize(frame.data(), frame.size()) != length) return false;
+    const std::size_t n =
+        ZSTD_decompressDCtx(&thread_dctx(), out, length, frame.data(), frame.size());
+    return !ZSTD_isError(n) && n == length;
+}
+
+std::optional<std::string> chunk_decoder::decode(const void* container, std::uint64_t at,
+                                                 std::span<const std::uint8_t> stored,
+                                                 std::optional<std::int64_t> codec,
+                                                 std::uint64_t size,
+                                                 std::optional<std::uint64_t> frame_offset,
+                                                 std::uint64_t want, std::uint8_t* out) {
+    if (codec != static_cast<std::int64_t>(chunk_codec::shared_frame)) {
+        return decode_chunk_unchecked(stored, codec, size, out);
+    }
+    if (!frame_offset || *frame_offset > UINT64_MAX - size) return std::string("do not decompress");
+    const std::uint64_t end = *frame_offset + size;
+    const bool same = held_ && container_ == container && at_ == at;
+    if (!same || (!failed_ && content_.size() < end && content_.size() < content_size_)) {
+        held_ = true;
+        container_ = container;
+        at_ = at;
+        content_.clear();
+        content_size_ = ZSTD_getFrameContentSize(stored.data(), stored.size());
+        failed_ =
+            content_size_ == ZSTD_CONTENTSIZE_ERROR || content_size_ == ZSTD_CONTENTSIZE_UNKNOWN;
+        if (!failed_) {
+            content_.resize(std::min<std::uint64_t>(content_size_, std::max(want, end)));
+            failed_ = !decode_frame_start(stored, content_size_, content_);
+        }
+    }
+    if (failed_) return std::string("do not decompress");
+    if (content_size_ < end) {
+        return wrong_length(content_size_ > *frame_offset ? content_size_ - *frame_offset : 0,
+                            size);
+    }
+    if (size > 0) std::memcpy(out, content_.data() + *frame_offset, size);
+    return std::nullopt;
+}
+
+std::size_t chunk_compressor::compress(std::span<const std::span<const std::uint8_t>> parts,
+                                       std::uint8_t* out) {
+    if (parts.size() == 1) return compress(parts.front(), out);
+    // zstd's one-shot compression, the fastest, wants the parts end to end.
+    thread_local std::vector<std::uint8_t> joined;
+    joined.clear();
+    for (const auto& part : parts) joined.insert(joined.end(), part.begin(), part.end());
+    return compress(joined, out);
+}
 
 std::size_t chunk_compressor::compress(std::span<const std::uint8_t> bytes, std::uint8_t* out) {
     if (bytes.size() < 2) return 0;
@@ -109,15 +187,21 @@ compressed_form store_compressed(std::span<const std::uint8_t> frame, std::uint6
 
 std::optional<std::string> decode_chunk(std::span<const std::uint8_t> stored,
                                         std::optional<std::int64_t> codec, std::uint64_t size,
-                                        const std::string& checksum, std::uint8_t* out) {
-    auto problem = decode_chunk_unchecked(stored, codec, size, out);
+                                        const std::string& checksum, std::uint8_t* out,
+                                        std::optional<std::uint64_t> frame_offset) {
+    auto problem = decode_chunk_unchecked(stored, codec, size, out, frame_offset);
     if (!problem && md5_hex(out, size) != checksum) problem = checksum_mismatch;
     return problem;
 }
 
 std::optional<std::string> decode_chunk_unchecked(std::span<const std::uint8_t> stored,
                                                   std::optional<std::int64_t> codec,
-                                                  std::uint64_t size, std::uint8_t* out) {
+                                                  std::uint64_t size, std::uint8_t* out,
+                                                  std::optional<std::uint64_t> frame_offset) {
+    if (codec == static_cast<std::int64_t>(chunk_codec::shared_frame)) {
+        chunk_decoder alone;
+        return alone.decode(nullptr, 0, stored, codec, size, frame_offset, 0, out);
+    }
     const std::int64_t form = codec.value_or(static_cast<std::int64_t>(chunk_codec::raw));
     std::optional<std::string> problem;
     if (form == static_cast<std::int64_t>(chunk_codec::raw)) {
@@ -158,6 +242,10 @@ std::string stored_size_sql(const vault_storage& storage) {
 
 std::string codec_sql(const vault_storage& storage) {
     return storage.stored_form_columns ? "chunk.codec" : "NULL";
+}
+
+std::string frame_offset_sql(const vault_storage& storage) {
+    return storage.frame_offset_column ? "chunk.frame_offset" : "NULL";
 }
 
 }  // namespace tuv

@@ -81,13 +81,27 @@ chunk_pipeline::chunk_pipeline(file_handle& input, const chunk_settings& setting
         storage_ = std::make_unique_for_overwrite<std::uint8_t[]>(length * (compressing ? 2 : 1));
         size_bounded_file bounded(input, size);
         produce(bounded);
+        // Its frames are made here too, now that every chunk is hashed (a
+        // frame's compressed form fits where its chunks' forms would).
+        if (compressing) {
+            look_up_hashed();
+            for (slot& s : slots_) {
+                if (take(s, stage::to_compress, stage::compressing)) {
+                    compress(s, *consumer_compressor_);
+                }
+            }
+        }
         return;
     }
-    const std::size_t per_slot = compressing ? 2 : 1;
-    storage_ = std::make_unique_for_overwrite<std::uint8_t[]>(slots_.size() * per_slot *
-                                                              settings_.max_size);
+    // A slot's room for compressed bytes holds a frame begun there.
+    const std::size_t room = !compressing ? 0
+                             : compression_.shared_frames
+                                 ? std::max<std::size_t>(settings_.max_size, shared_frame_limit)
+                                 : settings_.max_size;
+    const std::size_t per_slot = settings_.max_size + room;
+    storage_ = std::make_unique_for_overwrite<std::uint8_t[]>(slots_.size() * per_slot);
     for (std::size_t i = 0; i < slots_.size(); ++i) {
-        slots_[i].buffer = storage_.get() + i * per_slot * settings_.max_size;
+        slots_[i].buffer = storage_.get() + i * per_slot;
         if (compressing) slots_[i].compressed = slots_[i].buffer + settings_.max_size;
     }
     producer_ = std::thread([this, &input] { produce(input); });
@@ -124,6 +138,8 @@ bool chunk_pipeline::hash_from(std::uint64_t first) {
     std::array<md5::digest, max_hash_batch> digests;
     for (std::size_t i = 0; i < n; ++i) bytes[i] = batch[i]->data.bytes;
     md5_many(std::span(bytes).first(n), std::span(digests).first(n));
+    // A new chunk: the consumer puts it into a frame, in the file's order.
+    const stage fresh = compression_.shared_frames ? stage::unframed : stage::to_compress;
     for (std::size_t i = 0; i < n; ++i) {
         slot& s = *batch[i];
         assert(s.state == stage::hashing);  // taken above: no other thread moves it on
@@ -135,11 +151,11 @@ bool chunk_pipeline::hash_from(std::uint64_t first) {
             // A committed chunk stays stored, whatever is written meanwhile.
             const std::int64_t id = compression_.find_committed(s.data.checksum);
             if (id != 0) s.data.stored_id = id;
-            s.state = id != 0 ? stage::ready : stage::to_compress;
+            s.state = id != 0 ? stage::ready : fresh;
         } else if (compression_.find_stored && !synchronous_) {
             s.state = stage::hashed;
         } else {
-            s.state = stage::to_compress;
+            s.state = fresh;
         }
     }
     wake(waiting::consumer_for_its_chunk);
@@ -148,25 +164,117 @@ bool chunk_pipeline::hash_from(std::uint64_t first) {
 
 void chunk_pipeline::compress(slot& s, chunk_compressor& compressor) {
     assert(s.state == stage::compressing);
-    const std::size_t length = compressor.compress(s.data.bytes, s.compressed);
-    s.data.compressed = std::span<const std::uint8_t>(s.compressed, length);
+    if (s.frame_chunks == 1) {
+        const std::size_t length = compressor.compress(s.data.bytes, s.compressed);
+        s.data.compressed = std::span<const std::uint8_t>(s.compressed, length);
+    } else {
+        // The frame's other chunks follow in the next slots, each `framing`:
+        // no other thread touches them.
+        const auto first = static_cast<std::size_t>(&s - slots_.data());
+        std::vector<std::span<const std::uint8_t>> parts;
+        for (std::size_t k = 0; k < s.frame_chunks; ++k) {
+            parts.push_back(slots_[(first + k) % slots_.size()].data.bytes);
+        }
+        const std::size_t length = compressor.compress(parts, s.compressed);
+        s.data.compressed = std::span<const std::uint8_t>(s.compressed, length);
+        // A frame that does not shrink leaves every chunk of it raw.
+        std::uint32_t at = 0;
+        for (std::size_t k = 0; k < s.frame_chunks; ++k) {
+            slot& part = slots_[(first + k) % slots_.size()];
+            if (length > 0) part.data.frame_offset = at;
+            at += static_cast<std::uint32_t>(part.data.bytes.size());
+            if (k > 0) part.state = stage::ready;
+        }
+    }
     s.state = stage::ready;
     if (&s == &at(consumed_)) wake(waiting::consumer_for_its_chunk);
 }
 
 void chunk_pipeline::look_up_hashed() {
     bool work = false;
-    for (std::uint64_t i = consumed_; i < produced_; ++i) {
+    // In the file's order, so that frames hold consecutive chunks.
+    for (std::uint64_t i = std::max<std::uint64_t>(classified_, consumed_); i < produced_;
+         classified_ = ++i) {
         slot& s = at(i);
-        if (s.state != stage::hashed) continue;
-        const std::int64_t id = compression_.find_stored(s.data.checksum);
-        // Only the chunks before it are stored before it.
-        if (id != 0 || !may_repeat_earlier(i)) s.data.stored_id = id;
-        assert(s.state == stage::hashed);  // only the consumer moves a hashed chunk on
-        s.state = id == 0 ? stage::to_compress : stage::ready;
-        work = work || id == 0;
+        stage state = s.state;
+        if (state == stage::cut || state == stage::hashing) break;
+        if (state == stage::hashed) {
+            const std::int64_t id = compression_.find_stored(s.data.checksum);
+            // Only the chunks before it are stored before it. One with the
+            // bytes of a chunk handed out before it is stored by then: it
+            // needs no compressing, and frames do not depend on whether that
+            // chunk was written before the look-up.
+            const bool repeat = id == 0 && may_repeat_earlier(i);
+            if (!repeat) s.data.stored_id = id;
+            assert(s.state == stage::hashed);  // only the consumer moves a hashed chunk on
+            state = id != 0 || repeat            ? stage::ready
+                    : compression_.shared_frames ? stage::unframed
+                                                 : stage::to_compress;
+            s.state = state;
+            work = work || state == stage::to_compress;
+        }
+        if (compression_.shared_frames) {
+            // Anything but a new chunk ends the open frame; so does the last.
+            if (state == stage::unframed) {
+                work = place_in_frame(i) || work;
+            } else {
+                work = close_frame() || work;
+            }
+            if (s.last) work = close_frame() || work;
+        }
     }
-    if (work) wake(waiting::producer_for_work);
+    if (work && !synchronous_) wake(waiting::producer_for_work);
+}
+
+bool chunk_pipeline::place_in_frame(std::uint64_t index) {
+    slot& s = at(index);
+    const std::size_t size = s.data.bytes.size();
+    // At most half the slots, so that the chunk after a frame can always be
+    // cut while the frame waits for it.
+    const std::size_t most_chunks = std::max<std::size_t>(slots_.size() / 2, 1);
+    bool work = false;
+    if (open_ && (open_->bytes + size > shared_frame_limit || open_->chunks == most_chunks)) {
+        work = close_frame();
+    }
+    if (size > shared_frame_limit) {
+        s.frame_chunks = 1;
+        s.state = stage::to_compress;
+        return true;
+    }
+    s.state = stage::framing;
+    if (open_) {
+        ++open_->chunks;
+        open_->bytes += size;
+    } else {
+        open_ = open_frame{index, 1, size};
+    }
+    return work;
+}
+
+bool chunk_pipeline::close_frame() {
+    if (!open_) return false;
+    slot& first = at(open_->first);
+    first.frame_chunks = open_->chunks;
+    open_.reset();
+    first.state = stage::to_compress;
+    return true;
+}
+
+void chunk_pipeline::wait_for_frame_end() {
+    const std::uint64_t after = classified_;
+    if (after < produced_) {
+        if (at(after).state == stage::cut) {
+            hash_from(after);
+            return;
+        }
+        wait(waiting::consumer_for_its_chunk,
+             [&] { return at(after).state != stage::hashing || (finished_ && error_); });
+        if (at(after).state == stage::hashing) std::rethrow_exception(error_);
+        return;
+    }
+    wait(waiting::consumer_for_cut, [&] { return produced_ > after || finished_; });
+    // The last chunk closes every frame: a producer that stopped before it failed.
+    if (produced_ <= after) std::rethrow_exception(error_);
 }
 
 bool chunk_pipeline::may_repeat_earlier(std::uint64_t index) {
@@ -225,6 +333,8 @@ bool chunk_pipeline::work_may_come() {
     for (std::uint64_t i = consumed_; i < produced_; ++i) {
         const stage state = at(i).state;
         if (state == stage::hashing || state == stage::hashed) return true;
+        // A file cut on the constructor's thread is put into frames there.
+        if (!synchronous_ && (state == stage::unframed || state == stage::framing)) return true;
     }
     return false;
 }
@@ -257,12 +367,15 @@ void chunk_pipeline::produce(file_handle& input) {
             s.data.bytes = std::span<const std::uint8_t>(s.buffer, length);
             s.data.stored_id.reset();
             s.data.compressed = {};
+            s.data.frame_offset.reset();
+            s.frame_chunks = 1;
             s.last = last;
             s.state = stage::cut;
             offset += length;
             ++cut_waiting_;
             ++produced_;
             if (in_flight() >= batch()) wake(waiting::consumer_for_chunks);
+            wake(waiting::consumer_for_cut);
             if (last) {
                 finished_ = true;
                 wake(waiting::consumer_for_chunks);
@@ -282,6 +395,7 @@ void chunk_pipeline::produce(file_handle& input) {
         finished_ = true;
         wake(waiting::consumer_for_chunks);
         wake(waiting::consumer_for_its_chunk);
+        wake(waiting::consumer_for_cut);
     }
 }
 
@@ -307,7 +421,13 @@ const chunk_pipeline::chunk* chunk_pipeline::next() {
         if (take(s, stage::to_compress, stage::compressing)) compress(s, *consumer_compressor_);
         const stage state = s.state;
         if (state == stage::ready) break;
-        if (state == stage::hashed || state == stage::to_compress) continue;
+        if (state == stage::hashed || state == stage::unframed || state == stage::to_compress) {
+            continue;
+        }
+        if (state == stage::framing) {
+            wait_for_frame_end();
+            continue;
+        }
         // The producer is at it: compress the next chunk meanwhile, if any.
         bool helped = false;
         for (std::uint64_t i = consumed_ + 1; i < produced_ && !helped; ++i) {

@@ -10,8 +10,10 @@
 //
 // Whether a chunk is stored already is known only once it is hashed, and
 // only the consumer's thread may ask the database: the consumer asks for
-// every hashed chunk ahead of the one it hands out, so that the chunks to
-// compress are known early enough for the producer to compress them too.
+// every hashed chunk ahead of the one it hands out, in the file's order, so
+// that the chunks to compress are known early enough for the producer to
+// compress them too. With shared frames it also groups consecutive new
+// chunks into frames there; a frame is compressed as one piece of work.
 //
 // Memory is bounded by `depth` buffers of max_size bytes (twice that when
 // compressing) and one zstd context per thread, whatever the size of the
@@ -56,6 +58,10 @@ struct pipeline_compression {
     // tell. Called on that thread. Empty: such a file's chunks are all
     // compressed.
     std::function<std::int64_t(const std::string& checksum)> find_committed = {};
+    // Whether consecutive chunks to compress are compressed together, as
+    // one frame of up to shared_frame_limit bytes (chunk_codec.h), rather
+    // than each on its own.
+    bool shared_frames = false;
 };
 
 class chunk_pipeline {
@@ -73,8 +79,12 @@ class chunk_pipeline {
         std::optional<std::int64_t> stored_id;
         // The bytes compressed; empty when the chunk is to be stored raw
         // (compression is off, or would not make it smaller) or is stored
-        // already.
+        // already. For the first chunk of a shared frame, the whole frame.
         std::span<const std::uint8_t> compressed;
+        // For a chunk compressed in a frame shared with the chunks handed
+        // out right after it: where its bytes begin in the frame's content
+        // (0 for the first, which brings the frame).
+        std::optional<std::uint32_t> frame_offset;
     };
 
     // `input` is borrowed and must outlive the pipeline; reading starts at
@@ -111,12 +121,28 @@ class chunk_pipeline {
     // consumer moves a `hashed` chunk on, after its look-up. The slots are
     // not locked: a mutex taken for every step let one thread starve the
     // other of it. The mutex is only for sleeping.
-    enum class stage : std::uint8_t { cut, hashing, hashed, to_compress, compressing, ready };
+    //
+    // With shared frames, only the consumer moves a new chunk (`unframed`)
+    // on, in the file's order: into the open frame (`framing`), or, when it
+    // cannot join it, into a frame of its own, the open one being closed
+    // (its first chunk `to_compress`, the rest `framing` until the first
+    // chunk's compression makes them all `ready`).
+    enum class stage : std::uint8_t {
+        cut,
+        hashing,
+        hashed,
+        unframed,
+        framing,
+        to_compress,
+        compressing,
+        ready
+    };
     struct slot {
         std::uint8_t* buffer = nullptr;      // max_size bytes of storage_
-        std::uint8_t* compressed = nullptr;  // max_size bytes of storage_, when compressing
+        std::uint8_t* compressed = nullptr;  // room for a frame, in storage_, when compressing
         chunk data;
         bool last = false;
+        std::size_t frame_chunks = 1;  // of the frame it begins, when it is compressed
         std::atomic<stage> state{stage::cut};
     };
 
@@ -134,11 +160,20 @@ class chunk_pipeline {
     // Takes up to hash_batch_ chunks to hash, from the `first` on, and
     // hashes them together; false when there were none.
     bool hash_from(std::uint64_t first);
-    // Compresses the chunk of `s`, which the caller took.
+    // Compresses the chunk of `s`, which the caller took, with the rest of
+    // its frame.
     void compress(slot& s, chunk_compressor& compressor);
     // The consumer asks find_stored about every hashed chunk not handed out
-    // yet, so that the producer knows early which to compress.
+    // yet, in order, so that the producer knows early which to compress,
+    // and puts the new ones into frames.
     void look_up_hashed();
+    // Puts the new chunk at `index` into a frame; false when that left no
+    // frame ready to compress.
+    bool place_in_frame(std::uint64_t index);
+    bool close_frame();
+    // The consumer's chunk waits for its frame to close: it hashes or waits
+    // for the chunk after the frame.
+    void wait_for_frame_end();
     // Whether a chunk handed out before the one at `index` (and after the
     // last given back) may have its checksum.
     bool may_repeat_earlier(std::uint64_t index);
@@ -154,6 +189,7 @@ class chunk_pipeline {
         nobody,
         consumer_for_chunks,
         consumer_for_its_chunk,
+        consumer_for_cut,
         producer_for_slots,
         producer_for_work
     };
@@ -189,6 +225,14 @@ class chunk_pipeline {
     std::atomic<bool> stop_{false};
     std::exception_ptr error_;  // set before finished_
     // What each thread sleeps for; each writes only its own.
+    // The chunks looked up and put into frames so far; the consumer's.
+    std::uint64_t classified_ = 0;
+    struct open_frame {
+        std::uint64_t first;
+        std::size_t chunks;
+        std::size_t bytes;
+    };
+    std::optional<open_frame> open_;  // the consumer's
     std::atomic<waiting> consumer_waits_{waiting::nobody};
     std::atomic<waiting> producer_waits_{waiting::nobody};
     std::mutex sleep_;

@@ -1,5 +1,6 @@
 #include "core/storage/container_read.h"
 
+#include <algorithm>
 #include <optional>
 #include <string_view>
 
@@ -31,6 +32,12 @@ std::string where(const stored_chunk& chunk) {
 
 }  // namespace
 
+bool same_frame(const stored_chunk& before, const stored_chunk& chunk) {
+    return chunk.codec == static_cast<std::int64_t>(chunk_codec::shared_frame) &&
+           before.codec == chunk.codec && before.container == chunk.container &&
+           before.physical_offset == chunk.physical_offset;
+}
+
 void read_stored_chunk(file_handle& container, const stored_chunk& chunk, std::uint8_t* out,
                        std::vector<std::uint8_t>& scratch) {
     read_stored_chunks(container, std::span(&chunk, 1), out, scratch);
@@ -45,38 +52,68 @@ std::optional<vault_damaged_error> decode_run(file_handle& container,
                                               std::span<const stored_chunk> chunks,
                                               std::uint8_t* out, std::vector<std::uint8_t>& scratch,
                                               std::vector<std::span<const std::uint8_t>>& decoded,
-                                              std::vector<std::string_view>& checksums) {
+                                              std::vector<std::string_view>& checksums,
+                                              chunk_decoder& decoder) {
     if (chunks.empty()) return std::nullopt;
-    std::uint64_t stored_total = 0;
+    const std::uint64_t start = chunks.front().physical_offset;
+    std::uint64_t end = start;
     bool raw = true;
     for (const stored_chunk& c : chunks) {
-        stored_total += c.stored_size;
+        end = std::max(end, c.physical_offset + c.stored_size);
         raw = raw && !c.codec && c.stored_size == c.size;
     }
+    const std::uint64_t stored_total = end - start;
     // Raw chunks are read straight into place and checked there.
     std::uint8_t* stored = out;
     if (!raw) {
         scratch.resize(stored_total);
         stored = scratch.data();
     }
-    const std::size_t got = container.read_at(chunks.front().physical_offset, stored, stored_total);
+    const std::size_t got = container.read_at(start, stored, stored_total);
     const auto damaged = [](const stored_chunk& chunk, const std::string& detail) {
         return vault_damaged_error(chunk.file_id, chunk.virtual_offset, detail);
     };
-    std::uint64_t at = 0;
-    for (const stored_chunk& chunk : chunks) {
+    for (std::size_t i = 0; i < chunks.size(); ++i) {
+        const stored_chunk& chunk = chunks[i];
+        const std::uint64_t at = chunk.physical_offset - start;
         if (got < at + chunk.stored_size) {
             return damaged(chunk, "container " + utf8_of(chunk.container) +
                                       " ends before the block's " +
                                       std::to_string(chunk.stored_size) + " bytes at " +
                                       std::to_string(chunk.physical_offset));
         }
-        const auto problem = decode_chunk_unchecked(std::span(stored + at, chunk.stored_size),
-                                                    chunk.codec, chunk.size, out);
+        // A frame whose content the run's next chunks are, end to end, is
+        // decoded straight into place.
+        if (chunk.frame_offset == 0u &&
+            chunk.codec == static_cast<std::int64_t>(chunk_codec::shared_frame)) {
+            std::size_t next = i;
+            std::uint64_t length = 0;
+            while (next < chunks.size() && same_frame(chunk, chunks[next]) &&
+                   chunks[next].frame_offset == length) {
+                length += chunks[next++].size;
+            }
+            const bool all = next == chunks.size() || !same_frame(chunk, chunks[next]);
+            if (all && decode_whole_frame(std::span(stored + at, chunk.stored_size), length, out)) {
+                for (; i < next; ++i) {
+                    decoded.emplace_back(out, chunks[i].size);
+                    checksums.emplace_back(chunks[i].checksum);
+                    out += chunks[i].size;
+                }
+                --i;
+                continue;
+            }
+        }
+        // A frame is decoded as far as the run's chunks in it reach.
+        std::uint64_t want = 0;
+        for (std::size_t j = i; j < chunks.size() && same_frame(chunk, chunks[j]); ++j) {
+            want = std::max(want, chunks[j].frame_offset.value_or(0) + chunks[j].size);
+        }
+        const auto problem = decoder.decode(&container, chunk.physical_offset,
+                                            std::span(stored + at, chunk.stored_size), chunk.codec,
+                                            chunk.size, chunk.frame_offset, want, out);
         if (problem) return damaged(chunk, where(chunk) + *problem);
         decoded.emplace_back(out, chunk.size);
         checksums.emplace_back(chunk.checksum);
-        at += chunk.stored_size;
         out += chunk.size;
     }
     return std::nullopt;
@@ -100,9 +137,10 @@ void read_stored_runs(std::span<const stored_run> runs, std::uint8_t* out,
     std::vector<std::string_view> checksums;
     std::optional<vault_damaged_error> fault;
     std::vector<const stored_chunk*> order;
+    chunk_decoder decoder;
     for (const stored_run& run : runs) {
         for (const stored_chunk& chunk : run.chunks) order.push_back(&chunk);
-        fault = decode_run(*run.container, run.chunks, out, scratch, decoded, checksums);
+        fault = decode_run(*run.container, run.chunks, out, scratch, decoded, checksums, decoder);
         if (fault) break;
         for (const stored_chunk& chunk : run.chunks) out += chunk.size;
     }

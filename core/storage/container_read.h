@@ -32,7 +32,13 @@ struct stored_chunk {
     std::string checksum;
     std::int64_t file_id;
     std::uint64_t virtual_offset;
+    // Where its bytes begin in its frame's content, for a chunk that shares
+    // a frame (which physical_offset and stored_size then describe).
+    std::optional<std::uint64_t> frame_offset = std::nullopt;
 };
+
+// Whether `chunk` lies in the same shared frame as `before`.
+bool same_frame(const stored_chunk& before, const stored_chunk& chunk);
 
 // Reads the chunk's stored bytes, decodes its `size` bytes into `out` and
 // checks their MD5. Throws vault_damaged_error (naming the file by its id)
@@ -41,9 +47,10 @@ struct stored_chunk {
 void read_stored_chunk(file_handle& container, const stored_chunk& chunk, std::uint8_t* out,
                        std::vector<std::uint8_t>& scratch);
 
-// The same for chunks that lie end to end in one container, in that order,
-// with one read for all of them; their decoded bytes follow each other at
-// `out`.
+// The same for chunks that lie end to end in one container, in that order
+// (chunks in one shared frame one after the other, in their frame's order),
+// with one read for all of them, and one decompression for each frame;
+// their decoded bytes follow each other at `out`.
 void read_stored_chunks(file_handle& container, std::span<const stored_chunk> chunks,
                         std::uint8_t* out, std::vector<std::uint8_t>& scratch);
 

@@ -33,9 +33,14 @@ struct vault_storage {
     // Whether a compressed chunk is stored without its frame header where
     // it can be (codec 2), or as a whole frame (codec 1).
     bool headerless_frames = false;
+    // Whether consecutive new chunks of a file share one frame (codec 3).
+    bool shared_frames = false;
     // Whether the chunk table has the stored_size and codec columns; a vault
     // made before compression has neither, and holds raw chunks only.
     bool stored_form_columns = false;
+    // Whether it has the frame_offset column too: only such a vault can
+    // hold chunks that share a frame.
+    bool frame_offset_column = false;
     // Whether the database is on a server: then the vault has no files on
     // this machine, and its containers are large objects.
     bool on_server = false;

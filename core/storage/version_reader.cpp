@@ -22,7 +22,8 @@ std::string blocks_sql(const vault_storage& storage) {
     return "SELECT bmap.virtual_offset, chunk.size, chunk.checksum, chunk.disk_id,"
            " chunk.physical_offset, " +
            stored_size_sql(storage) + " AS stored_size, " + codec_sql(storage) +
-           " AS codec, disk_info.path AS container"
+           " AS codec, disk_info.path AS container, " + frame_offset_sql(storage) +
+           " AS frame_offset"
            " FROM bmap JOIN chunk ON chunk.chunk_id = bmap.chunk_id"
            " LEFT JOIN disk_info ON disk_info.disk_id = chunk.disk_id"
            " WHERE bmap.file_id = ?";
@@ -101,11 +102,18 @@ std::uint64_t version_reader::read_blocks(
                                file_id,
                                offset};
             if (!rows.is_null("codec")) chunk.codec = rows.get_int64(6);
-            const bool follows =
-                !run.empty() && disk_id == run_disk &&
-                chunk.physical_offset == run.back().physical_offset + run.back().stored_size;
+            if (!rows.is_null("frame_offset"))
+                chunk.frame_offset = static_cast<std::uint64_t>(rows.get_int64(8));
+            // The next chunk of a shared frame follows too: the frame is read
+            // and decoded once for all of them.
+            const bool in_frame =
+                !run.empty() && disk_id == run_disk && same_frame(run.back(), chunk);
+            const bool follows = in_frame || (!run.empty() && disk_id == run_disk &&
+                                              chunk.physical_offset == run.back().physical_offset +
+                                                                           run.back().stored_size);
             if (!follows) close_run();
-            if (piece.size + run_bytes + size > piece_size_) {
+            // A piece ends between frames, never inside one.
+            if (!in_frame && piece.size + run_bytes + size > piece_size_) {
                 close_run();
                 queue.push(std::move(piece), sink);
                 piece = {};

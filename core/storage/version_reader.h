@@ -29,7 +29,9 @@ public:
     // Borrows the storage's database and file system. Blocks are read and
     // handed over in pieces of up to `piece_size` bytes (or one block, when
     // a block is larger): one read and one write per piece rather than per
-    // block, whatever the chunk size. A version of more than one piece is
+    // block, whatever the chunk size. A piece never ends inside a shared
+    // frame, so the frame is decoded once; it may then be longer by what is
+    // left of the frame. A version of more than one piece is
     // decoded on two threads (piece_queue.h); the sink runs on the caller's.
     explicit version_reader(vault_storage storage, std::size_t piece_size = 256 << 10);
     ~version_reader();

@@ -134,6 +134,7 @@ std::unique_ptr<file_handle> checkin::open_source(const std::filesystem::path& s
 std::unique_ptr<chunk_pipeline> checkin::start_chunks(file_handle& input, db* lookups) const {
     // Only the chunks the vault does not hold yet are worth compressing.
     pipeline_compression compression{storage_.compression_level};
+    compression.shared_frames = storage_.shared_frames;
     if (compression.level != 0) {
         compression.find_stored = [&database = storage_.database](const std::string& checksum) {
             return find_stored_chunk(database, checksum);
@@ -269,7 +270,7 @@ checkin_result checkin::write(file_handle& input, chunk_pipeline& chunks,
     std::uint64_t offset = 0;
     while (const chunk_pipeline::chunk* c = chunks.next()) {
         writer.write_block(c->bytes, c->checksum, to.moment.seconds(), c->offset, entry.file_id(),
-                           c->compressed, c->stored_id);
+                           c->compressed, c->stored_id, c->frame_offset);
         offset = c->offset + c->bytes.size();
         if (observer != nullptr) observer->update(percent(offset, result.size_at_open));
     }

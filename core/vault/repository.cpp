@@ -54,6 +54,7 @@ repository::repository(const std::string& db_path, access mode) : files_(&file_s
     }
 
     stored_form_columns_ = has_stored_form_columns(*database_);
+    frame_offset_column_ = stored_form_columns_ && has_frame_offset_column(*database_);
     try {
         compression_ = parse_compression(reader.get_setting(setting_key::compression),
                                          default_compression_level);
@@ -62,11 +63,18 @@ repository::repository(const std::string& db_path, access mode) : files_(&file_s
         // Made before compression: raw, as it always was.
     }
     try {
-        headerless_frames_ =
-            parse_compressed_codec(reader.get_setting(setting_key::compressed_codec)) ==
-            static_cast<int>(chunk_codec::zstd_headerless);
+        const int codec = parse_compressed_codec(reader.get_setting(setting_key::compressed_codec));
+        // A chunk that shares no frame is stored headerless in a vault of
+        // shared frames.
+        headerless_frames_ = codec >= static_cast<int>(chunk_codec::zstd_headerless);
+        shared_frames_ = codec == static_cast<int>(chunk_codec::shared_frame);
     } catch (const rec_not_found_exception&) {
         // Compressed before frames lost their headers: whole frames.
+    }
+    if (compression_.enabled() && shared_frames_ && !frame_offset_column_) {
+        throw tuv_error(
+            "Invalid setting compressed_codec = \"3\": the vault's chunk table has no"
+            " frame_offset column");
     }
     if (compression_.enabled() && !stored_form_columns_) {
         throw tuv_error("Invalid setting compression = \"" + to_text(compression_) +

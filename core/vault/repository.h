@@ -98,7 +98,9 @@ class repository {
                 default_disk_size_,
                 compression_.level,
                 headerless_frames_,
+                shared_frames_,
                 stored_form_columns_,
+                frame_offset_column_,
                 server_containers_ != nullptr};
     }
 
@@ -133,7 +135,9 @@ class repository {
     compression_setting compression_;
     bool compression_set_ = false;
     bool headerless_frames_ = false;
+    bool shared_frames_ = false;
     bool stored_form_columns_ = false;
+    bool frame_offset_column_ = false;
 };
 
 // The process's repository, open for reading and writing. The first call

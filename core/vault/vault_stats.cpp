@@ -80,8 +80,16 @@ vault_stats collect_vault_stats(repository& repo) {
     // stored_size_sql is not a value: it is one of two constant column
     // expressions, chosen by whether the vault's chunk table has the stored
     // form's columns, so nothing from a user or a file reaches this text.
-    stats.stored_bytes = count(
-        database, "SELECT COALESCE(SUM(" + stored_size_sql(repo.storage()) + "), 0) FROM chunk");
+    // A shared frame is counted once, however many of its chunks are rows.
+    const std::string stored = stored_size_sql(repo.storage());
+    stats.stored_bytes =
+        repo.storage().frame_offset_column
+            ? count(database, "SELECT COALESCE(SUM(" + stored +
+                                  "), 0) FROM chunk WHERE frame_offset IS NULL") +
+                  count(database,
+                        "SELECT COALESCE(SUM(stored_size), 0) FROM (SELECT DISTINCT disk_id,"
+                        " physical_offset, stored_size FROM chunk WHERE frame_offset IS NOT NULL)")
+            : count(database, "SELECT COALESCE(SUM(" + stored + "), 0) FROM chunk");
 
     // A block whose chunk row is gone counts as empty; verify names it.
     auto rows = database.query(

@@ -555,11 +555,19 @@ class checker {
     void check_data() {
         auto rows = database_.query("SELECT chunk_id, disk_id, physical_offset, size, checksum, " +
                                     stored_ + " AS stored_size, " + codec_sql(repo_.storage()) +
-                                    " AS codec FROM chunk ORDER BY disk_id, physical_offset");
+                                    " AS codec, " + frame_offset_sql(repo_.storage()) +
+                                    " AS frame_offset FROM chunk"
+                                    " ORDER BY disk_id, physical_offset, frame_offset");
         std::optional<std::int64_t> open_disk;
         std::unique_ptr<file_handle> container;
         std::vector<std::uint8_t> stored;
         data_batch batch(data_problems_);
+        // The chunks of a shared frame come one after the other: the frame
+        // is read and decoded once for all of them.
+        chunk_decoder decoder;
+        bool frame_read = false;  // `stored` holds the frame at frame_read_at
+        std::uint64_t frame_read_at = 0;
+        std::uint64_t frame_read_size = 0;
         while (rows->next()) {
             const std::int64_t chunk_id = rows->get_int64(0);
             const std::int64_t disk_id = rows->get_int64(1);
@@ -573,6 +581,11 @@ class checker {
             const auto stored_size = static_cast<std::uint64_t>(rows->get_int64(5));
             std::optional<std::int64_t> codec;
             if (!rows->is_null("codec")) codec = rows->get_int64(6);
+            std::optional<std::uint64_t> frame_offset;
+            if (!rows->is_null("frame_offset")) {
+                frame_offset = static_cast<std::uint64_t>(rows->get_int64(7));
+            }
+            const bool shared = codec == static_cast<std::int64_t>(chunk_codec::shared_frame);
             // Chunks past a short container's end are covered by its line.
             if (offset > length || stored_size > length - offset) continue;
             const std::string where =
@@ -582,6 +595,8 @@ class checker {
                     container.reset();
                     open_disk = disk_id;
                     container = repo_.containers().open(path, open_mode::read);
+                    decoder.forget();
+                    frame_read = false;
                 }
                 // A raw chunk is read straight into the batch, a compressed
                 // one decoded into it.
@@ -591,7 +606,13 @@ class checker {
                     stored.resize(stored_size);
                     read_to = stored.data();
                 }
-                const std::size_t got = container->read_at(offset, read_to, stored_size);
+                const bool read_already = shared && frame_read && frame_read_at == offset &&
+                                          frame_read_size == stored_size;
+                const std::size_t got =
+                    read_already ? stored_size : container->read_at(offset, read_to, stored_size);
+                frame_read = shared && got == stored_size;
+                frame_read_at = offset;
+                frame_read_size = stored_size;
                 if (got < stored_size) {
                     batch.add_problem(chunk_id, where + " ends before the chunk's " +
                                                     std::to_string(stored_size) + " bytes at " +
@@ -600,8 +621,10 @@ class checker {
                 }
                 const std::string said =
                     "the bytes in " + where + " at " + std::to_string(offset) + " ";
+                // A shared frame holds no more than shared_frame_limit bytes.
                 const auto problem =
-                    decode_chunk_unchecked(std::span(read_to, stored_size), codec, size, into);
+                    decoder.decode(container.get(), offset, std::span(read_to, stored_size), codec,
+                                   size, frame_offset, shared_frame_limit, into);
                 if (problem) {
                     batch.add_problem(chunk_id, said + *problem);
                 } else {

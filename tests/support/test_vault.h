@@ -21,6 +21,9 @@ class test_vault {
     std::string db_path() const { return utf8_of(layout_.database); }
     repository& repo() { return *repository_; }
     db& database() { return repository_->database(); }
+    // Opens the vault again, as a program started now would: after its
+    // settings or schema were changed under it.
+    void reopen() { repository_ = std::make_unique<repository>(db_path()); }
 
   private:
     temp_dir folder_;

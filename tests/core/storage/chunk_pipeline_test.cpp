@@ -4,6 +4,8 @@
 
 #include <cstring>
 #include <map>
+#include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -161,6 +163,56 @@ TEST(chunk_pipeline_test, compresses_the_chunks_not_stored_and_knows_which_are) 
         }
         EXPECT_EQ(handed, order.size() + 1);
         EXPECT_FALSE(asked_elsewhere);
+    }
+}
+
+// With shared frames, consecutive new chunks come as frames: the first
+// brings the frame, each names its place in it, and no frame holds more
+// than half the slots. Depth 0 (64 slots) cuts the file on this thread.
+TEST(chunk_pipeline_test, shared_frames_hold_consecutive_new_chunks) {
+    const chunk_settings settings{256, 256, 16, 1};
+    std::vector<std::uint8_t> data;
+    const auto order = test::random_bytes(60, 9);
+    for (const std::uint8_t b : order) {
+        auto block = test::random_bytes(256, b % 12);
+        for (std::uint8_t& byte : block) byte = static_cast<std::uint8_t>('a' + byte % 16);
+        data.insert(data.end(), block.begin(), block.end());
+    }
+    for (const std::size_t depth :
+         {std::size_t{2}, std::size_t{6}, std::size_t{16}, std::size_t{0}}) {
+        SCOPED_TRACE("depth " + std::to_string(depth));
+        std::map<std::string, std::int64_t> stored;
+        const auto find_stored = [&](const std::string& checksum) -> std::int64_t {
+            const auto found = stored.find(checksum);
+            return found == stored.end() ? 0 : found->second;
+        };
+        memory_file file(data);
+        chunk_pipeline pipeline(file, settings, {3, find_stored, {}, true}, depth);
+        const std::size_t most = depth == 0 ? 32 : std::max<std::size_t>(depth / 2, 1);
+        std::vector<std::uint8_t> frame, out(256);
+        std::size_t in_frame = 0, framed = 0;
+        std::uint64_t frame_end = 0;
+        while (const chunk_pipeline::chunk* c = pipeline.next()) {
+            if (c->bytes.empty()) continue;
+            const bool is_new = find_stored(c->checksum) == 0;
+            stored.emplace(c->checksum, static_cast<std::int64_t>(stored.size() + 1));
+            if (!c->frame_offset) {
+                EXPECT_EQ(decode_chunk(c->compressed, 1, 256, c->checksum, out.data()),
+                          is_new ? std::nullopt : std::optional<std::string>("do not decompress"));
+                continue;
+            }
+            if (*c->frame_offset == 0) {
+                frame.assign(c->compressed.begin(), c->compressed.end());
+                in_frame = frame_end = 0;
+            }
+            EXPECT_EQ(*c->frame_offset, frame_end);
+            frame_end += c->bytes.size();
+            EXPECT_LE(++in_frame, most);
+            ++framed;
+            EXPECT_EQ(decode_chunk(frame, 3, 256, c->checksum, out.data(), c->frame_offset),
+                      std::nullopt);
+        }
+        EXPECT_EQ(framed > 0, depth != 2);
     }
 }
 

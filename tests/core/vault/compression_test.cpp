@@ -53,8 +53,14 @@ std::string noise(std::size_t size, unsigned seed) {
 
 class compression_test : public ::testing::Test {
   protected:
-    explicit compression_test(compression_setting compression = {3})
-        : v(fixed_chunks(compression)) {}
+    // Each chunk compressed on its own (codec 2) unless `codec` says else.
+    explicit compression_test(compression_setting compression = {3}, int codec = 2)
+        : v(fixed_chunks(compression)) {
+        if (codec == newest_compressed_codec) return;
+        v.database().execute("UPDATE settings SET value = ? WHERE key = 'compressed_codec'",
+                             {std::to_string(codec)});
+        v.reopen();
+    }
 
     void checkin(const std::string& name, const std::string& content, const char* when = t1) {
         std::ofstream(local / name, std::ios::binary) << content;
@@ -166,9 +172,9 @@ TEST_F(compression_test, vault_without_compressed_codec_stores_whole_frames) {
     EXPECT_EQ(read("b.txt", t2), text(1000, 9));
     EXPECT_EQ(problems(), lines{});
 
-    v.database().execute("INSERT INTO settings(key, value) VALUES('compressed_codec', '3')");
+    v.database().execute("INSERT INTO settings(key, value) VALUES('compressed_codec', '4')");
     EXPECT_EQ(test::failure<tuv_error>([&] { repository broken(v.db_path()); }),
-              "Invalid setting compressed_codec = \"3\": it must be 1 or 2");
+              "Invalid setting compressed_codec = \"4\": it must be 1, 2 or 3");
 }
 
 // Each kind of damage to the second (compressed) chunk of a.txt, as a read
@@ -240,6 +246,101 @@ TEST_F(compression_test, damaged_compressed_chunk_is_named_by_reading_and_by_ver
                              {stored});
         ASSERT_EQ(problems(), lines{});
     }
+}
+
+// A vault made now: consecutive new chunks of a file share frames.
+class shared_frame_test : public compression_test {
+  protected:
+    shared_frame_test() : compression_test({3}, 3) {}
+    // The chunks in shared frames: "chunk_id physical_offset frame_offset".
+    lines framed() {
+        return test::query_rows(v.database(),
+                                "SELECT chunk_id || ' ' || physical_offset || ' ' || frame_offset"
+                                " FROM chunk WHERE codec = 3 ORDER BY chunk_id");
+    }
+};
+
+TEST_F(shared_frame_test, versions_read_back_whole_through_frames_shared_with_a_later_file) {
+    const std::string first = text(150000, 11);
+    checkin("a.txt", first);
+    // Frames of consecutive chunks, none holding more than 64 KiB, stored
+    // end to end: the container holds each frame once.
+    const lines frames = test::query_rows(
+        v.database(), "SELECT DISTINCT physical_offset FROM chunk WHERE codec = 3");
+    EXPECT_GT(frames.size(), 2u);
+    EXPECT_EQ(value("SELECT MAX(frame_offset + size) <= 65536 FROM chunk WHERE codec = 3"), 1);
+    EXPECT_EQ(
+        value("SELECT COUNT(*) FROM chunk WHERE COALESCE(codec, 0) <> 3 OR frame_offset IS NULL"),
+        1);  // the empty chunk that ends a file ending on a chunk boundary
+    EXPECT_EQ(static_cast<std::int64_t>(fs::file_size(v.layout().data / "tuv_s1")),
+              value("SELECT SUM(stored_size) FROM (SELECT DISTINCT physical_offset, stored_size"
+                    " FROM chunk WHERE stored_size IS NOT NULL)"));
+
+    // b.txt takes chunks out of the middle of a.txt's frames; a.txt changes.
+    const std::string second = first.substr(0, 40000) + text(3000, 12) + first.substr(43000);
+    const std::string b = text(2000, 13) + first.substr(30000, 50000) + text(2500, 14);
+    checkin("a.txt", second, t2);
+    checkin("b.txt", b, t2);
+    EXPECT_EQ(read("a.txt"), first);
+    EXPECT_EQ(read("a.txt", t2), second);
+    EXPECT_EQ(read("b.txt", t2), b);
+    // b.txt's 50 chunks of a.txt are a.txt's rows, in their frames.
+    EXPECT_EQ(value("SELECT COUNT(*) FROM chunk WHERE codec = 3 AND refcount >= 3"), 50);
+    EXPECT_EQ(problems(), lines{});
+}
+
+// A file whose one chunk lies in the middle of another file's frame: that
+// chunk alone is read out of the frame.
+TEST_F(shared_frame_test, chunk_is_read_alone_from_the_middle_of_a_frame) {
+    const std::string content = text(20000, 15);
+    checkin("a.txt", content);
+    checkin("one.txt", content.substr(7000, 1000));
+    const std::int64_t chunk = value(
+        "SELECT chunk_id FROM bmap JOIN file_info"
+        " ON file_info.file_id = bmap.file_id"
+        " WHERE path = 'one.txt' AND virtual_offset = 0");
+    EXPECT_EQ(value("SELECT frame_offset FROM chunk WHERE codec = 3 AND chunk_id = " +
+                    std::to_string(chunk)),
+              7000);
+    EXPECT_EQ(read("one.txt"), content.substr(7000, 1000));
+}
+
+// A frame's damage is reported for every chunk in it, in the words of any
+// damaged chunk; the read names the first chunk of the file it spoils.
+TEST_F(shared_frame_test, damaged_frame_is_named_by_reading_and_by_verify) {
+    checkin("a.txt", text(3000, 16));
+    ASSERT_EQ(framed(), (lines{"1 0 0", "2 0 1000", "3 0 2000"}));
+    const fs::path container = v.layout().data / "tuv_s1";
+    {
+        std::fstream f(container, std::ios::in | std::ios::out | std::ios::binary);
+        f.put('\x5a');
+    }
+    std::string error = "<no exception>";
+    try {
+        read("a.txt");
+    } catch (const vault_damaged_error& e) {
+        error = e.what();
+    }
+    const std::string where = container.string() + ") at 0 do not decompress";
+    EXPECT_EQ(error, "The vault is damaged: \\a.txt, offset 0: the bytes in container " +
+                         container.string() + " at 0 do not decompress");
+    EXPECT_EQ(problems(),
+              (lines{"chunk 1 (\\a.txt, offset 0): the bytes in container 1 (" + where,
+                     "chunk 2 (\\a.txt, offset 1000): the bytes in container 1 (" + where,
+                     "chunk 3 (\\a.txt, offset 2000): the bytes in container 1 (" + where}));
+}
+
+// A vault made before frames were shared keeps its schema and its codec;
+// it goes on storing each chunk on its own.
+TEST_F(compression_test, vault_without_frame_offset_stores_chunks_alone) {
+    v.database().execute("ALTER TABLE chunk DROP COLUMN frame_offset");
+    v.reopen();
+    const std::string content = text(3000, 17);
+    checkin("a.txt", content);
+    EXPECT_EQ(test::query_rows(v.database(), "SELECT codec FROM chunk WHERE size > 0"),
+              (lines{"2", "2", "2"}));
+    EXPECT_EQ(read("a.txt"), content);
+    EXPECT_EQ(problems(), lines{});
 }
 
 }  // namespace

@@ -50,8 +50,8 @@ std::string fault_message(fs_operation operation, const fs::path& path, int erro
     return std::string("Cannot ") + what + " " + path.string() + ": " + std::strerror(error);
 }
 
-// Containers of 300 bytes and fixed 100-byte chunks: notes.txt (150 bytes)
-// half fills container 1 beforehand. The check-in under test writes chunks
+// Containers of 300 bytes and fixed 100-byte chunks: notes.txt (250 bytes)
+// takes a third of container 1 beforehand. The check-in under test writes chunks
 // into what is left of container 1 and into a new container 2.
 struct scenario {
     const char* name;
@@ -64,7 +64,8 @@ void PrintTo(const scenario& s, std::ostream* out) {
 }
 
 // A letter's chunk is 60 scrambled bytes and 40 copies of the letter: the
-// vault (compressing, as new vaults do) stores it in about 70 bytes, so the
+// vault (compressing, as new vaults do, consecutive new chunks in one frame)
+// stores a frame of two or three of them in about 100 to 110 bytes, so the
 // check-in still fills container 1 and opens container 2.
 std::string expand(const std::string& pattern) {
     std::string text;
@@ -286,10 +287,13 @@ TEST_P(fault_test, database_that_cannot_grow_leaves_the_vault_as_it_was) {
 
 INSTANTIATE_TEST_SUITE_P(checkins, fault_test,
                          ::testing::Values(
-                             // Chunk N is unchanged; A-D fill container 1 and open container 2.
+                             // Chunk N is unchanged; A-D share a frame too large for what
+                             // is left of container 1: it opens container 2.
                              scenario{"new_version_of_a_file", "\\", "NABCD3"},
-                             // Directories, a file entry and their journal rows, then content.
-                             scenario{"new_file_in_new_directories", "\\x\\y", "PQR2"}),
+                             // Directories, a file entry and their journal rows, then
+                             // content: a frame of P and Q (ended by the stored N) in
+                             // container 1, one of R, S and the rest in container 2.
+                             scenario{"new_file_in_new_directories", "\\x\\y", "PQNRS2"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
