@@ -58,8 +58,8 @@ struct verify_report {
     std::string summary() const;
 };
 
-// Checks the vault of `repo` (borrowed). Container files are opened through
-// repo.files(). Damage is reported, never thrown; a database that cannot be
+// Checks the vault of `repo` (borrowed). Containers are opened through
+// repo.containers(). Damage is reported, never thrown; a database that cannot be
 // queried at all (a missing table) throws db_exception.
 verify_report verify_vault(repository& repo, const verify_options& options = {});
 
