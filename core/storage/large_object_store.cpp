@@ -51,8 +51,7 @@ class large_object_file : public file_handle {
         std::size_t done = 0;
         while (done < size) {
             const std::size_t part = std::min(size - done, largest_part);
-            const std::string bytes =
-                read_part(offset + done, static_cast<std::int64_t>(part));
+            const std::string bytes = read_part(offset + done, static_cast<std::int64_t>(part));
             std::memcpy(out + done, bytes.data(), bytes.size());
             done += bytes.size();
             if (bytes.size() < part) break;  // the end of the container

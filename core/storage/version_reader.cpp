@@ -142,7 +142,8 @@ std::uint64_t version_reader::read_blocks(
 file_handle& version_reader::container(std::int64_t disk_id, const std::filesystem::path& path) {
     auto found = containers_.find(disk_id);
     if (found == containers_.end()) {
-        found = containers_.emplace(disk_id, open_container(storage_.containers, disk_id, path)).first;
+        found =
+            containers_.emplace(disk_id, open_container(storage_.containers, disk_id, path)).first;
     }
     return *found->second;
 }

@@ -154,8 +154,8 @@ std::unique_ptr<chunk_pipeline> checkin::start_chunks(file_handle& input, db* lo
     return std::make_unique<chunk_pipeline>(input, chunks_, std::move(compression));
 }
 
-std::unique_ptr<file_entry> checkin::find_for_writing(const std::string& name,
-                                                      std::int64_t parent, bool is_file) {
+std::unique_ptr<file_entry> checkin::find_for_writing(const std::string& name, std::int64_t parent,
+                                                      bool is_file) {
     std::unique_ptr<file_entry> found = catalogue_.find_child(name, parent);
     db& database = storage_.database;
     if (!database.many_writers() || (found && !is_file)) return found;
@@ -198,8 +198,7 @@ checkin::destination checkin::find_or_make(const checkin_request& request,
             directories.push_back(seen->second);
             continue;
         }
-        std::unique_ptr<file_entry> found =
-            find_for_writing(names[i], directories.back(), is_file);
+        std::unique_ptr<file_entry> found = find_for_writing(names[i], directories.back(), is_file);
         if (!is_file) {
             if (found && !found->is_directory()) {
                 throw tuv_error("Cannot check in " + source + ": " + walked +

@@ -142,9 +142,8 @@ TEST_F(team_vault_test, a_check_in_that_loses_the_server_leaves_the_vault_as_it_
         session_cutter cutter(*admin, session->get_int64(0));
         session.reset();
         write_file(source, second);
-        const std::string failure = test::failure<tuv_error>([&] {
-            repo.checkin_file(source, "\\", "2024-01-02 00:00:00", "", "", &cutter);
-        });
+        const std::string failure = test::failure<tuv_error>(
+            [&] { repo.checkin_file(source, "\\", "2024-01-02 00:00:00", "", "", &cutter); });
         const std::string lost =
             "Lost the connection to the database server of " + repo.database().name() + ": ";
         EXPECT_EQ(failure.substr(0, lost.size()), lost) << failure;
