@@ -12,6 +12,12 @@
 #include "core/storage/file_io.h"
 
 namespace tuv {
+namespace {
+
+// The most block rows one statement inserts.
+constexpr std::size_t most_pending_blocks = 64;
+
+}  // namespace
 
 block_writer::block_writer(vault_storage storage) : storage_(std::move(storage)) {}
 
@@ -59,6 +65,7 @@ void block_writer::write_block(std::span<const std::uint8_t> bytes, const std::s
             if (known_->holds(offset, checksum)) return;
             known_.reset();  // the rows written below change what it knew
         } else {
+            insert_pending_blocks();
             auto same = database.query(
                 "SELECT 1 FROM bmap JOIN chunk ON chunk.chunk_id = bmap.chunk_id"
                 " WHERE bmap.file_id = ? AND bmap.virtual_offset = ? AND bmap.deletion_date = 0"
@@ -89,14 +96,36 @@ void block_writer::write_block(std::span<const std::uint8_t> bytes, const std::s
                               checksum, 2);
     }
     if (!fresh) close_overlapping(file_id, offset, bytes.size(), when, !closed_behind);
-    database.execute(
-        "INSERT INTO bmap(file_id, chunk_id, creation_date, deletion_date, virtual_offset)"
-        " VALUES(?, ?, ?, 0, ?)",
-        {file_id, chunk_id, when, at});
+    pending_blocks_.push_back({file_id, chunk_id, when, at});
+    // A version written into no earlier block reads nothing of the block
+    // map until it ends: its rows wait and go in together.
+    if (!fresh || pending_blocks_.size() >= most_pending_blocks) insert_pending_blocks();
     if (!stored) {
         database.execute("UPDATE chunk SET refcount = refcount + 1 WHERE chunk_id = ?",
                          {chunk_id});
     }
+}
+
+void block_writer::insert_pending_blocks() {
+    // In statements of a few fixed sizes, each prepared once.
+    std::size_t done = 0;
+    while (done < pending_blocks_.size()) {
+        std::size_t n = most_pending_blocks;
+        while (n > pending_blocks_.size() - done) n /= 2;
+        std::string sql =
+            "INSERT INTO bmap(file_id, chunk_id, creation_date, deletion_date, virtual_offset)"
+            " VALUES";
+        std::vector<db_param> values;
+        values.reserve(4 * n);
+        for (std::size_t i = 0; i < n; ++i) {
+            const pending_block& b = pending_blocks_[done + i];
+            sql += i == 0 ? "(?, ?, ?, 0, ?)" : ", (?, ?, ?, 0, ?)";
+            values.insert(values.end(), {b.file_id, b.chunk_id, b.when, b.offset});
+        }
+        storage_.database.execute(sql, db_params(values));
+        done += n;
+    }
+    pending_blocks_.clear();
 }
 
 void block_writer::begin_new_file(std::int64_t file_id) {
@@ -107,6 +136,7 @@ void block_writer::begin_new_file(std::int64_t file_id) {
 }
 
 void block_writer::read_live_blocks(std::int64_t file_id) {
+    insert_pending_blocks();
     // One more than are kept tells a file with too many apart.
     auto live = storage_.database.query(
         "SELECT bmap.virtual_offset, chunk.size, chunk.checksum"
@@ -238,6 +268,7 @@ void block_writer::close_overlapping_blocks(std::int64_t file_id, std::uint64_t 
 
 void block_writer::close_overlapping(std::int64_t file_id, std::uint64_t offset,
                                      std::uint64_t size, std::time_t when, bool through_end) {
+    insert_pending_blocks();
     db& database = storage_.database;
     const auto at = static_cast<std::int64_t>(offset);
     // Closed: the live block that holds byte `offset` and the live blocks
@@ -280,6 +311,7 @@ void block_writer::close_overlapping(std::int64_t file_id, std::uint64_t offset,
 }
 
 void block_writer::close_blocks_after(std::int64_t file_id, std::uint64_t end, std::time_t when) {
+    insert_pending_blocks();
     closed_at_end_.reset();  // the version is complete
     // A file written from offset 0 without gaps into no block at all has
     // none beyond its end.
@@ -349,6 +381,7 @@ void block_writer::write_pending() {
 }
 
 void block_writer::sync_containers() {
+    insert_pending_blocks();
     if (disks_) disks_->record_free_space();
     write_pending();
     for (auto& [path, c] : containers_) {
@@ -368,6 +401,7 @@ void block_writer::give_back_uncommitted_space() noexcept {
     known_.reset();
     closed_at_end_.reset();
     frame_.reset();
+    pending_blocks_.clear();
     for (auto& [path, c] : containers_) {
         c.pending.clear();
         // A server's containers took the bytes back with the transaction;

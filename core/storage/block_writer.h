@@ -50,7 +50,10 @@ class block_writer {
     // (the chunk with that checksum, or 0 for none): a chunk once found
     // stays, as rows are never deleted. Container bytes are gathered and
     // written in batches (all of them by sync_containers()); rows go into
-    // the caller's transaction.
+    // the caller's transaction. The block rows of a version written from
+    // its start into no earlier block are gathered and inserted many at a
+    // time: all of them are in by the time close_blocks_after() or
+    // sync_containers() returns.
     //
     // A chunk with a `frame_offset` lies in a frame shared with the chunks
     // of the file written next to it, that offset into the frame's content;
@@ -183,6 +186,16 @@ class block_writer {
         std::uint64_t offset = 0;
     };
     std::optional<shared_frame> frame_;
+    // Block rows not inserted yet; every read or change of the block map
+    // inserts them first.
+    struct pending_block {
+        std::int64_t file_id;
+        std::int64_t chunk_id;
+        std::time_t when;
+        std::int64_t offset;
+    };
+    std::vector<pending_block> pending_blocks_;
+    void insert_pending_blocks();
 };
 
 }  // namespace tuv
