@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cassert>
 #include <exception>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "core/base/errors.h"
@@ -174,6 +176,32 @@ bool block_writer::known_blocks::reach_beyond(std::uint64_t end) const {
 std::int64_t find_stored_chunk(db& database, const std::string& checksum) {
     auto row = database.query("SELECT chunk_id FROM chunk WHERE checksum = ?", {checksum});
     return row->next() ? row->get_int64(0) : 0;
+}
+
+std::vector<std::int64_t> find_stored_chunks(db& database, std::span<const std::string> checksums) {
+    std::unordered_map<std::string_view, std::int64_t> found;
+    // In statements of a few fixed sizes, each prepared once.
+    constexpr std::size_t most = 64;
+    for (std::size_t done = 0; done < checksums.size();) {
+        std::size_t n = most;
+        while (n > checksums.size() - done) n /= 2;
+        std::string sql = "SELECT checksum, chunk_id FROM chunk WHERE checksum IN (?";
+        for (std::size_t i = 1; i < n; ++i) sql += ", ?";
+        std::vector<db_param> values(checksums.begin() + done, checksums.begin() + done + n);
+        auto rows = database.query(sql + ")", db_params(values));
+        while (rows->next()) {
+            const auto at = std::ranges::find(checksums, rows->get_string(0));
+            if (at != checksums.end()) found.try_emplace(*at, rows->get_int64(1));
+        }
+        done += n;
+    }
+    std::vector<std::int64_t> ids;
+    ids.reserve(checksums.size());
+    for (const std::string& checksum : checksums) {
+        const auto at = found.find(checksum);
+        ids.push_back(at == found.end() ? 0 : at->second);
+    }
+    return ids;
 }
 
 std::int64_t block_writer::find_chunk(const std::string& checksum) {

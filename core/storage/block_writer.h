@@ -34,6 +34,8 @@ class file_handle;
 
 // The id of the stored chunk with that checksum, or 0 when there is none.
 std::int64_t find_stored_chunk(db& database, const std::string& checksum);
+// The same for many checksums, in their order, with few statements.
+std::vector<std::int64_t> find_stored_chunks(db& database, std::span<const std::string> checksums);
 
 class block_writer {
   public:

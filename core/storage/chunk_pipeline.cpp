@@ -192,14 +192,25 @@ void chunk_pipeline::compress(slot& s, chunk_compressor& compressor) {
 
 void chunk_pipeline::look_up_hashed() {
     bool work = false;
+    // Every chunk hashed ahead is asked for at once. The producer may hash
+    // more meanwhile; they wait for the next call.
+    const std::uint64_t start = std::max<std::uint64_t>(classified_, consumed_);
+    std::uint64_t stop = start;
+    std::vector<std::string> asked;
+    for (; stop < produced_; ++stop) {
+        const stage state = at(stop).state;
+        if (state == stage::cut || state == stage::hashing) break;
+        if (state == stage::hashed) asked.push_back(at(stop).data.checksum);
+    }
+    std::vector<std::int64_t> ids;
+    if (!asked.empty()) ids = compression_.find_stored(asked);
+    std::size_t answered = 0;
     // In the file's order, so that frames hold consecutive chunks.
-    for (std::uint64_t i = std::max<std::uint64_t>(classified_, consumed_); i < produced_;
-         classified_ = ++i) {
+    for (std::uint64_t i = start; i < stop; classified_ = ++i) {
         slot& s = at(i);
         stage state = s.state;
-        if (state == stage::cut || state == stage::hashing) break;
         if (state == stage::hashed) {
-            const std::int64_t id = compression_.find_stored(s.data.checksum);
+            const std::int64_t id = ids.at(answered++);
             // Only the chunks before it are stored before it. One with the
             // bytes of a chunk handed out before it is stored by then: it
             // needs no compressing, and frames do not depend on whether that

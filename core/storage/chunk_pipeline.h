@@ -47,11 +47,13 @@ class file_handle;
 struct pipeline_compression {
     // The zstd level; 0 hands every chunk out uncompressed.
     int level = 0;
-    // The id of the stored chunk with this checksum, or 0: only chunks
-    // without one are compressed. Called on the consumer's thread, from
-    // chunk_pipeline::next(), so it may use what the consumer uses. Empty:
-    // every chunk is compressed.
-    std::function<std::int64_t(const std::string& checksum)> find_stored = {};
+    // For each checksum, the id of the stored chunk with it, or 0: only
+    // chunks without one are compressed. Asked for all the chunks hashed
+    // ahead at once, so that a database answers many in one statement.
+    // Called on the consumer's thread, from chunk_pipeline::next(), so it
+    // may use what the consumer uses. Empty: every chunk is compressed.
+    std::function<std::vector<std::int64_t>(std::span<const std::string> checksums)> find_stored =
+        {};
     // For a file cut on the constructor's thread, where find_stored may not
     // be called: the id of a chunk with this checksum that is stored for
     // good (committed, so it stays), or 0 when there is none or it cannot

@@ -136,8 +136,9 @@ std::unique_ptr<chunk_pipeline> checkin::start_chunks(file_handle& input, db* lo
     pipeline_compression compression{storage_.compression_level};
     compression.shared_frames = storage_.shared_frames;
     if (compression.level != 0) {
-        compression.find_stored = [&database = storage_.database](const std::string& checksum) {
-            return find_stored_chunk(database, checksum);
+        compression.find_stored = [&database = storage_.database](
+                                      std::span<const std::string> checksums) {
+            return find_stored_chunks(database, checksums);
         };
     }
     if (compression.level != 0 && lookups != nullptr) {

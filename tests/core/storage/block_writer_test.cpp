@@ -235,6 +235,21 @@ TEST_F(block_writer_test, find_chunk_knows_only_inserted_chunks) {
     EXPECT_EQ(stored("abc"), "abc");
 }
 
+TEST_F(block_writer_test, many_checksums_are_found_in_their_order) {
+    block_writer store(v.repo().storage());
+    const std::int64_t a = store.insert_chunk(bytes_of("a"), md5_hex("a"));
+    const std::int64_t b = store.insert_chunk(bytes_of("b"), md5_hex("b"));
+    // More than one statement holds, with repeats and unknown ones.
+    std::vector<std::string> asked;
+    std::vector<std::int64_t> expected;
+    for (int i = 0; i < 70; ++i) {
+        const std::string text = i % 3 == 0 ? "a" : i % 3 == 1 ? "b" : std::to_string(i);
+        asked.push_back(md5_hex(text));
+        expected.push_back(text == "a" ? a : text == "b" ? b : 0);
+    }
+    EXPECT_EQ(find_stored_chunks(v.database(), asked), expected);
+}
+
 TEST_F(block_writer_test, overlap_closes_blocks_holding_the_offset_and_one_starting_at_the_end) {
     const std::int64_t f = new_file("f.txt");
     const std::string a(100, 'a'), b(50, 'b'), c(30, 'c');

@@ -19,6 +19,16 @@
 namespace tuv {
 namespace {
 
+// A pipeline's look-up of many checksums, one `find` at a time.
+template <typename Find>
+auto each(Find& find) {
+    return [&find](std::span<const std::string> checksums) {
+        std::vector<std::int64_t> ids;
+        for (const std::string& checksum : checksums) ids.push_back(find(checksum));
+        return ids;
+    };
+}
+
 // A file held in memory; reads past `fail_at` fail like a broken disk.
 class memory_file : public file_handle {
   public:
@@ -142,7 +152,7 @@ TEST(chunk_pipeline_test, compresses_the_chunks_not_stored_and_knows_which_are) 
             return found == stored.end() ? 0 : found->second;
         };
         memory_file file(data);
-        chunk_pipeline pipeline(file, settings, {3, find_stored}, depth);
+        chunk_pipeline pipeline(file, settings, {3, each(find_stored)}, depth);
         std::vector<std::uint8_t> out(256);
         std::size_t handed = 0;
         while (const chunk_pipeline::chunk* c = pipeline.next()) {
@@ -187,7 +197,7 @@ TEST(chunk_pipeline_test, shared_frames_hold_consecutive_new_chunks) {
             return found == stored.end() ? 0 : found->second;
         };
         memory_file file(data);
-        chunk_pipeline pipeline(file, settings, {3, find_stored, {}, true}, depth);
+        chunk_pipeline pipeline(file, settings, {3, each(find_stored), {}, true}, depth);
         const std::size_t most = depth == 0 ? 32 : std::max<std::size_t>(depth / 2, 1);
         std::vector<std::uint8_t> frame, out(256);
         std::size_t in_frame = 0, framed = 0;
