@@ -151,6 +151,13 @@ std::string inserted_table(std::string_view sql) {
 // pg_type's identifier of bytea.
 constexpr Oid bytea_type = 17;
 
+// Whether `sql`, in upper case, holds `words` (upper case).
+bool upper_contains(std::string_view sql, std::string_view words) {
+    std::string upper(sql);
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return upper.find(words) != std::string::npos;
+}
+
 constexpr const char* savepoint = "SAVEPOINT quillmark_statement";
 constexpr const char* release = "RELEASE SAVEPOINT quillmark_statement";
 constexpr const char* roll_back =
@@ -279,7 +286,8 @@ const db_postgres::prepared_statement& db_postgres::statement(const std::string&
     std::string text = postgres_statement(sql);
     // An insert hands back the key it made, so that last_insert_id() need
     // not ask the server again.
-    if (const std::string* key = identity_key(inserted_table(sql))) {
+    const bool returns = upper_contains(sql, " RETURNING ");
+    if (const std::string* key = returns ? nullptr : identity_key(inserted_table(sql))) {
         text += " RETURNING ";
         text += *key;
         made.returns_key = true;

@@ -57,7 +57,14 @@ class db_sqlite_recordset : public db_recordset {
     // as a writer, in the same slices.
     bool next() override {
         bool row = false;
-        retry_while_busy(nullptr, busy_timeout_, [&] { row = cursor_.step(); });
+        try {
+            retry_while_busy(nullptr, busy_timeout_, [&] { row = cursor_.step(); });
+        } catch (const sqlite3x::database_busy_error& e) {
+            throw db_busy_exception(std::string(e.what()));
+        } catch (const sqlite3x::database_error& e) {
+            // A statement that writes (INSERT ... RETURNING) fails here.
+            throw db_exception(std::string(e.what()));
+        }
         return row;
     }
 

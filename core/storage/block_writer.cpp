@@ -16,8 +16,21 @@
 namespace tuv {
 namespace {
 
-// The most block rows one statement inserts.
-constexpr std::size_t most_pending_blocks = 64;
+// The most rows one statement inserts.
+constexpr std::size_t most_pending_rows = 64;
+
+// Calls `insert(first, n)` for batches that cover `rows` rows: as many of
+// the largest size as fit, then ever smaller powers of two, so that the
+// statements have few distinct texts.
+template <typename Insert>
+void for_batches(std::size_t rows, Insert insert) {
+    for (std::size_t done = 0; done < rows;) {
+        std::size_t n = most_pending_rows;
+        while (n > rows - done) n /= 2;
+        insert(done, n);
+        done += n;
+    }
+}
 
 }  // namespace
 
@@ -67,7 +80,7 @@ void block_writer::write_block(std::span<const std::uint8_t> bytes, const std::s
             if (known_->holds(offset, checksum)) return;
             known_.reset();  // the rows written below change what it knew
         } else {
-            insert_pending_blocks();
+            insert_pending_rows();
             auto same = database.query(
                 "SELECT 1 FROM bmap JOIN chunk ON chunk.chunk_id = bmap.chunk_id"
                 " WHERE bmap.file_id = ? AND bmap.virtual_offset = ? AND bmap.deletion_date = 0"
@@ -77,9 +90,16 @@ void block_writer::write_block(std::span<const std::uint8_t> bytes, const std::s
         }
     }
 
+    // A version that replaces blocks reads the block map for every chunk:
+    // what waits goes in first, and this chunk's rows with it.
+    if (!fresh) insert_pending_rows();
     // Every block of a chunk adds one to its refcount, which starts at 1: a
     // chunk stored for this block starts at 2 at once.
-    std::int64_t chunk_id = stored_id ? *stored_id : find_chunk(checksum);
+    // A chunk the pipeline found nowhere may wait among the rows not
+    // inserted yet: the look-up saw only the database.
+    std::int64_t chunk_id = !stored_id ? find_chunk(checksum)
+                            : *stored_id != 0 ? *stored_id
+                                              : waiting_chunk(checksum);
     // Unchanged too when the chunk before it closed its block a moment ago
     // (a new chunk closes the block that begins where it ends). It gets a
     // block again; and as nothing of the file changes here, it leaves the
@@ -97,37 +117,93 @@ void block_writer::write_block(std::span<const std::uint8_t> bytes, const std::s
                 : store_chunk(bytes, frame_offset ? std::span<const std::uint8_t>{} : compressed,
                               checksum, 2);
     }
-    if (!fresh) close_overlapping(file_id, offset, bytes.size(), when, !closed_behind);
-    pending_blocks_.push_back({file_id, chunk_id, when, at});
-    // A version written into no earlier block reads nothing of the block
-    // map until it ends: its rows wait and go in together.
-    if (!fresh || pending_blocks_.size() >= most_pending_blocks) insert_pending_blocks();
-    if (!stored) {
+    if (!fresh) {
+        close_overlapping(file_id, offset, bytes.size(), when, !closed_behind);
+        chunk_id = inserted_id(chunk_id);  // the chunk row went in with the others
+    }
+    if (!stored && chunk_id < 0) {
+        ++new_chunks_[new_chunk_index(chunk_id)].refcount;
+    } else if (!stored) {
         database.execute("UPDATE chunk SET refcount = refcount + 1 WHERE chunk_id = ?",
                          {chunk_id});
     }
+    pending_blocks_.push_back({file_id, chunk_id, when, at});
+    // A version written into no earlier block reads nothing of the block
+    // map until it ends: its rows wait and go in together.
+    if (!fresh || pending_blocks_.size() >= most_pending_rows) insert_pending_rows();
 }
 
-void block_writer::insert_pending_blocks() {
-    // In statements of a few fixed sizes, each prepared once.
-    std::size_t done = 0;
-    while (done < pending_blocks_.size()) {
-        std::size_t n = most_pending_blocks;
-        while (n > pending_blocks_.size() - done) n /= 2;
+void block_writer::insert_pending_rows() {
+    // Chunk rows first, in the order they were stored (so their ids follow
+    // it), in statements of a few fixed sizes, each prepared once. A raw
+    // chunk's stored_size and codec are NULL, as they always were; -1
+    // stands for NULL, which cannot be bound.
+    inserted_as_.clear();
+    const int columns =
+        storage_.frame_offset_column ? 8 : storage_.stored_form_columns ? 7 : 5;
+    for_batches(new_chunks_.size(), [&](std::size_t first, std::size_t n) {
+        std::string sql = "INSERT INTO chunk(checksum, disk_id, physical_offset, size, refcount";
+        sql += columns >= 7 ? ", stored_size, codec" : "";
+        sql += columns == 8 ? ", frame_offset) VALUES" : ") VALUES";
+        const char* marks = columns == 5 ? "(?, ?, ?, ?, ?)"
+                            : columns == 7
+                                ? "(?, ?, ?, ?, ?, NULLIF(?, -1), NULLIF(?, -1))"
+                                : "(?, ?, ?, ?, ?, NULLIF(?, -1), NULLIF(?, -1), NULLIF(?, -1))";
+        std::vector<db_param> values;
+        std::unordered_map<std::string_view, std::int64_t> temporary;
+        for (std::size_t i = first; i < first + n; ++i) {
+            const new_chunk& c = new_chunks_[i];
+            sql += i == first ? "" : ", ";
+            sql += marks;
+            values.insert(values.end(), {db_param(c.checksum), db_param(c.disk_id),
+                                         db_param(c.offset), db_param(c.size),
+                                         db_param(c.refcount)});
+            if (columns >= 7) values.insert(values.end(), {c.stored_size, c.codec});
+            if (columns == 8) values.emplace_back(c.frame_offset);
+            temporary.emplace(c.checksum, c.temporary_id);
+        }
+        // Each chunk of a check-in is stored once, so its checksum names its
+        // row among these.
+        auto made =
+            storage_.database.query(sql + " RETURNING chunk_id, checksum", db_params(values));
+        while (made->next()) {
+            inserted_as_.emplace(temporary.at(made->get_string(1)), made->get_int64(0));
+        }
+    });
+    new_chunks_.clear();
+    new_by_checksum_.clear();
+
+    for_batches(pending_blocks_.size(), [&](std::size_t first, std::size_t n) {
         std::string sql =
             "INSERT INTO bmap(file_id, chunk_id, creation_date, deletion_date, virtual_offset)"
             " VALUES";
         std::vector<db_param> values;
         values.reserve(4 * n);
-        for (std::size_t i = 0; i < n; ++i) {
-            const pending_block& b = pending_blocks_[done + i];
-            sql += i == 0 ? "(?, ?, ?, 0, ?)" : ", (?, ?, ?, 0, ?)";
-            values.insert(values.end(), {b.file_id, b.chunk_id, b.when, b.offset});
+        for (std::size_t i = first; i < first + n; ++i) {
+            const pending_block& b = pending_blocks_[i];
+            sql += i == first ? "(?, ?, ?, 0, ?)" : ", (?, ?, ?, 0, ?)";
+            values.insert(values.end(), {b.file_id, inserted_id(b.chunk_id), b.when, b.offset});
         }
         storage_.database.execute(sql, db_params(values));
-        done += n;
-    }
+    });
     pending_blocks_.clear();
+}
+
+std::int64_t block_writer::inserted_id(std::int64_t id) const {
+    if (id >= 0) return id;
+    const auto found = inserted_as_.find(id);
+    return found == inserted_as_.end() ? id : found->second;
+}
+
+std::int64_t block_writer::add_chunk_row(new_chunk row) {
+    row.temporary_id = -static_cast<std::int64_t>(new_chunks_.size()) - 1;
+    new_by_checksum_.emplace(row.checksum, new_chunks_.size());
+    new_chunks_.push_back(std::move(row));
+    return new_chunks_.back().temporary_id;
+}
+
+std::size_t block_writer::new_chunk_index(std::int64_t temporary_id) {
+    return static_cast<std::size_t>(-temporary_id - 1);
 }
 
 void block_writer::begin_new_file(std::int64_t file_id) {
@@ -138,7 +214,7 @@ void block_writer::begin_new_file(std::int64_t file_id) {
 }
 
 void block_writer::read_live_blocks(std::int64_t file_id) {
-    insert_pending_blocks();
+    insert_pending_rows();
     // One more than are kept tells a file with too many apart.
     auto live = storage_.database.query(
         "SELECT bmap.virtual_offset, chunk.size, chunk.checksum"
@@ -204,16 +280,23 @@ std::vector<std::int64_t> find_stored_chunks(db& database, std::span<const std::
     return ids;
 }
 
+std::int64_t block_writer::waiting_chunk(const std::string& checksum) const {
+    const auto waiting = new_by_checksum_.find(checksum);
+    return waiting == new_by_checksum_.end() ? 0 : new_chunks_[waiting->second].temporary_id;
+}
+
 std::int64_t block_writer::find_chunk(const std::string& checksum) {
+    if (const std::int64_t waiting = waiting_chunk(checksum)) return waiting;
     return find_stored_chunk(storage_.database, checksum);
 }
 
 std::int64_t block_writer::insert_chunk(std::span<const std::uint8_t> bytes,
                                         const std::string& checksum) {
     const std::int64_t id = store_chunk(bytes, {}, checksum, 1);
+    insert_pending_rows();
     disks_->record_free_space();
     write_pending();
-    return id;
+    return inserted_id(id);
 }
 
 void block_writer::make_disks() {
@@ -237,15 +320,11 @@ std::int64_t block_writer::store_in_frame(std::span<const std::uint8_t> bytes,
         frame.disk_id = where.disk_id;
         frame.offset = where.offset;
     }
-    db& database = storage_.database;
-    database.execute(
-        "INSERT INTO chunk(checksum, disk_id, physical_offset, size, refcount, stored_size,"
-        " codec, frame_offset) VALUES(?, ?, ?, ?, 2, ?, ?, ?)",
-        {checksum, *frame.disk_id, static_cast<std::int64_t>(frame.offset),
-         static_cast<std::int64_t>(bytes.size()), static_cast<std::int64_t>(frame.bytes.size()),
-         static_cast<std::int64_t>(chunk_codec::shared_frame),
-         static_cast<std::int64_t>(frame_offset)});
-    return database.last_insert_id();
+    return add_chunk_row({checksum, *frame.disk_id, static_cast<std::int64_t>(frame.offset),
+                          static_cast<std::int64_t>(bytes.size()), 2,
+                          static_cast<std::int64_t>(frame.bytes.size()),
+                          static_cast<std::int64_t>(chunk_codec::shared_frame),
+                          static_cast<std::int64_t>(frame_offset)});
 }
 
 std::int64_t block_writer::store_chunk(std::span<const std::uint8_t> bytes,
@@ -268,24 +347,12 @@ std::int64_t block_writer::store_chunk(std::span<const std::uint8_t> bytes,
     // its transaction takes the rows back.
     write_container(where.disk_id, where.container, where.offset, stored);
 
-    db& database = storage_.database;
-    const auto offset = static_cast<std::int64_t>(where.offset);
-    const auto size = static_cast<std::int64_t>(bytes.size());
-    if (compress) {
-        database.execute(
-            "INSERT INTO chunk(checksum, disk_id, physical_offset, size, refcount, stored_size,"
-            " codec) VALUES(?, ?, ?, ?, ?, ?, ?)",
-            {checksum, where.disk_id, offset, size, refcount,
-             static_cast<std::int64_t>(stored.size()), static_cast<std::int64_t>(form.codec)});
-    } else {
-        // A raw chunk's row is as it always was, so a vault made before
-        // compression (without the two columns) takes it as well.
-        database.execute(
-            "INSERT INTO chunk(checksum, disk_id, physical_offset, size, refcount)"
-            " VALUES(?, ?, ?, ?, ?)",
-            {checksum, where.disk_id, offset, size, refcount});
-    }
-    return database.last_insert_id();
+    // A raw chunk's row is as it always was, so a vault made before
+    // compression (without the two columns) takes it as well.
+    return add_chunk_row({checksum, where.disk_id, static_cast<std::int64_t>(where.offset),
+                          static_cast<std::int64_t>(bytes.size()), refcount,
+                          compress ? static_cast<std::int64_t>(stored.size()) : -1,
+                          compress ? static_cast<std::int64_t>(form.codec) : -1, -1});
 }
 
 void block_writer::close_overlapping_blocks(std::int64_t file_id, std::uint64_t offset,
@@ -296,7 +363,7 @@ void block_writer::close_overlapping_blocks(std::int64_t file_id, std::uint64_t 
 
 void block_writer::close_overlapping(std::int64_t file_id, std::uint64_t offset,
                                      std::uint64_t size, std::time_t when, bool through_end) {
-    insert_pending_blocks();
+    insert_pending_rows();
     db& database = storage_.database;
     const auto at = static_cast<std::int64_t>(offset);
     // Closed: the live block that holds byte `offset` and the live blocks
@@ -339,7 +406,7 @@ void block_writer::close_overlapping(std::int64_t file_id, std::uint64_t offset,
 }
 
 void block_writer::close_blocks_after(std::int64_t file_id, std::uint64_t end, std::time_t when) {
-    insert_pending_blocks();
+    insert_pending_rows();
     closed_at_end_.reset();  // the version is complete
     // A file written from offset 0 without gaps into no block at all has
     // none beyond its end.
@@ -409,7 +476,7 @@ void block_writer::write_pending() {
 }
 
 void block_writer::sync_containers() {
-    insert_pending_blocks();
+    insert_pending_rows();
     if (disks_) disks_->record_free_space();
     write_pending();
     for (auto& [path, c] : containers_) {
@@ -430,6 +497,9 @@ void block_writer::give_back_uncommitted_space() noexcept {
     closed_at_end_.reset();
     frame_.reset();
     pending_blocks_.clear();
+    new_chunks_.clear();
+    new_by_checksum_.clear();
+    inserted_as_.clear();
     for (auto& [path, c] : containers_) {
         c.pending.clear();
         // A server's containers took the bytes back with the transaction;

@@ -22,6 +22,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/storage/vault_storage.h"
@@ -188,16 +189,38 @@ class block_writer {
         std::uint64_t offset = 0;
     };
     std::optional<shared_frame> frame_;
-    // Block rows not inserted yet; every read or change of the block map
-    // inserts them first.
+    // Rows not inserted yet: the chunks stored and the blocks of a version
+    // written into no earlier block. Every read or change of the block map,
+    // the end of a version and the sync insert them first. A chunk waiting
+    // has a temporary, negative id, which its blocks use until both are in.
+    struct new_chunk {
+        std::string checksum;
+        std::int64_t disk_id;
+        std::int64_t offset;
+        std::int64_t size;
+        std::int64_t refcount;
+        std::int64_t stored_size;   // -1: raw, without the column
+        std::int64_t codec;         // -1: raw
+        std::int64_t frame_offset;  // -1: not in a shared frame
+        std::int64_t temporary_id = 0;
+    };
     struct pending_block {
         std::int64_t file_id;
         std::int64_t chunk_id;
         std::time_t when;
         std::int64_t offset;
     };
+    std::vector<new_chunk> new_chunks_;
+    std::unordered_map<std::string, std::size_t> new_by_checksum_;
     std::vector<pending_block> pending_blocks_;
-    void insert_pending_blocks();
+    // The ids the last insert gave the chunks that waited.
+    std::unordered_map<std::int64_t, std::int64_t> inserted_as_;
+    void insert_pending_rows();
+    std::int64_t add_chunk_row(new_chunk row);
+    std::int64_t inserted_id(std::int64_t id) const;
+    // The temporary id of a chunk waiting with that checksum, or 0.
+    std::int64_t waiting_chunk(const std::string& checksum) const;
+    static std::size_t new_chunk_index(std::int64_t temporary_id);
 };
 
 }  // namespace tuv
