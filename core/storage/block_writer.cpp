@@ -95,8 +95,9 @@ void block_writer::write_block(std::span<const std::uint8_t> bytes, const std::s
     if (!fresh) insert_pending_rows();
     // Every block of a chunk adds one to its refcount, which starts at 1: a
     // chunk stored for this block starts at 2 at once.
-    // A chunk the pipeline found nowhere may wait among the rows not
-    // inserted yet: the look-up saw only the database.
+    // A chunk the pipeline found nowhere may be one this writer stored
+    // after the look-up, or before it without inserting its row yet: the
+    // look-up saw only the database.
     std::int64_t chunk_id = !stored_id ? find_chunk(checksum)
                             : *stored_id != 0 ? *stored_id
                                               : waiting_chunk(checksum);
@@ -170,6 +171,13 @@ void block_writer::insert_pending_rows() {
             inserted_as_.emplace(temporary.at(made->get_string(1)), made->get_int64(0));
         }
     });
+    if (!new_chunks_.empty()) {
+        std::swap(recently_inserted_[0], recently_inserted_[1]);
+        recently_inserted_[0].clear();
+        for (const new_chunk& c : new_chunks_) {
+            recently_inserted_[0].emplace(c.checksum, inserted_as_.at(c.temporary_id));
+        }
+    }
     new_chunks_.clear();
     new_by_checksum_.clear();
 
@@ -282,7 +290,12 @@ std::vector<std::int64_t> find_stored_chunks(db& database, std::span<const std::
 
 std::int64_t block_writer::waiting_chunk(const std::string& checksum) const {
     const auto waiting = new_by_checksum_.find(checksum);
-    return waiting == new_by_checksum_.end() ? 0 : new_chunks_[waiting->second].temporary_id;
+    if (waiting != new_by_checksum_.end()) return new_chunks_[waiting->second].temporary_id;
+    for (const auto& inserted : recently_inserted_) {
+        const auto found = inserted.find(checksum);
+        if (found != inserted.end()) return found->second;
+    }
+    return 0;
 }
 
 std::int64_t block_writer::find_chunk(const std::string& checksum) {
@@ -500,6 +513,7 @@ void block_writer::give_back_uncommitted_space() noexcept {
     new_chunks_.clear();
     new_by_checksum_.clear();
     inserted_as_.clear();
+    for (auto& inserted : recently_inserted_) inserted.clear();
     for (auto& [path, c] : containers_) {
         c.pending.clear();
         // A server's containers took the bytes back with the transaction;

@@ -14,6 +14,7 @@
 // the caller's transaction.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
@@ -215,6 +216,10 @@ class block_writer {
     std::vector<pending_block> pending_blocks_;
     // The ids the last insert gave the chunks that waited.
     std::unordered_map<std::int64_t, std::int64_t> inserted_as_;
+    // The chunks of the last two inserts, by checksum: a chunk the check-in
+    // looked up while one of them waited may come after it went in. The
+    // look-up reaches at most one insert back, so two are kept.
+    std::array<std::unordered_map<std::string, std::int64_t>, 2> recently_inserted_;
     void insert_pending_rows();
     std::int64_t add_chunk_row(new_chunk row);
     std::int64_t inserted_id(std::int64_t id) const;
