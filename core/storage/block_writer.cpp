@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <exception>
+#include <map>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "core/base/errors.h"
 #include "core/db/db.h"
 #include "core/storage/chunk_codec.h"
+#include "core/storage/chunk_pipeline.h"
 #include "core/storage/disk_manager.h"
 #include "core/storage/file_io.h"
 
@@ -18,18 +20,32 @@ namespace {
 
 // The most rows one statement inserts.
 constexpr std::size_t most_pending_rows = 64;
+static_assert(chunk_pipeline::max_depth <= most_pending_rows,
+              "recently_inserted_ keeps what a look-up can have missed");
 
-// Calls `insert(first, n)` for batches that cover `rows` rows: as many of
+// Calls `each(first, n)` for batches that cover `rows` rows: as many of
 // the largest size as fit, then ever smaller powers of two, so that the
-// statements have few distinct texts.
-template <typename Insert>
-void for_batches(std::size_t rows, Insert insert) {
+// statements have few distinct texts, each prepared once. (Padding a list
+// to the next size measured slower on a server: larger plans.)
+template <typename Each>
+void for_batches(std::size_t rows, Each each) {
     for (std::size_t done = 0; done < rows;) {
         std::size_t n = most_pending_rows;
         while (n > rows - done) n /= 2;
-        insert(done, n);
+        each(done, n);
         done += n;
     }
+}
+
+// Calls `run(list, values)` for for_batches's batches of `items`: the list
+// "(?, ?, ...)" and the items' values.
+template <typename Item, typename Run>
+void for_in_lists(std::span<const Item> items, Run run) {
+    for_batches(items.size(), [&](std::size_t first, std::size_t n) {
+        std::string list = "(?";
+        for (std::size_t i = 1; i < n; ++i) list += ", ?";
+        run(list + ")", std::vector<db_param>(items.begin() + first, items.begin() + first + n));
+    });
 }
 
 }  // namespace
@@ -125,8 +141,7 @@ void block_writer::write_block(std::span<const std::uint8_t> bytes, const std::s
     if (!stored && chunk_id < 0) {
         ++new_chunks_[new_chunk_index(chunk_id)].refcount;
     } else if (!stored) {
-        database.execute("UPDATE chunk SET refcount = refcount + 1 WHERE chunk_id = ?",
-                         {chunk_id});
+        ++more_references_[chunk_id];
     }
     pending_blocks_.push_back({file_id, chunk_id, when, at});
     // A version written into no earlier block reads nothing of the block
@@ -195,6 +210,20 @@ void block_writer::insert_pending_rows() {
         storage_.database.execute(sql, db_params(values));
     });
     pending_blocks_.clear();
+
+    // Stored chunks used again, by how many more blocks: one statement for
+    // each count and batch. Nothing reads a refcount while rows are written.
+    std::map<std::int64_t, std::vector<std::int64_t>> by_count;
+    for (const auto& [chunk_id, more] : more_references_) by_count[more].push_back(chunk_id);
+    more_references_.clear();
+    for (const auto& [more, ids] : by_count) {
+        for_in_lists(std::span(ids), [&](const std::string& list, std::vector<db_param> values) {
+            values.insert(values.begin(), more);
+            storage_.database.execute(
+                "UPDATE chunk SET refcount = refcount + ? WHERE chunk_id IN " + list,
+                db_params(values));
+        });
+    }
 }
 
 std::int64_t block_writer::inserted_id(std::int64_t id) const {
@@ -264,21 +293,14 @@ std::int64_t find_stored_chunk(db& database, const std::string& checksum) {
 
 std::vector<std::int64_t> find_stored_chunks(db& database, std::span<const std::string> checksums) {
     std::unordered_map<std::string_view, std::int64_t> found;
-    // In statements of a few fixed sizes, each prepared once.
-    constexpr std::size_t most = 64;
-    for (std::size_t done = 0; done < checksums.size();) {
-        std::size_t n = most;
-        while (n > checksums.size() - done) n /= 2;
-        std::string sql = "SELECT checksum, chunk_id FROM chunk WHERE checksum IN (?";
-        for (std::size_t i = 1; i < n; ++i) sql += ", ?";
-        std::vector<db_param> values(checksums.begin() + done, checksums.begin() + done + n);
-        auto rows = database.query(sql + ")", db_params(values));
+    for_in_lists(checksums, [&](const std::string& list, const std::vector<db_param>& values) {
+        auto rows = database.query("SELECT checksum, chunk_id FROM chunk WHERE checksum IN " + list,
+                                   db_params(values));
         while (rows->next()) {
             const auto at = std::ranges::find(checksums, rows->get_string(0));
             if (at != checksums.end()) found.try_emplace(*at, rows->get_int64(1));
         }
-        done += n;
-    }
+    });
     std::vector<std::int64_t> ids;
     ids.reserve(checksums.size());
     for (const std::string& checksum : checksums) {
@@ -510,6 +532,7 @@ void block_writer::give_back_uncommitted_space() noexcept {
     closed_at_end_.reset();
     frame_.reset();
     pending_blocks_.clear();
+    more_references_.clear();
     new_chunks_.clear();
     new_by_checksum_.clear();
     inserted_as_.clear();

@@ -17,9 +17,10 @@ namespace {
 std::size_t depth_for(const chunk_settings& settings, std::size_t depth) {
     if (depth == 0) {
         constexpr std::size_t budget = 4 << 20;
-        depth = std::clamp<std::size_t>(budget / std::max<std::size_t>(settings.max_size, 1), 32, 64);
+        depth = std::clamp<std::size_t>(budget / std::max<std::size_t>(settings.max_size, 1), 32,
+                                        chunk_pipeline::max_depth);
     }
-    return std::max<std::size_t>(depth, 2);
+    return std::clamp<std::size_t>(depth, 2, chunk_pipeline::max_depth);
 }
 
 constexpr std::size_t max_hash_batch = 32;
@@ -140,16 +141,30 @@ bool chunk_pipeline::hash_from(std::uint64_t first) {
     md5_many(std::span(bytes).first(n), std::span(digests).first(n));
     // A new chunk: the consumer puts it into a frame, in the file's order.
     const stage fresh = compression_.shared_frames ? stage::unframed : stage::to_compress;
+    // A chunk of one byte cannot shrink; one already stored need not.
+    const auto compressible = [&](const slot& s) {
+        return compression_.level != 0 && s.data.bytes.size() >= 2;
+    };
+    std::vector<std::string> asked;
     for (std::size_t i = 0; i < n; ++i) {
+        batch[i]->data.checksum = to_hex(digests[i]);
+        if (compressible(*batch[i])) asked.push_back(batch[i]->data.checksum);
+    }
+    // A committed chunk stays stored, whatever is written meanwhile.
+    std::vector<std::int64_t> committed;
+    const bool ask_committed = synchronous_ && compression_.find_committed && !asked.empty();
+    if (ask_committed) committed = compression_.find_committed(asked);
+    std::size_t answered_last = committed.size();
+    // Last first: the consumer, which looks up the hashed chunks up to the
+    // first that is not, sees the batch whole or not at all, and asks for
+    // it in one statement.
+    for (std::size_t i = n; i-- > 0;) {
         slot& s = *batch[i];
         assert(s.state == stage::hashing);  // taken above: no other thread moves it on
-        s.data.checksum = to_hex(digests[i]);
-        // A chunk of one byte cannot shrink; one already stored need not.
-        if (compression_.level == 0 || s.data.bytes.size() < 2) {
+        if (!compressible(s)) {
             s.state = stage::ready;
-        } else if (synchronous_ && compression_.find_committed) {
-            // A committed chunk stays stored, whatever is written meanwhile.
-            const std::int64_t id = compression_.find_committed(s.data.checksum);
+        } else if (ask_committed) {
+            const std::int64_t id = committed.at(--answered_last);
             if (id != 0) s.data.stored_id = id;
             s.state = id != 0 ? stage::ready : fresh;
         } else if (compression_.find_stored && !synchronous_) {

@@ -55,11 +55,12 @@ struct pipeline_compression {
     std::function<std::vector<std::int64_t>(std::span<const std::string> checksums)> find_stored =
         {};
     // For a file cut on the constructor's thread, where find_stored may not
-    // be called: the id of a chunk with this checksum that is stored for
-    // good (committed, so it stays), or 0 when there is none or it cannot
-    // tell. Called on that thread. Empty: such a file's chunks are all
-    // compressed.
-    std::function<std::int64_t(const std::string& checksum)> find_committed = {};
+    // be called: for each checksum, the id of a chunk with it that is
+    // stored for good (committed, so it stays), or 0 when there is none or
+    // it cannot tell. Called on that thread. Empty: such a file's chunks
+    // are all compressed.
+    std::function<std::vector<std::int64_t>(std::span<const std::string> checksums)>
+        find_committed = {};
     // Whether consecutive chunks to compress are compressed together, as
     // one frame of up to shared_frame_limit bytes (chunk_codec.h), rather
     // than each on its own.
@@ -94,8 +95,8 @@ class chunk_pipeline {
     // default as many as 4 MiB of max_size buffers hold, but at least 32 (so
     // that chunks are hashed 16 at a time, the lanes of AVX-512) and at most
     // 64, so that small chunks do not make the threads wait on each other at
-    // every one. Throws tuv_error for settings that break the chunker's
-    // rules.
+    // every one; never more than max_depth. Throws tuv_error for settings
+    // that break the chunker's rules.
     //
     // A file small enough that all its chunks fit in the `depth` slots is
     // cut, hashed and compressed here, on the calling thread (which may be
@@ -105,6 +106,9 @@ class chunk_pipeline {
     // compression.
     chunk_pipeline(file_handle& input, const chunk_settings& settings,
                    pipeline_compression compression = {}, std::size_t depth = 0);
+    // The most chunks that wait, whatever `depth` asks: a chunk is looked up
+    // with find_stored at most this many chunks before it is handed out.
+    static constexpr std::size_t max_depth = 64;
     // Stops the producer and waits for it.
     ~chunk_pipeline();
     chunk_pipeline(const chunk_pipeline&) = delete;

@@ -144,11 +144,12 @@ std::unique_ptr<chunk_pipeline> checkin::start_chunks(file_handle& input, db* lo
     if (compression.level != 0 && lookups != nullptr) {
         // The other connection sees only committed chunks, which is all
         // the pipeline may rely on from this thread.
-        compression.find_committed = [lookups](const std::string& checksum) -> std::int64_t {
+        compression.find_committed = [lookups](std::span<const std::string> checksums) {
             try {
-                return find_stored_chunk(*lookups, checksum);
+                return find_stored_chunks(*lookups, checksums);
             } catch (const db_exception&) {
-                return 0;  // not knowing only costs a compression
+                // Not knowing only costs a compression.
+                return std::vector<std::int64_t>(checksums.size(), 0);
             }
         };
     }

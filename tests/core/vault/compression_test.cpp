@@ -9,6 +9,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/base/errors.h"
@@ -328,6 +329,30 @@ TEST_F(shared_frame_test, damaged_frame_is_named_by_reading_and_by_verify) {
               (lines{"chunk 1 (\\a.txt, offset 0): the bytes in container 1 (" + where,
                      "chunk 2 (\\a.txt, offset 1000): the bytes in container 1 (" + where,
                      "chunk 3 (\\a.txt, offset 2000): the bytes in container 1 (" + where}));
+}
+
+// A chunk that repeats one a few chunks back, about a batch of rows back
+// or several batches back is stored once, whether its version is new or
+// replaces blocks; its refcount counts every block (verify checks).
+TEST_F(shared_frame_test, repeated_chunks_are_stored_once_at_any_distance) {
+    const auto content = [](unsigned seed) {
+        std::vector<unsigned> piece(400);
+        for (unsigned i = 0; i < piece.size(); ++i) piece[i] = seed + i;
+        const std::pair<unsigned, unsigned> repeats[] = {{10, 1},   {80, 63},   {150, 64},
+                                                         {220, 65}, {300, 129}, {399, 250}};
+        for (const auto& [at, back] : repeats) piece[at] = piece[at - back];
+        std::string bytes;
+        for (const unsigned p : piece) bytes += text(1000, p);
+        return bytes;
+    };
+    const std::string first = content(1000);
+    const std::string second = content(5000);
+    checkin("a.txt", first);
+    checkin("a.txt", second, t2);
+    EXPECT_EQ(value("SELECT COUNT(*) - COUNT(DISTINCT checksum) FROM chunk"), 0);
+    EXPECT_EQ(read("a.txt"), first);
+    EXPECT_EQ(read("a.txt", t2), second);
+    EXPECT_EQ(problems(), lines{});
 }
 
 // A vault made before frames were shared keeps its schema and its codec;
