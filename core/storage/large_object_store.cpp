@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <string>
 
 #include "core/base/errors.h"
@@ -22,6 +23,25 @@ constexpr std::size_t largest_part = std::size_t{64} << 20;
     throw io_error("Cannot " + what + " " + utf8_of(path) + ": " + reason.what());
 }
 
+// Reads up to `size` bytes at `offset` into `out`, fewer at the end of
+// the object.
+std::size_t read_parts(db& database, std::int64_t object, std::uint64_t offset, char* out,
+                       std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        const std::size_t part = std::min(size - done, largest_part);
+        auto row = database.query(
+            "SELECT lo_get(?, ?, ?)",
+            {object, static_cast<std::int64_t>(offset + done), static_cast<std::int64_t>(part)});
+        row->next();
+        const std::string bytes = row->get_string(0);
+        std::memcpy(out + done, bytes.data(), bytes.size());
+        done += bytes.size();
+        if (bytes.size() < part) break;  // the end of the container
+    }
+    return done;
+}
+
 std::optional<std::int64_t> find_object(db& database, const std::filesystem::path& path) {
     auto row =
         database.query("SELECT object_id FROM container_object WHERE path = ?", {utf8_of(path)});
@@ -34,6 +54,26 @@ std::optional<std::int64_t> find_object(db& database, const std::filesystem::pat
 struct large_object_store::reading {
     std::mutex turn;
     std::unique_ptr<db> connection;
+    // Containers by path: a committed container keeps its object.
+    std::map<std::filesystem::path, std::int64_t> objects;
+
+    // Container bytes in aligned blocks, the most recently used kept. A
+    // restore reads frames of a few KiB each, from a few regions of a
+    // container at a time (each version's new chunks lie together): one
+    // statement a frame would cost a round trip each. Committed container
+    // bytes never change (space is only ever added), so a block stays true;
+    // one that ended short (the end of the container then) serves only
+    // what it holds.
+    static constexpr std::size_t block_size = std::size_t{64} << 10;
+    static constexpr std::size_t most_blocks = 64;
+    struct block {
+        std::string bytes;
+        std::uint64_t last_use = 0;
+    };
+    std::map<std::pair<std::int64_t, std::uint64_t>, block> blocks;  // by object and index
+    std::uint64_t uses = 0;
+
+    std::size_t read(std::int64_t object, std::uint64_t offset, char* out, std::size_t size);
 };
 
 namespace {
@@ -48,15 +88,12 @@ class large_object_file : public file_handle {
 
     std::size_t read_at(std::uint64_t offset, void* data, std::size_t size) override {
         auto* out = static_cast<char*>(data);
-        std::size_t done = 0;
-        while (done < size) {
-            const std::size_t part = std::min(size - done, largest_part);
-            const std::string bytes = read_part(offset + done, static_cast<std::int64_t>(part));
-            std::memcpy(out + done, bytes.data(), bytes.size());
-            done += bytes.size();
-            if (bytes.size() < part) break;  // the end of the container
+        try {
+            if (writer_ == nullptr) return reader_->read(object_, offset, out, size);
+            return read_parts(*writer_, object_, offset, out, size);
+        } catch (const db_exception& e) {
+            fail("read", path_, e);
         }
-        return done;
     }
 
     void write_at(std::uint64_t offset, const void* data, std::size_t size) override {
@@ -111,24 +148,6 @@ class large_object_file : public file_handle {
         return *writer_;
     }
 
-    std::string read_part(std::uint64_t offset, std::int64_t size) {
-        const char* sql = "SELECT lo_get(?, ?, ?)";
-        const std::initializer_list<db_param> values{object_, static_cast<std::int64_t>(offset),
-                                                     size};
-        try {
-            if (writer_ != nullptr) return first_value(writer_->query(sql, values));
-            const std::lock_guard lock(reader_->turn);
-            return first_value(reader_->connection->query(sql, values));
-        } catch (const db_exception& e) {
-            fail("read", path_, e);
-        }
-    }
-
-    static std::string first_value(std::unique_ptr<db_recordset> row) {
-        row->next();
-        return row->get_string(0);
-    }
-
     std::uint64_t length(db& database, const std::string& sql) {
         auto row = database.query(sql, {object_});
         row->next();
@@ -142,6 +161,55 @@ class large_object_file : public file_handle {
 };
 
 }  // namespace
+
+std::size_t large_object_store::reading::read(std::int64_t object, std::uint64_t offset, char* out,
+                                              std::size_t size) {
+    const std::lock_guard lock(turn);
+    if (size == 0) return 0;
+    if (size > most_blocks / 2 * block_size)
+        return read_parts(*connection, object, offset, out, size);
+    const std::uint64_t first = offset / block_size;
+    const std::uint64_t last = (offset + size - 1) / block_size;
+    // What the read needs of block `b`, past its start.
+    const auto needs = [&](std::uint64_t b) {
+        return std::min<std::uint64_t>(offset + size - b * block_size, block_size);
+    };
+    const auto missing = [&](std::uint64_t b) {
+        const auto found = blocks.find({object, b});
+        return found == blocks.end() || found->second.bytes.size() < needs(b);
+    };
+    std::uint64_t from = first;
+    while (from <= last && !missing(from)) ++from;
+    if (from <= last) {
+        std::uint64_t to = last;
+        while (!missing(to)) --to;
+        std::string bytes(static_cast<std::size_t>(to - from + 1) * block_size, '\0');
+        const std::size_t got =
+            read_parts(*connection, object, from * block_size, bytes.data(), bytes.size());
+        for (std::uint64_t b = from; b <= to; ++b) {
+            const std::size_t at = static_cast<std::size_t>(b - from) * block_size;
+            blocks[{object, b}].bytes =
+                bytes.substr(std::min(at, got), got > at ? std::min(got - at, block_size) : 0);
+        }
+    }
+    std::size_t done = 0;
+    for (std::uint64_t b = first; b <= last; ++b) {
+        block& cached = blocks.at({object, b});
+        cached.last_use = ++uses;
+        const std::uint64_t start = b == first ? offset - b * block_size : 0;
+        if (cached.bytes.size() <= start) break;
+        const std::size_t n = static_cast<std::size_t>(
+            std::min<std::uint64_t>(cached.bytes.size() - start, size - done));
+        std::memcpy(out + done, cached.bytes.data() + start, n);
+        done += n;
+        if (cached.bytes.size() < block_size) break;  // the end of the container
+    }
+    while (blocks.size() > most_blocks) {
+        blocks.erase(std::ranges::min_element(
+            blocks, {}, [](const auto& entry) { return entry.second.last_use; }));
+    }
+    return done;
+}
 
 large_object_store::large_object_store(db& database)
     : writer_(database), reading_(std::make_unique<reading>()) {}
@@ -157,14 +225,18 @@ std::unique_ptr<file_handle> large_object_store::open(const std::filesystem::pat
                                                       open_mode mode) {
     try {
         if (mode == open_mode::read) {
+            const std::lock_guard lock(reading_->turn);
             if (!reading_->connection) reading_->connection = writer_.clone();
-            std::optional<std::int64_t> object;
-            {
-                const std::lock_guard lock(reading_->turn);
-                object = find_object(*reading_->connection, path);
+            auto known = reading_->objects.find(path);
+            if (known == reading_->objects.end()) {
+                const std::optional<std::int64_t> object = find_object(*reading_->connection, path);
+                if (!object) {
+                    throw io_error("Cannot open " + utf8_of(path) + ": it does not exist");
+                }
+                known = reading_->objects.emplace(path, *object).first;
             }
-            if (!object) throw io_error("Cannot open " + utf8_of(path) + ": it does not exist");
-            return std::make_unique<large_object_file>(nullptr, reading_.get(), *object, path);
+            return std::make_unique<large_object_file>(nullptr, reading_.get(), known->second,
+                                                       path);
         }
         std::optional<std::int64_t> object = find_object(writer_, path);
         if (object && mode == open_mode::create_new) {
