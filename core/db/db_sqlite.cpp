@@ -179,6 +179,9 @@ void db_sqlite::open(const std::string& path, db_open_mode mode) {
         connection_.set_busy_timeout(std::min(busy_timeout_ms_, busy_slice_ms));
         connection_.open(path, wrapper_mode);
         connection_.executenonquery("PRAGMA synchronous=FULL");
+        // A statement that writes many rows keeps what it would undo in
+        // memory, not in a file of its own in the system's temporary folder.
+        connection_.executenonquery("PRAGMA temp_store=MEMORY");
     } catch (const sqlite3x::database_error& e) {
         throw db_exception(std::string(e.what()));
     }

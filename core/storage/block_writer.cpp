@@ -4,7 +4,6 @@
 #include <cassert>
 #include <exception>
 #include <map>
-#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -154,7 +153,7 @@ void block_writer::insert_pending_rows() {
     // it), in statements of a few fixed sizes, each prepared once. A raw
     // chunk's stored_size and codec are NULL, as they always were; -1
     // stands for NULL, which cannot be bound.
-    inserted_as_.clear();
+    inserted_ids_.assign(new_chunks_.size(), 0);
     const int columns =
         storage_.frame_offset_column ? 8 : storage_.stored_form_columns ? 7 : 5;
     for_batches(new_chunks_.size(), [&](std::size_t first, std::size_t n) {
@@ -166,7 +165,7 @@ void block_writer::insert_pending_rows() {
                                 ? "(?, ?, ?, ?, ?, NULLIF(?, -1), NULLIF(?, -1))"
                                 : "(?, ?, ?, ?, ?, NULLIF(?, -1), NULLIF(?, -1), NULLIF(?, -1))";
         std::vector<db_param> values;
-        std::unordered_map<std::string_view, std::int64_t> temporary;
+        values.reserve(static_cast<std::size_t>(columns) * n);
         for (std::size_t i = first; i < first + n; ++i) {
             const new_chunk& c = new_chunks_[i];
             sql += i == first ? "" : ", ";
@@ -176,25 +175,33 @@ void block_writer::insert_pending_rows() {
                                          db_param(c.refcount)});
             if (columns >= 7) values.insert(values.end(), {c.stored_size, c.codec});
             if (columns == 8) values.emplace_back(c.frame_offset);
-            temporary.emplace(c.checksum, c.temporary_id);
+        }
+        // A row alone needs no RETURNING (which SQLite makes dearer).
+        if (n == 1) {
+            storage_.database.execute(sql, db_params(values));
+            inserted_ids_[first] = storage_.database.last_insert_id();
+            return;
         }
         // Each chunk of a check-in is stored once, so its checksum names its
         // row among these.
         auto made =
             storage_.database.query(sql + " RETURNING chunk_id, checksum", db_params(values));
         while (made->next()) {
-            inserted_as_.emplace(temporary.at(made->get_string(1)), made->get_int64(0));
+            const std::string checksum = made->get_string(1);
+            for (std::size_t i = first; i < first + n; ++i) {
+                if (new_chunks_[i].checksum == checksum) inserted_ids_[i] = made->get_int64(0);
+            }
         }
     });
     if (!new_chunks_.empty()) {
         std::swap(recently_inserted_[0], recently_inserted_[1]);
         recently_inserted_[0].clear();
-        for (const new_chunk& c : new_chunks_) {
-            recently_inserted_[0].emplace(c.checksum, inserted_as_.at(c.temporary_id));
+        for (std::size_t i = 0; i < new_chunks_.size(); ++i) {
+            recently_inserted_[0].emplace_back(std::move(new_chunks_[i].checksum),
+                                               inserted_ids_[i]);
         }
     }
     new_chunks_.clear();
-    new_by_checksum_.clear();
 
     for_batches(pending_blocks_.size(), [&](std::size_t first, std::size_t n) {
         std::string sql =
@@ -213,6 +220,7 @@ void block_writer::insert_pending_rows() {
 
     // Stored chunks used again, by how many more blocks: one statement for
     // each count and batch. Nothing reads a refcount while rows are written.
+    if (more_references_.empty()) return;
     std::map<std::int64_t, std::vector<std::int64_t>> by_count;
     for (const auto& [chunk_id, more] : more_references_) by_count[more].push_back(chunk_id);
     more_references_.clear();
@@ -228,13 +236,12 @@ void block_writer::insert_pending_rows() {
 
 std::int64_t block_writer::inserted_id(std::int64_t id) const {
     if (id >= 0) return id;
-    const auto found = inserted_as_.find(id);
-    return found == inserted_as_.end() ? id : found->second;
+    const std::size_t index = new_chunk_index(id);
+    return index < inserted_ids_.size() ? inserted_ids_[index] : id;
 }
 
 std::int64_t block_writer::add_chunk_row(new_chunk row) {
     row.temporary_id = -static_cast<std::int64_t>(new_chunks_.size()) - 1;
-    new_by_checksum_.emplace(row.checksum, new_chunks_.size());
     new_chunks_.push_back(std::move(row));
     return new_chunks_.back().temporary_id;
 }
@@ -292,30 +299,33 @@ std::int64_t find_stored_chunk(db& database, const std::string& checksum) {
 }
 
 std::vector<std::int64_t> find_stored_chunks(db& database, std::span<const std::string> checksums) {
-    std::unordered_map<std::string_view, std::int64_t> found;
+    if (checksums.size() == 1) return {find_stored_chunk(database, checksums.front())};
+    std::vector<std::int64_t> ids(checksums.size(), 0);
+    std::size_t first = 0;
     for_in_lists(checksums, [&](const std::string& list, const std::vector<db_param>& values) {
         auto rows = database.query("SELECT checksum, chunk_id FROM chunk WHERE checksum IN " + list,
                                    db_params(values));
         while (rows->next()) {
-            const auto at = std::ranges::find(checksums, rows->get_string(0));
-            if (at != checksums.end()) found.try_emplace(*at, rows->get_int64(1));
+            const std::string checksum = rows->get_string(0);
+            // Every place of it: a list may name a checksum twice.
+            for (std::size_t i = first; i < first + values.size(); ++i) {
+                if (ids[i] == 0 && checksums[i] == checksum) ids[i] = rows->get_int64(1);
+            }
         }
+        first += values.size();
     });
-    std::vector<std::int64_t> ids;
-    ids.reserve(checksums.size());
-    for (const std::string& checksum : checksums) {
-        const auto at = found.find(checksum);
-        ids.push_back(at == found.end() ? 0 : at->second);
-    }
     return ids;
 }
 
 std::int64_t block_writer::waiting_chunk(const std::string& checksum) const {
-    const auto waiting = new_by_checksum_.find(checksum);
-    if (waiting != new_by_checksum_.end()) return new_chunks_[waiting->second].temporary_id;
+    // A few dozen each: a search costs less than a map's upkeep.
+    for (const new_chunk& c : new_chunks_) {
+        if (c.checksum == checksum) return c.temporary_id;
+    }
     for (const auto& inserted : recently_inserted_) {
-        const auto found = inserted.find(checksum);
-        if (found != inserted.end()) return found->second;
+        for (const auto& [stored, id] : inserted) {
+            if (stored == checksum) return id;
+        }
     }
     return 0;
 }
@@ -534,8 +544,7 @@ void block_writer::give_back_uncommitted_space() noexcept {
     pending_blocks_.clear();
     more_references_.clear();
     new_chunks_.clear();
-    new_by_checksum_.clear();
-    inserted_as_.clear();
+    inserted_ids_.clear();
     for (auto& inserted : recently_inserted_) inserted.clear();
     for (auto& [path, c] : containers_) {
         c.pending.clear();

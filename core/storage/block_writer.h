@@ -24,6 +24,7 @@
 #include <span>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "core/storage/vault_storage.h"
@@ -212,18 +213,17 @@ class block_writer {
         std::int64_t offset;
     };
     std::vector<new_chunk> new_chunks_;
-    std::unordered_map<std::string, std::size_t> new_by_checksum_;
     std::vector<pending_block> pending_blocks_;
     // How many blocks more each stored chunk has than its row says.
     std::unordered_map<std::int64_t, std::int64_t> more_references_;
-    // The ids the last insert gave the chunks that waited.
-    std::unordered_map<std::int64_t, std::int64_t> inserted_as_;
+    // The ids the last insert gave the chunks that waited, in their order.
+    std::vector<std::int64_t> inserted_ids_;
     // The chunks of the last two inserts, by checksum: a chunk the check-in
     // looked up while an equal one waited may come after that went in. The
     // pipeline looks a chunk up at most max_depth chunks before handing it
     // out, and rows go in every most_pending_rows blocks (no fewer): at most
     // one more insert follows the one that took the equal chunk.
-    std::array<std::unordered_map<std::string, std::int64_t>, 2> recently_inserted_;
+    std::array<std::vector<std::pair<std::string, std::int64_t>>, 2> recently_inserted_;
     void insert_pending_rows();
     std::int64_t add_chunk_row(new_chunk row);
     std::int64_t inserted_id(std::int64_t id) const;
