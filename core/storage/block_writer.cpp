@@ -224,8 +224,10 @@ void block_writer::insert_pending_rows() {
     std::map<std::int64_t, std::vector<std::int64_t>> by_count;
     for (const auto& [chunk_id, more] : more_references_) by_count[more].push_back(chunk_id);
     more_references_.clear();
-    for (const auto& [more, ids] : by_count) {
-        for_in_lists(std::span(ids), [&](const std::string& list, std::vector<db_param> values) {
+    for (const auto& counted : by_count) {
+        const std::int64_t more = counted.first;
+        for_in_lists(std::span(counted.second), [&](const std::string& list,
+                                                    std::vector<db_param> values) {
             values.insert(values.begin(), more);
             storage_.database.execute(
                 "UPDATE chunk SET refcount = refcount + ? WHERE chunk_id IN " + list,
