@@ -145,15 +145,16 @@ bool chunk_pipeline::hash_from(std::uint64_t first) {
     const auto compressible = [&](const slot& s) {
         return compression_.level != 0 && s.data.bytes.size() >= 2;
     };
+    // A committed chunk stays stored, whatever is written meanwhile: a file
+    // cut here asks which are, all at once.
+    const bool ask_committed = synchronous_ && compression_.find_committed;
     std::vector<std::string> asked;
     for (std::size_t i = 0; i < n; ++i) {
         batch[i]->data.checksum = to_hex(digests[i]);
-        if (compressible(*batch[i])) asked.push_back(batch[i]->data.checksum);
+        if (ask_committed && compressible(*batch[i])) asked.push_back(batch[i]->data.checksum);
     }
-    // A committed chunk stays stored, whatever is written meanwhile.
     std::vector<std::int64_t> committed;
-    const bool ask_committed = synchronous_ && compression_.find_committed && !asked.empty();
-    if (ask_committed) committed = compression_.find_committed(asked);
+    if (!asked.empty()) committed = compression_.find_committed(asked);
     std::size_t answered_last = committed.size();
     // Last first: the consumer, which looks up the hashed chunks up to the
     // first that is not, sees the batch whole or not at all, and asks for
