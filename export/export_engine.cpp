@@ -124,7 +124,7 @@ void export_engine::run() {
         const fs::path local = local_path_of(path);
         if (entry->is_directory()) {
             make_directories(local);
-            export_tree(path, local, entry_filter_);
+            export_tree(*entry, path, local, entry_filter_);
         } else {
             // A file named as a source is exported whatever the filter says.
             make_directories(local.parent_path());
@@ -136,11 +136,11 @@ void export_engine::run() {
     settle();
 }
 
-void export_engine::export_tree(const std::string& directory, const fs::path& local,
-                                entry_filter filter) {
+void export_engine::export_tree(const file_entry& directory_entry, const std::string& directory,
+                                const fs::path& local, entry_filter filter) {
     std::vector<std::unique_ptr<file_entry>> entries;
     try {
-        repo_.catalogue().list_directory(directory, entries);
+        repo_.catalogue().list_directory(directory_entry, entries);
     } catch (const tuv_error& error) {
         log_error(error);
         return;
@@ -159,7 +159,7 @@ void export_engine::export_tree(const std::string& directory, const fs::path& lo
                 if (wants(entry_filter::directories)) {
                     const fs::path sub = local / local_name(path, entry->name());
                     make_directories(sub);
-                    export_tree(path, sub, entry_filter::both);
+                    export_tree(*entry, path, sub, entry_filter::both);
                 }
             } else if (wants(entry_filter::files)) {
                 export_file(*entry, path, local / local_name(path, entry->name()));

@@ -82,8 +82,9 @@ class export_engine {
     int failures() const { return failures_; }
 
   private:
-    void export_tree(const std::string& directory, const std::filesystem::path& local,
-                     entry_filter filter);
+    // `entry` is the directory at vault path `directory`.
+    void export_tree(const file_entry& entry, const std::string& directory,
+                     const std::filesystem::path& local, entry_filter filter);
     void export_file(file_entry& entry, const std::string& path,
                      const std::filesystem::path& local);
     void export_versions(file_entry& entry, const std::string& path,

@@ -327,8 +327,10 @@ const std::string* db_postgres::identity_key(const std::string& table) {
     if (table.empty()) return nullptr;
     if (!identity_keys_) {
         result_ptr rows(PQexec(connection_,
-                               "SELECT table_name, column_name FROM information_schema.columns"
-                               " WHERE table_schema = current_schema() AND is_identity = 'YES'"));
+                               "SELECT c.relname, a.attname FROM pg_catalog.pg_attribute a"
+                               " JOIN pg_catalog.pg_class c ON c.oid = a.attrelid"
+                               " JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace"
+                               " WHERE n.nspname = current_schema() AND a.attidentity <> ''"));
         if (PQresultStatus(rows.get()) != PGRES_TUPLES_OK) throw failure(rows.get());
         identity_keys_.emplace();
         for (int row = 0; row < PQntuples(rows.get()); ++row) {

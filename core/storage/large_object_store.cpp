@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <future>
 #include <map>
 #include <string>
 
@@ -54,6 +55,8 @@ std::optional<std::int64_t> find_object(db& database, const std::filesystem::pat
 struct large_object_store::reading {
     std::mutex turn;
     std::unique_ptr<db> connection;
+    // The connection while it is being opened ahead.
+    std::future<std::unique_ptr<db>> opening;
     // Containers by path: a committed container keeps its object.
     std::map<std::filesystem::path, std::int64_t> objects;
 
@@ -211,8 +214,16 @@ std::size_t large_object_store::reading::read(std::int64_t object, std::uint64_t
     return done;
 }
 
-large_object_store::large_object_store(db& database)
-    : writer_(database), reading_(std::make_unique<reading>()) {}
+large_object_store::large_object_store(db& database, bool reads_soon)
+    : writer_(database), reading_(std::make_unique<reading>()) {
+    // clone() reads only what opening the writer set, so it may run beside
+    // the writer's statements. A failure shows at the first read, as it
+    // would have without opening ahead.
+    if (reads_soon) {
+        reading_->opening =
+            std::async(std::launch::async, [&database] { return database.clone(); });
+    }
+}
 
 large_object_store::~large_object_store() = default;
 
@@ -226,7 +237,10 @@ std::unique_ptr<file_handle> large_object_store::open(const std::filesystem::pat
     try {
         if (mode == open_mode::read) {
             const std::lock_guard lock(reading_->turn);
-            if (!reading_->connection) reading_->connection = writer_.clone();
+            if (!reading_->connection) {
+                reading_->connection =
+                    reading_->opening.valid() ? reading_->opening.get() : writer_.clone();
+            }
             auto known = reading_->objects.find(path);
             if (known == reading_->objects.end()) {
                 const std::optional<std::int64_t> object = find_object(*reading_->connection, path);

@@ -23,8 +23,11 @@ class db;
 class large_object_store : public file_system {
   public:
     // `database` is the vault's connection, borrowed: it must outlive the
-    // store and every file it opened.
-    explicit large_object_store(db& database);
+    // store and every file it opened. With `reads_soon` (a reader's vault)
+    // the reading connection is opened at once, on a thread of its own,
+    // while the caller goes on with its first queries: a connection takes
+    // the server tens of milliseconds to start.
+    explicit large_object_store(db& database, bool reads_soon = false);
     ~large_object_store() override;
 
     // Makes the table that names the containers, in the caller's

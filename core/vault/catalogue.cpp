@@ -158,10 +158,14 @@ void catalogue::list_directory(const std::string& full_path,
                                std::vector<std::unique_ptr<file_entry>>& out) {
     const std::unique_ptr<file_entry> directory = resolve(full_path, 0);
     if (!directory->is_directory()) throw tuv_error(full_path + " not a directory");
+    list_directory(*directory, out);
+}
 
+void catalogue::list_directory(const file_entry& directory,
+                               std::vector<std::unique_ptr<file_entry>>& out) {
     // One statement for all children, in the order they were made.
     auto rows = repo_.database().query(
-        "SELECT * FROM file_info WHERE parent_id = ? ORDER BY file_id", {directory->file_id()});
+        "SELECT * FROM file_info WHERE parent_id = ? ORDER BY file_id", {directory.file_id()});
     while (rows->next()) out.push_back(file_entry::from_row(repo_, *rows, std::string()));
 }
 

@@ -80,6 +80,9 @@ class catalogue {
     // tuv_error "<path> not a directory" for a file.
     void list_directory(const std::string& full_path,
                         std::vector<std::unique_ptr<file_entry>>& out);
+    // The same for a directory already found (a directory: not checked), so
+    // a walk down a tree does not look each directory's path up again.
+    void list_directory(const file_entry& directory, std::vector<std::unique_ptr<file_entry>>& out);
 
     // Appends one record per direct child of the directory at `full_path`
     // that changed in the period (see journal::get_journal_logs), in

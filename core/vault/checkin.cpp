@@ -259,11 +259,12 @@ checkin_result checkin::write(file_handle& input, chunk_pipeline& chunks,
     entry.modification_date().set_changed(true);
 
     // Every directory on the path changed, the root first, then the file.
-    for (const std::int64_t id : to.directories) {
-        journal_.insert_change(id, CHANGE_MODIFIED, to.moment, "", "");
-    }
-    journal_.insert_change(entry.file_id(), to.created ? CHANGE_CREATED : CHANGE_MODIFIED,
-                           to.moment, recorded_source(request.source), request.description);
+    std::vector<journal::change> changes;
+    changes.reserve(to.directories.size() + 1);
+    for (const std::int64_t id : to.directories) changes.push_back({id, CHANGE_MODIFIED, {}, {}});
+    changes.push_back({entry.file_id(), to.created ? CHANGE_CREATED : CHANGE_MODIFIED,
+                       recorded_source(request.source), request.description});
+    journal_.insert_changes(changes, to.moment);
 
     // The content, chunk by chunk, cut and hashed on a second thread. The
     // writer's container bytes are synced by the caller, before it commits.

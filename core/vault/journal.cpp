@@ -75,13 +75,27 @@ db& journal::database() {
 
 void journal::insert_change(std::int64_t inode, int changetype, const date& moment,
                             const std::string& src_path, const std::string& attributes) {
+    const change one{inode, changetype, src_path, attributes};
+    insert_changes({&one, 1}, moment);
+}
+
+void journal::insert_changes(std::span<const change> changes, const date& moment) {
+    if (changes.empty()) return;
     std::tm local{};
     moment.to_tm(local);
-    database().execute(
+    std::string sql =
         "INSERT INTO journal(inode, changetype, year, month, day, hour, minute, second,"
-        " src_path, attributes) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-        {inode, changetype, local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-         local.tm_min, local.tm_sec, src_path, attributes});
+        " src_path, attributes) VALUES";
+    std::vector<db_param> values;
+    values.reserve(changes.size() * 10);
+    for (const change& c : changes) {
+        sql +=
+            values.empty() ? "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)" : ", (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
+        values.insert(values.end(),
+                      {c.inode, c.changetype, local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                       local.tm_hour, local.tm_min, local.tm_sec, c.src_path, c.attributes});
+    }
+    database().execute(sql, db_params(values));
 }
 
 void journal::get_change_range(std::int64_t inode, int from, int to, int level, int changetype,

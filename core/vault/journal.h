@@ -15,6 +15,7 @@
 #include <ctime>
 #include <map>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -109,6 +110,15 @@ class journal {
     // (month 1 to 12, year four digits).
     void insert_change(std::int64_t inode, int changetype, const date& moment,
                        const std::string& src_path, const std::string& attributes);
+    // The same for several entries changed at one moment, in one statement,
+    // their rows in the given order.
+    struct change {
+        std::int64_t inode;
+        int changetype;
+        std::string src_path;
+        std::string attributes;
+    };
+    void insert_changes(std::span<const change> changes, const date& moment);
 
     // The moments at which one entry changed, oldest first: every row
     // (LEVEL_ALL), one per year, month of the years from..to, or day of the

@@ -32,7 +32,9 @@ repository::repository(const std::string& db_path, access mode) : files_(&file_s
     }
     database_ = open_database(
         db_path, mode == access::read_only ? db_open_mode::read_only : db_open_mode::existing);
-    if (on_server) server_containers_ = std::make_unique<large_object_store>(*database_);
+    if (on_server)
+        server_containers_ =
+            std::make_unique<large_object_store>(*database_, mode == access::read_only);
 
     settings_reader reader(*database_);
     // Read in this order so that an empty settings table reports the

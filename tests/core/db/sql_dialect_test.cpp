@@ -43,13 +43,16 @@ INSTANTIATE_TEST_SUITE_P(
                     " n BIGINT NOT NULL, d BYTEA)"},
         translation{"SELECT integer FROM t", "SELECT integer FROM t"},
         translation{"SELECT 1 FROM sqlite_schema WHERE name = ?",
-                    "SELECT 1 FROM (SELECT 'table' AS type, table_name AS name FROM "
-                    "information_schema.tables WHERE table_schema = current_schema()) AS "
-                    "sqlite_schema WHERE name = $1"},
+                    "SELECT 1 FROM (SELECT 'table' AS type, c.relname AS name FROM "
+                    "pg_catalog.pg_class c JOIN pg_catalog.pg_namespace n ON n.oid = "
+                    "c.relnamespace WHERE n.nspname = current_schema() AND c.relkind IN ('r', "
+                    "'p')) AS sqlite_schema WHERE name = $1"},
         translation{"SELECT 1 FROM pragma_table_info('chunk') WHERE name = 'x'",
-                    "SELECT 1 FROM (SELECT column_name AS name FROM information_schema.columns "
-                    "WHERE table_schema = current_schema() AND table_name = 'chunk') AS "
-                    "pragma_table_info WHERE name = 'x'"}));
+                    "SELECT 1 FROM (SELECT a.attname AS name FROM pg_catalog.pg_attribute a "
+                    "JOIN pg_catalog.pg_class c ON c.oid = a.attrelid JOIN pg_catalog.pg_namespace "
+                    "n ON n.oid = c.relnamespace WHERE n.nspname = current_schema() AND a.attnum > "
+                    "0 AND NOT a.attisdropped AND c.relname = 'chunk') AS pragma_table_info WHERE "
+                    "name = 'x'"}));
 
 }  // namespace
 }  // namespace tuv
