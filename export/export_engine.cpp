@@ -12,6 +12,7 @@
 #include "core/base/utf8_path.h"
 #include "core/base/vault_path.h"
 #include "core/db/read_snapshot.h"
+#include "core/storage/version_reader.h"
 #include "core/vault/checkout.h"
 #include "core/vault/file_entry.h"
 #include "core/vault/journal.h"
@@ -148,7 +149,14 @@ void export_engine::export_tree(const file_entry& directory_entry, const std::st
     const auto wants = [filter](entry_filter kind) {
         return (static_cast<int>(filter) & static_cast<int>(kind)) != 0;
     };
-    for (std::unique_ptr<file_entry>& entry : entries) {
+    // The small files' blocks are read many files a statement, ahead of
+    // their files.
+    latest_blocks ahead;
+    std::size_t read_up_to = 0;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        std::unique_ptr<file_entry>& entry = entries[i];
+        if (i >= read_up_to && wants(entry_filter::files))
+            read_up_to = read_ahead(entries, i, ahead);
         // One file's failure must not cost the files after it.
         try {
             const std::string path =
@@ -162,7 +170,7 @@ void export_engine::export_tree(const file_entry& directory_entry, const std::st
                     export_tree(*entry, path, sub, entry_filter::both);
                 }
             } else if (wants(entry_filter::files)) {
-                export_file(*entry, path, local / local_name(path, entry->name()));
+                export_file(*entry, path, local / local_name(path, entry->name()), &ahead);
             }
         } catch (const tuv_error& error) {
             log_error(error);
@@ -171,11 +179,31 @@ void export_engine::export_tree(const file_entry& directory_entry, const std::st
     }
 }
 
-void export_engine::export_file(file_entry& entry, const std::string& path, const fs::path& local) {
+std::size_t export_engine::read_ahead(const std::vector<std::unique_ptr<file_entry>>& entries,
+                                      std::size_t first, latest_blocks& ahead) {
+    if (version_mode_ != version_mode::latest || writer_ == nullptr) return entries.size();
+    std::vector<std::int64_t> small;
+    std::size_t i = first;
+    for (; i < entries.size() && small.size() < 64; ++i) {
+        if (!entries[i]->is_directory() && entries[i]->size() <= small_version) {
+            small.push_back(entries[i]->file_id());
+        }
+    }
+    try {
+        ahead.fetch(repo_.storage(), small);
+    } catch (const tuv_error&) {
+        // Reading ahead only saves statements: each file read by itself
+        // reports what is wrong.
+    }
+    return i;
+}
+
+void export_engine::export_file(file_entry& entry, const std::string& path, const fs::path& local,
+                                latest_blocks* ahead) {
     // The latest version is read by one statement, which sees one snapshot
     // of the vault by itself.
     if (version_mode_ == version_mode::latest) {
-        export_latest(entry, local);
+        export_latest(entry, local, ahead);
         return;
     }
     // One snapshot per file: the version looked up is the one read, though a
@@ -198,7 +226,7 @@ void export_engine::export_file(file_entry& entry, const std::string& path, cons
     }
 }
 
-void export_engine::export_latest(file_entry& entry, const fs::path& local) {
+void export_engine::export_latest(file_entry& entry, const fs::path& local, latest_blocks* ahead) {
     // The checks come first, as in checkout(): what they refuse is not read.
     fs::path target = checkout_target(repo_, entry, local);
     if (writer_ != nullptr && entry.size() <= small_version) {
@@ -206,10 +234,12 @@ void export_engine::export_latest(file_entry& entry, const fs::path& local) {
         bytes.reserve(entry.size());
         std::exception_ptr failure;
         try {
-            entry.read_latest([&](std::span<const std::uint8_t> piece) {
-                if (bytes.size() + piece.size() > small_version) throw larger_than_small{};
-                bytes.insert(bytes.end(), piece.begin(), piece.end());
-            });
+            entry.read_latest(
+                [&](std::span<const std::uint8_t> piece) {
+                    if (bytes.size() + piece.size() > small_version) throw larger_than_small{};
+                    bytes.insert(bytes.end(), piece.begin(), piece.end());
+                },
+                ahead);
             writer_->add(std::move(target), local, std::move(bytes), nullptr);
             return;
         } catch (const larger_than_small&) {

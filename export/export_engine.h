@@ -38,13 +38,16 @@
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
+#include <memory>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace tuv {
 
 class file_entry;
 class file_writer;
+class latest_blocks;
 class repository;
 class tuv_error;
 
@@ -85,14 +88,19 @@ class export_engine {
     // `entry` is the directory at vault path `directory`.
     void export_tree(const file_entry& entry, const std::string& directory,
                      const std::filesystem::path& local, entry_filter filter);
-    void export_file(file_entry& entry, const std::string& path,
-                     const std::filesystem::path& local);
+    // `ahead` may hold the latest version's blocks (small files only).
+    void export_file(file_entry& entry, const std::string& path, const std::filesystem::path& local,
+                     latest_blocks* ahead = nullptr);
     void export_versions(file_entry& entry, const std::string& path,
                          const std::filesystem::path& local);
     std::filesystem::path local_path_of(const std::string& vault_path) const;
 
     // Writes the latest version through the file writer when it is small.
-    void export_latest(file_entry& entry, const std::filesystem::path& local);
+    void export_latest(file_entry& entry, const std::filesystem::path& local, latest_blocks* ahead);
+    // Reads the blocks of the small files among `entries` from `first` on
+    // (up to 64 of them) into `ahead`; returns the index after the last.
+    std::size_t read_ahead(const std::vector<std::unique_ptr<file_entry>>& entries,
+                           std::size_t first, latest_blocks& ahead);
     // Logs the failures of the files handed to the writer so far, so that
     // the log keeps the order of the files.
     void settle();

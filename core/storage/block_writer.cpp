@@ -9,6 +9,7 @@
 
 #include "core/base/errors.h"
 #include "core/db/db.h"
+#include "core/db/in_lists.h"
 #include "core/storage/chunk_codec.h"
 #include "core/storage/chunk_pipeline.h"
 #include "core/storage/disk_manager.h"
@@ -21,31 +22,6 @@ namespace {
 constexpr std::size_t most_pending_rows = 64;
 static_assert(chunk_pipeline::max_depth <= most_pending_rows,
               "recently_inserted_ keeps what a look-up can have missed");
-
-// Calls `each(first, n)` for batches that cover `rows` rows: as many of
-// the largest size as fit, then ever smaller powers of two, so that the
-// statements have few distinct texts, each prepared once. (Padding a list
-// to the next size measured slower on a server: larger plans.)
-template <typename Each>
-void for_batches(std::size_t rows, Each each) {
-    for (std::size_t done = 0; done < rows;) {
-        std::size_t n = most_pending_rows;
-        while (n > rows - done) n /= 2;
-        each(done, n);
-        done += n;
-    }
-}
-
-// Calls `run(list, values)` for for_batches's batches of `items`: the list
-// "(?, ?, ...)" and the items' values.
-template <typename Item, typename Run>
-void for_in_lists(std::span<const Item> items, Run run) {
-    for_batches(items.size(), [&](std::size_t first, std::size_t n) {
-        std::string list = "(?";
-        for (std::size_t i = 1; i < n; ++i) list += ", ?";
-        run(list + ")", std::vector<db_param>(items.begin() + first, items.begin() + first + n));
-    });
-}
 
 }  // namespace
 
@@ -156,7 +132,7 @@ void block_writer::insert_pending_rows() {
     inserted_ids_.assign(new_chunks_.size(), 0);
     const int columns =
         storage_.frame_offset_column ? 8 : storage_.stored_form_columns ? 7 : 5;
-    for_batches(new_chunks_.size(), [&](std::size_t first, std::size_t n) {
+    for_batches<most_pending_rows>(new_chunks_.size(), [&](std::size_t first, std::size_t n) {
         std::string sql = "INSERT INTO chunk(checksum, disk_id, physical_offset, size, refcount";
         sql += columns >= 7 ? ", stored_size, codec" : "";
         sql += columns == 8 ? ", frame_offset) VALUES" : ") VALUES";
@@ -203,7 +179,7 @@ void block_writer::insert_pending_rows() {
     }
     new_chunks_.clear();
 
-    for_batches(pending_blocks_.size(), [&](std::size_t first, std::size_t n) {
+    for_batches<most_pending_rows>(pending_blocks_.size(), [&](std::size_t first, std::size_t n) {
         std::string sql =
             "INSERT INTO bmap(file_id, chunk_id, creation_date, deletion_date, virtual_offset)"
             " VALUES";
@@ -226,13 +202,13 @@ void block_writer::insert_pending_rows() {
     more_references_.clear();
     for (const auto& counted : by_count) {
         const std::int64_t more = counted.first;
-        for_in_lists(std::span(counted.second), [&](const std::string& list,
-                                                    std::vector<db_param> values) {
-            values.insert(values.begin(), more);
-            storage_.database.execute(
-                "UPDATE chunk SET refcount = refcount + ? WHERE chunk_id IN " + list,
-                db_params(values));
-        });
+        for_in_lists<most_pending_rows>(
+            std::span(counted.second), [&](const std::string& list, std::vector<db_param> values) {
+                values.insert(values.begin(), more);
+                storage_.database.execute(
+                    "UPDATE chunk SET refcount = refcount + ? WHERE chunk_id IN " + list,
+                    db_params(values));
+            });
     }
 }
 
@@ -304,7 +280,8 @@ std::vector<std::int64_t> find_stored_chunks(db& database, std::span<const std::
     if (checksums.size() == 1) return {find_stored_chunk(database, checksums.front())};
     std::vector<std::int64_t> ids(checksums.size(), 0);
     std::size_t first = 0;
-    for_in_lists(checksums, [&](const std::string& list, const std::vector<db_param>& values) {
+    for_in_lists<most_pending_rows>(checksums, [&](const std::string& list,
+                                                   const std::vector<db_param>& values) {
         auto rows = database.query("SELECT checksum, chunk_id FROM chunk WHERE checksum IN " + list,
                                    db_params(values));
         while (rows->next()) {

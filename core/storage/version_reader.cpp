@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "core/db/db.h"
+#include "core/db/in_lists.h"
 #include "core/storage/block_reader.h"
 #include "core/storage/chunk_codec.h"
 #include "core/storage/file_io.h"
@@ -18,45 +19,107 @@ version_reader::~version_reader() = default;
 
 namespace {
 
-std::string blocks_sql(const vault_storage& storage) {
+// The blocks' columns, the file's id last, for rows WHERE `condition`.
+std::string blocks_sql(const vault_storage& storage, const std::string& condition) {
     return "SELECT bmap.virtual_offset, chunk.size, chunk.checksum, chunk.disk_id,"
            " chunk.physical_offset, " +
            stored_size_sql(storage) + " AS stored_size, " + codec_sql(storage) +
            " AS codec, disk_info.path AS container, " + frame_offset_sql(storage) +
-           " AS frame_offset"
+           " AS frame_offset, bmap.file_id"
            " FROM bmap JOIN chunk ON chunk.chunk_id = bmap.chunk_id"
            " LEFT JOIN disk_info ON disk_info.disk_id = chunk.disk_id"
-           " WHERE bmap.file_id = ?";
+           " WHERE " +
+           condition;
+}
+
+// Columns are read by position: finding them by name for every block cost
+// a tenth of an export's time.
+void read_row(db_recordset& rows, block_row& row) {
+    row.offset = static_cast<std::uint64_t>(rows.get_int64(0));
+    row.size = static_cast<std::uint64_t>(rows.get_int64(1));
+    row.checksum = rows.get_string(2);
+    row.disk_id = rows.get_int64(3);
+    row.physical_offset = static_cast<std::uint64_t>(rows.get_int64(4));
+    row.stored_size = static_cast<std::uint64_t>(rows.get_int64(5));
+    row.codec.reset();
+    if (!rows.is_null("codec")) row.codec = rows.get_int64(6);
+    row.container.reset();
+    if (!rows.is_null("container")) row.container = rows.get_string(7);
+    row.frame_offset.reset();
+    if (!rows.is_null("frame_offset"))
+        row.frame_offset = static_cast<std::uint64_t>(rows.get_int64(8));
 }
 
 }  // namespace
+
+void latest_blocks::fetch(const vault_storage& storage, std::span<const std::int64_t> file_ids) {
+    std::vector<std::int64_t> wanted;
+    for (const std::int64_t id : file_ids) {
+        if (!holds(id)) wanted.push_back(id);
+    }
+    for_in_lists<64>(std::span<const std::int64_t>(wanted), [&](const std::string& list,
+                                                                const std::vector<db_param>& ids) {
+        auto rows = storage.database.query(
+            blocks_sql(storage, "bmap.file_id IN " + list) +
+                " AND bmap.deletion_date = 0 ORDER BY bmap.file_id, bmap.virtual_offset",
+            db_params(ids));
+        while (rows->next()) read_row(*rows, files_[rows->get_int64(9)].emplace_back());
+    });
+}
 
 std::uint64_t version_reader::read(std::int64_t file_id, std::time_t when,
                                    const std::function<void(std::span<const std::uint8_t>)>& sink) {
     // One statement for the whole version; it also keeps one snapshot of
     // the vault for the whole read.
     auto rows = storage_.database.query(
-        blocks_sql(storage_) + bmap_live_at + " ORDER BY bmap.virtual_offset",
+        blocks_sql(storage_, "bmap.file_id = ?") + bmap_live_at + " ORDER BY bmap.virtual_offset",
         {file_id, when, when});
     return read_blocks(file_id, *rows, sink);
 }
 
 std::uint64_t version_reader::read_latest(
-    std::int64_t file_id, const std::function<void(std::span<const std::uint8_t>)>& sink) {
+    std::int64_t file_id, const std::function<void(std::span<const std::uint8_t>)>& sink,
+    latest_blocks* ahead) {
+    if (ahead != nullptr) {
+        if (auto held = ahead->files_.extract(file_id)) {
+            std::size_t next = 0;
+            const std::vector<block_row>& blocks = held.mapped();
+            return read_blocks(
+                file_id,
+                [&](block_row& row) {
+                    if (next == blocks.size()) return false;
+                    row = blocks[next++];
+                    return true;
+                },
+                sink);
+        }
+    }
     // The latest moment is at or after every block's dates: the blocks live
     // then are exactly those never deleted, which the live index holds
     // without the older versions' rows.
-    auto rows = storage_.database.query(
-        blocks_sql(storage_) + " AND bmap.deletion_date = 0 ORDER BY bmap.virtual_offset",
-        {file_id});
+    auto rows =
+        storage_.database.query(blocks_sql(storage_, "bmap.file_id = ?") +
+                                    " AND bmap.deletion_date = 0 ORDER BY bmap.virtual_offset",
+                                {file_id});
     return read_blocks(file_id, *rows, sink);
 }
 
 std::uint64_t version_reader::read_blocks(
     std::int64_t file_id, db_recordset& rows,
     const std::function<void(std::span<const std::uint8_t>)>& sink) {
-    // Columns are read by position: finding them by name for every block
-    // cost a tenth of an export's time.
+    return read_blocks(
+        file_id,
+        [&](block_row& row) {
+            if (!rows.next()) return false;
+            read_row(rows, row);
+            return true;
+        },
+        sink);
+}
+
+std::uint64_t version_reader::read_blocks(
+    std::int64_t file_id, const std::function<bool(block_row&)>& next,
+    const std::function<void(std::span<const std::uint8_t>)>& sink) {
     piece_queue queue;
     version_piece piece;
     // The blocks gathered last, end to end in the container `run_disk`: one
@@ -76,11 +139,12 @@ std::uint64_t version_reader::read_blocks(
     std::exception_ptr stopped;
     try {
         bool any = false;
-        while (rows.next()) {
+        block_row row;
+        while (next(row)) {
             any = true;
-            const auto offset = static_cast<std::uint64_t>(rows.get_int64(0));
-            const auto size = static_cast<std::uint64_t>(rows.get_int64(1));
-            const std::int64_t disk_id = rows.get_int64(3);
+            const std::uint64_t offset = row.offset;
+            const std::uint64_t size = row.size;
+            const std::int64_t disk_id = row.disk_id;
             // The blocks of a version lie end to end from offset 0.
             if (offset > expected) {
                 throw vault_damaged_error(file_id, expected,
@@ -89,21 +153,19 @@ std::uint64_t version_reader::read_blocks(
             if (offset < expected) {
                 throw vault_damaged_error(file_id, offset, "the block overlaps the one before it");
             }
-            if (rows.is_null("container")) {
+            if (!row.container) {
                 throw rec_not_found_exception("Couldn't find disk info for disk_id = " +
                                               std::to_string(disk_id));
             }
-            stored_chunk chunk{local_path(storage_.folder, rows.get_string(7)),
-                               static_cast<std::uint64_t>(rows.get_int64(4)),
+            stored_chunk chunk{local_path(storage_.folder, *row.container),
+                               row.physical_offset,
                                size,
-                               static_cast<std::uint64_t>(rows.get_int64(5)),
-                               std::nullopt,
-                               rows.get_string(2),
+                               row.stored_size,
+                               row.codec,
+                               std::move(row.checksum),
                                file_id,
-                               offset};
-            if (!rows.is_null("codec")) chunk.codec = rows.get_int64(6);
-            if (!rows.is_null("frame_offset"))
-                chunk.frame_offset = static_cast<std::uint64_t>(rows.get_int64(8));
+                               offset,
+                               row.frame_offset};
             // The next chunk of a shared frame follows too: the frame is read
             // and decoded once for all of them.
             const bool in_frame =

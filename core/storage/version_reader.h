@@ -12,8 +12,10 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "core/base/errors.h"
 #include "core/storage/container_read.h"
@@ -23,6 +25,34 @@ namespace tuv {
 
 class db_recordset;
 class file_handle;
+
+// One block of a version, as the block map gives it.
+struct block_row {
+    std::uint64_t offset = 0;  // in the version
+    std::uint64_t size = 0;
+    std::string checksum;
+    std::int64_t disk_id = 0;
+    std::uint64_t physical_offset = 0;
+    std::uint64_t stored_size = 0;
+    std::optional<std::int64_t> codec;
+    std::optional<std::string> container;  // none: the disk has no row
+    std::optional<std::uint64_t> frame_offset;
+};
+
+// The latest versions' blocks of several files, read in one statement ahead
+// of reading the files one by one: on a database server a statement per
+// small file costs more than reading it. The rows are held in memory, so
+// only for files whose latest versions are small.
+class latest_blocks {
+  public:
+    // Reads the blocks of the files not held yet (64 files a statement).
+    void fetch(const vault_storage& storage, std::span<const std::int64_t> file_ids);
+    bool holds(std::int64_t file_id) const { return files_.contains(file_id); }
+
+  private:
+    friend class version_reader;
+    std::map<std::int64_t, std::vector<block_row>> files_;
+};
 
 class version_reader {
 public:
@@ -47,11 +77,18 @@ public:
                        const std::function<void(std::span<const std::uint8_t>)>& sink);
     // The same for the latest version (the one at latest_version_date()),
     // found without its moment.
+    // With `ahead`, a file whose blocks it holds is read from them (and they
+    // are let go), with no statement of its own.
     std::uint64_t read_latest(std::int64_t file_id,
-                              const std::function<void(std::span<const std::uint8_t>)>& sink);
+                              const std::function<void(std::span<const std::uint8_t>)>& sink,
+                              latest_blocks* ahead = nullptr);
 
-private:
+  private:
     std::uint64_t read_blocks(std::int64_t file_id, db_recordset& rows,
+                              const std::function<void(std::span<const std::uint8_t>)>& sink);
+    // `next` fills in the version's next block, in offset order; false
+    // after the last.
+    std::uint64_t read_blocks(std::int64_t file_id, const std::function<bool(block_row&)>& next,
                               const std::function<void(std::span<const std::uint8_t>)>& sink);
     file_handle& container(std::int64_t disk_id, const std::filesystem::path& path);
 

@@ -136,8 +136,9 @@ std::uint64_t file_entry::read_version(
 }
 
 std::uint64_t file_entry::read_latest(
-    const std::function<void(std::span<const std::uint8_t>)>& sink) {
-    return read_named([&](version_reader& reader) { return reader.read_latest(file_id_, sink); });
+    const std::function<void(std::span<const std::uint8_t>)>& sink, latest_blocks* ahead) {
+    return read_named(
+        [&](version_reader& reader) { return reader.read_latest(file_id_, sink, ahead); });
 }
 
 std::uint64_t file_entry::read_named(const std::function<std::uint64_t(version_reader&)>& read) {

@@ -19,6 +19,7 @@
 namespace tuv {
 
 class db_recordset;
+class latest_blocks;
 class repository;
 class version_reader;
 
@@ -69,8 +70,10 @@ class file_entry {
     std::uint64_t read_version(const date& moment,
                                const std::function<void(std::span<const std::uint8_t>)>& sink);
 
-    // The same for the latest version (the one at latest_version_date()).
-    std::uint64_t read_latest(const std::function<void(std::span<const std::uint8_t>)>& sink);
+    // The same for the latest version (the one at latest_version_date()),
+    // from `ahead`'s rows when it holds this file's (version_reader.h).
+    std::uint64_t read_latest(const std::function<void(std::span<const std::uint8_t>)>& sink,
+                              latest_blocks* ahead = nullptr);
 
     // The size of the version at `moment`; 0 when there are no blocks.
     std::uint64_t version_size(const date& moment);

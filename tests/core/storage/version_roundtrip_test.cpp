@@ -251,6 +251,57 @@ TEST_P(version_roundtrip_test, a_damaged_block_stops_the_read_after_the_pieces_b
     EXPECT_EQ(read, data.substr(0, read.size()));
 }
 
+TEST_P(version_roundtrip_test, blocks_read_ahead_give_each_file_its_latest_version) {
+    // a.bin has versions before its latest; b.bin is empty; c.bin loses a
+    // block (a gap) after its blocks were read ahead.
+    std::vector<std::string> latest;
+    std::vector<std::int64_t> ids;
+    for (const char* name : {"a.bin", "b.bin", "c.bin"}) {
+        std::string data = name[0] == 'b' ? std::string() : random_bytes(20000);
+        for (int i = 0; i < (name[0] == 'a' ? 3 : 1); ++i) {
+            if (i > 0) edit(data);
+            std::ofstream(folder / name, std::ios::binary) << data;
+            v.repo().checkin_file(folder / name, "\\Dir", moment_text(i),
+                                  "application/octet-stream", "");
+        }
+        latest.push_back(data);
+        ids.push_back(v.repo().catalogue().resolve(std::string("\\Dir\\") + name)->file_id());
+    }
+    const std::int64_t directory = v.repo().catalogue().resolve("\\Dir")->file_id();
+
+    latest_blocks ahead;
+    std::vector<std::int64_t> asked = ids;
+    asked.push_back(directory);
+    ahead.fetch(v.repo().storage(), asked);
+    EXPECT_FALSE(ahead.holds(directory));
+    v.database().execute(
+        "DELETE FROM bmap WHERE file_id = ? AND deletion_date = 0 AND virtual_offset > 0 AND"
+        " virtual_offset = (SELECT MIN(virtual_offset) FROM bmap WHERE file_id = ? AND"
+        " deletion_date = 0 AND virtual_offset > 0)",
+        {ids[2], ids[2]});
+
+    version_reader reader(v.repo().storage());
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        ASSERT_TRUE(ahead.holds(ids[i])) << i;
+        std::string read;
+        const auto sink = [&](std::span<const std::uint8_t> b) {
+            read.append(reinterpret_cast<const char*>(b.data()), b.size());
+        };
+        if (i == 2) {
+            // The rows read ahead are the file's rows before the damage.
+            EXPECT_EQ(reader.read_latest(ids[i], sink, &ahead), latest[i].size());
+            EXPECT_EQ(read, latest[i]);
+            // Read by itself, the damage shows.
+            EXPECT_THROW(reader.read_latest(ids[i], sink, &ahead), vault_damaged_error);
+        } else {
+            EXPECT_EQ(reader.read_latest(ids[i], sink, &ahead), latest[i].size());
+            EXPECT_EQ(read, latest[i]) << i;
+        }
+        // Rows are read once: let go of once used.
+        EXPECT_FALSE(ahead.holds(ids[i])) << i;
+    }
+}
+
 // Fixed 100-byte chunks: a file of 100 bytes ends exactly where a chunk ends.
 class version_roundtrip_boundary_test : public ::testing::Test {
   protected:
