@@ -1,7 +1,9 @@
-# quillmark_add_test(<name> SOURCES <files...> [LIBRARIES <targets...>] [LABELS <labels...>])
+# quillmark_add_test(<name> SOURCES <files...> [LIBRARIES <targets...>] [LABELS <labels...>]
+#                    [RESOURCE_LOCK <name>])
 #
 # Builds one GoogleTest executable and registers each of its cases with CTest,
-# with the labels given (`threads`: the tests the tsan preset runs).
+# with the labels given (`threads`: the tests the tsan preset runs); cases
+# that hold the same resource lock never run at once.
 # Every case runs with the registry pointed at a folder inside the build tree,
 # so no test can touch the user's own settings even if it forgets to set one.
 include(GoogleTest)
@@ -24,13 +26,16 @@ else()
   set(QUILLMARK_DISCOVERY_TIMEOUT 120)
 endif()
 function(quillmark_add_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "" "RESOURCE_LOCK" "SOURCES;LIBRARIES;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES} quillmark_test_support
                         GTest::gtest GTest::gmock GTest::gtest_main)
   set(properties ENVIRONMENT "${QUILLMARK_TEST_REGISTRY}")
   if(ARG_LABELS)
     list(APPEND properties LABELS "${ARG_LABELS}")
+  endif()
+  if(ARG_RESOURCE_LOCK)
+    list(APPEND properties RESOURCE_LOCK "${ARG_RESOURCE_LOCK}")
   endif()
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT ${QUILLMARK_DISCOVERY_TIMEOUT}
