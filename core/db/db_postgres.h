@@ -112,6 +112,9 @@ class db_postgres : public db {
     // connection is gone, a message that says so.
     db_exception failure(const pg_result* result) const;
     void run_plain(const std::string& sql);
+    // Prepares the savepoint and its release that fence a statement inside
+    // a transaction.
+    void prepare_fences();
     bound_value& prepared_value(int position);
 
     pg_conn* connection_ = nullptr;

@@ -280,18 +280,19 @@ std::vector<std::int64_t> find_stored_chunks(db& database, std::span<const std::
     if (checksums.size() == 1) return {find_stored_chunk(database, checksums.front())};
     std::vector<std::int64_t> ids(checksums.size(), 0);
     std::size_t first = 0;
-    for_in_lists<most_pending_rows>(checksums, [&](const std::string& list,
-                                                   const std::vector<db_param>& values) {
+    for_padded_in_lists<most_pending_rows>(checksums, [&](const std::string& list,
+                                                          const std::vector<db_param>& values,
+                                                          std::size_t n) {
         auto rows = database.query("SELECT checksum, chunk_id FROM chunk WHERE checksum IN " + list,
                                    db_params(values));
         while (rows->next()) {
             const std::string checksum = rows->get_string(0);
             // Every place of it: a list may name a checksum twice.
-            for (std::size_t i = first; i < first + values.size(); ++i) {
+            for (std::size_t i = first; i < first + n; ++i) {
                 if (ids[i] == 0 && checksums[i] == checksum) ids[i] = rows->get_int64(1);
             }
         }
-        first += values.size();
+        first += n;
     });
     return ids;
 }

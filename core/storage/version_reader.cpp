@@ -57,14 +57,15 @@ void latest_blocks::fetch(const vault_storage& storage, std::span<const std::int
     for (const std::int64_t id : file_ids) {
         if (!holds(id)) wanted.push_back(id);
     }
-    for_in_lists<64>(std::span<const std::int64_t>(wanted), [&](const std::string& list,
-                                                                const std::vector<db_param>& ids) {
-        auto rows = storage.database.query(
-            blocks_sql(storage, "bmap.file_id IN " + list) +
-                " AND bmap.deletion_date = 0 ORDER BY bmap.file_id, bmap.virtual_offset",
-            db_params(ids));
-        while (rows->next()) read_row(*rows, files_[rows->get_int64(9)].emplace_back());
-    });
+    for_padded_in_lists<64>(
+        std::span<const std::int64_t>(wanted),
+        [&](const std::string& list, const std::vector<db_param>& ids, std::size_t) {
+            auto rows = storage.database.query(
+                blocks_sql(storage, "bmap.file_id IN " + list) +
+                    " AND bmap.deletion_date = 0 ORDER BY bmap.file_id, bmap.virtual_offset",
+                db_params(ids));
+            while (rows->next()) read_row(*rows, files_[rows->get_int64(9)].emplace_back());
+        });
 }
 
 std::uint64_t version_reader::read(std::int64_t file_id, std::time_t when,
