@@ -150,8 +150,17 @@ std::int64_t catalogue::create_file(const std::string& name, std::int64_t parent
 std::int64_t catalogue::create_file(const std::string& name, std::int64_t parent_id,
                                     std::uint64_t size, const date& when,
                                     const std::string& mime_type) {
+    return create_file_entry(name, parent_id, size, when, mime_type)->file_id();
+}
+
+std::unique_ptr<file_entry> catalogue::create_file_entry(const std::string& name,
+                                                         std::int64_t parent_id, std::uint64_t size,
+                                                         const date& when,
+                                                         const std::string& mime_type) {
     check_entry_name(name, repo_.path_separator());
-    return insert_entry(repo_.database(), name, parent_id, size, when.seconds(), mime_type);
+    const std::int64_t id =
+        insert_entry(repo_.database(), name, parent_id, size, when.seconds(), mime_type);
+    return file_entry::inserted(repo_, id, name, parent_id, size, when, mime_type);
 }
 
 void catalogue::list_directory(const std::string& full_path,

@@ -74,6 +74,11 @@ class catalogue {
                              const std::string& time, const std::string& mime_type);
     std::int64_t create_file(const std::string& name, std::int64_t parent_id, std::uint64_t size,
                              const date& when, const std::string& mime_type);
+    // The same, handing back the new entry as its row now stands, without
+    // reading the row again.
+    std::unique_ptr<file_entry> create_file_entry(const std::string& name, std::int64_t parent_id,
+                                                  std::uint64_t size, const date& when,
+                                                  const std::string& mime_type);
 
     // Appends one entry per child of the directory at `full_path`, in the
     // order they were made; the entries carry no attributes. Throws

@@ -157,10 +157,13 @@ std::unique_ptr<chunk_pipeline> checkin::start_chunks(file_handle& input, db* lo
 }
 
 std::unique_ptr<file_entry> checkin::find_for_writing(const std::string& name, std::int64_t parent,
-                                                      bool is_file) {
+                                                      bool is_file,
+                                                      const known_directories& known) {
     std::unique_ptr<file_entry> found = catalogue_.find_child(name, parent);
     db& database = storage_.database;
-    if (!database.many_writers() || (found && !is_file)) return found;
+    if (!database.many_writers() || (found && !is_file) || known.made.contains(parent)) {
+        return found;
+    }
     const auto lock = [&database](std::int64_t id) {
         database.query("SELECT file_id FROM file_info WHERE file_id = ? FOR UPDATE", {id});
     };
@@ -182,10 +185,11 @@ checkin::destination checkin::find_or_make(const checkin_request& request,
 
     destination found_at;
     found_at.moment = request.when.moment;
-    auto root = known.find({0, separator});
-    if (root == known.end()) {
+    auto root = known.by_name.find({0, separator});
+    if (root == known.by_name.end()) {
         root =
-            known.emplace(std::pair{0, separator}, catalogue_.resolve(separator)->file_id()).first;
+            known.by_name.emplace(std::pair{0, separator}, catalogue_.resolve(separator)->file_id())
+                .first;
     }
     std::vector<std::int64_t>& directories = found_at.directories;
     directories.push_back(root->second);
@@ -196,26 +200,30 @@ checkin::destination checkin::find_or_make(const checkin_request& request,
         const bool is_file = i + 1 == names.size();
         walked = join_vault_path(walked, names[i], separator);
         const std::pair<std::int64_t, std::string> place{directories.back(), names[i]};
-        if (const auto seen = known.find(place); !is_file && seen != known.end()) {
+        if (const auto seen = known.by_name.find(place); !is_file && seen != known.by_name.end()) {
             directories.push_back(seen->second);
             continue;
         }
-        std::unique_ptr<file_entry> found = find_for_writing(names[i], directories.back(), is_file);
+        std::unique_ptr<file_entry> found =
+            find_for_writing(names[i], directories.back(), is_file, known);
         if (!is_file) {
             if (found && !found->is_directory()) {
                 throw tuv_error("Cannot check in " + source + ": " + walked +
                                 " is not a directory");
             }
-            directories.push_back(
-                found ? found->file_id()
-                      : catalogue_.create_directory(names[i], directories.back(), found_at.moment));
-            known.emplace(place, directories.back());
+            if (found) {
+                directories.push_back(found->file_id());
+            } else {
+                directories.push_back(
+                    catalogue_.create_directory(names[i], directories.back(), found_at.moment));
+                known.made.insert(directories.back());
+            }
+            known.by_name.emplace(place, directories.back());
             continue;
         }
         if (!found) {
-            const std::int64_t id = catalogue_.create_file(names[i], directories.back(), 0,
-                                                           found_at.moment, request.mime_type);
-            found = catalogue_.entry(id);
+            found = catalogue_.create_file_entry(names[i], directories.back(), 0, found_at.moment,
+                                                 request.mime_type);
             found_at.created = true;
         } else if (found->is_directory()) {
             throw tuv_error("Cannot check in " + source + ": " + walked + " is a directory");
@@ -243,7 +251,7 @@ checkin::destination checkin::find_or_make(const checkin_request& request,
     }
     // The file's journal row makes it, not a directory of the same name
     // there, what its name is resolved to from now on.
-    known.erase({directories.back(), names.back()});
+    known.by_name.erase({directories.back(), names.back()});
     found_at.vault_path = walked;
     return found_at;
 }

@@ -21,6 +21,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -75,10 +76,20 @@ struct checkin_result {
     bool changed_while_read() const { return size != size_at_open || size != size_at_end; }
 };
 
-// The directories the check-ins of one transaction found or made, by parent
-// id and name, so that the files of one folder do not each look its path up
-// again. Valid only in that transaction: rolled back, the ids may be gone.
-using known_directories = std::map<std::pair<std::int64_t, std::string>, std::int64_t>;
+// The directories the check-ins of one transaction found or made, so that
+// the files of one folder do not each look its path up again. Valid only in
+// that transaction: rolled back, the ids may be gone.
+struct known_directories {
+    // By parent id and name.
+    std::map<std::pair<std::int64_t, std::string>, std::int64_t> by_name;
+    // Those the transaction made: no other writer sees them before it
+    // commits, so no name in them needs a lock, or a second look after one.
+    std::set<std::int64_t> made;
+    void clear() {
+        by_name.clear();
+        made.clear();
+    }
+};
 
 class checkin {
   public:
@@ -155,9 +166,10 @@ class checkin {
     destination find_or_make(const checkin_request& request, known_directories& known);
     // The entry `name` in the folder `parent`, or null; where other writers
     // work at once, locked for this one when it is the file to write (and
-    // its folder when the name is not there yet).
+    // its folder when the name is not there yet), unless this transaction
+    // made the folder.
     std::unique_ptr<file_entry> find_for_writing(const std::string& name, std::int64_t parent,
-                                                 bool is_file);
+                                                 bool is_file, const known_directories& known);
 
     tuv::catalogue& catalogue_;
     tuv::journal& journal_;

@@ -36,6 +36,22 @@ std::unique_ptr<file_entry> file_entry::from_row(repository& repo, db_recordset&
     return entry;
 }
 
+std::unique_ptr<file_entry> file_entry::inserted(repository& repo, std::int64_t file_id,
+                                                 std::string name, std::int64_t parent_id,
+                                                 std::uint64_t size, const date& when,
+                                                 std::string mime_type) {
+    auto entry = std::make_unique<file_entry>(repo);
+    entry->new_entry_ = false;
+    entry->file_id_ = file_id;
+    entry->parent_id_ = parent_id;
+    entry->size_ = size;
+    entry->name_ = std::move(name);
+    entry->creation_date_ = entry->last_access_date_ = entry->modification_date_ =
+        date(when.seconds());
+    entry->mime_type_ = std::move(mime_type);
+    return entry;
+}
+
 void file_entry::load(std::int64_t file_id) {
     if (!new_entry_ && file_id_ != 0 && file_id_ != file_id) {
         throw tuv_error(std::string("File already opened with a different file id"));

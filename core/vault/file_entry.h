@@ -36,6 +36,12 @@ class file_entry {
     // An entry made from a `file_info` row already read (all its columns).
     static std::unique_ptr<file_entry> from_row(repository& repo, db_recordset& row,
                                                 std::string attributes);
+    // An entry for the row just inserted with these values, its three dates
+    // all `when`.
+    static std::unique_ptr<file_entry> inserted(repository& repo, std::int64_t file_id,
+                                                std::string name, std::int64_t parent_id,
+                                                std::uint64_t size, const date& when,
+                                                std::string mime_type);
     file_entry(const file_entry&) = delete;
     file_entry& operator=(const file_entry&) = delete;
 
