@@ -11,6 +11,7 @@
 
 #include "core/storage/md5.h"
 #include "core/storage/md5_many.h"
+#include "core/storage/per_thread.h"
 
 namespace tuv {
 namespace {
@@ -22,17 +23,26 @@ struct cctx_free {
     void operator()(ZSTD_CCtx* context) const { ZSTD_freeCCtx(context); }
 };
 
+struct cctx_holder {
+    std::unique_ptr<ZSTD_CCtx, cctx_free> context{ZSTD_createCCtx()};
+};
+struct dctx_holder {
+    std::unique_ptr<ZSTD_DCtx, dctx_free> context{ZSTD_createDCtx()};
+};
+
 ZSTD_CCtx& thread_cctx() {
-    thread_local std::unique_ptr<ZSTD_CCtx, cctx_free> context(ZSTD_createCCtx());
-    if (!context) throw std::bad_alloc();
+    static per_thread<cctx_holder> contexts;
+    ZSTD_CCtx* context = contexts.get().context.get();
+    if (context == nullptr) throw std::bad_alloc();
     return *context;
 }
 
 // One decompression context per thread: making one per chunk would cost
 // more than decompressing a small chunk.
 ZSTD_DCtx& thread_dctx() {
-    thread_local std::unique_ptr<ZSTD_DCtx, dctx_free> context(ZSTD_createDCtx());
-    if (!context) throw std::bad_alloc();
+    static per_thread<dctx_holder> contexts;
+    ZSTD_DCtx* context = contexts.get().context.get();
+    if (context == nullptr) throw std::bad_alloc();
     return *context;
 }
 
@@ -157,7 +167,8 @@ std::size_t chunk_compressor::compress(std::span<const std::span<const std::uint
                                        std::uint8_t* out) {
     if (parts.size() == 1) return compress(parts.front(), out);
     // zstd's one-shot compression, the fastest, wants the parts end to end.
-    thread_local std::vector<std::uint8_t> joined;
+    static per_thread<std::vector<std::uint8_t>> buffers;
+    std::vector<std::uint8_t>& joined = buffers.get();
     joined.clear();
     for (const auto& part : parts) joined.insert(joined.end(), part.begin(), part.end());
     return compress(joined, out);
@@ -215,7 +226,8 @@ std::optional<std::string> decode_chunk_unchecked(std::span<const std::uint8_t> 
     } else if (form == static_cast<std::int64_t>(chunk_codec::zstd_headerless)) {
         // The frame is put together again beside the stored bytes; it is
         // at most a few bytes longer than the chunk's stored form.
-        thread_local std::vector<std::uint8_t> frame;
+        static per_thread<std::vector<std::uint8_t>> buffers;
+        std::vector<std::uint8_t>& frame = buffers.get();
         frame.resize(longest_frame_header + stored.size());
         const std::size_t header = frame_header(size, frame.data());
         if (!stored.empty()) std::memcpy(frame.data() + header, stored.data(), stored.size());

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/storage/per_thread.h"
+
 namespace tuv {
 namespace {
 
@@ -13,8 +15,8 @@ constexpr std::size_t max_spare = 4;
 std::vector<piece_queue::buffer>& piece_queue::spare() {
     // The caller's thread takes and gives back every buffer, so each
     // reading thread keeps its own few, as it keeps its zstd contexts.
-    thread_local std::vector<buffer> buffers;
-    return buffers;
+    static per_thread<std::vector<buffer>> buffers;
+    return buffers.get();
 }
 
 piece_queue::buffer piece_queue::take_buffer() {
