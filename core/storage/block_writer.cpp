@@ -236,7 +236,11 @@ void block_writer::begin_new_file(std::int64_t file_id) {
 }
 
 void block_writer::read_live_blocks(std::int64_t file_id) {
-    insert_pending_rows();
+    // Only rows of this file change what is read here.
+    if (std::ranges::any_of(pending_blocks_,
+                            [&](const pending_block& b) { return b.file_id == file_id; })) {
+        insert_pending_rows();
+    }
     // One more than are kept tells a file with too many apart.
     auto live = storage_.database.query(
         "SELECT bmap.virtual_offset, chunk.size, chunk.checksum"
@@ -431,10 +435,10 @@ void block_writer::close_overlapping(std::int64_t file_id, std::uint64_t offset,
 }
 
 void block_writer::close_blocks_after(std::int64_t file_id, std::uint64_t end, std::time_t when) {
-    insert_pending_rows();
     closed_at_end_.reset();  // the version is complete
     // A file written from offset 0 without gaps into no block at all has
-    // none beyond its end.
+    // none beyond its end. Its rows wait for the next batch, with those of
+    // the files after it: many small files then share a statement.
     const auto written_to = [&](const std::optional<fresh_file>& f) {
         return f && f->file_id == file_id && f->next_offset == end;
     };
@@ -443,6 +447,7 @@ void block_writer::close_blocks_after(std::int64_t file_id, std::uint64_t end, s
         if (!known_->reach_beyond(end)) return;
         known_.reset();
     }
+    insert_pending_rows();
     const auto at = static_cast<std::int64_t>(end);
     // A zero-length block at the end is the version's own last chunk.
     storage_.database.execute(

@@ -57,8 +57,8 @@ class block_writer {
     // written in batches (all of them by sync_containers()); rows go into
     // the caller's transaction. The block rows of a version written from
     // its start into no earlier block are gathered and inserted many at a
-    // time: all of them are in by the time close_blocks_after() or
-    // sync_containers() returns.
+    // time, across files: all of them are in by the time sync_containers()
+    // returns, and a file's own before its block map is read again.
     //
     // A chunk with a `frame_offset` lies in a frame shared with the chunks
     // of the file written next to it, that offset into the frame's content;

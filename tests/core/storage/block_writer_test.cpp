@@ -143,18 +143,21 @@ TEST_F(block_writer_test, after_a_changed_chunk_only_the_next_unchanged_one_gets
 
 TEST_F(block_writer_test, one_writer_writing_two_versions_compares_the_second_with_the_first) {
     const std::string a(100, 'a'), b(50, 'b'), c(50, 'c');
-    const std::int64_t empty = new_file("empty.txt"), f = new_file("f.txt");
+    const std::int64_t empty = new_file("empty.txt"), f = new_file("f.txt"), g = new_file("g.txt");
     block_writer writer(v.repo().storage());
     // An empty version, then a longer one.
     write_version(writer, empty, t1, {""});
     write_version(writer, empty, t2, {a});
-    // A unchanged (no row), C replacing B.
+    // A unchanged (no row), C replacing B; another new file written between
+    // the two versions, while the rows of the first may still wait.
     write_version(writer, f, t1, {a, b});
+    write_version(writer, g, t1, {c});
     write_version(writer, f, t2, {a, c});
     writer.sync_containers();
-    EXPECT_EQ(blocks(), (std::vector<std::string>{
-                            block(empty, "", t1, t2, 0), block(empty, a, t2, 0, 0),
-                            block(f, a, t1, 0, 0), block(f, b, t1, t2, 100), block(f, c, t2, 0, 100)}));
+    EXPECT_EQ(blocks(),
+              (std::vector<std::string>{block(empty, "", t1, t2, 0), block(empty, a, t2, 0, 0),
+                                        block(f, a, t1, 0, 0), block(f, b, t1, t2, 100),
+                                        block(g, c, t1, 0, 0), block(f, c, t2, 0, 100)}));
 }
 
 // A file's live blocks are read once and trusted only while nothing of the
