@@ -20,8 +20,13 @@ namespace {
 
 // The most rows one statement inserts.
 constexpr std::size_t most_pending_rows = 64;
-static_assert(chunk_pipeline::max_depth <= most_pending_rows,
-              "recently_inserted_ keeps what a look-up can have missed");
+// A chunk the pipeline looked up and did not find may be one this writer
+// stored meanwhile: it waited at the look-up, its row not inserted yet (at
+// most most_pending_rows rows wait), or was stored after it (the look-up is
+// at most max_depth chunks ahead). So the chunks inserted last are
+// remembered by checksum, this many, however many statements inserted them.
+constexpr std::size_t kept_inserted_chunks = 2 * most_pending_rows;
+static_assert(chunk_pipeline::max_depth <= most_pending_rows);
 
 }  // namespace
 
@@ -89,9 +94,9 @@ void block_writer::write_block(std::span<const std::uint8_t> bytes, const std::s
     // A chunk the pipeline found nowhere may be one this writer stored
     // after the look-up, or before it without inserting its row yet: the
     // look-up saw only the database.
-    std::int64_t chunk_id = !stored_id ? find_chunk(checksum)
+    std::int64_t chunk_id = !stored_id        ? find_chunk(checksum)
                             : *stored_id != 0 ? *stored_id
-                                              : waiting_chunk(checksum);
+                                              : stored_lately(checksum);
     // Unchanged too when the chunk before it closed its block a moment ago
     // (a new chunk closes the block that begins where it ends). It gets a
     // block again; and as nothing of the file changes here, it leaves the
@@ -163,19 +168,18 @@ void block_writer::insert_pending_rows() {
         auto made =
             storage_.database.query(sql + " RETURNING chunk_id, checksum", db_params(values));
         while (made->next()) {
-            const std::string checksum = made->get_string(1);
-            for (std::size_t i = first; i < first + n; ++i) {
-                if (new_chunks_[i].checksum == checksum) inserted_ids_[i] = made->get_int64(0);
+            const auto waiting = stored_here_.find(made->get_string(1));
+            if (waiting != stored_here_.end() && waiting->second < 0) {
+                inserted_ids_[new_chunk_index(waiting->second)] = made->get_int64(0);
             }
         }
     });
-    if (!new_chunks_.empty()) {
-        std::swap(recently_inserted_[0], recently_inserted_[1]);
-        recently_inserted_[0].clear();
-        for (std::size_t i = 0; i < new_chunks_.size(); ++i) {
-            recently_inserted_[0].emplace_back(std::move(new_chunks_[i].checksum),
-                                               inserted_ids_[i]);
-        }
+    for (std::size_t i = 0; i < new_chunks_.size(); ++i) {
+        stored_here_[new_chunks_[i].checksum] = inserted_ids_[i];
+        inserted_order_.push_back(std::move(new_chunks_[i].checksum));
+    }
+    for (; inserted_order_.size() > kept_inserted_chunks; inserted_order_.pop_front()) {
+        stored_here_.erase(inserted_order_.front());
     }
     new_chunks_.clear();
 
@@ -220,6 +224,7 @@ std::int64_t block_writer::inserted_id(std::int64_t id) const {
 
 std::int64_t block_writer::add_chunk_row(new_chunk row) {
     row.temporary_id = -static_cast<std::int64_t>(new_chunks_.size()) - 1;
+    stored_here_[row.checksum] = row.temporary_id;
     new_chunks_.push_back(std::move(row));
     return new_chunks_.back().temporary_id;
 }
@@ -301,21 +306,13 @@ std::vector<std::int64_t> find_stored_chunks(db& database, std::span<const std::
     return ids;
 }
 
-std::int64_t block_writer::waiting_chunk(const std::string& checksum) const {
-    // A few dozen each: a search costs less than a map's upkeep.
-    for (const new_chunk& c : new_chunks_) {
-        if (c.checksum == checksum) return c.temporary_id;
-    }
-    for (const auto& inserted : recently_inserted_) {
-        for (const auto& [stored, id] : inserted) {
-            if (stored == checksum) return id;
-        }
-    }
-    return 0;
+std::int64_t block_writer::stored_lately(const std::string& checksum) const {
+    const auto found = stored_here_.find(checksum);
+    return found == stored_here_.end() ? 0 : found->second;
 }
 
 std::int64_t block_writer::find_chunk(const std::string& checksum) {
-    if (const std::int64_t waiting = waiting_chunk(checksum)) return waiting;
+    if (const std::int64_t waiting = stored_lately(checksum)) return waiting;
     return find_stored_chunk(storage_.database, checksum);
 }
 
@@ -530,7 +527,8 @@ void block_writer::give_back_uncommitted_space() noexcept {
     more_references_.clear();
     new_chunks_.clear();
     inserted_ids_.clear();
-    for (auto& inserted : recently_inserted_) inserted.clear();
+    stored_here_.clear();
+    inserted_order_.clear();
     for (auto& [path, c] : containers_) {
         c.pending.clear();
         // A server's containers took the bytes back with the transaction;

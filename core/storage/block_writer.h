@@ -14,9 +14,9 @@
 // the caller's transaction.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <ctime>
+#include <deque>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -218,17 +218,17 @@ class block_writer {
     std::unordered_map<std::int64_t, std::int64_t> more_references_;
     // The ids the last insert gave the chunks that waited, in their order.
     std::vector<std::int64_t> inserted_ids_;
-    // The chunks of the last two inserts, by checksum: a chunk the check-in
-    // looked up while an equal one waited may come after that went in. The
-    // pipeline looks a chunk up at most max_depth chunks before handing it
-    // out, and rows go in every most_pending_rows blocks (no fewer): at most
-    // one more insert follows the one that took the equal chunk.
-    std::array<std::vector<std::pair<std::string, std::int64_t>>, 2> recently_inserted_;
+    // The chunks this writer stored, by checksum: those waiting, by their
+    // temporary ids, and the last ones inserted (block_writer.cpp says how
+    // many), by their ids. A look-up of the pipeline misses them.
+    std::unordered_map<std::string, std::int64_t> stored_here_;
+    std::deque<std::string> inserted_order_;  // the inserted ones, oldest first
     void insert_pending_rows();
     std::int64_t add_chunk_row(new_chunk row);
     std::int64_t inserted_id(std::int64_t id) const;
-    // The temporary id of a chunk waiting with that checksum, or 0.
-    std::int64_t waiting_chunk(const std::string& checksum) const;
+    // The id (temporary while it waits) of a chunk this writer stored
+    // lately with that checksum, or 0.
+    std::int64_t stored_lately(const std::string& checksum) const;
     static std::size_t new_chunk_index(std::int64_t temporary_id);
 };
 

@@ -229,6 +229,32 @@ TEST_F(block_writer_test, shared_chunk_is_stored_once_for_the_vault) {
     for (const auto& bytes : {shared, tail_a, tail_b}) EXPECT_EQ(stored(bytes), bytes);
 }
 
+// A look-up that found nothing (stored_id 0) may predate a chunk this
+// writer stored meanwhile: here one of a new file whose rows still wait,
+// then inserted when a changed version begins to replace blocks, with a
+// statement for each of its chunks after that.
+TEST_F(block_writer_test, a_chunk_stored_after_its_look_up_is_not_stored_again) {
+    const std::string shared(80, 's');
+    const std::int64_t changed = new_file("changed.txt"), fresh = new_file("fresh.txt");
+    std::vector<std::string> old_chunks;
+    for (int i = 0; i < 60; ++i) old_chunks.push_back("old " + std::to_string(i));
+    version(changed, t1, old_chunks);
+
+    block_writer writer(v.repo().storage());
+    writer.write_block(bytes_of(shared), md5_hex(shared), t2, 0, fresh, {}, 0);
+    writer.close_blocks_after(fresh, shared.size(), t2);
+    std::uint64_t offset = 0;
+    for (int i = 0; i < 60; ++i) {
+        const std::string chunk = i < 59 ? "new " + std::to_string(i) : shared;
+        writer.write_block(bytes_of(chunk), md5_hex(chunk), t2, offset, changed, {}, 0);
+        offset += chunk.size();
+    }
+    writer.close_blocks_after(changed, offset, t2);
+    writer.sync_containers();
+    EXPECT_EQ(rows("SELECT refcount FROM chunk WHERE checksum = '" + md5_hex(shared) + "'"),
+              std::vector<std::string>{"3"});
+}
+
 TEST_F(block_writer_test, find_chunk_knows_only_inserted_chunks) {
     block_writer store(v.repo().storage());
     EXPECT_EQ(store.find_chunk(md5_hex("abc")), 0);
