@@ -74,7 +74,6 @@ void block_writer::write_block(std::span<const std::uint8_t> bytes, const std::s
         // boundary adds nothing when it is checked in unchanged.)
         if (known_ && known_->file_id == file_id) {
             if (known_->holds(offset, checksum)) return;
-            known_.reset();  // the rows written below change what it knew
         } else {
             insert_pending_rows();
             auto same = database.query(
@@ -86,9 +85,11 @@ void block_writer::write_block(std::span<const std::uint8_t> bytes, const std::s
         }
     }
 
-    // A version that replaces blocks reads the block map for every chunk:
-    // what waits goes in first, and this chunk's rows with it.
-    if (!fresh) insert_pending_rows();
+    // A version that replaces blocks of a file not known reads the block
+    // map for every chunk: what waits goes in first, and this chunk's rows
+    // with it.
+    const bool known = !fresh && known_ && known_->file_id == file_id;
+    if (!fresh && !known) insert_pending_rows();
     // Every block of a chunk adds one to its refcount, which starts at 1: a
     // chunk stored for this block starts at 2 at once.
     // A chunk the pipeline found nowhere may be one this writer stored
@@ -114,7 +115,9 @@ void block_writer::write_block(std::span<const std::uint8_t> bytes, const std::s
                 : store_chunk(bytes, frame_offset ? std::span<const std::uint8_t>{} : compressed,
                               checksum, 2);
     }
-    if (!fresh) {
+    if (known) {
+        close_known(offset, bytes.size(), when, !closed_behind);
+    } else if (!fresh) {
         close_overlapping(file_id, offset, bytes.size(), when, !closed_behind);
         chunk_id = inserted_id(chunk_id);  // the chunk row went in with the others
     }
@@ -124,9 +127,13 @@ void block_writer::write_block(std::span<const std::uint8_t> bytes, const std::s
         ++more_references_[chunk_id];
     }
     pending_blocks_.push_back({file_id, chunk_id, when, at});
-    // A version written into no earlier block reads nothing of the block
-    // map until it ends: its rows wait and go in together.
-    if (!fresh || pending_blocks_.size() >= most_pending_rows) insert_pending_rows();
+    // A version written into no earlier block, or into blocks known, reads
+    // nothing of the block map until it ends: its rows wait and go in
+    // together.
+    if ((!fresh && !known) || pending_blocks_.size() >= most_pending_rows ||
+        closing_count_ >= most_pending_rows) {
+        insert_pending_rows();
+    }
 }
 
 void block_writer::insert_pending_rows() {
@@ -198,6 +205,10 @@ void block_writer::insert_pending_rows() {
     });
     pending_blocks_.clear();
 
+    for (const auto& [when, block_ids] : closing_) close_blocks(block_ids, when);
+    closing_.clear();
+    closing_count_ = 0;
+
     // Stored chunks used again, by how many more blocks: one statement for
     // each count and batch. Nothing reads a refcount while rows are written.
     if (more_references_.empty()) return;
@@ -241,22 +252,25 @@ void block_writer::begin_new_file(std::int64_t file_id) {
 }
 
 void block_writer::read_live_blocks(std::int64_t file_id) {
-    // Only rows of this file change what is read here.
-    if (std::ranges::any_of(pending_blocks_,
-                            [&](const pending_block& b) { return b.file_id == file_id; })) {
+    // Only rows of this file change what is read here (and blocks closed,
+    // whose files are not kept).
+    if (!closing_.empty() || std::ranges::any_of(pending_blocks_, [&](const pending_block& b) {
+            return b.file_id == file_id;
+        })) {
         insert_pending_rows();
     }
     // One more than are kept tells a file with too many apart.
     auto live = storage_.database.query(
-        "SELECT bmap.virtual_offset, chunk.size, chunk.checksum"
+        "SELECT bmap.virtual_offset, chunk.size, chunk.checksum, bmap.block_id, bmap.chunk_id"
         " FROM bmap JOIN chunk ON chunk.chunk_id = bmap.chunk_id"
         " WHERE bmap.file_id = ? AND bmap.deletion_date = 0 ORDER BY bmap.virtual_offset LIMIT ?",
         {file_id, static_cast<std::int64_t>(known_blocks::most + 1)});
     known_blocks found{file_id, {}};
     while (live->next()) {
-        found.blocks.push_back({static_cast<std::uint64_t>(live->get_int64(0)),
-                                static_cast<std::uint64_t>(live->get_int64(1)),
-                                live->get_string(2)});
+        found.blocks.emplace_hint(
+            found.blocks.end(), static_cast<std::uint64_t>(live->get_int64(0)),
+            live_block{static_cast<std::uint64_t>(live->get_int64(1)), live->get_string(2),
+                       live->get_int64(3), live->get_int64(4)});
     }
     if (found.blocks.empty()) {
         fresh_ = fresh_file{file_id, 0};
@@ -266,18 +280,8 @@ void block_writer::read_live_blocks(std::int64_t file_id) {
 }
 
 bool block_writer::known_blocks::holds(std::uint64_t offset, const std::string& checksum) const {
-    const auto first = std::ranges::lower_bound(blocks, offset, {}, &live_block::offset);
-    for (auto b = first; b != blocks.end() && b->offset == offset; ++b) {
-        if (b->checksum == checksum) return true;
-    }
-    return false;
-}
-
-bool block_writer::known_blocks::reach_beyond(std::uint64_t end) const {
-    // A zero-length block at the end is the version's own last chunk.
-    return std::ranges::any_of(blocks, [end](const live_block& b) {
-        return b.offset > end || (b.offset == end && b.size > 0);
-    });
+    const auto [first, last] = blocks.equal_range(offset);
+    return std::any_of(first, last, [&](const auto& b) { return b.second.checksum == checksum; });
 }
 
 std::int64_t find_stored_chunk(db& database, const std::string& checksum) {
@@ -426,9 +430,56 @@ void block_writer::close_overlapping(std::int64_t file_id, std::uint64_t offset,
             }
         }
     }
-    for (const std::int64_t block_id : closing) {
-        database.execute("UPDATE bmap SET deletion_date = ? WHERE block_id = ?", {when, block_id});
+    close_blocks(closing, when);
+}
+
+void block_writer::close_known(std::uint64_t offset, std::uint64_t size, std::time_t when,
+                               bool through_end) {
+    // The blocks close_overlapping() would find in the block map.
+    auto& blocks = known_->blocks;
+    const std::uint64_t end = offset + size;
+    const auto first = blocks.lower_bound(offset);
+    const auto last = through_end ? blocks.upper_bound(end)
+                      : size == 0 ? first
+                                  : blocks.lower_bound(end);
+    std::vector<std::int64_t> closing;
+    // The blocks lie end to end: of those that begin where the last one
+    // before `offset` begins, one may hold it (the others are empty).
+    auto holder = blocks.end();
+    if (first != blocks.begin()) {
+        const std::uint64_t before = std::prev(first)->first;
+        for (auto b = blocks.lower_bound(before); b != first; ++b) {
+            if (before + b->second.size > offset) holder = b;
+        }
     }
+    if (holder != blocks.end()) closing.push_back(holder->second.block_id);
+    for (auto b = first; b != last; ++b) {
+        closing.push_back(b->second.block_id);
+        if (size > 0 && b->first == end) {
+            closed_at_end_ = closed_block{known_->file_id, end, b->second.chunk_id};
+        }
+    }
+    if (closing.empty()) return;
+    close_blocks_later(closing, when);
+    if (holder != blocks.end()) blocks.erase(holder);
+    blocks.erase(first, last);
+    known_->changed = true;
+}
+
+void block_writer::close_blocks_later(std::span<const std::int64_t> block_ids, std::time_t when) {
+    if (block_ids.empty()) return;
+    std::vector<std::int64_t>& waiting = closing_[when];
+    waiting.insert(waiting.end(), block_ids.begin(), block_ids.end());
+    closing_count_ += block_ids.size();
+}
+
+void block_writer::close_blocks(std::span<const std::int64_t> block_ids, std::time_t when) {
+    for_in_lists<most_pending_rows>(
+        block_ids, [&](const std::string& list, std::vector<db_param> values) {
+            values.insert(values.begin(), when);
+            storage_.database.execute("UPDATE bmap SET deletion_date = ? WHERE block_id IN " + list,
+                                      db_params(values));
+        });
 }
 
 void block_writer::close_blocks_after(std::int64_t file_id, std::uint64_t end, std::time_t when) {
@@ -441,8 +492,17 @@ void block_writer::close_blocks_after(std::int64_t file_id, std::uint64_t end, s
     };
     if (written_to(fresh_) || written_to(fresh_ended_)) return;
     if (known_ && known_->file_id == file_id) {
-        if (!known_->reach_beyond(end)) return;
-        known_.reset();
+        // A zero-length block at the end is the version's own last chunk.
+        std::vector<std::int64_t> closing;
+        for (auto b = known_->blocks.lower_bound(end); b != known_->blocks.end(); ++b) {
+            if (b->first > end || b->second.size > 0) closing.push_back(b->second.block_id);
+        }
+        close_blocks_later(closing, when);
+        if (closing_count_ >= most_pending_rows) insert_pending_rows();
+        // It knows nothing of the version's new blocks: the next version
+        // of the file reads the block map again.
+        if (known_->changed || !closing.empty()) known_.reset();
+        return;
     }
     insert_pending_rows();
     const auto at = static_cast<std::int64_t>(end);
@@ -524,6 +584,8 @@ void block_writer::give_back_uncommitted_space() noexcept {
     closed_at_end_.reset();
     frame_.reset();
     pending_blocks_.clear();
+    closing_.clear();
+    closing_count_ = 0;
     more_references_.clear();
     new_chunks_.clear();
     inserted_ids_.clear();

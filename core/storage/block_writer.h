@@ -123,6 +123,13 @@ class block_writer {
     void make_disks();
     void close_overlapping(std::int64_t file_id, std::uint64_t offset, std::uint64_t size,
                            std::time_t when, bool through_end);
+    // close_overlapping() for the file of known_, from what it knows.
+    void close_known(std::uint64_t offset, std::uint64_t size, std::time_t when, bool through_end);
+    // Gives the blocks a deletion date.
+    void close_blocks(std::span<const std::int64_t> block_ids, std::time_t when);
+    // The same, with the rows waiting to be inserted. Inserts nothing: a
+    // chunk's temporary id may be in use.
+    void close_blocks_later(std::span<const std::int64_t> block_ids, std::time_t when);
     void write_container(std::int64_t disk_id, const std::filesystem::path& path,
                          std::uint64_t offset, std::span<const std::uint8_t> bytes);
     void write_pending(container_file& c);
@@ -165,21 +172,24 @@ class block_writer {
     std::optional<closed_block> closed_at_end_;
     std::int64_t file_seen_ = 0;  // the file whose first chunk was looked at
     // The live blocks of the file being written, read in one statement at
-    // its first chunk when they are few, and trusted until a row of the file
-    // changes: an unchanged file then costs no statement per chunk.
+    // its first chunk when they are few, and kept up to date as its version
+    // closes them: a chunk then costs no statement to compare, and a changed
+    // one none to find the blocks it replaces. The version's new blocks are
+    // not among them; they all lie before the chunk being written.
     struct live_block {
-        std::uint64_t offset;
         std::uint64_t size;
         std::string checksum;
+        std::int64_t block_id;
+        std::int64_t chunk_id;
     };
     struct known_blocks {
-        static constexpr std::size_t most = 256;
+        // About 6 MiB: a file of more blocks is compared in the block map.
+        static constexpr std::size_t most = 1 << 16;
         std::int64_t file_id;
-        std::vector<live_block> blocks;  // by offset
+        std::multimap<std::uint64_t, live_block> blocks;  // by offset
+        bool changed = false;                             // the version closed some of them
         // Whether a live block at `offset` holds the chunk with `checksum`.
         bool holds(std::uint64_t offset, const std::string& checksum) const;
-        // Whether a live block lies beyond a version `end` bytes long.
-        bool reach_beyond(std::uint64_t end) const;
     };
     std::optional<known_blocks> known_;
     // The shared frame whose chunks are being written: its bytes, and where
@@ -214,6 +224,10 @@ class block_writer {
     };
     std::vector<new_chunk> new_chunks_;
     std::vector<pending_block> pending_blocks_;
+    // Blocks of known files closed and not yet given their deletion date,
+    // by that date.
+    std::map<std::time_t, std::vector<std::int64_t>> closing_;
+    std::size_t closing_count_ = 0;
     // How many blocks more each stored chunk has than its row says.
     std::unordered_map<std::int64_t, std::int64_t> more_references_;
     // The ids the last insert gave the chunks that waited, in their order.
