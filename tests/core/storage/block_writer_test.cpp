@@ -160,8 +160,23 @@ TEST_F(block_writer_test, one_writer_writing_two_versions_compares_the_second_wi
                                         block(g, c, t1, 0, 0), block(f, c, t2, 0, 100)}));
 }
 
-// A file's live blocks are read once and trusted only while nothing of the
-// file changes: whatever differs from the version before, by one chunk or
+// Blocks a version closes get their deletion date with the rows that wait,
+// yet before the file's block map is read again.
+TEST_F(block_writer_test, blocks_a_shorter_version_closed_are_closed_when_the_file_comes_again) {
+    const std::string a(100, 'a'), b(50, 'b'), c(50, 'c');
+    const std::int64_t f = new_file("f.txt"), g = new_file("g.txt");
+    version(f, t1, {a, b});
+    block_writer writer(v.repo().storage());
+    write_version(writer, f, t2, {a});
+    write_version(writer, g, t2, {c});
+    write_version(writer, f, t3, {a, b});
+    writer.sync_containers();
+    EXPECT_EQ(blocks(), (std::vector<std::string>{block(f, a, t1, 0, 0), block(f, b, t1, t2, 100),
+                                                  block(g, c, t2, 0, 0), block(f, b, t3, 0, 100)}));
+}
+
+// A file's live blocks are read once and kept up to date as its version
+// replaces them: whatever differs from the version before, by one chunk or
 // by its length, and however many blocks the file has, each version reads
 // back as it was written.
 TEST_F(block_writer_test, each_version_reads_back_whatever_changed_and_however_many_blocks) {
