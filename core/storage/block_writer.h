@@ -183,7 +183,8 @@ class block_writer {
         std::int64_t chunk_id;
     };
     struct known_blocks {
-        // About 6 MiB: a file of more blocks is compared in the block map.
+        // At most about 10 MiB: a file of more blocks is compared in the
+        // block map, chunk by chunk.
         static constexpr std::size_t most = 1 << 16;
         std::int64_t file_id;
         std::multimap<std::uint64_t, live_block> blocks;  // by offset
