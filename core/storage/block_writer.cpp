@@ -252,8 +252,8 @@ void block_writer::begin_new_file(std::int64_t file_id) {
 }
 
 void block_writer::read_live_blocks(std::int64_t file_id) {
-    // Only rows of this file change what is read here (and blocks closed,
-    // whose files are not kept).
+    // Only rows of this file change what is read here, and the deletion
+    // dates that wait (they are not kept by file).
     if (!closing_.empty() || std::ranges::any_of(pending_blocks_, [&](const pending_block& b) {
             return b.file_id == file_id;
         })) {

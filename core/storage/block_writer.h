@@ -56,9 +56,11 @@ class block_writer {
     // stays, as rows are never deleted. Container bytes are gathered and
     // written in batches (all of them by sync_containers()); rows go into
     // the caller's transaction. The block rows of a version written from
-    // its start into no earlier block are gathered and inserted many at a
-    // time, across files: all of them are in by the time sync_containers()
-    // returns, and a file's own before its block map is read again.
+    // its start into no earlier block, or into the blocks this writer read
+    // at its start, and the deletion dates of the blocks it replaces, are
+    // gathered and written many at a time, across files: all of them are in
+    // by the time sync_containers() returns, and before a file's block map
+    // is read again.
     //
     // A chunk with a `frame_offset` lies in a frame shared with the chunks
     // of the file written next to it, that offset into the frame's content;
