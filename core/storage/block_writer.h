@@ -185,9 +185,10 @@ class block_writer {
         std::int64_t chunk_id;
     };
     struct known_blocks {
-        // At most about 10 MiB: a file of more blocks is compared in the
-        // block map, chunk by chunk.
-        static constexpr std::size_t most = 1 << 16;
+        // About 640 KiB at most: a file of more blocks is compared in the
+        // block map, chunk by chunk, which reads no more than it needs (a
+        // large file's map took more time and memory than its queries).
+        static constexpr std::size_t most = 1 << 12;
         std::int64_t file_id;
         std::multimap<std::uint64_t, live_block> blocks;  // by offset
         bool changed = false;                             // the version closed some of them
