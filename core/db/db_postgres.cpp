@@ -229,17 +229,19 @@ void db_postgres::open(const std::string& path, db_open_mode mode) {
     connection_ = connection;
     address_ = path;
     mode_ = mode;
+    // The session's settings go in one exchange.
+    //
     // A lock held elsewhere is waited for in slices, so the wait can be
     // told and stopped between them.
-    run_plain("SET lock_timeout = " + std::to_string(busy_slice_ms));
+    std::string settings = "SET lock_timeout = " + std::to_string(busy_slice_ms) + ";";
     // The server's default prices a page read through an index as four read
     // in order, a spinning disk's ratio: it then hashes a whole chunk table
     // to join a hundred block rows to their chunks. A vault's pages are read
     // from the server's cache or from flash, where the two cost about the
     // same; whole-table reads (verify) still scan.
-    run_plain("SET random_page_cost = 1.1");
+    settings += "SET random_page_cost = 1.1;";
     if (mode == db_open_mode::read_only) {
-        run_plain("SET default_transaction_read_only = on");
+        settings += "SET default_transaction_read_only = on;";
     } else {
         // A writer fills tables from empty within one session, and a plan
         // the server keeps for a statement may date from when they were
@@ -247,8 +249,15 @@ void db_postgres::open(const std::string& path, db_open_mode mode) {
         // growing table. Every look-up a writer sends has its index; a
         // statement without one still scans, and the scan's inflated cost
         // must not make the server compile it (about 0.2 s a statement).
-        run_plain("SET enable_seqscan = off");
-        run_plain("SET jit = off");
+        settings += "SET enable_seqscan = off; SET jit = off;";
+    }
+    run_plain(settings);
+    if (mode != db_open_mode::read_only) {
+        // Container bytes go into the server in pages of 2 KiB, and the
+        // server tries to compress each before it stores it: they are
+        // compressed already, and lz4 gives up on a page in about half of
+        // pglz's time. A server without lz4 refuses, and keeps its own.
+        result_ptr ignored(PQexec(connection_, "SET default_toast_compression = lz4"));
     }
     prepare_fences();
 }
