@@ -116,8 +116,17 @@ date latest_version_date(db& database, std::int64_t file_id) {
         "SELECT year, month, day, hour, minute, second FROM journal WHERE inode = ?"
         " ORDER BY year DESC, month DESC, day DESC, hour DESC, minute DESC, second DESC LIMIT 1",
         {file_id});
+    if (!row->next()) return date(latest);
+    const std::tm fields = journal_calendar(*row, 0);
+    // Local time grows with the moment, so a row whose fields come no later
+    // than those of `latest` is no later. Only a row that may be later is
+    // converted: mktime looks at the zone file again at every call, a
+    // system call for each file a check-in gives a new version.
+    std::tm latest_fields{};
+    date(latest).to_tm(latest_fields);
+    if (!earlier(latest_fields, fields)) return date(latest);
     // A row whose fields name no local moment has no content to find.
-    const auto moment = row->next() ? local_moment(journal_calendar(*row, 0)) : std::nullopt;
+    const auto moment = local_moment(fields);
     return date(moment ? std::max(latest, *moment) : latest);
 }
 

@@ -87,6 +87,9 @@ TEST_F(catalogue_queries_test, the_latest_version_is_the_last_check_in_whatever_
             << c.name;
     }
     EXPECT_EQ(latest_version_date(v.repo(), id("\\top")).to_text(), t1);
+    // A folder has no blocks: its journal rows alone say when a file in it
+    // last changed.
+    EXPECT_EQ(latest_version_date(v.repo(), id("\\docs")).to_text(), t3);
     EXPECT_EQ(latest_version_date(v.repo(), 9999).seconds(), 0);
 }
 
