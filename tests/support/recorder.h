@@ -21,19 +21,16 @@ inline constexpr const char* record_variable = "QUILLMARK_TEST_RECORD";
 
 // The arguments the recorder got (its own name first) once `record` holds
 // them; empty when they have not appeared within five seconds. A record is
-// never empty, so an empty file is one the system has not finished showing
-// (seen under Wine).
+// never empty, so an empty read is one the system has not finished showing:
+// under Wine the file may show its size and still read as nothing, or not
+// open, for a moment after the recorder renamed it into place.
 inline std::vector<std::string> recorded_arguments(const std::filesystem::path& record) {
-    const auto written = [&] {
-        std::error_code error;
-        return std::filesystem::exists(record, error) &&
-               std::filesystem::file_size(record, error) > 0;
-    };
-    for (int i = 0; i < 500 && !written(); ++i) {
+    std::string text = file_contents(record);
+    for (int i = 0; i < 500 && text.empty(); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        text = file_contents(record);
     }
     std::vector<std::string> arguments;
-    const std::string text = file_contents(record);
     for (std::size_t start = 0; start < text.size();) {
         const std::size_t end = text.find('\0', start);
         arguments.push_back(text.substr(start, end - start));
