@@ -58,11 +58,13 @@ class size_bounded_file : public file_handle {
 // sleepers, cannot miss each other.
 
 chunk_pipeline::chunk_pipeline(file_handle& input, const chunk_settings& settings,
-                               pipeline_compression compression, std::size_t depth)
+                               pipeline_compression compression, std::size_t depth,
+                               std::uint64_t cut_here_up_to)
     : settings_(settings),
       compression_(std::move(compression)),
       slots_(depth_for(settings, depth)),
-      hash_batch_(std::clamp<std::size_t>(slots_.size() / 2, 1, max_hash_batch)) {
+      hash_batch_(std::clamp<std::size_t>(slots_.size() / 2, 1, max_hash_batch)),
+      most_frame_chunks_(std::max<std::size_t>(slots_.size() / 2, 1)) {
     validate(settings_);
     const bool compressing = compression_.level != 0;
     consumer_compressor_ = make_compressor();
@@ -71,8 +73,14 @@ chunk_pipeline::chunk_pipeline(file_handle& input, const chunk_settings& setting
     // than it saves. Each chunk but the last holds min_size bytes or more,
     // and an empty one may end the file.
     const std::uint64_t size = input.size();
-    if (size / std::max<std::uint32_t>(settings_.min_size, 1) + 2 <= slots_.size()) {
+    size_at_start_ = size;
+    const std::uint64_t most_chunks = size / std::max<std::uint32_t>(settings_.min_size, 1) + 2;
+    if (most_chunks <= slots_.size() || size <= cut_here_up_to) {
         synchronous_ = true;
+        if (most_chunks > slots_.size()) {
+            slots_ = std::vector<slot>(static_cast<std::size_t>(most_chunks));
+            hash_batch_ = max_hash_batch;
+        }
         // Its chunks lie end to end in a buffer of the file's size (and
         // their compressed forms, each shorter than its chunk, in a second
         // one): slots of max_size bytes would cost a small file more in
@@ -256,11 +264,9 @@ void chunk_pipeline::look_up_hashed() {
 bool chunk_pipeline::place_in_frame(std::uint64_t index) {
     slot& s = at(index);
     const std::size_t size = s.data.bytes.size();
-    // At most half the slots, so that the chunk after a frame can always be
-    // cut while the frame waits for it.
-    const std::size_t most_chunks = std::max<std::size_t>(slots_.size() / 2, 1);
     bool work = false;
-    if (open_ && (open_->bytes + size > shared_frame_limit || open_->chunks == most_chunks)) {
+    if (open_ &&
+        (open_->bytes + size > shared_frame_limit || open_->chunks == most_frame_chunks_)) {
         work = close_frame();
     }
     if (size > shared_frame_limit) {

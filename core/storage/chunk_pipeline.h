@@ -17,7 +17,8 @@
 //
 // Memory is bounded by `depth` buffers of max_size bytes (twice that when
 // compressing) and one zstd context per thread, whatever the size of the
-// file; only the pages chunks touch are ever resident.
+// file; only the pages chunks touch are ever resident. A file cut on the
+// calling thread (see the constructor) is held whole instead.
 #pragma once
 
 #include <algorithm>
@@ -98,14 +99,16 @@ class chunk_pipeline {
     // every one; never more than max_depth. Throws tuv_error for settings
     // that break the chunker's rules.
     //
-    // A file small enough that all its chunks fit in the `depth` slots is
-    // cut, hashed and compressed here, on the calling thread (which may be
-    // another than the consumer's), without a thread of the pipeline's own,
-    // and read no further than the size it has now. find_stored may not be
-    // called from here: find_committed says which chunks need no
+    // A file small enough that all its chunks fit in the `depth` slots, or
+    // of at most `cut_here_up_to` bytes, is cut, hashed and compressed here,
+    // on the calling thread (which may be another than the consumer's),
+    // without a thread of the pipeline's own, and read no further than the
+    // size it has now; it is held whole, twice when compressing. find_stored
+    // may not be called from here: find_committed says which chunks need no
     // compression.
     chunk_pipeline(file_handle& input, const chunk_settings& settings,
-                   pipeline_compression compression = {}, std::size_t depth = 0);
+                   pipeline_compression compression = {}, std::size_t depth = 0,
+                   std::uint64_t cut_here_up_to = 0);
     // The most chunks that wait, whatever `depth` asks: a chunk is looked up
     // with find_stored at most this many chunks before it is handed out.
     static constexpr std::size_t max_depth = 64;
@@ -119,6 +122,9 @@ class chunk_pipeline {
     // that stopped the producer (a read error of the file) and what
     // find_stored throws.
     const chunk* next();
+
+    // The file's size when the pipeline began.
+    std::uint64_t size_at_start() const { return size_at_start_; }
 
   private:
     // What a cut chunk goes through. A thread takes a chunk to hash or to
@@ -208,6 +214,7 @@ class chunk_pipeline {
 
     chunk_settings settings_;
     pipeline_compression compression_;
+    std::uint64_t size_at_start_ = 0;
     // Cut on the constructor's thread: nobody may wait, and no chunk waits
     // for a look-up.
     bool synchronous_ = false;
@@ -222,6 +229,10 @@ class chunk_pipeline {
     // The producer hashes once this many chunks wait, so that the lanes of
     // md5_many are filled.
     std::size_t hash_batch_;
+    // At most half the slots of `depth`, so that the chunk after a frame can
+    // always be cut while the frame waits for it; the same for a file cut
+    // here, so that a file's frames do not depend on where it was cut.
+    std::size_t most_frame_chunks_;
     std::atomic<std::size_t> cut_waiting_{0};  // chunks in stage::cut
     std::atomic<std::uint64_t> produced_{0};  // chunks cut so far; the producer's
     std::atomic<std::uint64_t> consumed_{0};  // chunks handed out and given back; the consumer's

@@ -84,13 +84,17 @@ checkin::own_files checkin::find_own_files() {
     return own;
 }
 
+void checkin::learn_own_files() {
+    if (!own_ && !storage_.on_server) own_ = find_own_files();
+}
+
 bool checkin::is_own_file(const path_status& status) {
     // By identity, links followed: the database and its log files, and
     // anything in the data folder.
     // A vault on a server keeps nothing on this machine.
     if (storage_.on_server) return false;
     file_system& files = storage_.files;
-    if (!own_) own_ = find_own_files();
+    learn_own_files();
     own_files& own = *own_;
     std::filesystem::path folder = status.target.parent_path();
     if (folder.empty()) folder = ".";
@@ -131,7 +135,8 @@ std::unique_ptr<file_handle> checkin::open_source(const std::filesystem::path& s
     }
 }
 
-std::unique_ptr<chunk_pipeline> checkin::start_chunks(file_handle& input, db* lookups) const {
+std::unique_ptr<chunk_pipeline> checkin::start_chunks(file_handle& input, db* lookups,
+                                                      std::uint64_t cut_here_up_to) const {
     // Only the chunks the vault does not hold yet are worth compressing.
     pipeline_compression compression{storage_.compression_level};
     compression.shared_frames = storage_.shared_frames;
@@ -153,7 +158,8 @@ std::unique_ptr<chunk_pipeline> checkin::start_chunks(file_handle& input, db* lo
             }
         };
     }
-    return std::make_unique<chunk_pipeline>(input, chunks_, std::move(compression));
+    return std::make_unique<chunk_pipeline>(input, chunks_, std::move(compression), 0,
+                                            cut_here_up_to);
 }
 
 std::unique_ptr<file_entry> checkin::find_for_writing(const std::string& name, std::int64_t parent,
@@ -260,7 +266,7 @@ checkin_result checkin::write(file_handle& input, chunk_pipeline& chunks,
                               const checkin_request& request, block_writer& writer,
                               known_directories& known, progress_observer* observer) {
     checkin_result result;
-    result.size_at_open = input.size();
+    result.size_at_open = chunks.size_at_start();
     destination to = find_or_make(request, known);
     file_entry& entry = *to.entry;
     entry.modification_date() = to.moment;

@@ -107,14 +107,22 @@ class checkin {
     // the vault's own files, its database or a container ("Cannot check in
     // <source>: it is one of the vault's own files"), and one that cannot
     // be opened ("Couldn't open file: <source>").
+    // Once learn_own_files() has run, safe to call from one other thread
+    // than the one that writes.
     std::unique_ptr<file_handle> open_source(const std::filesystem::path& source);
+    // Asks the database which files are the vault's own, which open_source
+    // would otherwise ask at its first call, on the thread it runs on.
+    void learn_own_files();
 
     // Sets the chunks of `input` on their way: reading starts at once.
     // `input` must outlive the pipeline. Safe to call from another thread
     // than the one that writes; such a thread may pass a connection of its
     // own (`lookups`, used only from that thread), through which a small
     // file's chunks stored already are found before they are compressed.
-    std::unique_ptr<chunk_pipeline> start_chunks(file_handle& input, db* lookups = nullptr) const;
+    // A file of at most `cut_here_up_to` bytes is cut, hashed and
+    // compressed at once, on the calling thread (chunk_pipeline.h).
+    std::unique_ptr<chunk_pipeline> start_chunks(file_handle& input, db* lookups = nullptr,
+                                                 std::uint64_t cut_here_up_to = 0) const;
 
     // Writes the new version of the file that `request` names, inside the
     // caller's transaction: finds or makes the directories of its path and
@@ -176,7 +184,7 @@ class checkin {
     vault_storage storage_;
     chunk_settings chunks_;
     std::string separator_;
-    std::optional<own_files> own_;  // taken at the first source
+    std::optional<own_files> own_;  // taken once, before the first source
 };
 
 }  // namespace tuv

@@ -18,25 +18,32 @@
 namespace tuv {
 namespace {
 
-// Files are read ahead of the one being written while they are at most this
-// many, and their sizes add up to at most this many bytes; a larger file is
-// not read ahead (its pipeline has threads of its own).
+// Files are opened ahead of the one being written while they are at most
+// this many, and read while their sizes add up to at most this many bytes;
+// a larger file is only opened (its pipeline has threads of its own).
 constexpr std::size_t read_ahead_files = 16;
 constexpr std::uint64_t read_ahead_bytes = 1 << 20;
 
 }  // namespace
 
-// A thread of the group's own that sets up the chunk pipelines of the files
-// read ahead (a small file's pipeline cuts, hashes and compresses it at
-// once) while the caller's thread writes the rows of the files before them.
-// It only reads the files: the catalogue and the database's writes stay with
-// the caller's thread. Files are taken in the order they were started, and
-// collected in that order.
+// A thread of the group's own that opens the files given (checking each
+// source first) and sets up the chunk pipelines of the small ones (a small
+// file's pipeline cuts, hashes and compresses it at once) while the
+// caller's thread writes the rows of the files before them. It only reads
+// the files: the catalogue and the database's writes stay with the caller's
+// thread. Files are taken in the order they were started, and collected in
+// that order.
 class checkin_group::read_ahead {
   public:
-    // `lookups`, a connection of the thread's own (or null), tells which of
-    // a file's chunks are stored already, so that they are not compressed.
-    read_ahead(const checkin& steps, std::unique_ptr<db> lookups)
+    struct opened {
+        std::unique_ptr<file_handle> input;
+        std::unique_ptr<chunk_pipeline> chunks;  // null for a large file
+    };
+
+    // `steps` must have learnt its own files. `lookups`, a connection of
+    // the thread's own (or null), tells which of a file's chunks are stored
+    // already, so that they are not compressed.
+    read_ahead(checkin& steps, std::unique_ptr<db> lookups)
         : steps_(steps), lookups_(std::move(lookups)), thread_([this] { run(); }) {}
     ~read_ahead() {
         {
@@ -49,30 +56,34 @@ class checkin_group::read_ahead {
     read_ahead(const read_ahead&) = delete;
     read_ahead& operator=(const read_ahead&) = delete;
 
-    // Queues `input`, which must stay open until it is collected.
-    void start(file_handle& input) {
+    void start(std::filesystem::path source) {
         std::lock_guard lock(mutex_);
-        jobs_.push_back(job{&input, nullptr, nullptr, false});
+        jobs_.push_back(job{std::move(source), {}, 0, nullptr, false});
         ++waiting_;
         changed_.notify_all();
     }
-    // Waits for the pipeline of the oldest file not collected yet; rethrows
-    // what setting it up threw.
-    std::unique_ptr<chunk_pipeline> collect() {
+    // Waits for the oldest file not collected yet; rethrows what opening it
+    // or setting up its pipeline threw.
+    opened collect() {
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [this] { return jobs_.front().done; });
         job taken = std::move(jobs_.front());
         jobs_.pop_front();
+        if (taken.held > 0) {
+            held_ -= taken.held;
+            changed_.notify_all();  // the thread may wait for room
+        }
         if (taken.error) std::rethrow_exception(taken.error);
-        return std::move(taken.chunks);
+        return std::move(taken.result);
     }
 
   private:
     struct job {
-        file_handle* input;
-        std::unique_ptr<chunk_pipeline> chunks;
+        std::filesystem::path source;
+        opened result;
+        std::uint64_t held;  // its size, when it was read ahead
         std::exception_ptr error;
-        bool done = false;
+        bool done;
     };
 
     void run() {
@@ -83,15 +94,34 @@ class checkin_group::read_ahead {
             // The deque keeps this job where it is while others come and go.
             job& next = jobs_[jobs_.size() - waiting_];
             lock.unlock();
-            std::unique_ptr<chunk_pipeline> chunks;
+            opened result;
+            std::uint64_t size = 0;
             std::exception_ptr error;
             try {
-                chunks = steps_.start_chunks(*next.input, lookups_.get());
+                result.input = steps_.open_source(next.source);
+                size = result.input->size();
             } catch (...) {
                 error = std::current_exception();
             }
+            const bool small = result.input && size <= read_ahead_bytes;
             lock.lock();
-            next.chunks = std::move(chunks);
+            if (small) {
+                // Those before it are collected in time, so room comes.
+                changed_.wait(
+                    lock, [&] { return stop_ || held_ == 0 || held_ + size <= read_ahead_bytes; });
+                if (stop_) return;
+                held_ += size;
+                lock.unlock();
+                try {
+                    result.chunks =
+                        steps_.start_chunks(*result.input, lookups_.get(), read_ahead_bytes);
+                } catch (...) {
+                    error = std::current_exception();
+                }
+                lock.lock();
+            }
+            next.result = std::move(result);
+            next.held = small ? size : 0;
             next.error = error;
             next.done = true;
             --waiting_;
@@ -99,12 +129,13 @@ class checkin_group::read_ahead {
         }
     }
 
-    const checkin& steps_;
+    checkin& steps_;
     std::unique_ptr<db> lookups_;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<job> jobs_;     // started and not collected, oldest first
-    std::size_t waiting_ = 0;  // the last ones of jobs_, not set up yet
+    std::size_t waiting_ = 0;  // the last ones of jobs_, not taken up yet
+    std::uint64_t held_ = 0;   // the sizes of the files read and not collected
     bool stop_ = false;
     std::thread thread_;
 };
@@ -140,38 +171,32 @@ void checkin_group::add(const std::filesystem::path& source, const std::string& 
 }
 
 void checkin_group::add(checkin_request request, progress_observer* observer) {
-    const auto start = clock::now();
     member m;
     m.asked = std::move(request);
     m.done.source = m.asked.source;
     m.observer = observer;
-    prepare(m);
-    m.done.time = clock::now() - start;
     enter(std::move(m));
 }
 
 void checkin_group::enter(member m) {
-    // Small files are read, cut, hashed and compressed a few files ahead of
-    // the one being written, on the reader's thread, so that neither thread
-    // waits for the other at every file.
-    if (m.input) {
-        const std::uint64_t size = m.input->size();
-        if (size <= read_ahead_bytes) {
-            if (!reader_) reader_ = std::make_unique<read_ahead>(checkin_, lookup_connection());
-            reader_->start(*m.input);
-            m.reading = true;
-            m.ahead_bytes = size;
-            ahead_bytes_ += size;
+    // Files are opened, and small ones read, cut, hashed and compressed, a
+    // few files ahead of the one being written, on the reader's thread, so
+    // that neither thread waits for the other at every file.
+    if (!m.done.error) {
+        if (!reader_) {
+            checkin_.learn_own_files();
+            reader_ = std::make_unique<read_ahead>(checkin_, lookup_connection());
         }
+        reader_->start(m.asked.source);
+        m.reading = true;
     }
     ahead_.push_back(std::move(m));
-    while (ahead_.size() > read_ahead_files || ahead_bytes_ > read_ahead_bytes) take_oldest();
+    while (ahead_.size() > read_ahead_files) take_oldest();
 }
 
 void checkin_group::take_oldest() {
     member oldest = std::move(ahead_.front());
     ahead_.pop_front();
-    ahead_bytes_ -= oldest.ahead_bytes;
     collect(oldest);
     take(std::move(oldest));
 }
@@ -190,25 +215,18 @@ void checkin_group::commit() {
     commit_group();
 }
 
-void checkin_group::prepare(member& m) {
-    if (m.done.error) return;
-    try {
-        m.input = checkin_.open_source(m.asked.source);
-    } catch (...) {
-        // Nothing of it will be written.
-        m.done.error = std::current_exception();
-    }
-}
-
 void checkin_group::collect(member& m) {
     if (!m.reading) return;
     m.reading = false;
+    const auto start = clock::now();
     try {
-        m.chunks = reader_->collect();
+        read_ahead::opened got = reader_->collect();
+        m.input = std::move(got.input);
+        m.chunks = std::move(got.chunks);
     } catch (...) {
         m.done.error = std::current_exception();  // nothing of it was written
-        m.input.reset();
     }
+    m.done.time += clock::now() - start;
 }
 
 void checkin_group::take(member m) {

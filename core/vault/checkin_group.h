@@ -12,12 +12,13 @@
 // Should the group's sync or commit fail, each of its files is checked in
 // again alone, in a transaction and a sync of its own.
 //
-// While one file's rows are written, the next small ones (up to 16 files
-// and 1 MiB) are already read, cut, hashed and compressed on a thread of the
-// group's own: add() opens the file it is given and checks in the oldest of
-// those given before once they are too many. So a file is read at any time
-// until it is reported, and the progress observer given with a file must
-// stay alive until that file is reported.
+// While one file's rows are written, the next ones (up to 16 files) are
+// already checked and opened, and the small ones among them (up to 1 MiB)
+// read, cut, hashed and compressed, on a thread of the group's own: add()
+// hands the file it is given to that thread and checks in the oldest of
+// those given before once they are too many. So a file is opened and read
+// at any time until it is reported, and the progress observer given with a
+// file must stay alive until that file is reported.
 //
 // Each file goes through the steps of a check-in (core/vault/checkin.h).
 // Borrows the repository, which must outlive the group. Use from one thread.
@@ -100,12 +101,12 @@ class checkin_group {
         checkin_request asked;
         outcome done;
         progress_observer* observer = nullptr;
-        // From add() to the file's check-in: the source, open, and for a
-        // small file its chunks, already on their way.
+        // Once collected from reader_, until the file's check-in: the
+        // source, open, and for a small file its chunks, already on their
+        // way.
         std::unique_ptr<file_handle> input;
         std::unique_ptr<chunk_pipeline> chunks;
-        bool reading = false;  // its pipeline is being set up by reader_
-        std::uint64_t ahead_bytes = 0;  // its size, while it is read ahead
+        bool reading = false;  // handed to reader_ and not collected yet
     };
     class read_ahead;
     using clock = std::chrono::steady_clock;
@@ -113,14 +114,12 @@ class checkin_group {
     // A second connection to the database for the thread that reads ahead,
     // or null when it would not be used or cannot be opened.
     std::unique_ptr<db> lookup_connection();
-    // Opens the member's source; a failure goes to done.error.
-    void prepare(member& m);
-    // Adds the member to those read ahead (setting its reading going when
-    // it is small), and checks in the oldest of them while they are too
+    // Adds the member to those read ahead (handing it to reader_ unless it
+    // failed already), and checks in the oldest of them while they are too
     // many.
     void enter(member m);
     void take_oldest();
-    // Takes the member's pipeline from reader_ when it is being set up
+    // Takes the member's source and pipeline from reader_ when it was handed
     // there; a failure goes to done.error.
     void collect(member& m);
     // Checks the member in and adds it to the open group; commits the group
@@ -151,8 +150,7 @@ class checkin_group {
     known_directories known_;             // in the open transaction
     std::vector<member> members_;         // the open group's files, in order
     std::deque<member> ahead_;            // added, not checked in yet, oldest first
-    std::uint64_t ahead_bytes_ = 0;       // the sizes of those read ahead
-    std::unique_ptr<read_ahead> reader_;  // made at the first small file
+    std::unique_ptr<read_ahead> reader_;  // made at the first file
     std::uint64_t bytes_ = 0;
     clock::time_point started_;
 };

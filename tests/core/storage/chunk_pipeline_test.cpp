@@ -85,21 +85,26 @@ TEST(chunk_pipeline_test, hands_over_the_same_chunks_in_order_as_the_plain_loop)
          {std::size_t{0}, std::size_t{63}, std::size_t{1024}, std::size_t{300000}}) {
         const auto data = test::random_bytes(size, size);
         const auto expected = plain_chunks(data, settings);
-        // Deep enough for batches that fill every lane of md5_many.
-        for (const std::size_t depth :
-             {std::size_t{1}, std::size_t{2}, std::size_t{8}, std::size_t{64}}) {
+        // Deep enough for batches that fill every lane of md5_many; and the
+        // whole file cut on this thread, in more slots than `depth`.
+        const std::pair<std::size_t, std::uint64_t> runs[] = {{1, 0},  {2, 0},      {8, 0},
+                                                              {64, 0}, {2, 300000}, {64, 300000}};
+        for (const auto& [depth, cut_here] : runs) {
+            SCOPED_TRACE("size " + std::to_string(size) + " depth " + std::to_string(depth) +
+                         " cut here up to " + std::to_string(cut_here));
             memory_file file(data);
-            chunk_pipeline pipeline(file, settings, {}, depth);
+            chunk_pipeline pipeline(file, settings, {}, depth, cut_here);
+            EXPECT_EQ(pipeline.size_at_start(), size);
             std::size_t i = 0;
             while (const chunk_pipeline::chunk* c = pipeline.next()) {
-                ASSERT_LT(i, expected.size()) << "size " << size << " depth " << depth;
+                ASSERT_LT(i, expected.size());
                 EXPECT_EQ(c->offset, expected[i].offset);
                 EXPECT_TRUE(std::equal(c->bytes.begin(), c->bytes.end(), expected[i].bytes.begin(),
                                        expected[i].bytes.end()));
                 EXPECT_EQ(c->checksum, expected[i].checksum);
                 ++i;
             }
-            EXPECT_EQ(i, expected.size()) << "size " << size << " depth " << depth;
+            EXPECT_EQ(i, expected.size());
             EXPECT_EQ(pipeline.next(), nullptr);
         }
     }
@@ -178,7 +183,9 @@ TEST(chunk_pipeline_test, compresses_the_chunks_not_stored_and_knows_which_are) 
 
 // With shared frames, consecutive new chunks come as frames: the first
 // brings the frame, each names its place in it, and no frame holds more
-// than half the slots. Depth 0 (64 slots) cuts the file on this thread.
+// than half the slots of `depth`, wherever the file is cut. Depth 0 (64
+// slots) cuts the file on this thread; so does a cut_here_up_to as large as
+// the file, whatever the depth.
 TEST(chunk_pipeline_test, shared_frames_hold_consecutive_new_chunks) {
     const chunk_settings settings{256, 256, 16, 1};
     std::vector<std::uint8_t> data;
@@ -188,16 +195,17 @@ TEST(chunk_pipeline_test, shared_frames_hold_consecutive_new_chunks) {
         for (std::uint8_t& byte : block) byte = static_cast<std::uint8_t>('a' + byte % 16);
         data.insert(data.end(), block.begin(), block.end());
     }
-    for (const std::size_t depth :
-         {std::size_t{2}, std::size_t{6}, std::size_t{16}, std::size_t{0}}) {
-        SCOPED_TRACE("depth " + std::to_string(depth));
+    for (const auto& [depth, cut_here] :
+         {std::pair<std::size_t, std::uint64_t>{2, 0}, {6, 0}, {16, 0}, {0, 0}, {6, data.size()}}) {
+        SCOPED_TRACE("depth " + std::to_string(depth) + " cut here up to " +
+                     std::to_string(cut_here));
         std::map<std::string, std::int64_t> stored;
         const auto find_stored = [&](const std::string& checksum) -> std::int64_t {
             const auto found = stored.find(checksum);
             return found == stored.end() ? 0 : found->second;
         };
         memory_file file(data);
-        chunk_pipeline pipeline(file, settings, {3, each(find_stored), {}, true}, depth);
+        chunk_pipeline pipeline(file, settings, {3, each(find_stored), {}, true}, depth, cut_here);
         const std::size_t most = depth == 0 ? 32 : std::max<std::size_t>(depth / 2, 1);
         std::vector<std::uint8_t> frame, out(256);
         std::size_t in_frame = 0, framed = 0;
