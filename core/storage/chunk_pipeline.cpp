@@ -25,6 +25,10 @@ std::size_t depth_for(const chunk_settings& settings, std::size_t depth) {
 
 constexpr std::size_t max_hash_batch = 32;
 
+// The most slots a file cut on the constructor's thread may take: chunks of
+// a byte or two must not make a small file cost a slot each.
+constexpr std::uint64_t most_slots_cut_here = 2048;
+
 // A file read no further than the size it had when the pipeline began: a
 // file cut on the caller's thread must not outgrow the slots (the rest would
 // wait for a consumer that never comes); one that grows is stored as it was.
@@ -75,7 +79,8 @@ chunk_pipeline::chunk_pipeline(file_handle& input, const chunk_settings& setting
     const std::uint64_t size = input.size();
     size_at_start_ = size;
     const std::uint64_t most_chunks = size / std::max<std::uint32_t>(settings_.min_size, 1) + 2;
-    if (most_chunks <= slots_.size() || size <= cut_here_up_to) {
+    if (most_chunks <= slots_.size() ||
+        (size <= cut_here_up_to && most_chunks <= most_slots_cut_here)) {
         synchronous_ = true;
         if (most_chunks > slots_.size()) {
             slots_ = std::vector<slot>(static_cast<std::size_t>(most_chunks));

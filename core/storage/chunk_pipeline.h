@@ -100,7 +100,8 @@ class chunk_pipeline {
     // that break the chunker's rules.
     //
     // A file small enough that all its chunks fit in the `depth` slots, or
-    // of at most `cut_here_up_to` bytes, is cut, hashed and compressed here,
+    // of at most `cut_here_up_to` bytes (and so at most 2,046 chunks of
+    // min_size bytes), is cut, hashed and compressed here,
     // on the calling thread (which may be another than the consumer's),
     // without a thread of the pipeline's own, and read no further than the
     // size it has now; it is held whole, twice when compressing. find_stored

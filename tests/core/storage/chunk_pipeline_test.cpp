@@ -112,22 +112,37 @@ TEST(chunk_pipeline_test, hands_over_the_same_chunks_in_order_as_the_plain_loop)
 
 // A file small enough to be cut on the calling thread that grows meanwhile
 // (its size was 300 bytes, it holds 5000 when read) is cut as it was: all
-// of it would not fit in the slots, and nobody would take chunks out.
+// of it would not fit in the slots, and nobody would take chunks out. One
+// that could be cut there but would take a slot for each of thousands of
+// tiny chunks gets a thread, and is read to its end.
 TEST(chunk_pipeline_test, a_small_file_that_grows_is_cut_as_it_was_on_the_calling_thread) {
     struct growing_file : memory_file {
-        using memory_file::memory_file;
-        std::uint64_t size() override { return 300; }
+        growing_file(std::vector<std::uint8_t> bytes, std::uint64_t size)
+            : memory_file(std::move(bytes)), size_(size) {}
+        std::uint64_t size() override { return size_; }
+        std::uint64_t size_;
     };
-    const chunk_settings settings{64, 1024, 16, 127};
+    struct run {
+        chunk_settings settings;
+        std::uint64_t size, cut_here;
+        std::size_t read;
+    };
     const auto data = test::random_bytes(5000, 11);
-    const auto expected =
-        plain_chunks(std::vector<std::uint8_t>(data.begin(), data.begin() + 300), settings);
-    growing_file file(data);
-    chunk_pipeline pipeline(file, settings, {}, 8);
-    std::vector<std::uint64_t> offsets;
-    while (const chunk_pipeline::chunk* c = pipeline.next()) offsets.push_back(c->offset);
-    ASSERT_EQ(offsets.size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(offsets[i], expected[i].offset);
+    for (const run& r :
+         {run{{64, 1024, 16, 127}, 300, 0, 300}, run{{64, 1024, 16, 127}, 3000, 1 << 20, 3000},
+          run{{1, 8, 1, 3}, 3000, 1 << 20, 5000}}) {
+        SCOPED_TRACE("min " + std::to_string(r.settings.min_size) + " size " +
+                     std::to_string(r.size));
+        const auto expected = plain_chunks(
+            std::vector<std::uint8_t>(data.begin(), data.begin() + static_cast<long>(r.read)),
+            r.settings);
+        growing_file file(data, r.size);
+        chunk_pipeline pipeline(file, r.settings, {}, 8, r.cut_here);
+        std::vector<std::uint64_t> offsets;
+        while (const chunk_pipeline::chunk* c = pipeline.next()) offsets.push_back(c->offset);
+        ASSERT_EQ(offsets.size(), expected.size());
+        for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(offsets[i], expected[i].offset);
+    }
 }
 
 // The consumer stores every chunk not stored yet, as a check-in does. A
