@@ -100,13 +100,12 @@ class chunk_pipeline {
     // that break the chunker's rules.
     //
     // A file small enough that all its chunks fit in the `depth` slots, or
-    // of at most `cut_here_up_to` bytes (and so at most 2,046 chunks of
-    // min_size bytes), is cut, hashed and compressed here,
-    // on the calling thread (which may be another than the consumer's),
-    // without a thread of the pipeline's own, and read no further than the
-    // size it has now; it is held whole, twice when compressing. find_stored
-    // may not be called from here: find_committed says which chunks need no
-    // compression.
+    // of at most `cut_here_up_to` bytes (and at most 2,046 times min_size),
+    // is cut, hashed and compressed here, on the calling thread (which may
+    // be another than the consumer's), without a thread of the pipeline's
+    // own, and read no further than the size it has now; it is held whole,
+    // twice when compressing. find_stored may not be called from here:
+    // find_committed says which chunks need no compression.
     chunk_pipeline(file_handle& input, const chunk_settings& settings,
                    pipeline_compression compression = {}, std::size_t depth = 0,
                    std::uint64_t cut_here_up_to = 0);
