@@ -1,7 +1,7 @@
 # The Debian package: one .deb with every program, the Nautilus extension,
 # the Dolphin service menu and the desktop files. Its dependencies are those
-# dpkg-shlibdeps finds in the programs, and Qt's platform plugins, which Qt
-# loads at run time. It has no maintainer scripts: a user's vaults and
+# dpkg-shlibdeps finds in the programs, and what they load at run time: Qt's
+# platform plugins and libpq. It has no maintainer scripts: a user's vaults and
 # registry live in their home and are never touched by installing,
 # upgrading or removing it; desktop, icon and manual caches are updated by
 # the triggers of the packages that own them.
@@ -30,9 +30,14 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 if(QUILLMARK_BUILD_GUI)
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+  list(APPEND quillmark_depends qt6-qpa-plugins)
   set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 endif()
+# libpq is loaded when a team vault is opened, so dpkg-shlibdeps cannot see it.
+if(QUILLMARK_POSTGRES)
+  list(APPEND quillmark_depends libpq5)
+endif()
+list(JOIN quillmark_depends ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "nautilus | dolphin")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -1,7 +1,5 @@
 #include "core/db/db_postgres.h"
 
-#include <libpq-fe.h>
-
 #include <algorithm>
 #include <cctype>
 #include <chrono>
@@ -12,13 +10,14 @@
 #include "core/base/errors.h"
 #include "core/db/busy_observer.h"
 #include "core/db/db_postgres_recordset.h"
+#include "core/db/libpq_api.h"
 #include "core/db/sql_dialect.h"
 
 namespace tuv {
 namespace {
 
 struct result_deleter {
-    void operator()(PGresult* result) const { PQclear(result); }
+    void operator()(PGresult* result) const { libpq().PQclear(result); }
 };
 using result_ptr = std::unique_ptr<PGresult, result_deleter>;
 
@@ -47,9 +46,9 @@ std::string first_line(const std::string& text) {
 // The server's own words when it sent any, else libpq's.
 std::string error_text(const PGresult* result, PGconn* connection) {
     const char* primary =
-        result != nullptr ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+        result != nullptr ? libpq().PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
     if (primary != nullptr) return primary;
-    return first_line(trimmed(PQerrorMessage(connection)));
+    return first_line(trimmed(libpq().PQerrorMessage(connection)));
 }
 
 // The address as it may be shown: a password written into it left out.
@@ -87,16 +86,16 @@ std::string shown_address(std::string address) {
 // for each cause they can tell apart.
 std::string connect_error(PGconn* connection, const std::string& address) {
     const std::string shown = shown_address(address);
-    const std::string text = trimmed(PQerrorMessage(connection));
-    if (PQconnectionNeedsPassword(connection)) {
+    const std::string text = trimmed(libpq().PQerrorMessage(connection));
+    if (libpq().PQconnectionNeedsPassword(connection)) {
         return "The database server of " + shown +
                " asks for a password and none was found in ~/.pgpass, PGPASSFILE or the "
                "service file";
     }
-    if (PQconnectionUsedPassword(connection)) {
+    if (libpq().PQconnectionUsedPassword(connection)) {
         return "The database server of " + shown + " refused the user name or password";
     }
-    if (PQping(address.c_str()) == PQPING_NO_RESPONSE) {
+    if (libpq().PQping(address.c_str()) == PQPING_NO_RESPONSE) {
         return "Cannot reach the database server of " + shown + ": " + first_line(text);
     }
     // The server answered and said why: its words follow "FATAL:".
@@ -174,27 +173,29 @@ constexpr const char* release_name = "quillmark_release";
 // back to. Null when the connection fails.
 result_ptr exec_fenced(PGconn* connection, const char* name, int count, const char* const* data,
                        const int* lengths, const int* formats, int rows_format) {
-    if (PQenterPipelineMode(connection) != 1) return nullptr;
-    const bool sent =
-        PQsendQueryPrepared(connection, savepoint_name, 0, nullptr, nullptr, nullptr, 0) == 1 &&
-        PQsendQueryPrepared(connection, name, count, data, lengths, formats, rows_format) == 1 &&
-        PQsendQueryPrepared(connection, release_name, 0, nullptr, nullptr, nullptr, 0) == 1 &&
-        PQpipelineSync(connection) == 1;
+    if (libpq().PQenterPipelineMode(connection) != 1) return nullptr;
+    const bool sent = libpq().PQsendQueryPrepared(connection, savepoint_name, 0, nullptr, nullptr,
+                                                  nullptr, 0) == 1 &&
+                      libpq().PQsendQueryPrepared(connection, name, count, data, lengths, formats,
+                                                  rows_format) == 1 &&
+                      libpq().PQsendQueryPrepared(connection, release_name, 0, nullptr, nullptr,
+                                                  nullptr, 0) == 1 &&
+                      libpq().PQpipelineSync(connection) == 1;
     std::vector<result_ptr> results;
     // Each statement's results end with a null; the sync ends them all.
     for (int ends = 0; sent && ends <= 3;) {
-        result_ptr result(PQgetResult(connection));
+        result_ptr result(libpq().PQgetResult(connection));
         if (!result) {
-            if (PQstatus(connection) == CONNECTION_BAD) break;
+            if (libpq().PQstatus(connection) == CONNECTION_BAD) break;
             ++ends;
             continue;
         }
-        if (PQresultStatus(result.get()) == PGRES_PIPELINE_SYNC) break;
+        if (libpq().PQresultStatus(result.get()) == PGRES_PIPELINE_SYNC) break;
         results.push_back(std::move(result));
     }
-    PQexitPipelineMode(connection);
+    libpq().PQexitPipelineMode(connection);
     if (results.size() < 2) return results.empty() ? nullptr : std::move(results.front());
-    const ExecStatusType made = PQresultStatus(results[0].get());
+    const ExecStatusType made = libpq().PQresultStatus(results[0].get());
     return made == PGRES_COMMAND_OK ? std::move(results[1]) : std::move(results[0]);
 }
 
@@ -211,21 +212,21 @@ db_postgres::~db_postgres() {
 void db_postgres::open(const std::string& path, db_open_mode mode) {
     close();
     char* parse_error = nullptr;
-    PQconninfoOption* options = PQconninfoParse(path.c_str(), &parse_error);
+    PQconninfoOption* options = libpq().PQconninfoParse(path.c_str(), &parse_error);
     if (options == nullptr) {
         const std::string text = parse_error != nullptr ? trimmed(parse_error) : "out of memory";
-        PQfreemem(parse_error);
+        libpq().PQfreemem(parse_error);
         throw db_exception("Invalid database address \"" + shown_address(path) + "\": " + text);
     }
-    PQconninfoFree(options);
+    libpq().PQconninfoFree(options);
 
-    PGconn* connection = PQconnectdb(path.c_str());
-    if (PQstatus(connection) != CONNECTION_OK) {
+    PGconn* connection = libpq().PQconnectdb(path.c_str());
+    if (libpq().PQstatus(connection) != CONNECTION_OK) {
         const std::string message = connect_error(connection, path);
-        PQfinish(connection);
+        libpq().PQfinish(connection);
         throw db_exception(message);
     }
-    PQsetNoticeProcessor(connection, &ignore_notice, nullptr);
+    libpq().PQsetNoticeProcessor(connection, &ignore_notice, nullptr);
     connection_ = connection;
     address_ = path;
     mode_ = mode;
@@ -257,7 +258,7 @@ void db_postgres::open(const std::string& path, db_open_mode mode) {
         // server tries to compress each before it stores it: they are
         // compressed already, and lz4 gives up on a page in about half of
         // pglz's time. A server without lz4 refuses, and keeps its own.
-        result_ptr ignored(PQexec(connection_, "SET default_toast_compression = lz4"));
+        result_ptr ignored(libpq().PQexec(connection_, "SET default_toast_compression = lz4"));
     }
     prepare_fences();
 }
@@ -265,8 +266,8 @@ void db_postgres::open(const std::string& path, db_open_mode mode) {
 void db_postgres::prepare_fences() {
     for (const auto& [name, text] :
          {std::pair(savepoint_name, savepoint), std::pair(release_name, release)}) {
-        result_ptr result(PQprepare(connection_, name, text, 0, nullptr));
-        if (PQresultStatus(result.get()) != PGRES_COMMAND_OK) throw failure(result.get());
+        result_ptr result(libpq().PQprepare(connection_, name, text, 0, nullptr));
+        if (libpq().PQresultStatus(result.get()) != PGRES_COMMAND_OK) throw failure(result.get());
     }
 }
 
@@ -275,7 +276,7 @@ void db_postgres::close() {
     identity_keys_.reset();
     last_key_.reset();
     has_prepared_ = false;
-    if (connection_ != nullptr) PQfinish(connection_);
+    if (connection_ != nullptr) libpq().PQfinish(connection_);
     connection_ = nullptr;
 }
 
@@ -296,8 +297,8 @@ void db_postgres::require_open() const {
 }
 
 void db_postgres::run_plain(const std::string& sql) {
-    result_ptr result(PQexec(connection_, sql.c_str()));
-    const ExecStatusType status = PQresultStatus(result.get());
+    result_ptr result(libpq().PQexec(connection_, sql.c_str()));
+    const ExecStatusType status = libpq().PQresultStatus(result.get());
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) throw failure(result.get());
 }
 
@@ -305,7 +306,7 @@ db_exception db_postgres::failure(const pg_result* result) const {
     const std::string text = error_text(result, connection_);
     // The server stopped or ended this session: whatever the transaction
     // held is gone with it, and no statement of this connection will work.
-    if (PQstatus(connection_) == CONNECTION_BAD) {
+    if (libpq().PQstatus(connection_) == CONNECTION_BAD) {
         return db_exception("Lost the connection to the database server of " +
                             shown_address(address_) + ": " + text);
     }
@@ -332,21 +333,22 @@ const db_postgres::prepared_statement& db_postgres::statement(const std::string&
         text += *key;
         made.returns_key = true;
     }
-    result_ptr result(PQprepare(connection_, made.name.c_str(), text.c_str(), 0, nullptr));
-    if (PQresultStatus(result.get()) != PGRES_COMMAND_OK) {
-        const char* state = PQresultErrorField(result.get(), PG_DIAG_SQLSTATE);
+    result_ptr result(libpq().PQprepare(connection_, made.name.c_str(), text.c_str(), 0, nullptr));
+    if (libpq().PQresultStatus(result.get()) != PGRES_COMMAND_OK) {
+        const char* state = libpq().PQresultErrorField(result.get(), PG_DIAG_SQLSTATE);
         if (is_busy_state(state)) throw lost_to_another{error_text(result.get(), connection_)};
         throw failure(result.get());
     }
     // Rows of blobs alone (container bytes) come as they are: as text they
     // would come as hex, twice as long, to be decoded again here.
     if (starts_with_words(sql, "SELECT")) {
-        result.reset(PQdescribePrepared(connection_, made.name.c_str()));
-        if (PQresultStatus(result.get()) != PGRES_COMMAND_OK) throw failure(result.get());
-        const int columns = PQnfields(result.get());
+        result.reset(libpq().PQdescribePrepared(connection_, made.name.c_str()));
+        if (libpq().PQresultStatus(result.get()) != PGRES_COMMAND_OK) throw failure(result.get());
+        const int columns = libpq().PQnfields(result.get());
         made.binary_rows = columns > 0;
         for (int column = 0; column < columns; ++column) {
-            made.binary_rows = made.binary_rows && PQftype(result.get(), column) == bytea_type;
+            made.binary_rows =
+                made.binary_rows && libpq().PQftype(result.get(), column) == bytea_type;
         }
     }
     return statements_.emplace(sql, std::move(made)).first->second;
@@ -355,15 +357,17 @@ const db_postgres::prepared_statement& db_postgres::statement(const std::string&
 const std::string* db_postgres::identity_key(const std::string& table) {
     if (table.empty()) return nullptr;
     if (!identity_keys_) {
-        result_ptr rows(PQexec(connection_,
-                               "SELECT c.relname, a.attname FROM pg_catalog.pg_attribute a"
-                               " JOIN pg_catalog.pg_class c ON c.oid = a.attrelid"
-                               " JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace"
-                               " WHERE n.nspname = current_schema() AND a.attidentity <> ''"));
-        if (PQresultStatus(rows.get()) != PGRES_TUPLES_OK) throw failure(rows.get());
+        result_ptr rows(
+            libpq().PQexec(connection_,
+                           "SELECT c.relname, a.attname FROM pg_catalog.pg_attribute a"
+                           " JOIN pg_catalog.pg_class c ON c.oid = a.attrelid"
+                           " JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace"
+                           " WHERE n.nspname = current_schema() AND a.attidentity <> ''"));
+        if (libpq().PQresultStatus(rows.get()) != PGRES_TUPLES_OK) throw failure(rows.get());
         identity_keys_.emplace();
-        for (int row = 0; row < PQntuples(rows.get()); ++row) {
-            identity_keys_->emplace(PQgetvalue(rows.get(), row, 0), PQgetvalue(rows.get(), row, 1));
+        for (int row = 0; row < libpq().PQntuples(rows.get()); ++row) {
+            identity_keys_->emplace(libpq().PQgetvalue(rows.get(), row, 0),
+                                    libpq().PQgetvalue(rows.get(), row, 1));
         }
     }
     const auto found = identity_keys_->find(table);
@@ -391,7 +395,7 @@ std::unique_ptr<db_recordset> db_postgres::run(const std::string& sql,
     for (;;) {
         // Inside a transaction a failed statement would spoil the whole of
         // it; the savepoint undoes just the statement, as SQLite does.
-        const bool fenced = prepared && PQtransactionStatus(connection_) == PQTRANS_INTRANS;
+        const bool fenced = prepared && libpq().PQtransactionStatus(connection_) == PQTRANS_INTRANS;
         // A statement seen before goes with its savepoint and release in one
         // exchange; a new one is prepared inside a savepoint of its own.
         const bool pipelined = fenced && statements_.contains(sql);
@@ -409,27 +413,30 @@ std::unique_ptr<db_recordset> db_postgres::run(const std::string& sql,
                     result = exec_fenced(connection_, made->name.c_str(), count, data.data(),
                                          lengths.data(), formats.data(), rows_format);
                 } else {
-                    result.reset(PQexecPrepared(connection_, made->name.c_str(), count, data.data(),
-                                                lengths.data(), formats.data(), rows_format));
+                    result.reset(libpq().PQexecPrepared(connection_, made->name.c_str(), count,
+                                                        data.data(), lengths.data(), formats.data(),
+                                                        rows_format));
                 }
             } else {
                 // The table's keys may have changed.
                 identity_keys_.reset();
-                result.reset(PQexecParams(connection_, postgres_statement(sql).c_str(), count,
-                                          nullptr, data.data(), lengths.data(), formats.data(), 0));
+                result.reset(libpq().PQexecParams(connection_, postgres_statement(sql).c_str(),
+                                                  count, nullptr, data.data(), lengths.data(),
+                                                  formats.data(), 0));
             }
-            const ExecStatusType status = PQresultStatus(result.get());
+            const ExecStatusType status = libpq().PQresultStatus(result.get());
             if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
-                const char* state = PQresultErrorField(result.get(), PG_DIAG_SQLSTATE);
+                const char* state = libpq().PQresultErrorField(result.get(), PG_DIAG_SQLSTATE);
                 if (is_busy_state(state)) {
                     throw lost_to_another{error_text(result.get(), connection_)};
                 }
                 throw failure(result.get());
             }
             if (fenced && !pipelined) run_plain(release);
-            if (made != nullptr && made->returns_key && PQntuples(result.get()) > 0) {
-                last_key_ = std::strtoll(PQgetvalue(result.get(), PQntuples(result.get()) - 1, 0),
-                                         nullptr, 10);
+            if (made != nullptr && made->returns_key && libpq().PQntuples(result.get()) > 0) {
+                last_key_ = std::strtoll(
+                    libpq().PQgetvalue(result.get(), libpq().PQntuples(result.get()) - 1, 0),
+                    nullptr, 10);
             }
             if (waited && observer != nullptr) observer->no_longer_busy();
             return std::make_unique<db_postgres_recordset>(result.release());
@@ -441,7 +448,7 @@ std::unique_ptr<db_recordset> db_postgres::run(const std::string& sql,
             waited = true;
             if (observer != nullptr) observer->still_busy();
         } catch (const db_exception&) {
-            if (PQstatus(connection_) != CONNECTION_BAD) undo();
+            if (libpq().PQstatus(connection_) != CONNECTION_BAD) undo();
             throw;
         }
     }

@@ -3,9 +3,8 @@
 #include "core/base/errors.h"
 #include "core/db/db_sqlite.h"
 #ifdef QUILLMARK_HAS_POSTGRES
-#include <libpq-fe.h>
-
 #include "core/db/db_postgres.h"
+#include "core/db/libpq_api.h"
 #endif
 
 namespace tuv {
@@ -17,7 +16,7 @@ bool is_server_address(const std::string& path) {
 
 bool server_address_has_password(const std::string& address) {
 #ifdef QUILLMARK_HAS_POSTGRES
-    PQconninfoOption* options = PQconninfoParse(address.c_str(), nullptr);
+    PQconninfoOption* options = libpq().PQconninfoParse(address.c_str(), nullptr);
     if (options == nullptr) return false;  // opening it says what is wrong
     bool found = false;
     for (const PQconninfoOption* option = options; option->keyword != nullptr; ++option) {
@@ -26,7 +25,7 @@ bool server_address_has_password(const std::string& address) {
             found = true;
         }
     }
-    PQconninfoFree(options);
+    libpq().PQconninfoFree(options);
     return found;
 #else
     (void)address;

@@ -5,8 +5,12 @@
 #include <sqlite3.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
 
 #include "core/base/errors.h"
+#include "core/db/open_database.h"
 #include "tests/support/checks.h"
 #include "tests/support/temp_dir.h"
 
@@ -104,6 +108,18 @@ TEST_F(busy_retry_test, four_busy_attempts_then_success_executes_once) {
     EXPECT_EQ(busy_calls, 5);
     EXPECT_EQ(count_rows(), 1);
 }
+
+#ifdef QUILLMARK_HAS_POSTGRES
+// Loading libpq and what it needs costs every program's start: opening a
+// local vault must not load it.
+TEST(open_database_test, a_local_vault_never_loads_libpq) {
+    const test::temp_dir folder;
+    const auto database = open_database((folder / "vault.db").string(), db_open_mode::create);
+    std::ifstream maps("/proc/self/maps");
+    const std::string mapped{std::istreambuf_iterator<char>(maps), {}};
+    EXPECT_EQ(mapped.find("libpq.so"), std::string::npos);
+}
+#endif
 
 }  // namespace
 }  // namespace tuv
