@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <memory>
+#include <optional>
 #include <span>
 #include <system_error>
 #include <vector>
@@ -96,15 +97,22 @@ export_engine::export_engine(repository& repo, std::string source, fs::path dest
 export_engine::~export_engine() = default;
 
 void export_engine::run() {
+    // The reader outlives the writer, which reads through it.
+    std::unique_ptr<version_reader> small_reader;
     std::unique_ptr<file_writer> writer;
     if (version_mode_ == version_mode::latest) {
+        small_reader = std::make_unique<version_reader>(repo_.storage());
+        small_reader_ = small_reader.get();
         writer = std::make_unique<file_writer>(repo_.files());
         writer_ = writer.get();
     }
     struct detach {
-        file_writer*& writer;
-        ~detach() { writer = nullptr; }
-    } detached{writer_};
+        export_engine& engine;
+        ~detach() {
+            engine.writer_ = nullptr;
+            engine.small_reader_ = nullptr;
+        }
+    } detached{*this};
     std::unique_ptr<file_entry> entry;
     std::string path;
     try {
@@ -203,7 +211,7 @@ void export_engine::export_file(file_entry& entry, const std::string& path, cons
     // The latest version is read by one statement, which sees one snapshot
     // of the vault by itself.
     if (version_mode_ == version_mode::latest) {
-        export_latest(entry, local, ahead);
+        export_latest(entry, path, local, ahead);
         return;
     }
     // One snapshot per file: the version looked up is the one read, though a
@@ -226,10 +234,35 @@ void export_engine::export_file(file_entry& entry, const std::string& path, cons
     }
 }
 
-void export_engine::export_latest(file_entry& entry, const fs::path& local, latest_blocks* ahead) {
+void export_engine::export_latest(file_entry& entry, const std::string& path, const fs::path& local,
+                                  latest_blocks* ahead) {
     // The checks come first, as in checkout(): what they refuse is not read.
     fs::path target = checkout_target(repo_, entry, local);
     if (writer_ != nullptr && entry.size() <= small_version) {
+        // Blocks read ahead need no statement: they are decoded by whichever
+        // thread has time, the writer's or this one.
+        std::optional<std::vector<block_row>> blocks;
+        if (ahead != nullptr) blocks = ahead->take(entry.file_id());
+        std::uint64_t size = 0;
+        if (blocks) {
+            for (const block_row& block : *blocks) size += block.size;
+        }
+        if (blocks && size <= small_version) {
+            writer_->add(std::move(target), local, size,
+                         [reader = small_reader_, id = entry.file_id(), blocks = std::move(*blocks),
+                          size, path](std::vector<std::uint8_t>& bytes) {
+                             bytes.reserve(size);
+                             try {
+                                 reader->read_blocks(
+                                     id, blocks, [&](std::span<const std::uint8_t> piece) {
+                                         bytes.insert(bytes.end(), piece.begin(), piece.end());
+                                     });
+                             } catch (const vault_damaged_error& damage) {
+                                 throw damage.named(path);
+                             }
+                         });
+            return;
+        }
         std::vector<std::uint8_t> bytes;
         bytes.reserve(entry.size());
         std::exception_ptr failure;

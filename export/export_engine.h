@@ -49,6 +49,7 @@ class file_entry;
 class file_writer;
 class latest_blocks;
 class repository;
+class version_reader;
 class tuv_error;
 
 // Which versions of each file are written (the command line's values).
@@ -95,8 +96,10 @@ class export_engine {
                          const std::filesystem::path& local);
     std::filesystem::path local_path_of(const std::string& vault_path) const;
 
-    // Writes the latest version through the file writer when it is small.
-    void export_latest(file_entry& entry, const std::filesystem::path& local, latest_blocks* ahead);
+    // Writes the latest version through the file writer when it is small;
+    // `path` names the file in what reading it may throw.
+    void export_latest(file_entry& entry, const std::string& path,
+                       const std::filesystem::path& local, latest_blocks* ahead);
     // Reads the blocks of the small files among `entries` from `first` on
     // (up to 64 of them) into `ahead`; returns the index after the last.
     std::size_t read_ahead(const std::vector<std::unique_ptr<file_entry>>& entries,
@@ -123,6 +126,9 @@ class export_engine {
     std::ostream& progress_;
     std::ostream& problems_;
     file_writer* writer_ = nullptr;  // during a run in latest mode
+    // Reads the small versions the writer decodes, keeping their containers
+    // open from one file to the next (during a run in latest mode).
+    version_reader* small_reader_ = nullptr;
     int failures_ = 0;
 };
 

@@ -1,6 +1,9 @@
 // Writing an export's small files on a thread of its own: creating, writing
 // and renaming a file costs about as much as finding and decoding its
 // version, so the export's thread reads the next file while this one writes.
+// A version may also come to be decoded: the writer decodes it before it
+// writes it, and the caller decodes the latest one added whenever two wait
+// undecoded, so that whichever thread has time decodes.
 // Each file is written as checkout() writes it (a temporary file beside it,
 // renamed once complete), and its outcome is kept, in the order the files
 // were given, until the caller collects it: the export's log reads as if
@@ -39,6 +42,14 @@ class file_writer {
     void add(std::filesystem::path target, std::filesystem::path destination,
              std::vector<std::uint8_t> bytes, std::exception_ptr failure);
 
+    // Fills a version's bytes; what it throws is the file's failure. It
+    // must not touch the database: it runs on either thread.
+    using reader = std::function<void(std::vector<std::uint8_t>&)>;
+    // The same for a version of about `size` bytes that `read` decodes,
+    // on the writer's thread or on the caller's.
+    void add(std::filesystem::path target, std::filesystem::path destination, std::size_t size,
+             reader read);
+
     // Waits until every file added is written, then hands each failure to
     // `report`, in the order the files were added.
     void settle(const std::function<void(const std::exception_ptr&)>& report);
@@ -49,7 +60,13 @@ class file_writer {
         std::filesystem::path destination;
         std::vector<std::uint8_t> bytes;
         std::exception_ptr failure;
+        std::size_t size = 0;  // what it counts against the budget
+        reader read;           // set until the bytes are read
+        bool reading = false;  // by the caller, outside the lock
     };
+    void queue(job added);
+    // Runs `work.read` outside the lock.
+    void read(job& work, std::unique_lock<std::mutex>& lock);
     void work();
 
     file_system& files_;

@@ -68,6 +68,12 @@ void latest_blocks::fetch(const vault_storage& storage, std::span<const std::int
         });
 }
 
+std::optional<std::vector<block_row>> latest_blocks::take(std::int64_t file_id) {
+    auto held = files_.extract(file_id);
+    if (!held) return std::nullopt;
+    return std::move(held.mapped());
+}
+
 std::uint64_t version_reader::read(std::int64_t file_id, std::time_t when,
                                    const std::function<void(std::span<const std::uint8_t>)>& sink) {
     // One statement for the whole version; it also keeps one snapshot of
@@ -82,18 +88,7 @@ std::uint64_t version_reader::read_latest(
     std::int64_t file_id, const std::function<void(std::span<const std::uint8_t>)>& sink,
     latest_blocks* ahead) {
     if (ahead != nullptr) {
-        if (auto held = ahead->files_.extract(file_id)) {
-            std::size_t next = 0;
-            const std::vector<block_row>& blocks = held.mapped();
-            return read_blocks(
-                file_id,
-                [&](block_row& row) {
-                    if (next == blocks.size()) return false;
-                    row = blocks[next++];
-                    return true;
-                },
-                sink);
-        }
+        if (const auto held = ahead->take(file_id)) return read_blocks(file_id, *held, sink);
     }
     // The latest moment is at or after every block's dates: the blocks live
     // then are exactly those never deleted, which the live index holds
@@ -103,6 +98,20 @@ std::uint64_t version_reader::read_latest(
                                     " AND bmap.deletion_date = 0 ORDER BY bmap.virtual_offset",
                                 {file_id});
     return read_blocks(file_id, *rows, sink);
+}
+
+std::uint64_t version_reader::read_blocks(
+    std::int64_t file_id, std::span<const block_row> blocks,
+    const std::function<void(std::span<const std::uint8_t>)>& sink) {
+    std::size_t next = 0;
+    return read_blocks(
+        file_id,
+        [&](block_row& row) {
+            if (next == blocks.size()) return false;
+            row = blocks[next++];
+            return true;
+        },
+        sink);
 }
 
 std::uint64_t version_reader::read_blocks(
@@ -203,6 +212,7 @@ std::uint64_t version_reader::read_blocks(
 }
 
 file_handle& version_reader::container(std::int64_t disk_id, const std::filesystem::path& path) {
+    const std::lock_guard lock(containers_mutex_);
     auto found = containers_.find(disk_id);
     if (found == containers_.end()) {
         found =

@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
@@ -48,6 +49,8 @@ class latest_blocks {
     // Reads the blocks of the files not held yet (64 files a statement).
     void fetch(const vault_storage& storage, std::span<const std::int64_t> file_ids);
     bool holds(std::int64_t file_id) const { return files_.contains(file_id); }
+    // The blocks held for `file_id`, let go of; none when none are held.
+    std::optional<std::vector<block_row>> take(std::int64_t file_id);
 
   private:
     friend class version_reader;
@@ -83,6 +86,13 @@ public:
                               const std::function<void(std::span<const std::uint8_t>)>& sink,
                               latest_blocks* ahead = nullptr);
 
+    // The same for the version whose blocks (latest_blocks::take()) are
+    // given: no statement, so it may run on any thread, and two threads may
+    // read through one reader at once. The containers opened stay open as
+    // long as the reader.
+    std::uint64_t read_blocks(std::int64_t file_id, std::span<const block_row> blocks,
+                              const std::function<void(std::span<const std::uint8_t>)>& sink);
+
   private:
     std::uint64_t read_blocks(std::int64_t file_id, db_recordset& rows,
                               const std::function<void(std::span<const std::uint8_t>)>& sink);
@@ -94,6 +104,7 @@ public:
 
     vault_storage storage_;
     std::size_t piece_size_;
+    std::mutex containers_mutex_;
     std::map<std::int64_t, std::unique_ptr<file_handle>> containers_;
 };
 

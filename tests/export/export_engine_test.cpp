@@ -360,6 +360,45 @@ TEST_F(export_engine_test, latest_versions_that_shrank_come_back_as_checked_in) 
     EXPECT_EQ(test::text_file_contents(root / "log.txt"), "");
 }
 
+// Small files are decoded by the writer's thread and by the export's, as
+// each has time: damaged ones are still logged in the order of the files,
+// named and worded exactly, and every other file comes back whole.
+TEST_F(export_engine_test, damaged_small_files_are_logged_in_order_whichever_thread_decoded_them) {
+    std::vector<std::string> names, expected;
+    for (int i = 0; i < 40; ++i) {
+        names.push_back("f" + std::string(i < 10 ? "0" : "") + std::to_string(i));
+        checkin("\\many", names.back(), random_bytes(20000, 100 + i), t1);
+    }
+    std::string reports;
+    for (int i = 3; i < 40; i += 5) {
+        auto row = v.database().query(
+            "SELECT chunk.physical_offset FROM bmap JOIN chunk ON chunk.chunk_id = bmap.chunk_id"
+            " WHERE bmap.file_id = (SELECT file_id FROM file_info WHERE path = ?)"
+            " AND bmap.virtual_offset = 0",
+            {names[i]});
+        ASSERT_TRUE(row->next());
+        const std::int64_t physical = row->get_int64(0);
+        std::fstream f(container(), std::ios::in | std::ios::out | std::ios::binary);
+        f.seekg(physical);
+        const char old = static_cast<char>(f.get());
+        f.seekp(physical);
+        f.put(static_cast<char>(old ^ 1));
+        reports += "Exception: The vault is damaged: \\many\\" + names[i] +
+                   ", offset 0: the bytes in container " + container().string() + " at " +
+                   std::to_string(physical) + " do not match their checksum\n";
+    }
+    run("\\many");
+    EXPECT_EQ(log(), reports);
+    for (int i = 0; i < 40; ++i) {
+        const fs::path local = root / "many" / names[i];
+        if (i % 5 == 3) {
+            EXPECT_FALSE(fs::exists(local)) << names[i];
+        } else {
+            EXPECT_TRUE(contents(local) == random_bytes(20000, 100 + i)) << names[i];
+        }
+    }
+}
+
 // A damaged block is reported as the first one in the file's order, whichever
 // thread decoded it, and the next file is still exported.
 TEST_F(export_engine_test, the_first_damaged_block_of_a_version_of_many_pieces_is_logged) {
