@@ -2,8 +2,8 @@
 // and renaming a file costs about as much as finding and decoding its
 // version, so the export's thread reads the next file while this one writes.
 // A version may also come to be decoded: the writer decodes it before it
-// writes it, and the caller decodes the latest one added whenever two wait
-// undecoded, so that whichever thread has time decodes.
+// writes it, and the caller decodes the latest one added whenever several
+// wait undecoded, so that whichever thread has time decodes.
 // Each file is written as checkout() writes it (a temporary file beside it,
 // renamed once complete), and its outcome is kept, in the order the files
 // were given, until the caller collects it: the export's log reads as if
