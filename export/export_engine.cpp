@@ -111,6 +111,7 @@ void export_engine::run() {
         ~detach() {
             engine.writer_ = nullptr;
             engine.small_reader_ = nullptr;
+            engine.own_.reset();
         }
     } detached{*this};
     std::unique_ptr<file_entry> entry;
@@ -237,7 +238,8 @@ void export_engine::export_file(file_entry& entry, const std::string& path, cons
 void export_engine::export_latest(file_entry& entry, const std::string& path, const fs::path& local,
                                   latest_blocks* ahead) {
     // The checks come first, as in checkout(): what they refuse is not read.
-    fs::path target = checkout_target(repo_, entry, local);
+    if (!own_) own_.emplace(repo_.storage());
+    fs::path target = checkout_target(repo_, entry, local, &*own_);
     if (writer_ != nullptr && entry.size() <= small_version) {
         // Blocks read ahead need no statement: they are decoded by whichever
         // thread has time, the writer's or this one.

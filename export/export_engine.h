@@ -39,9 +39,12 @@
 #include <fstream>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include "core/vault/own_files.h"
 
 namespace tuv {
 
@@ -129,6 +132,9 @@ class export_engine {
     // Reads the small versions the writer decodes, keeping their containers
     // open from one file to the next (during a run in latest mode).
     version_reader* small_reader_ = nullptr;
+    // The vault's own files, looked up once for every file written (in
+    // latest mode), so that each costs one look at its destination.
+    std::optional<own_files> own_;
     int failures_ = 0;
 };
 

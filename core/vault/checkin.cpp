@@ -63,50 +63,8 @@ checkin::checkin(tuv::catalogue& catalogue, tuv::journal& journal, vault_storage
       chunks_(chunks),
       separator_(std::move(separator)) {}
 
-checkin::own_files checkin::find_own_files() {
-    file_system& files = storage_.files;
-    own_files own;
-    own.data_folder = files.status(storage_.data_directory).identity;
-    const std::string database = storage_.database.name();
-    auto mode = storage_.database.query("PRAGMA journal_mode");
-    // In WAL mode SQLite makes no rollback journal.
-    const bool wal = mode->next() && mode->get_string(0) == "wal";
-    mode.reset();
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
-        if (wal && std::string(suffix) == "-journal") continue;
-        const file_identity identity = files.status(path_from_utf8(database + suffix)).identity;
-        if (identity == file_identity{}) {
-            own.absent.push_back(path_from_utf8(database + suffix));
-        } else {
-            own.present.push_back(identity);
-        }
-    }
-    return own;
-}
-
 void checkin::learn_own_files() {
-    if (!own_ && !storage_.on_server) own_ = find_own_files();
-}
-
-bool checkin::is_own_file(const path_status& status) {
-    // By identity, links followed: the database and its log files, and
-    // anything in the data folder.
-    // A vault on a server keeps nothing on this machine.
-    if (storage_.on_server) return false;
-    file_system& files = storage_.files;
-    learn_own_files();
-    own_files& own = *own_;
-    std::filesystem::path folder = status.target.parent_path();
-    if (folder.empty()) folder = ".";
-    if (folder != own.last_folder) {
-        own.last_folder_is_data = files.status(folder).identity == own.data_folder;
-        own.last_folder = std::move(folder);
-    }
-    if (own.last_folder_is_data) return true;
-    if (std::ranges::find(own.present, status.identity) != own.present.end()) return true;
-    return std::ranges::any_of(own.absent, [&](const std::filesystem::path& log) {
-        return files.status(log).identity == status.identity;
-    });
+    if (!own_) own_.emplace(storage_);
 }
 
 std::unique_ptr<file_handle> checkin::open_source(const std::filesystem::path& source) {
@@ -124,9 +82,12 @@ std::unique_ptr<file_handle> checkin::open_source(const std::filesystem::path& s
     if (status.kind == path_kind::other) {
         throw tuv_error("Cannot check in " + utf8_of(source) + ": it is not a regular file");
     }
-    if (status.kind == path_kind::regular && is_own_file(status)) {
-        throw tuv_error("Cannot check in " + utf8_of(source) +
-                        ": it is one of the vault's own files");
+    if (status.kind == path_kind::regular) {
+        learn_own_files();
+        if (own_->holds(status)) {
+            throw tuv_error("Cannot check in " + utf8_of(source) +
+                            ": it is one of the vault's own files");
+        }
     }
     try {
         return storage_.files.open(source, open_mode::read);

@@ -30,6 +30,7 @@
 #include "core/db/settings.h"
 #include "core/storage/file_io.h"
 #include "core/storage/vault_storage.h"
+#include "core/vault/own_files.h"
 
 namespace tuv {
 
@@ -145,21 +146,6 @@ class checkin {
                          progress_observer* observer);
 
   private:
-    // The vault's own files by identity, looked up once for the check-ins
-    // of a run instead of for each source. A log file SQLite has not made
-    // when they are taken is looked for at each check.
-    struct own_files {
-        file_identity data_folder;
-        std::vector<file_identity> present;
-        std::vector<std::filesystem::path> absent;
-        // The folder of the source checked last, and whether it is the data
-        // folder: files come folder by folder.
-        std::filesystem::path last_folder;
-        bool last_folder_is_data = false;
-    };
-    own_files find_own_files();
-    bool is_own_file(const path_status& status);
-
     // The entry of the file the request names, with the directories of its
     // path found or made (`directories`, the root first); its date moved
     // past its latest version when the request allows it.

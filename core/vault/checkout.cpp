@@ -5,12 +5,14 @@
 
 #include <atomic>
 #include <chrono>
+#include <optional>
 
 #include "core/base/date.h"
 #include "core/base/errors.h"
 #include "core/base/utf8_path.h"
 #include "core/storage/file_io.h"
 #include "core/vault/file_entry.h"
+#include "core/vault/own_files.h"
 #include "core/vault/repository.h"
 
 namespace tuv {
@@ -32,7 +34,7 @@ std::filesystem::path temporary_beside(const std::filesystem::path& destination)
 // refused before a byte is written: renaming over a device, FIFO or folder
 // would destroy it, and a dangling link could point anywhere (a link planted
 // in a shared folder must not make us create files elsewhere).
-std::filesystem::path replaced_file(file_system& files, const std::filesystem::path& destination) {
+path_status replaced_file(file_system& files, const std::filesystem::path& destination) {
     if (destination.empty()) {
         throw tuv_error(std::string("Cannot write the version: the destination is empty"));
     }
@@ -40,7 +42,7 @@ std::filesystem::path replaced_file(file_system& files, const std::filesystem::p
     switch (status.kind) {
         case path_kind::missing:
         case path_kind::regular:
-            return status.target;
+            return status;
         case path_kind::dangling_link:
             throw tuv_error("Cannot write " + utf8_of(destination) +
                             ": it is a symbolic link to a file that does not exist");
@@ -58,14 +60,16 @@ bool file_exists(const std::filesystem::path& path) {
 }
 
 std::filesystem::path checkout_target(repository& vault, const file_entry& entry,
-                                      const std::filesystem::path& destination) {
+                                      const std::filesystem::path& destination, own_files* own) {
     if (entry.is_directory()) throw tuv_error(std::string("Attempt to call read() on a directory"));
-    const std::filesystem::path target = replaced_file(vault.files(), destination);
-    if (vault.is_own_file(target)) {
+    path_status status = replaced_file(vault.files(), destination);
+    std::optional<own_files> looked_up;
+    if (own == nullptr) own = &looked_up.emplace(vault.storage());
+    if (own->holds(status)) {
         throw tuv_error("Cannot write " + utf8_of(destination) +
                         ": it is one of the vault's own files");
     }
-    return target;
+    return std::move(status.target);
 }
 
 // The version goes to a temporary file beside the file it replaces, which it

@@ -12,6 +12,7 @@ class date;
 class file_entry;
 class file_handle;
 class file_system;
+class own_files;
 class repository;
 
 // Whether a checkout waits until the local file is on disk.
@@ -36,9 +37,12 @@ std::uint64_t checkout(repository& vault, file_entry& entry,
                        checkout_sync sync = checkout_sync::durable);
 
 // The checks checkout() makes before anything local is made, with the same
-// errors: returns the file that writing to `destination` replaces.
+// errors: returns the file that writing to `destination` replaces. `own`,
+// when given, is the vault's own files as the caller looked them up once
+// for many destinations (an export's); otherwise they are looked up here.
 std::filesystem::path checkout_target(repository& vault, const file_entry& entry,
-                                      const std::filesystem::path& destination);
+                                      const std::filesystem::path& destination,
+                                      own_files* own = nullptr);
 
 // A file written beside `target` (checkout_target()) that replaces it only
 // once complete: dropped before commit(), it leaves nothing behind.

@@ -95,23 +95,6 @@ repository::~repository() {
     database_.reset();
 }
 
-bool repository::is_own_file(const std::filesystem::path& path) const {
-    namespace fs = std::filesystem;
-    // A vault on a server keeps nothing on this machine.
-    if (server_containers_) return false;
-    std::error_code ignored;
-    const fs::path folder = path.parent_path().empty() ? fs::path(".") : path.parent_path();
-    if (fs::equivalent(folder, data_directory_, ignored)) return true;
-    // A file not there yet is none of them: one look instead of two per
-    // name of the database's files, for each of thousands of files exported.
-    if (!fs::exists(fs::symlink_status(path, ignored))) return false;
-    const std::string database = database_->name();
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
-        if (fs::equivalent(path, path_from_utf8(database + suffix), ignored)) return true;
-    }
-    return false;
-}
-
 date repository::first_version_date(std::int64_t file_id) {
     return block_reader(storage()).first_version_date(file_id);
 }

@@ -104,12 +104,6 @@ class repository {
                 server_containers_ != nullptr};
     }
 
-    // True when the local `path` is one of the vault's own files: its
-    // database (with its log files) or anything in its data folder. They
-    // change while a check-in writes them, so they are never checked in,
-    // nor written over by a checkout.
-    bool is_own_file(const std::filesystem::path& path) const;
-
     // Where container and local files are read and written; the machine's
     // own file system unless a test put another in place (borrowed, must
     // outlive its use).

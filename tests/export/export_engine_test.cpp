@@ -129,6 +129,29 @@ TEST_F(export_engine_test, the_vault_root_exports_into_the_destination_root_itse
     EXPECT_EQ(contents(root / "docs" / "sub" / "deep" / "d.txt"), "delta");
 }
 
+// The vault's own files are looked up once for the whole export: a file
+// that would land in the data folder, or on the database through a link,
+// is still refused, and the others still go.
+TEST_F(export_engine_test, the_vaults_own_files_are_never_written_over) {
+    make_docs();
+    checkin("\\", "top.txt", "top", t1);
+    const fs::path data = v.repo().storage().data_directory;
+    export_engine(v.repo(), "\\", data, version_mode::latest, entry_filter::files, progress,
+                  problems)
+        .run();
+    EXPECT_FALSE(fs::exists(data / "top.txt"));
+    EXPECT_EQ(test::text_file_contents(data / "log.txt"),
+              "Exception: Cannot write " + (data / "top.txt").string() +
+                  ": it is one of the vault's own files\n");
+
+    fs::create_directories(root / "docs");
+    fs::create_symlink(v.db_path(), root / "docs" / "b");
+    run("\\docs");
+    EXPECT_EQ(log(), "Exception: Cannot write " + (root / "docs" / "b").string() +
+                         ": it is one of the vault's own files\n");
+    EXPECT_EQ(contents(root / "docs" / "a.txt"), "alpha two, longer");
+}
+
 TEST_F(export_engine_test, files_filter_exports_only_files_directly_in_the_source) {
     make_docs();
     run("\\docs", version_mode::latest, entry_filter::files);
