@@ -144,12 +144,14 @@ TEST_F(export_engine_test, the_vaults_own_files_are_never_written_over) {
               "Exception: Cannot write " + (data / "top.txt").string() +
                   ": it is one of the vault's own files\n");
 
+#ifndef _WIN32  // making a link there takes a privilege most users lack
     fs::create_directories(root / "docs");
     fs::create_symlink(v.db_path(), root / "docs" / "b");
     run("\\docs");
     EXPECT_EQ(log(), "Exception: Cannot write " + (root / "docs" / "b").string() +
                          ": it is one of the vault's own files\n");
     EXPECT_EQ(contents(root / "docs" / "a.txt"), "alpha two, longer");
+#endif
 }
 
 TEST_F(export_engine_test, files_filter_exports_only_files_directly_in_the_source) {
