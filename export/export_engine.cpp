@@ -227,7 +227,7 @@ void export_engine::export_file(file_entry& entry, const std::string& path, cons
             break;
         case version_mode::oldest:
             checkout(repo_, entry, local, repo_.first_version_date(entry.file_id()),
-                     checkout_sync::unsynced);
+                     checkout_sync::unsynced, &own());
             break;
         case version_mode::all:
             export_versions(entry, path, local);
@@ -238,8 +238,7 @@ void export_engine::export_file(file_entry& entry, const std::string& path, cons
 void export_engine::export_latest(file_entry& entry, const std::string& path, const fs::path& local,
                                   latest_blocks* ahead) {
     // The checks come first, as in checkout(): what they refuse is not read.
-    if (!own_) own_.emplace(repo_.storage());
-    fs::path target = checkout_target(repo_, entry, local, &*own_);
+    fs::path target = checkout_target(repo_, entry, local, &own());
     if (writer_ != nullptr && entry.size() <= small_version) {
         // Blocks read ahead need no statement: they are decoded by whichever
         // thread has time, the writer's or this one.
@@ -306,13 +305,18 @@ void export_engine::export_versions(file_entry& entry, const std::string& path,
                   << "file" << with_control_pictures(utf8_of(versioned)) << '\n'
                   << std::flush;
         try {
-            checkout(repo_, entry, versioned, date(time_text), checkout_sync::unsynced);
+            checkout(repo_, entry, versioned, date(time_text), checkout_sync::unsynced, &own());
         } catch (const file_not_found_exception& error) {
             log_error(error);
         } catch (const tuv_error& error) {
             log_version_error(error, path, time_text);
         }
     }
+}
+
+own_files& export_engine::own() {
+    if (!own_) own_.emplace(repo_.storage());
+    return *own_;
 }
 
 fs::path export_engine::local_path_of(const std::string& vault_path) const {

@@ -132,8 +132,9 @@ class export_engine {
     // Reads the small versions the writer decodes, keeping their containers
     // open from one file to the next (during a run in latest mode).
     version_reader* small_reader_ = nullptr;
-    // The vault's own files, looked up once for every file written (in
-    // latest mode), so that each costs one look at its destination.
+    // The vault's own files, looked up at the run's first file for every
+    // file it writes, so that each costs one look at its destination.
+    own_files& own();
     std::optional<own_files> own_;
     int failures_ = 0;
 };

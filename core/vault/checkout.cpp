@@ -117,8 +117,9 @@ void replacement_file::commit(checkout_sync sync) {
 
 std::uint64_t checkout(repository& vault, file_entry& entry,
                        const std::filesystem::path& destination, const date& moment,
-                       checkout_sync sync) {
-    replacement_file out(vault.files(), checkout_target(vault, entry, destination), destination);
+                       checkout_sync sync, own_files* own) {
+    replacement_file out(vault.files(), checkout_target(vault, entry, destination, own),
+                         destination);
     entry.read_version(moment, [&](std::span<const std::uint8_t> bytes) { out.write(bytes); });
     out.commit(sync);
     return out.written();

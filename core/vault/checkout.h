@@ -31,10 +31,11 @@ enum class checkout_sync { durable, unsynced };
 // system's reason>" when the folder cannot take the file, and the reading
 // errors of version_reader; on any failure the destination is left as it
 // was. `sync`: durable waits until the file is on disk; an export of many
-// files leaves that to the system, as a copy does.
+// files leaves that to the system, as a copy does. `own`: as for
+// checkout_target().
 std::uint64_t checkout(repository& vault, file_entry& entry,
                        const std::filesystem::path& destination, const date& moment,
-                       checkout_sync sync = checkout_sync::durable);
+                       checkout_sync sync = checkout_sync::durable, own_files* own = nullptr);
 
 // The checks checkout() makes before anything local is made, with the same
 // errors: returns the file that writing to `destination` replaces. `own`,

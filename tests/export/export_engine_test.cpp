@@ -136,13 +136,14 @@ TEST_F(export_engine_test, the_vaults_own_files_are_never_written_over) {
     make_docs();
     checkin("\\", "top.txt", "top", t1);
     const fs::path data = v.repo().storage().data_directory;
-    export_engine(v.repo(), "\\", data, version_mode::latest, entry_filter::files, progress,
-                  problems)
-        .run();
-    EXPECT_FALSE(fs::exists(data / "top.txt"));
-    EXPECT_EQ(test::text_file_contents(data / "log.txt"),
-              "Exception: Cannot write " + (data / "top.txt").string() +
-                  ": it is one of the vault's own files\n");
+    for (const version_mode mode : {version_mode::latest, version_mode::oldest}) {
+        fs::remove(data / "log.txt");  // the log is appended to
+        export_engine(v.repo(), "\\", data, mode, entry_filter::files, progress, problems).run();
+        EXPECT_FALSE(fs::exists(data / "top.txt"));
+        EXPECT_EQ(test::text_file_contents(data / "log.txt"),
+                  "Exception: Cannot write " + (data / "top.txt").string() +
+                      ": it is one of the vault's own files\n");
+    }
 
 #ifndef _WIN32  // making a link there takes a privilege most users lack
     fs::create_directories(root / "docs");
