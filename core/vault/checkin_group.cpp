@@ -157,7 +157,16 @@ void checkin_group::add(const std::filesystem::path& source, const std::string& 
                         const std::string& description, progress_observer* observer) {
     checkin_request request{source, directory, {}, mime_type, description};
     try {
-        request.when = checkin_moment::parse(when);
+        if (last_moment_ && when == last_when_) {
+            request.when = *last_moment_;
+        } else {
+            request.when = checkin_moment::parse(when);
+            // "now" is read again for every file.
+            if (!request.when.now) {
+                last_when_ = when;
+                last_moment_ = request.when;
+            }
+        }
     } catch (...) {
         // Refused before anything of it is read.
         member m;

@@ -31,6 +31,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -153,6 +154,10 @@ class checkin_group {
     std::unique_ptr<read_ahead> reader_;  // made at the first file
     std::uint64_t bytes_ = 0;
     clock::time_point started_;
+    // The last date given as text and its moment: a run dates its files
+    // alike, and reading a date looks the time zone up again each time.
+    std::string last_when_;
+    std::optional<checkin_moment> last_moment_;
 };
 
 }  // namespace tuv
