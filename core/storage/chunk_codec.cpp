@@ -150,7 +150,14 @@ std::optional<std::string> chunk_decoder::decode(const void* container, std::uin
         failed_ =
             content_size_ == ZSTD_CONTENTSIZE_ERROR || content_size_ == ZSTD_CONTENTSIZE_UNKNOWN;
         if (!failed_) {
-            content_.resize(std::min<std::uint64_t>(content_size_, std::max(want, end)));
+            // A frame no larger than a check-in makes is decoded whole: in one
+            // go zstd decodes it faster than it streams a part, and the
+            // chunks after are then at hand. A larger claim is decoded only
+            // as far as needed: a damaged header must not make us allocate it.
+            const std::uint64_t needed = std::max(want, end);
+            content_.resize(content_size_ <= std::max<std::uint64_t>(needed, shared_frame_limit)
+                                ? content_size_
+                                : needed);
             failed_ = !decode_frame_start(stored, content_size_, content_);
         }
     }

@@ -98,9 +98,10 @@ class chunk_decoder {
     // decode_chunk_unchecked for the chunk whose stored bytes lie at `at` in
     // `container` (any value that tells containers apart). A chunk in a
     // shared frame is taken from the content decoded last when that frame
-    // was decoded far enough; otherwise the frame is decoded up to `want`
-    // bytes of its content (at least the chunk's end), as far as the later
-    // chunks of the read reach into it.
+    // was decoded far enough; otherwise the frame is decoded whole, or, when
+    // its header claims more than a shared frame holds, up to `want` bytes
+    // of its content (at least the chunk's end), as far as the later chunks
+    // of the read reach into it.
     std::optional<std::string> decode(const void* container, std::uint64_t at,
                                       std::span<const std::uint8_t> stored,
                                       std::optional<std::int64_t> codec, std::uint64_t size,
