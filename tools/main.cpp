@@ -11,6 +11,7 @@
 #endif
 
 #include "core/base/utf8_path.h"
+#include "platform/batch_memory.h"
 #include "platform/program_folder.h"
 #include "platform/utf8_process.h"
 #include "tools/cli.h"
@@ -37,6 +38,7 @@ bool output_is_terminal() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    platform::keep_freed_memory();
     // Names and paths are UTF-8 from the command line to what is printed.
     const platform::utf8_console console;
     const std::vector<std::string> arguments = platform::utf8_arguments(argc, argv);
