@@ -15,14 +15,15 @@ void create_schema(db& database);
 // when it holds none of them.
 std::string existing_vault_table(db& database);
 
-// Whether the chunk table has the stored_size and codec columns. A vault
-// made before chunks could be compressed has neither; it is never altered,
-// as it only ever stores raw chunks (docs/schema.md).
-bool has_stored_form_columns(db& database);
-
-// Whether the chunk table has the frame_offset column, which vaults made
-// before chunks could share a frame lack; they are never altered either.
-bool has_frame_offset_column(db& database);
+// Which of the later columns the chunk table has. A vault made before chunks
+// could be compressed has neither stored_size nor codec, and one made before
+// chunks could share a frame has no frame_offset; neither is ever altered
+// (docs/schema.md).
+struct chunk_columns {
+    bool stored_form = false;  // stored_size and codec
+    bool frame_offset = false;
+};
+chunk_columns read_chunk_columns(db& database);
 
 // Written to the database header so that a vault can be told from any other
 // SQLite file.

@@ -15,18 +15,30 @@ namespace {
 
 }  // namespace
 
-settings_reader::settings_reader(db& database) : database_(database) {
-    auto table = database_.query("SELECT 1 FROM sqlite_schema WHERE type = 'table' AND name = ?",
-                                 {"settings"});
-    if (!table->next()) {
-        throw tuv_error(database_.name() + " is not a Quillmark vault: it has no settings table");
+settings_reader::settings_reader(db& database) {
+    // One statement for them all: on a server each one is a round trip, and
+    // a new session's look into the catalogue costs milliseconds, so the
+    // catalogue is asked only to explain a failure.
+    try {
+        auto rows = database.query("SELECT key, value FROM settings", {});
+        while (rows->next()) values_.emplace(rows->get_string(0), rows->get_string(1));
+    } catch (const std::exception&) {
+        // A missing table fails as the engine's own error (SQLite's wrapper
+        // passes it on unconverted): the catalogue tells which it was.
+        auto table = database.query("SELECT 1 FROM sqlite_schema WHERE type = 'table' AND name = ?",
+                                    {"settings"});
+        if (!table->next()) {
+            throw tuv_error(database.name() +
+                            " is not a Quillmark vault: it has no settings table");
+        }
+        throw;
     }
 }
 
-std::string settings_reader::get_setting(const std::string& key) {
-    auto rows = database_.query("SELECT value FROM settings WHERE key = ?", {key});
-    if (!rows->next()) throw rec_not_found_exception("Could not find settings for " + key);
-    return rows->get_string("value");
+std::string settings_reader::get_setting(const std::string& key) const {
+    const auto found = values_.find(key);
+    if (found == values_.end()) throw rec_not_found_exception("Could not find settings for " + key);
+    return found->second;
 }
 
 std::uint64_t parse_setting_number(const std::string& key, const std::string& text,

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 
 namespace tuv {
@@ -22,19 +23,19 @@ inline constexpr const char* compression = "compression";
 inline constexpr const char* compressed_codec = "compressed_codec";
 }  // namespace setting_key
 
-// Reads settings rows; never writes.
+// The settings rows as they were when it was made; never writes. Throws
+// tuv_error "<database file> is not a Quillmark vault: it has no settings
+// table" without the table.
 class settings_reader {
   public:
-    // `database` must outlive the reader. Throws tuv_error "<database file>
-    // is not a Quillmark vault: it has no settings table" without the table.
     explicit settings_reader(db& database);
 
     // The value of a key. Throws rec_not_found_exception
     // "Record Not Found : Could not find settings for <key>" without a row.
-    std::string get_setting(const std::string& key);
+    std::string get_setting(const std::string& key) const;
 
   private:
-    db& database_;
+    std::map<std::string, std::string> values_;
 };
 
 // Parses a numeric setting the way a formatted stream reads an unsigned

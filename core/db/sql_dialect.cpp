@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <vector>
 
 namespace tuv {
 namespace {
@@ -30,17 +29,11 @@ std::size_t skip_spaces(std::string_view sql, std::size_t at) {
 
 // The rows the core reads from SQLite's catalogue, from PostgreSQL's, in the
 // connection's schema. pg_catalog rather than information_schema: its views
-// take several milliseconds to plan, at every program's start.
+// take several milliseconds to plan.
 constexpr std::string_view schema_tables =
     "(SELECT 'table' AS type, c.relname AS name FROM pg_catalog.pg_class c"
     " JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace"
     " WHERE n.nspname = current_schema() AND c.relkind IN ('r', 'p')) AS sqlite_schema";
-constexpr std::string_view table_columns_head =
-    "(SELECT a.attname AS name FROM pg_catalog.pg_attribute a"
-    " JOIN pg_catalog.pg_class c ON c.oid = a.attrelid"
-    " JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace"
-    " WHERE n.nspname = current_schema() AND a.attnum > 0 AND NOT a.attisdropped"
-    " AND c.relname = ";
 
 class translator {
   public:
@@ -59,19 +52,6 @@ class translator {
                 placeholder();
             } else if (std::isalpha(static_cast<unsigned char>(c)) || c == '_') {
                 word();
-            } else if (c == '(') {
-                ++depth_;
-                out_ += c;
-                ++at_;
-            } else if (c == ')') {
-                if (!closes_.empty() && closes_.back() == depth_) {
-                    closes_.pop_back();
-                    out_ += ") AS pragma_table_info";
-                } else {
-                    out_ += c;
-                }
-                --depth_;
-                ++at_;
             } else {
                 out_ += c;
                 ++at_;
@@ -126,10 +106,6 @@ class translator {
             out_ += "strpos";
         } else if (name == "SQLITE_SCHEMA") {
             out_ += schema_tables;
-        } else if (name == "PRAGMA_TABLE_INFO" && call) {
-            at_ = skip_spaces(sql_, at_) + 1;
-            out_ += table_columns_head;
-            closes_.push_back(++depth_);
         } else if (ddl_ && name == "INTEGER") {
             const std::size_t next = skip_spaces(sql_, at_);
             const bool key = starts_with_words(sql_.substr(next), "PRIMARY");
@@ -146,8 +122,6 @@ class translator {
     std::string out_;
     std::size_t at_ = 0;
     int count_ = 0;
-    int depth_ = 0;
-    std::vector<int> closes_;  // depths whose ")" ends a pragma_table_info
 };
 
 }  // namespace

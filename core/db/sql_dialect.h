@@ -15,7 +15,7 @@ namespace tuv {
 //   INSERT OR IGNORE                INSERT ... ON CONFLICT DO NOTHING
 //   LIKE                            ILIKE (SQLite's LIKE ignores case)
 //   instr(a, b)                     strpos(a, b)
-//   sqlite_schema, pragma_table_info(t)   the same rows from pg_catalog
+//   sqlite_schema                   the same rows from pg_catalog
 //   in CREATE TABLE: INTEGER PRIMARY KEY, INTEGER, BLOB
 //                                   an identity BIGINT key, BIGINT, BYTEA
 // String literals and quoted names pass unchanged.

@@ -55,8 +55,9 @@ repository::repository(const std::string& db_path, access mode) : files_(&file_s
         default_disk_size_.reset();
     }
 
-    stored_form_columns_ = has_stored_form_columns(*database_);
-    frame_offset_column_ = stored_form_columns_ && has_frame_offset_column(*database_);
+    const chunk_columns columns = read_chunk_columns(*database_);
+    stored_form_columns_ = columns.stored_form;
+    frame_offset_column_ = columns.stored_form && columns.frame_offset;
     try {
         compression_ = parse_compression(reader.get_setting(setting_key::compression),
                                          default_compression_level);

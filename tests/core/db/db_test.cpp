@@ -266,7 +266,8 @@ TEST_P(db_test, the_schema_is_made_and_its_settings_read) {
     database->execute("INSERT INTO settings(key, value) VALUES(?, ?)",
                       {setting_key::path_separator, "/"});
     transaction.commit();
-    EXPECT_TRUE(has_stored_form_columns(*database));
+    EXPECT_TRUE(read_chunk_columns(*database).stored_form);
+    EXPECT_TRUE(read_chunk_columns(*database).frame_offset);
     EXPECT_EQ(settings_reader(*database).get_setting(setting_key::path_separator), "/");
 }
 

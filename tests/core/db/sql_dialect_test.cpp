@@ -46,13 +46,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "SELECT 1 FROM (SELECT 'table' AS type, c.relname AS name FROM "
                     "pg_catalog.pg_class c JOIN pg_catalog.pg_namespace n ON n.oid = "
                     "c.relnamespace WHERE n.nspname = current_schema() AND c.relkind IN ('r', "
-                    "'p')) AS sqlite_schema WHERE name = $1"},
-        translation{"SELECT 1 FROM pragma_table_info('chunk') WHERE name = 'x'",
-                    "SELECT 1 FROM (SELECT a.attname AS name FROM pg_catalog.pg_attribute a "
-                    "JOIN pg_catalog.pg_class c ON c.oid = a.attrelid JOIN pg_catalog.pg_namespace "
-                    "n ON n.oid = c.relnamespace WHERE n.nspname = current_schema() AND a.attnum > "
-                    "0 AND NOT a.attisdropped AND c.relname = 'chunk') AS pragma_table_info WHERE "
-                    "name = 'x'"}));
+                    "'p')) AS sqlite_schema WHERE name = $1"}));
 
 }  // namespace
 }  // namespace tuv

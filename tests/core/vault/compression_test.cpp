@@ -123,7 +123,7 @@ TEST_F(compression_test, old_vault_checks_in_raw_and_reads_back) {
     std::ofstream(local / "a.txt", std::ios::binary) << content;
     old.checkin_file(local / "a.txt", "\\", t1, "text/plain", "");
 
-    EXPECT_FALSE(has_stored_form_columns(old.database()));
+    EXPECT_FALSE(read_chunk_columns(old.database()).stored_form);
     EXPECT_EQ(fs::file_size(v.layout().data / "tuv_s1"), content.size());
     test::checkout_path(old, "\\a.txt", local / "out", t1);
     EXPECT_EQ(fs::file_size(local / "out"), content.size());
