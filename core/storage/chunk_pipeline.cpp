@@ -485,8 +485,37 @@ const chunk_pipeline::chunk* chunk_pipeline::next() {
         }
     }
     assert(s.state == stage::ready);
+    if (synchronous_ && compression_.find_stored && consumed_ >= looked_up_here_) {
+        look_up_cut_here();
+    }
     handed_out_ = true;
     return &s.data;
+}
+
+void chunk_pipeline::look_up_cut_here() {
+    // The thread that cut the file asked only which chunks are committed.
+    // The rest are asked for here, on the consumer's connection, as many at
+    // a time as a file cut on a thread of its own has ahead at most: one at
+    // a time, each would cost a server a round trip.
+    const std::uint64_t stop = std::min<std::uint64_t>(produced_, consumed_ + max_depth);
+    std::vector<std::string> asked;
+    std::vector<std::uint64_t> asked_at;
+    for (std::uint64_t i = consumed_; i < stop; ++i) {
+        if (at(i).data.stored_id) continue;
+        asked.push_back(at(i).data.checksum);
+        asked_at.push_back(i);
+    }
+    looked_up_here_ = stop;
+    if (asked.empty()) return;
+    const std::vector<std::int64_t> ids = compression_.find_stored(asked);
+    for (std::size_t k = 0; k < asked_at.size(); ++k) {
+        chunk& c = at(asked_at[k]).data;
+        if (ids.at(k) != 0) {
+            c.stored_id = ids[k];
+        } else if (!may_repeat_earlier(asked_at[k])) {
+            c.stored_id = 0;
+        }
+    }
 }
 
 }  // namespace tuv

@@ -189,6 +189,9 @@ class chunk_pipeline {
     // Whether a chunk handed out before the one at `index` (and after the
     // last given back) may have its checksum.
     bool may_repeat_earlier(std::uint64_t index);
+    // For a file cut on the constructor's thread: asks find_stored about
+    // the next max_depth chunks that find_committed did not find.
+    void look_up_cut_here();
     std::unique_ptr<chunk_compressor> make_compressor() const;
     // A thread sleeps until what it waits for is there: for the consumer, a
     // quarter of the slots filled (or the end), or its chunk no longer
@@ -218,6 +221,7 @@ class chunk_pipeline {
     // Cut on the constructor's thread: nobody may wait, and no chunk waits
     // for a look-up.
     bool synchronous_ = false;
+    std::uint64_t looked_up_here_ = 0;  // chunks before it were looked up
     // The file reader's buffer: the whole file, when it is cut here.
     std::size_t read_buffer_size_ = buffered_reader::default_buffer_size;
     std::unique_ptr<chunk_compressor> consumer_compressor_;

@@ -161,7 +161,9 @@ TEST(chunk_pipeline_test, compresses_the_chunks_not_stored_and_knows_which_are) 
     const auto order = test::random_bytes(60, 9);  // blocks repeat, near and far
     for (const std::uint8_t b : order)
         data.insert(data.end(), blocks[b % 8].begin(), blocks[b % 8].end());
-    for (const std::size_t depth : {std::size_t{4}, std::size_t{16}}) {
+    // Depth 0 (64 slots) cuts the file on this thread, which asks only which
+    // chunks are committed; the rest are asked for in one list.
+    for (const std::size_t depth : {std::size_t{4}, std::size_t{16}, std::size_t{0}}) {
         std::map<std::string, std::int64_t> stored{{md5_hex(blocks[0].data(), 256), 1000},
                                                    {md5_hex(blocks[1].data(), 256), 1001}};
         const auto consumer = std::this_thread::get_id();
@@ -171,8 +173,15 @@ TEST(chunk_pipeline_test, compresses_the_chunks_not_stored_and_knows_which_are) 
             const auto found = stored.find(checksum);
             return found == stored.end() ? 0 : found->second;
         };
+        int lists = 0;
+        const auto find_listed = [&](std::span<const std::string> checksums) {
+            ++lists;
+            return each(find_stored)(checksums);
+        };
+        pipeline_compression compression{3, find_listed};
+        if (depth == 0) compression.find_committed = each(find_stored);
         memory_file file(data);
-        chunk_pipeline pipeline(file, settings, {3, each(find_stored)}, depth);
+        chunk_pipeline pipeline(file, settings, compression, depth);
         std::vector<std::uint8_t> out(256);
         std::size_t handed = 0;
         while (const chunk_pipeline::chunk* c = pipeline.next()) {
@@ -193,6 +202,9 @@ TEST(chunk_pipeline_test, compresses_the_chunks_not_stored_and_knows_which_are) 
         }
         EXPECT_EQ(handed, order.size() + 1);
         EXPECT_FALSE(asked_elsewhere);
+        if (depth == 0) {
+            EXPECT_EQ(lists, 1);
+        }
     }
 }
 
