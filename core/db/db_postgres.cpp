@@ -124,6 +124,13 @@ bool preparable(std::string_view sql) {
     return false;
 }
 
+bool changes_tables(std::string_view sql) {
+    for (const std::string_view head : {"CREATE", "ALTER", "DROP"}) {
+        if (starts_with_words(sql, head)) return true;
+    }
+    return false;
+}
+
 // The table an INSERT statement (SQLite's text) writes to; empty for any
 // other statement.
 std::string inserted_table(std::string_view sql) {
@@ -418,8 +425,9 @@ std::unique_ptr<db_recordset> db_postgres::run(const std::string& sql,
                                                         rows_format));
                 }
             } else {
-                // The table's keys may have changed.
-                identity_keys_.reset();
+                // A table made, changed or dropped may change its key; a
+                // transaction's begin or end changes none.
+                if (changes_tables(sql)) identity_keys_.reset();
                 result.reset(libpq().PQexecParams(connection_, postgres_statement(sql).c_str(),
                                                   count, nullptr, data.data(), lengths.data(),
                                                   formats.data(), 0));
