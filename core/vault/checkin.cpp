@@ -171,8 +171,12 @@ checkin::destination checkin::find_or_make(const checkin_request& request,
             directories.push_back(seen->second);
             continue;
         }
+        const bool in_made = known.made.contains(place.first);
         std::unique_ptr<file_entry> found =
-            find_for_writing(names[i], directories.back(), is_file, known);
+            in_made && !known.named_in_made.contains(place)
+                ? nullptr
+                : find_for_writing(names[i], directories.back(), is_file, known);
+        if (in_made && !found) known.named_in_made.insert(place);
         if (!is_file) {
             if (found && !found->is_directory()) {
                 throw tuv_error("Cannot check in " + source + ": " + walked +

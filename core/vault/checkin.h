@@ -86,9 +86,13 @@ struct known_directories {
     // Those the transaction made: no other writer sees them before it
     // commits, so no name in them needs a lock, or a second look after one.
     std::set<std::int64_t> made;
+    // The names the transaction gave entries in those: any other is in
+    // none of them, and needs no look-up.
+    std::set<std::pair<std::int64_t, std::string>> named_in_made;
     void clear() {
         by_name.clear();
         made.clear();
+        named_in_made.clear();
     }
 };
 

@@ -154,6 +154,24 @@ TEST_F(checkin_group_test, each_file_takes_the_date_it_was_added_with) {
               (std::vector<std::string>{when, when, "2024-05-07 07:08:09", "refused", when}));
 }
 
+// The group makes \g; the second a.txt it adds there finds the first, and
+// as a version dated the same second it is refused.
+TEST_F(checkin_group_test, a_name_given_twice_in_a_folder_the_group_made_is_one_file) {
+    fs::create_directories(folder / "x");
+    fs::create_directories(folder / "y");
+    std::ofstream(folder / "x" / "a.txt", std::ios::binary) << "first";
+    std::ofstream(folder / "y" / "a.txt", std::ios::binary) << "second";
+    EXPECT_EQ(check_in({folder / "x" / "a.txt", folder / "y" / "a.txt"}, 10),
+              (std::vector<std::string>{
+                  "a.txt as \\g\\a.txt",
+                  "a.txt: Cannot check in " + (folder / "y" / "a.txt").string() +
+                      " as \\g\\a.txt: its latest version is dated 2024-05-06 07:08:09, and a "
+                      "new version must be later (asked for 2024-05-06 07:08:09)"}));
+    EXPECT_EQ(test::query_rows(v.database(), "SELECT COUNT(*) FROM file_info WHERE path = 'a.txt'"),
+              std::vector<std::string>{"1"});
+    EXPECT_EQ(read("\\g\\a.txt"), "first");
+}
+
 // The first sync of a container fails with an I/O error.
 class checkin_group_sync_test : public checkin_group_test {
   protected:
