@@ -220,6 +220,8 @@ TEST_F(cli_test, a_second_desktop_joins_a_vault_on_a_server_and_checks_in) {
     ASSERT_EQ(run({"checkin", (folder / "note.txt").string()}).code, exit_ok);
     ASSERT_EQ(run({"checkout", "\\note.txt", (folder / "back.txt").string()}).code, exit_ok);
     EXPECT_EQ(test::file_contents(folder / "back.txt"), "from the second desktop");
+    const result stats = run({"stats"});
+    EXPECT_NE(stats.out.find("  Files           1\n"), std::string::npos) << stats.err;
 }
 
 TEST_F(cli_test, a_vault_migrates_to_a_server_with_every_version) {
