@@ -15,6 +15,8 @@ namespace tuv {
 //   INSERT OR IGNORE                INSERT ... ON CONFLICT DO NOTHING
 //   LIKE                            ILIKE (SQLite's LIKE ignores case)
 //   instr(a, b)                     strpos(a, b)
+//   INDEXED BY name                 nothing (the server picks its index)
+//   CROSS JOIN t ON ...             INNER JOIN t ON ... (SQLite's fixed order)
 //   sqlite_schema                   the same rows from pg_catalog
 //   in CREATE TABLE: INTEGER PRIMARY KEY, INTEGER, BLOB
 //                                   an identity BIGINT key, BIGINT, BYTEA

@@ -100,35 +100,48 @@ void journal::insert_changes(std::span<const change> changes, const date& moment
 
 void journal::get_change_range(std::int64_t inode, int from, int to, int level, int changetype,
                                std::vector<std::tm>& out) {
-    sql_builder q;
-    q.add("SELECT year, month, day, hour, minute, second FROM journal WHERE inode = ?", {inode});
+    constexpr const char* moment = "SELECT year, month, day, hour, minute, second FROM journal";
+    sql_builder where;
+    where.add(" WHERE inode = ?", {inode});
     const bool by_kind = changetype != 0;
+    const char* groups = nullptr;
     switch (level) {
         case LEVEL_ALL:
-            if (by_kind) q.add(" AND changetype = ?", {changetype});
-            // id last: rows of the same second keep the order they were written in.
-            q.add(" ORDER BY year, month, day, hour, minute, second, id");
+            if (by_kind) where.add(" AND changetype = ?", {changetype});
             break;
         case LEVEL_YEARS:
             if (by_kind) {
-                q.add(" AND changetype = ?", {changetype});
+                where.add(" AND changetype = ?", {changetype});
             } else if (from != 0 || to != 0) {
-                q.add(" AND year BETWEEN ? AND ?", {from, to});
+                where.add(" AND year BETWEEN ? AND ?", {from, to});
             }
-            q.add(" GROUP BY year ORDER BY year");
+            groups = "year";
             break;
         case LEVEL_MONTHS:
-            q.add(" AND year BETWEEN ? AND ?", {from, to});
-            if (by_kind) q.add(" AND changetype = ?", {changetype});
-            q.add(" GROUP BY year, month ORDER BY year, month");
+            where.add(" AND year BETWEEN ? AND ?", {from, to});
+            if (by_kind) where.add(" AND changetype = ?", {changetype});
+            groups = "year, month";
             break;
         case LEVEL_DAYS:
-            q.add(" AND month = ? AND year = ?", {from, to});
-            if (by_kind) q.add(" AND changetype = ?", {changetype});
-            q.add(" GROUP BY day ORDER BY year, month, day");
+            where.add(" AND month = ? AND year = ?", {from, to});
+            if (by_kind) where.add(" AND changetype = ?", {changetype});
+            groups = "year, month, day";
             break;
         default:
             throw tuv_error(std::string("Invalid time range in journal::get_change_range()"));
+    }
+    sql_builder q(moment);
+    if (groups == nullptr) {
+        // id last: rows of the same second keep the order they were written in.
+        q.add(where).add(" ORDER BY year, month, day, hour, minute, second, id");
+    } else {
+        // One row stands for each group: its first written, so that every
+        // field is that of a real change (a server refuses columns that are
+        // neither grouped nor aggregated).
+        q.add(" JOIN (SELECT MIN(id) AS first FROM journal")
+            .add(where)
+            .add(std::string(" GROUP BY ") + groups + ") AS grouped ON journal.id = grouped.first")
+            .add(std::string(" ORDER BY ") + groups);
     }
 
     auto rows = database().query(q.sql(), q.params());
@@ -155,7 +168,7 @@ journal_period journal::period(int from, int to, int level, int changetype) {
             } else if (from != 0 || to != 0) {
                 p.condition.add("year BETWEEN ? AND ?", {from, to});
             } else {
-                p.condition.add("1");
+                p.condition.add("1 = 1");
             }
             break;
         case LEVEL_MONTHS:
@@ -215,11 +228,11 @@ void journal::inodes_for_source(const std::string& text, std::vector<std::int64_
 #ifdef _WIN32
     static const std::string sql =
         "SELECT inode FROM journal WHERE instr(lower(src_path), lower(?1)) > 0 GROUP BY inode"
-        " ORDER BY MAX(lower(src_path) = lower(?1)) DESC, inode";
+        " ORDER BY MAX(CASE WHEN lower(src_path) = lower(?1) THEN 1 ELSE 0 END) DESC, inode";
 #else
     static const std::string sql =
         "SELECT inode FROM journal WHERE instr(src_path, ?1) > 0 GROUP BY inode"
-        " ORDER BY MAX(src_path = ?1) DESC, inode";
+        " ORDER BY MAX(CASE WHEN src_path = ?1 THEN 1 ELSE 0 END) DESC, inode";
 #endif
     auto rows = database().query(sql, {text});
     while (rows->next()) out.push_back(rows->get_int64("inode"));

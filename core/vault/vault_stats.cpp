@@ -88,7 +88,8 @@ vault_stats collect_vault_stats(repository& repo) {
                                   "), 0) FROM chunk WHERE frame_offset IS NULL") +
                   count(database,
                         "SELECT COALESCE(SUM(stored_size), 0) FROM (SELECT DISTINCT disk_id,"
-                        " physical_offset, stored_size FROM chunk WHERE frame_offset IS NOT NULL) AS frames")
+                        " physical_offset, stored_size FROM chunk WHERE frame_offset IS NOT NULL) "
+                        "AS frames")
             : count(database, "SELECT COALESCE(SUM(" + stored + "), 0) FROM chunk");
 
     // A block whose chunk row is gone counts as empty; verify names it.

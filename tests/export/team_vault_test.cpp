@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ctime>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -14,9 +16,13 @@
 #include "core/base/errors.h"
 #include "core/db/db.h"
 #include "core/db/open_database.h"
+#include "core/vault/catalogue.h"
+#include "core/vault/file_entry.h"
 #include "core/vault/installer.h"
+#include "core/vault/journal.h"
 #include "core/vault/progress_observer.h"
 #include "core/vault/repository.h"
+#include "core/vault/search.h"
 #include "core/vault/verify.h"
 #include "export/export_engine.h"
 #include "tests/support/checks.h"
@@ -158,6 +164,81 @@ TEST_F(team_vault_test, a_check_in_that_loses_the_server_leaves_the_vault_as_it_
     repo.checkin_file(source, "\\", "2024-01-02 00:00:00", "", "");
     EXPECT_EQ(test::checkout_path(repo, "\\a.bin", folder / "back2", "now"), second.size());
     EXPECT_EQ(test::file_contents(folder / "back2"), second);
+}
+
+// What the explorer and the properties program read, as text: the time line
+// at every level, the changes in a period and searches.
+std::vector<std::string> reads(repository& repo) {
+    std::vector<std::string> out;
+    const auto when = [](const std::tm& t) {
+        char text[64];
+        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &t);
+        return std::string(text);
+    };
+    const auto step = [&](const std::string& name, const std::function<std::string()>& read) {
+        try {
+            out.push_back(name + ": " + read());
+        } catch (const std::exception& e) {
+            out.push_back(name + " failed: " + e.what());
+        }
+    };
+    const std::int64_t file = repo.catalogue().resolve("\\Docs\\a.txt")->file_id();
+    const struct {
+        int from, to, level;
+    } ranges[] = {{0, 0, LEVEL_ALL},
+                  {0, 0, LEVEL_YEARS},
+                  {2024, 2025, LEVEL_YEARS},
+                  {2024, 2025, LEVEL_MONTHS},
+                  {3, 2025, LEVEL_DAYS}};
+    for (const auto& r : ranges) {
+        const std::string name = "range " + std::to_string(r.level) + " " + std::to_string(r.from);
+        step(name, [&] {
+            std::vector<std::tm> times;
+            repo.journal().get_change_range(file, r.from, r.to, r.level, 0, times);
+            std::string text;
+            for (const std::tm& t : times) text += when(t) + ";";
+            return text;
+        });
+        if (r.level == LEVEL_ALL) continue;
+        step("changes " + name, [&] {
+            std::vector<change_entry> changes;
+            repo.catalogue().changes_under("\\Docs", r.from, r.to, r.level, 0, false, changes);
+            std::string text;
+            for (const change_entry& c : changes) text += c.full_path + " " + when(c.time) + ";";
+            return text;
+        });
+    }
+    step("sources", [&] {
+        std::vector<std::int64_t> inodes;
+        repo.journal().inodes_for_source("a.txt", inodes);
+        return std::to_string(inodes.size());
+    });
+    step("search", [&] {
+        std::vector<std::unique_ptr<file_entry>> found;
+        search(repo, found, "%N&%A", {"*.txt", "*NE*"});
+        std::string text;
+        for (const auto& entry : found) text += entry->full_path() + ";";
+        return text;
+    });
+    return out;
+}
+
+TEST_F(team_vault_test, the_programs_reads_answer_as_on_a_local_vault) {
+    vault_options options;
+    options.chunks = {512, 8192, 16, 509};
+    test::test_vault local(options);
+    repository team(schema.address());
+    const std::pair<const char*, const char*> checkins[] = {{"a.txt", "2024-05-06 07:08:09"},
+                                                            {"a.txt", "2025-03-02 10:00:00"},
+                                                            {"a.txt", "2025-03-20 11:00:00"},
+                                                            {"b.txt", "2025-03-21 12:00:00"}};
+    for (const auto& [name, when] : checkins) {
+        write_file(folder / name, when);
+        for (repository* repo : {&local.repo(), &team}) {
+            repo->checkin_file(folder / name, "\\Docs", when, "text/plain", "one");
+        }
+    }
+    EXPECT_EQ(reads(team), reads(local.repo()));
 }
 
 }  // namespace
