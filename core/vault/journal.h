@@ -122,7 +122,8 @@ class journal {
 
     // The moments at which one entry changed, oldest first: every row
     // (LEVEL_ALL), one per year, month of the years from..to, or day of the
-    // month `from` of the year `to`. changetype 0 means any kind.
+    // month `from` of the year `to`, each given by the first row written
+    // in it. changetype 0 means any kind.
     // Throws tuv_error for another level, and rec_not_found_exception
     // "Record Not Found : Couldn't find logs in journal " when no row matches,
     // except that `from` 1 or 12 then leaves the list unchanged.
