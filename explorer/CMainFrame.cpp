@@ -172,8 +172,7 @@ void CMainFrame::toggle_search_pane() {
 void CMainFrame::update_repository_size() {
     if (!count_size_ || document_.vault() == nullptr) return;
     count_size_ = false;
-    if (const auto bytes =
-            tuv::explorer::registered_repository_bytes(document_.vault()->data_directory())) {
+    if (const auto bytes = tuv::explorer::vault_repository_bytes(*document_.vault())) {
         size_->setText(QString::fromStdString(tuv::explorer::repository_size_text(*bytes)));
     }
 }

@@ -2,7 +2,10 @@
 
 #include <system_error>
 
+#include "core/base/errors.h"
 #include "core/base/utf8_path.h"
+#include "core/db/db.h"
+#include "core/vault/repository.h"
 #include "platform/CRegistry.h"
 #include "platform/quillmark_registry.h"
 
@@ -41,6 +44,20 @@ std::optional<std::uint64_t> registered_repository_bytes(
         // A registry that cannot be read leaves the vault's own folder.
     }
     return repository_bytes(data_dir, vault_data_directory);
+}
+
+std::optional<std::uint64_t> vault_repository_bytes(repository& repo) {
+    if (!repo.storage().on_server) return registered_repository_bytes(repo.data_directory());
+    try {
+        auto used = repo.database().query(
+            "SELECT COALESCE(SUM(total_size - free_size), 0) FROM disk_info", {});
+        if (!used->next()) return std::nullopt;
+        return static_cast<std::uint64_t>(used->get_int64(0));
+    } catch (const tuv_error&) {
+        // Asked again at the next change; a message every time would only
+        // repeat what the lists say.
+        return std::nullopt;
+    }
 }
 
 std::string repository_size_text(std::uint64_t bytes) {

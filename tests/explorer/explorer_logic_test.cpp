@@ -14,6 +14,7 @@
 #include "core/vault/file_entry.h"
 #include "core/vault/journal.h"
 #include "core/vault/repository.h"
+#include "core/vault/vault_stats.h"
 #include "explorer/explorer_document.h"
 #include "explorer/list_rows.h"
 #include "explorer/repository_size.h"
@@ -24,6 +25,7 @@
 #include "tests/support/gui/scripted_prompter.h"
 #include "tests/support/scoped_registry.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_schema.h"
 #include "tests/support/test_vault.h"
 
 namespace tuv::explorer {
@@ -298,6 +300,24 @@ TEST_F(explorer_logic_test, repository_size_in_whole_megabytes) {
     EXPECT_EQ(bytes.value_or(0), 3145727u);
     EXPECT_EQ(repository_size_text(*bytes), "Repository Size : 2 MB");
     EXPECT_FALSE(container_bytes(files_.path() / "none"));
+}
+
+// A vault on a server has no container files here: its size is what its
+// containers hold there, as stats counts it.
+TEST_F(explorer_logic_test, repository_size_of_a_vault_on_a_server) {
+    EXPECT_EQ(vault_repository_bytes(vault_.repo()), container_bytes(vault_.layout().data));
+    test::test_schema schema;
+    if (!schema.available()) GTEST_SKIP() << "QUILLMARK_TEST_PG is not set";
+    vault_options options;
+    options.directory = files_.path() / "desktop";
+    install_server_vault(schema.address(), options);
+    repository team(schema.address());
+    std::ofstream(files_.path() / "big.bin", std::ios::binary) << std::string(300000, 'q');
+    team.checkin_file(files_.path() / "big.bin", "\\", "now", "", "");
+    const auto bytes = vault_repository_bytes(team);
+    ASSERT_TRUE(bytes);
+    EXPECT_GT(*bytes, 0u);
+    EXPECT_EQ(*bytes, collect_vault_stats(team).stored_bytes);
 }
 
 // F5 after the vault's folder went away says so instead of showing the old
