@@ -144,8 +144,8 @@ std::unique_ptr<file_entry> checkin::find_for_writing(const std::string& name, s
     return found;
 }
 
-checkin::destination checkin::find_or_make(const checkin_request& request,
-                                           known_directories& known) {
+checkin::destination checkin::find_or_make(const checkin_request& request, known_directories& known,
+                                           std::uint64_t size) {
     const std::string& separator = separator_;
     const std::string source = utf8_of(request.source);
     const std::string folder = request.directory.empty() ? separator : request.directory;
@@ -193,8 +193,8 @@ checkin::destination checkin::find_or_make(const checkin_request& request,
             continue;
         }
         if (!found) {
-            found = catalogue_.create_file_entry(names[i], directories.back(), 0, found_at.moment,
-                                                 request.mime_type);
+            found = catalogue_.create_file_entry(names[i], directories.back(), size,
+                                                 found_at.moment, request.mime_type);
             found_at.created = true;
         } else if (found->is_directory()) {
             throw tuv_error("Cannot check in " + source + ": " + walked + " is a directory");
@@ -232,10 +232,14 @@ checkin_result checkin::write(file_handle& input, chunk_pipeline& chunks,
                               known_directories& known, progress_observer* observer) {
     checkin_result result;
     result.size_at_open = chunks.size_at_start();
-    destination to = find_or_make(request, known);
+    destination to = find_or_make(request, known, result.size_at_open);
     file_entry& entry = *to.entry;
-    entry.modification_date() = to.moment;
-    entry.modification_date().set_changed(true);
+    // A new file's row has its dates and expected size already: unless the
+    // file changed size while it was read, it needs no second statement.
+    if (!to.created) {
+        entry.modification_date() = to.moment;
+        entry.modification_date().set_changed(true);
+    }
 
     // Every directory on the path changed, the root first, then the file.
     std::vector<journal::change> changes;
@@ -256,7 +260,7 @@ checkin_result checkin::write(file_handle& input, chunk_pipeline& chunks,
         if (observer != nullptr) observer->update(percent(offset, result.size_at_open));
     }
     writer.close_blocks_after(entry.file_id(), offset, to.moment.seconds());
-    entry.set_size(offset);
+    if (offset != entry.size()) entry.set_size(offset);
     entry.flush();
 
     result.size = offset;

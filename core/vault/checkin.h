@@ -152,7 +152,8 @@ class checkin {
   private:
     // The entry of the file the request names, with the directories of its
     // path found or made (`directories`, the root first); its date moved
-    // past its latest version when the request allows it.
+    // past its latest version when the request allows it. A new file's row
+    // is made with `size`, the size it is expected to have.
     struct destination {
         std::unique_ptr<file_entry> entry;
         std::vector<std::int64_t> directories;
@@ -161,7 +162,8 @@ class checkin {
         bool created = false;
         bool moved = false;
     };
-    destination find_or_make(const checkin_request& request, known_directories& known);
+    destination find_or_make(const checkin_request& request, known_directories& known,
+                             std::uint64_t size);
     // The entry `name` in the folder `parent`, or null; where other writers
     // work at once, locked for this one when it is the file to write (and
     // its folder when the name is not there yet), unless this transaction
