@@ -22,7 +22,6 @@
 #include "core/vault/journal.h"
 #include "core/vault/progress_observer.h"
 #include "core/vault/repository.h"
-#include "core/vault/search.h"
 #include "core/vault/verify.h"
 #include "export/export_engine.h"
 #include "tests/support/checks.h"
@@ -167,7 +166,7 @@ TEST_F(team_vault_test, a_check_in_that_loses_the_server_leaves_the_vault_as_it_
 }
 
 // What the explorer and the properties program read, as text: the time line
-// at every level, the changes in a period and searches.
+// at every level, the changes in a period, the versions of a local file.
 std::vector<std::string> reads(repository& repo) {
     std::vector<std::string> out;
     const auto when = [](const std::tm& t) {
@@ -213,20 +212,11 @@ std::vector<std::string> reads(repository& repo) {
         repo.journal().inodes_for_source("a.txt", inodes);
         return std::to_string(inodes.size());
     });
-    step("search", [&] {
-        std::vector<std::unique_ptr<file_entry>> found;
-        search(repo, found, "%N&%A", {"*.txt", "*NE*"});
-        std::string text;
-        for (const auto& entry : found) text += entry->full_path() + ";";
-        return text;
-    });
     return out;
 }
 
 TEST_F(team_vault_test, the_programs_reads_answer_as_on_a_local_vault) {
-    vault_options options;
-    options.chunks = {512, 8192, 16, 509};
-    test::test_vault local(options);
+    test::test_vault local;
     repository team(schema.address());
     const std::pair<const char*, const char*> checkins[] = {{"a.txt", "2024-05-06 07:08:09"},
                                                             {"a.txt", "2025-03-02 10:00:00"},
