@@ -16,7 +16,7 @@ namespace {
 
 std::size_t depth_for(const chunk_settings& settings, std::size_t depth) {
     if (depth == 0) {
-        constexpr std::size_t budget = 4 << 20;
+        constexpr std::size_t budget = 16 << 20;
         depth = std::clamp<std::size_t>(budget / std::max<std::size_t>(settings.max_size, 1), 32,
                                         chunk_pipeline::max_depth);
     }

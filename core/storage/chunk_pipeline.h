@@ -93,11 +93,13 @@ class chunk_pipeline {
 
     // `input` is borrowed and must outlive the pipeline; reading starts at
     // offset 0 at once. `depth` chunks may wait between the two threads; by
-    // default as many as 4 MiB of max_size buffers hold, but at least 32 (so
-    // that chunks are hashed 16 at a time, the lanes of AVX-512) and at most
-    // 64, so that small chunks do not make the threads wait on each other at
-    // every one; never more than max_depth. Throws tuv_error for settings
-    // that break the chunker's rules.
+    // default as many as 16 MiB of max_size buffers hold (64 at the default
+    // chunk sizes, so that a shared frame's chunks are cut and hashed well
+    // before the writer needs the frame), but at least 32 (so that chunks
+    // are hashed 16 at a time, the lanes of AVX-512) and at most 64, so that
+    // small chunks do not make the threads wait on each other at every one;
+    // never more than max_depth. Only the pages chunks touch are resident.
+    // Throws tuv_error for settings that break the chunker's rules.
     //
     // A file small enough that all its chunks fit in the `depth` slots, or
     // of at most `cut_here_up_to` bytes (and at most 2,046 times min_size),
