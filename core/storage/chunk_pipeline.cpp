@@ -426,7 +426,10 @@ void chunk_pipeline::produce(file_handle& input) {
                 }
                 return;
             }
-            help(compressor.get(), hash_batch_);
+            // Between cuts it only hashes: cutting is the work nobody else
+            // can do, and the writer, which waits for the chunks cut, has
+            // time to compress them.
+            help(nullptr, hash_batch_);
         }
     } catch (...) {
         error_ = std::current_exception();

@@ -4,8 +4,8 @@
 // check-in's database work overlaps with reading, chunking, hashing and
 // compressing. Chunks are hashed several at a time (md5_many.h). Hashing
 // and compressing, the costliest steps, are shared: the producer does them
-// while it cannot cut (every slot is full, or the file is cut) or once
-// enough chunks wait to fill the hash's lanes, the consumer does them
+// while it cannot cut (every slot is full, or the file is cut), and hashes
+// once enough chunks wait to fill the hash's lanes; the consumer does them
 // itself when it reaches a chunk that nobody has done yet.
 //
 // Whether a chunk is stored already is known only once it is hashed, and
