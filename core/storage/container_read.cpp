@@ -73,6 +73,10 @@ std::optional<vault_damaged_error> decode_run(file_handle& container,
     const auto damaged = [](const stored_chunk& chunk, const std::string& detail) {
         return vault_damaged_error(chunk.file_id, chunk.virtual_offset, detail);
     };
+    // The chunks from the current one up to frame_end lie in one frame, which
+    // is decoded as far as frame_want, the furthest any of them reaches.
+    std::size_t frame_end = 0;
+    std::uint64_t frame_want = 0;
     for (std::size_t i = 0; i < chunks.size(); ++i) {
         const stored_chunk& chunk = chunks[i];
         const std::uint64_t at = chunk.physical_offset - start;
@@ -103,14 +107,20 @@ std::optional<vault_damaged_error> decode_run(file_handle& container,
                 continue;
             }
         }
-        // A frame is decoded as far as the run's chunks in it reach.
-        std::uint64_t want = 0;
-        for (std::size_t j = i; j < chunks.size() && same_frame(chunk, chunks[j]); ++j) {
-            want = std::max(want, chunks[j].frame_offset.value_or(0) + chunks[j].size);
+        // A frame is decoded as far as the run's chunks in it reach, found
+        // once for all of them: a run may hold one chunk many times over.
+        if (i >= frame_end) {
+            frame_end = i;
+            frame_want = 0;
+            do {
+                frame_want = std::max(frame_want, chunks[frame_end].frame_offset.value_or(0) +
+                                                      chunks[frame_end].size);
+                ++frame_end;
+            } while (frame_end < chunks.size() && same_frame(chunk, chunks[frame_end]));
         }
         const auto problem = decoder.decode(&container, chunk.physical_offset,
                                             std::span(stored + at, chunk.stored_size), chunk.codec,
-                                            chunk.size, chunk.frame_offset, want, out);
+                                            chunk.size, chunk.frame_offset, frame_want, out);
         if (problem) return damaged(chunk, where(chunk) + *problem);
         decoded.emplace_back(out, chunk.size);
         checksums.emplace_back(chunk.checksum);

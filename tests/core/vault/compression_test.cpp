@@ -306,6 +306,25 @@ TEST_F(shared_frame_test, chunk_is_read_alone_from_the_middle_of_a_frame) {
     EXPECT_EQ(read("one.txt"), content.substr(7000, 1000));
 }
 
+// A file made of two frames' chunks, each many times over, back and forth
+// within a frame and between the frames, reads back whole.
+TEST_F(shared_frame_test, chunks_of_frames_repeated_out_of_order_read_back) {
+    const std::string content = text(100000, 17);
+    checkin("a.txt", content);
+    const auto chunk = [&](std::size_t n) { return content.substr(n * 1000, 1000); };
+    std::string repeats;
+    for (int i = 0; i < 300; ++i) {
+        repeats += chunk(5) + chunk(5) + chunk(70) + chunk(2) + chunk(9) + chunk(9) + chunk(80);
+    }
+    checkin("b.txt", repeats);
+    EXPECT_EQ(value("SELECT COUNT(DISTINCT physical_offset) FROM bmap"
+                    " JOIN file_info ON file_info.file_id = bmap.file_id"
+                    " JOIN chunk ON chunk.chunk_id = bmap.chunk_id"
+                    " WHERE path = 'b.txt' AND codec = 3"),
+              2);
+    EXPECT_EQ(read("b.txt"), repeats);
+}
+
 // A frame's damage is reported for every chunk in it, in the words of any
 // damaged chunk; the read names the first chunk of the file it spoils.
 TEST_F(shared_frame_test, damaged_frame_is_named_by_reading_and_by_verify) {
